@@ -1,0 +1,522 @@
+#include "app/Main.h"
+
+#include <cstdint>
+
+#include "app/MiscUtils.h"
+#include "ui/TApplication.h"
+
+namespace taskwell {
+
+namespace {
+
+constexpr int kDesignLeft = 259;
+constexpr int kDesignTop = 137;
+constexpr int kDesignWidth = 444;
+constexpr int kDesignHeight = 538;
+constexpr int kPageMargin = 7;
+
+constexpr int kSpeedGroup = 1;
+constexpr int kViewStyleGroup = 2;
+
+TMenuItem* RadioItem(TMenuItem& parent, const std::string& caption, int group, bool checked) {
+    TMenuItem& item = parent.Add(caption);
+    item.SetRadioItem(true);
+    item.SetGroupIndex(group);
+    item.SetChecked(checked);
+    return &item;
+}
+
+TMenuItem* CheckItem(TMenuItem& parent, const std::string& caption, bool checked) {
+    TMenuItem& item = parent.Add(caption);
+    item.SetChecked(checked);
+    return &item;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
+    : TForm(app),
+      imglstPages(app, 16, 16),
+      imglstProcSmallIcon(app, 16, 16),
+      imglstProcLargeIcon(app, 32, 32),
+      tmrRefresh(app, 2000, false),
+      tmrSetTopWindow(app, 150, false),
+      SystemInfo(platform.System),
+      platform_(platform) {
+    Name = "frmMain";
+    SetBounds(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
+    tmrRefresh.Name = "tmrRefresh";
+    tmrRefresh.OnTimer = [this] { tmrRefreshTimer(); };
+    tmrSetTopWindow.Name = "tmrSetTopWindow";
+    PerfStatsCPU.Name = "PerfStatsCPU";
+    PerfStatsThreads.Name = "PerfStatsThreads";
+    PerfStatsVMs.Name = "PerfStatsVMs";
+    PerfStatsDiskCache.Name = "PerfStatsDiskCache";
+    PerfStatsCommit.Name = "PerfStatsCommit";
+    PerfStatsCPU.OnStat = [this](LONG v) { CPUUsage = v; };
+    PerfStatsThreads.OnStat = [this](LONG v) { ThreadCount = v; };
+    PerfStatsVMs.OnStat = [this](LONG v) { VMCount = v; };
+    PerfStatsDiskCache.OnStat = [this](LONG v) { DiskCacheBytes = v; };
+    PerfStatsCommit.OnStat = [this](LONG v) { CommittedBytes = v; };
+    ApplicationsList.Name = "ApplicationsList";
+    ApplicationsList.SetTimerIntval(1000);
+
+    BuildMenu();
+    SetMenu(&MainMenu);
+    BuildPages();
+    monitor_ = std::make_unique<TProcessMonitor>(platform_, ProcessList, imglstProcSmallIcon, imglstProcLargeIcon,
+                                                 *sagProcesses, ProcessCount);
+
+    OnShow = [this] { FormShow(); };
+    OnResize = [this] { FormResize(); };
+    OnClose = [this] { FormClose(); };
+
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+    FormDestroy();
+    // Native windows go before the widgets they mirror.
+    MainMenu.Unrealise();
+    Unrealise();
+}
+
+std::string TfrmMain::ProgramDirectory() const {
+    std::string path = platform_.System.GetModuleFileNameA();
+    size_t cut = path.find_last_of("\\:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+void TfrmMain::BuildMenu() {
+    TMenuItem& root = MainMenu.Items();
+    itmFile = &root.Add("&File");
+    itmNewTask = &itmFile->Add("&New Task (Run..)");
+    itmFile->Add("-");
+    itmExit = &itmFile->Add("E&xit Taskwell");
+    itmExit->OnClick = [this] { itmExitClick(); };
+
+    itmOptions = &root.Add("&Options");
+    itmAlwaysOnTop = CheckItem(*itmOptions, "&Always On Top", false);
+    itmConfirmations = CheckItem(*itmOptions, "&Confirmations", true);
+    itmShowIconInTray = CheckItem(*itmOptions, "&Show icon in tray", true);
+    itmHideWhenMinimized = CheckItem(*itmOptions, "&Hide When Minimized", true);
+    itmShow16bit = CheckItem(*itmOptions, "&Show 16-bit tasks", true);
+    // A stored flag without behaviour; its item is never shown.
+    itmShowKernelTimes = CheckItem(*itmOptions, "&Show Kernel Times", false);
+    itmShowKernelTimes->SetVisible(false);
+
+    itmView = &root.Add("&View");
+    itmRefreshNow = &itmView->Add("&Refresh Now");
+    itmRefreshNow->OnClick = [this] { itmRefreshNowClick(); };
+    itmUpdateSpeed = &itmView->Add("&Update Speed");
+    itmUpdateSpeedHigh = RadioItem(*itmUpdateSpeed, "&High", kSpeedGroup, false);
+    itmUpdateSpeedNormal = RadioItem(*itmUpdateSpeed, "&Normal", kSpeedGroup, true);
+    itmUpdateSpeedLow = RadioItem(*itmUpdateSpeed, "&Low", kSpeedGroup, false);
+    itmUpdateSpeedPaused = RadioItem(*itmUpdateSpeed, "&Paused", kSpeedGroup, false);
+    itmUpdateSpeedHigh->OnClick = [this] { itmUpdateSpeedHighClick(); };
+    itmUpdateSpeedNormal->OnClick = [this] { itmUpdateSpeedNormalClick(); };
+    itmUpdateSpeedLow->OnClick = [this] { itmUpdateSpeedLowClick(); };
+    itmUpdateSpeedPaused->OnClick = [this] { itmUpdateSpeedPausedClick(); };
+    itmViewSeparator = &itmView->Add("-");
+    itmLargeIcons = RadioItem(*itmView, "Lar&ge Icons", kViewStyleGroup, true);
+    itmSmallIcons = RadioItem(*itmView, "S&mall Icons", kViewStyleGroup, false);
+    itmList = RadioItem(*itmView, "&List", kViewStyleGroup, false);
+    itmDetails = RadioItem(*itmView, "&Details", kViewStyleGroup, false);
+    itmSelectColumns = &itmView->Add("&Select Columns..");
+
+    itmEvents = &root.Add("&Events");
+    itmLogCPU = &itmEvents->Add("Log CPU Usage History");
+    itmLogCPUEnabled = CheckItem(*itmLogCPU, "Enabled", false);
+    itmLogCPUChoose = &itmLogCPU->Add("Choose log file");
+    itmLogMem = &itmEvents->Add("Log Memory Usage History");
+    itmLogMemEnabled = CheckItem(*itmLogMem, "Enabled", false);
+    itmLogMemChoose = &itmLogMem->Add("Choose log file");
+
+    itmWindows = &root.Add("&Windows");
+    itmWinMinimize = &itmWindows->Add("&Minimize");
+    itmWinRestore = &itmWindows->Add("&Restore");
+    itmWinMaximize = &itmWindows->Add("Ma&ximize");
+    itmWinBringToFront = &itmWindows->Add("&Bring To Front");
+    itmWinAlwaysOnTop = &itmWindows->Add("Set as &Always on top");
+    itmWinAlwaysOnTopEnable = &itmWinAlwaysOnTop->Add("Enable");
+    itmWinAlwaysOnTopDisable = &itmWinAlwaysOnTop->Add("Disable");
+    for (TMenuItem* item : {itmWinMinimize, itmWinRestore, itmWinMaximize, itmWinBringToFront, itmWinAlwaysOnTop})
+        item->SetEnabled(false);
+
+    itmTools = &root.Add("&Tools");
+    itmToolsUpdate = &itmTools->Add("&Update Taskwell 98");
+
+    itmHelp = &root.Add("&Help");
+    itmHelpTopics = &itmHelp->Add("Orvex Taskwell &Help Topics");
+    itmHelp->Add("-");
+    itmAbout = &itmHelp->Add("&About Orvex Taskwell 98");
+}
+
+void TfrmMain::BuildPages() {
+    imglstPages.Name = "imglstPages";
+    for (const char* name : {"PAGE_APPS", "PAGE_PROCS", "PAGE_PERF", "PAGE_SYSINFO"})
+        imglstPages.AddIcon(platform_.Shell.LoadIconA(name));
+
+    sbMain = &Add<TStatusBar>();
+    sbMain->Name = "sbMain";
+    sbMain->AddPanel(100, "Processes: 0");
+    sbMain->AddPanel(105, "CPU Usage: 0%");
+    sbMain->AddPanel(200, "Mem Usage: 0K / 0K");
+    sbMain->AddPanel(50, "");
+
+    pnlMain = &Add<TPanel>();
+    pnlMain->Name = "pnlMain";
+    pnlMain->Padding = TRect{kPageMargin, 2, kPageMargin, kPageMargin};
+    pnlMain->SetAlign(TAlign::alClient);
+
+    pcMain = &pnlMain->Add<TPageControl>();
+    pcMain->Name = "pcMain";
+    pcMain->SetAlign(TAlign::alClient);
+    pcMain->SetImages(&imglstPages);
+    tsApplications = &pcMain->AddPage("Applications", 0);
+    tsApplications->Name = "tsApplications";
+    tsProcesses = &pcMain->AddPage("Processes", 1);
+    tsProcesses->Name = "tsProcesses";
+    tsPerformance = &pcMain->AddPage("Performance", 2);
+    tsPerformance->Name = "tsPerformance";
+    tsSystemInfo = &pcMain->AddPage("System Info", 3);
+    tsSystemInfo->Name = "tsSystemInfo";
+    pcMain->OnChange = [this] { pcMainChange(); };
+
+    sagApplications = &tsApplications->Add<TListView>();
+    sagApplications->Name = "sagApplications";
+    sagApplications->AddColumn("Task", 250);
+    sagApplications->AddColumn("Status", 100);
+
+    imglstProcSmallIcon.Name = "imglstProcSmallIcon";
+    imglstProcLargeIcon.Name = "imglstProcLargeIcon";
+    sagProcesses = &tsProcesses->Add<TListView>();
+    sagProcesses->Name = "sagProcesses";
+    sagProcesses->SetViewStyle(TViewStyle::vsReport);
+    sagProcesses->SetImages(&imglstProcLargeIcon, &imglstProcSmallIcon);
+
+    BuildPerformancePage();
+}
+
+void TfrmMain::BuildPerformancePage() {
+    pnlPerfBottom = &tsPerformance->Add<TPanel>();
+    pnlPerfBottom->SetHeight(150);
+    pnlPerfBottom->SetAlign(TAlign::alBottom);
+    pnlPerfLeft = &tsPerformance->Add<TPanel>();
+    pnlPerfLeft->SetWidth(110);
+    pnlPerfLeft->SetAlign(TAlign::alLeft);
+    pnlPerfRight = &tsPerformance->Add<TPanel>();
+    pnlPerfRight->SetAlign(TAlign::alClient);
+
+    gbCPUUsage = &pnlPerfLeft->Add<TGroupBox>(" CPU Usage ");
+    gbMemUsage = &pnlPerfLeft->Add<TGroupBox>(" MEM Usage ");
+    gbCPUHistory = &pnlPerfRight->Add<TGroupBox>(" CPU Usage History ");
+    gbMemHistory = &pnlPerfRight->Add<TGroupBox>(" Memory Usage History ");
+    gbTotals = &pnlPerfBottom->Add<TGroupBox>(" Totals ");
+    gbMemory = &pnlPerfBottom->Add<TGroupBox>(" Memory (K) ");
+    gbVirtual = &pnlPerfBottom->Add<TGroupBox>(" Virtual (K) ");
+    gbTotals->SetBounds(0, 2, 130, 148);
+    gbMemory->SetBounds(134, 2, 150, 148);
+    gbVirtual->SetBounds(288, 2, 126, 148);
+
+    auto gaugePanel = [](TGroupBox& group, TPanel*& panel, TGauge*& gauge, TLabel*& value) {
+        panel = &group.Add<TPanel>();
+        panel->Color = 0x000000;
+        panel->SetAlign(TAlign::alClient);
+        value = &panel->Add<TLabel>();
+        value->SetHeight(22);
+        value->SetAlign(TAlign::alBottom);
+        value->Alignment = TAlignment::taCenter;
+        gauge = &panel->Add<TGauge>();
+        gauge->SetBounds(8, 8, 10, 10);
+    };
+    gaugePanel(*gbCPUUsage, pnlCPUGauge, ggCPUUsage, valueCPUUsage);
+    gaugePanel(*gbMemUsage, pnlMemGauge, ggMemUsage, valueMemUsage);
+    ggCPUUsage->Name = "ggCPUUsage";
+    ggMemUsage->Name = "ggMemUsage";
+    valueCPUUsage->Name = "valueCPUUsage";
+    valueMemUsage->Name = "valueMemUsage";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation, showing, resizing, closing, destruction.
+
+void TfrmMain::FormCreate() {
+    // 1.
+    SetCaption(App().Title());
+    WindowShown = false;
+    // 2. Refuse Windows NT here as well, before anything else is started.
+    if (IsWindowsNT(platform_.System)) {
+        ShowMessageBox(platform_.Ui, App().Title(), "This application does not run on Windows NT");
+        refused_ = true;
+        App().Terminate();
+        return;
+    }
+    // 3. Time stamps of the usage logs are written as yyyy/mm/dd and HH:mm:ss.
+    // 4.
+    CPULogFile = ProgramDirectory() + "CPU_Usage.Log";
+    MemLogFile = ProgramDirectory() + "Mem_Usage.Log";
+    // 5.
+    CPUHistoryCount = 0;
+    MemHistoryCount = 0;
+    // 6.
+    LoadSettings();
+    // 7. SetupProcessColumns: the process list's columns.
+    // 8.
+    ProcessList.Clear();
+    LoadProcesses();
+    // 9.
+    LoadActivePage();
+    pcMainChange();
+    // 10.
+    PerfStatsCPU.SetAutoTick(true);
+    PerfStatsCPU.SetActiveStat(true);
+    WaitWithMessages(platform_.System, App(), 350);
+    for (TPerfStats* s : {&PerfStatsThreads, &PerfStatsVMs, &PerfStatsCommit, &PerfStatsDiskCache}) {
+        s->SetAutoTick(true);
+        s->SetActiveStat(true);
+    }
+    // 11.
+    tmrRefresh.SetInterval(750);
+    tmrRefresh.SetEnabled(true);
+    tmrRefreshTimer();
+    // 12.
+    PerfStatsCPU.SetInterval(750);
+    WaitWithMessages(platform_.System, App(), 350);
+    for (TPerfStats* s : {&PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit}) s->SetInterval(1500);
+    // 13.
+    ApplicationsList.Refresh();
+    ApplicationsList.SetTimerIntval(750);
+    ApplicationsList.SetTimerEnabled(true);
+    // 14.
+    LoadUpdateSpeed();
+    // 15.
+    UpdateStatusBar();
+    UpdateTrayIcon();
+    UpdateTaskStatus();
+    RefreshProcessList();
+    UpdatePerformancePage();
+    UpdateSystemInfoPage();
+    UpdateUpTime();
+    // 16.
+    LoadAppPosition();
+    // 17.
+    InstallMinimizeHook();
+}
+
+void TfrmMain::FormShow() {
+    WindowShown = true;
+}
+
+void TfrmMain::FormResize() {
+    try {
+        const int column = pnlPerfLeft->ClientHeight();
+        gbCPUUsage->SetBounds(0, 0, pnlPerfLeft->ClientWidth(), column / 2);
+        gbMemUsage->SetBounds(0, gbCPUUsage->Height() + 2, pnlPerfLeft->ClientWidth(),
+                              column - gbCPUUsage->Height() - 2);
+        gbCPUHistory->SetBounds(4, 0, pnlPerfRight->ClientWidth() - 4, column / 2);
+        gbMemHistory->SetBounds(4, gbCPUHistory->Height() + 2, pnlPerfRight->ClientWidth() - 4,
+                                column - gbCPUHistory->Height() - 2);
+        for (auto [panel, gauge, value] : {std::tuple{pnlCPUGauge, ggCPUUsage, valueCPUUsage},
+                                           std::tuple{pnlMemGauge, ggMemUsage, valueMemUsage}}) {
+            gauge->SetBounds(gauge->Left(), gauge->Top(), panel->ClientWidth() - 2 * gauge->Left(),
+                             panel->ClientHeight() - value->Height() - 2 * gauge->Top());
+        }
+    } catch (...) {
+        // A failed re-layout leaves the page as it was.
+    }
+}
+
+void TfrmMain::FormClose() {
+    // 1.
+    ResetScreenSaverFlag(platform_.System);
+    // 2.
+    ApplicationsList.SetTimerEnabled(false);
+    tmrRefresh.SetEnabled(false);
+    // 3.
+    for (TPerfStats* s : {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
+        s->SetAutoTick(false);
+    for (TPerfStats* s : {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
+        s->SetActiveStat(false);
+    // 4.
+    SaveAppPosition();
+    SaveSettings();
+}
+
+void TfrmMain::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    FreeProcessRecords();
+    SaveAppPosition();
+}
+
+void TfrmMain::FreeProcessRecords() {
+    for (int i = 0; i < ProcessList.Count(); ++i) {
+        HICON icon = ProcessList.Record(i).Icon;
+        if (icon != 0 && icon != 1) {
+            try {
+                platform_.Shell.DestroyIcon(icon);
+            } catch (...) {
+            }
+        }
+    }
+    ProcessList.Clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The refresh tick.
+
+void TfrmMain::tmrRefreshTimer() {
+    // A tick never runs inside another one (message processing inside a step could start one).
+    if (ticking_) return;
+    ticking_ = true;
+    tmrRefresh.SetEnabled(false);
+    try {
+        ProcessCount = ProcessList.Count();
+        MemUsedK = static_cast<LONG>((static_cast<std::int64_t>(SystemInfo.msTotalPhys()) - SystemInfo.msAvailPhys()) / 1024);
+        UpdateProcesses();
+        SystemInfo.RefreshInfo();
+        UpdateStatusBar();
+        UpdateTrayIcon();
+        if (pcMain->ActivePage() == tsApplications && WindowState() != TWindowState::wsMinimized &&
+            !App().Minimized())
+            UpdateTaskStatus();
+        if (pcMain->ActivePage() == tsProcesses && Showing()) RefreshProcessList();
+        UpdatePerformancePage();
+        UpdateUpTime();
+        LogUsageHistory();
+    } catch (...) {
+        // An error ends this tick's remaining steps; the cycle goes on.
+    }
+    tmrRefresh.SetEnabled(true);
+    ticking_ = false;
+}
+
+void TfrmMain::LoadProcesses() {
+    monitor_->LoadProcesses();
+}
+
+void TfrmMain::UpdateProcesses() {
+    monitor_->UpdateProcesses();
+}
+
+void TfrmMain::UpdateStatusBar() {
+    sbMain->SetPanelText(0, ProcessCount < 0 ? "" : "Processes: " + std::to_string(ProcessCount));
+    sbMain->SetPanelText(1, CPUUsage < 0 ? "" : "CPU Usage: " + std::to_string(CPUUsage) + "%");
+    sbMain->SetPanelText(2, MemUsedK < 0 ? ""
+                                         : "Mem Usage: " + std::to_string(CommittedBytes / 1024) + "K / " +
+                                               std::to_string(SystemInfo.msTotalPageFile() / 1024) + "K");
+}
+
+// Steps whose pages and components are not built yet; each does nothing until then.
+void TfrmMain::UpdateTrayIcon() {}
+void TfrmMain::UpdateTaskStatus() {}
+void TfrmMain::RefreshProcessList() {}
+void TfrmMain::UpdatePerformancePage() {}
+void TfrmMain::UpdateSystemInfoPage() {}
+void TfrmMain::UpdateUpTime() {}
+void TfrmMain::LogUsageHistory() {}
+void TfrmMain::SaveSettings() {}
+void TfrmMain::LoadAppPosition() {}
+void TfrmMain::SaveAppPosition() {}
+void TfrmMain::InstallMinimizeHook() {}
+
+// Until the settings store exists every option keeps its design value. Hide When Minimized is on by
+// design, which forces Show icon in tray on and greys its item.
+void TfrmMain::LoadSettings() {
+    if (itmHideWhenMinimized->Checked()) {
+        itmShowIconInTray->SetChecked(true);
+        itmShowIconInTray->SetEnabled(false);
+    }
+}
+
+// Until the settings store exists the Applications page is the stored page.
+void TfrmMain::LoadActivePage() {
+    pcMain->SetActivePageIndex(0);
+}
+
+// Until the settings store exists nothing is stored, and Normal applies.
+void TfrmMain::LoadUpdateSpeed() {
+    itmUpdateSpeedNormalClick();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menus.
+
+void TfrmMain::pcMainChange() {
+    const TTabSheet* page = pcMain->ActivePage();
+    const bool apps = page == tsApplications;
+    const bool procs = page == tsProcesses;
+    const bool perf = page == tsPerformance;
+    itmShow16bit->SetVisible(procs);
+    itmViewSeparator->SetVisible(apps || procs);
+    for (TMenuItem* item : {itmLargeIcons, itmSmallIcons, itmList, itmDetails}) item->SetVisible(apps);
+    itmSelectColumns->SetVisible(procs);
+    itmWindows->SetVisible(apps);
+    itmEvents->SetVisible(perf);
+}
+
+void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
+    struct Row {
+        UINT refresh;
+        DWORD cpu, threads, vms, diskCache, commit;
+    };
+    // Paused first, in full; then the speed's own intervals.
+    tmrRefresh.SetInterval(0);
+    tmrRefresh.SetEnabled(false);
+    const Row paused{0, 1, 1, 1, 0, 0};
+    TPerfStats* readers[] = {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit};
+    const DWORD pausedIntervals[] = {paused.cpu, paused.threads, paused.vms, paused.diskCache, paused.commit};
+    for (int i = 0; i < 5; ++i) {
+        readers[i]->SetAutoTick(false);
+        readers[i]->SetInterval(pausedIntervals[i]);
+    }
+    ApplicationsList.SetTimerIntval(0);
+    ApplicationsList.SetTimerEnabled(false);
+    itmUpdateSpeedPaused->SetChecked(true);
+    UpdateSpeed = TUpdateSpeed::Paused;
+    if (speed == TUpdateSpeed::Paused) return;
+
+    Row row{};
+    TMenuItem* item = nullptr;
+    switch (speed) {
+    case TUpdateSpeed::High:
+        row = Row{750, 750, 1500, 1500, 1500, 750};
+        item = itmUpdateSpeedHigh;
+        break;
+    case TUpdateSpeed::Normal:
+        row = Row{1750, 1750, 1750, 1750, 1750, 1750};
+        item = itmUpdateSpeedNormal;
+        break;
+    default:
+        row = Row{3250, 3250, 3250, 3250, 3250, 3250};
+        item = itmUpdateSpeedLow;
+        break;
+    }
+    tmrRefresh.SetInterval(row.refresh);
+    tmrRefresh.SetEnabled(true);
+    const DWORD intervals[] = {row.cpu, row.threads, row.vms, row.diskCache, row.commit};
+    for (int i = 0; i < 5; ++i) {
+        readers[i]->SetAutoTick(true);
+        readers[i]->SetInterval(intervals[i]);
+    }
+    ApplicationsList.SetTimerIntval(row.refresh);
+    ApplicationsList.SetTimerEnabled(true);
+    item->SetChecked(true);
+    UpdateSpeed = speed;
+}
+
+void TfrmMain::itmUpdateSpeedHighClick() { ApplyUpdateSpeed(TUpdateSpeed::High); }
+void TfrmMain::itmUpdateSpeedNormalClick() { ApplyUpdateSpeed(TUpdateSpeed::Normal); }
+void TfrmMain::itmUpdateSpeedLowClick() { ApplyUpdateSpeed(TUpdateSpeed::Low); }
+void TfrmMain::itmUpdateSpeedPausedClick() { ApplyUpdateSpeed(TUpdateSpeed::Paused); }
+
+void TfrmMain::itmRefreshNowClick() {
+    tmrRefreshTimer();
+}
+
+void TfrmMain::itmExitClick() {
+    Close();
+}
+
+}  // namespace taskwell

@@ -1,0 +1,194 @@
+// The main window TfrmMain: owns the pages, the lists, the status bar, the timers, the statistics
+// readers, the window list engine and the process records, and runs the refresh cycle that keeps
+// every page current. Created once at start-up, destroyed at exit.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "components/TPerfStats.h"
+#include "components/TSysInfoComp.h"
+#include "components/TWinList.h"
+#include "platform/Platform.h"
+#include "process/ProcessList.h"
+#include "process/ProcessMonitor.h"
+#include "ui/StdCtrls.h"
+#include "ui/TForm.h"
+#include "ui/TImageList.h"
+#include "ui/TListView.h"
+#include "ui/TMenu.h"
+#include "ui/TPageControl.h"
+#include "ui/TStatusBar.h"
+#include "ui/TTimer.h"
+
+namespace taskwell {
+
+enum class TUpdateSpeed { High, Normal, Low, Paused };
+
+class TfrmMain : public TForm {
+public:
+    // Builds the window and runs FormCreate. When creation refuses to go on (Windows NT), the
+    // application is terminated and Refused() is true.
+    TfrmMain(TApplication& app, const Platform& platform);
+    ~TfrmMain() override;
+
+    bool Refused() const { return refused_; }
+
+    // Handlers (named after the component and the event).
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    void FormClose();
+    void FormDestroy();
+    void tmrRefreshTimer();
+    void pcMainChange();
+    void itmUpdateSpeedHighClick();
+    void itmUpdateSpeedNormalClick();
+    void itmUpdateSpeedLowClick();
+    void itmUpdateSpeedPausedClick();
+    void itmRefreshNowClick();
+    void itmExitClick();
+
+    // Steps of the refresh tick.
+    void LoadProcesses();
+    void UpdateProcesses();
+    void UpdateStatusBar();
+    void UpdateTrayIcon();
+    void UpdateTaskStatus();
+    void RefreshProcessList();
+    void UpdatePerformancePage();
+    void UpdateSystemInfoPage();
+    void UpdateUpTime();
+    void LogUsageHistory();
+
+    // Main window state shared by the pages.
+    taskwell::ProcessList ProcessList;
+    LONG ProcessCount = 0;
+    LONG MemUsedK = 0;
+    LONG CPUUsage = 0;
+    LONG ThreadCount = 0;
+    LONG VMCount = 0;
+    LONG CommittedBytes = 0;
+    LONG DiskCacheBytes = 0;
+    LONG CPUHistoryCount = 0;
+    LONG MemHistoryCount = 0;
+    LONG SortColumn = 1;
+    std::string CPULogFile;
+    std::string MemLogFile;
+    bool WindowShown = false;
+    TUpdateSpeed UpdateSpeed = TUpdateSpeed::Normal;
+
+    // The program directory: the executable's directory, ending in a backslash.
+    std::string ProgramDirectory() const;
+
+    // Menu bar.
+    TMainMenu MainMenu;
+    TMenuItem* itmFile;
+    TMenuItem* itmNewTask;
+    TMenuItem* itmExit;
+    TMenuItem* itmOptions;
+    TMenuItem* itmAlwaysOnTop;
+    TMenuItem* itmConfirmations;
+    TMenuItem* itmShowIconInTray;
+    TMenuItem* itmHideWhenMinimized;
+    TMenuItem* itmShow16bit;
+    TMenuItem* itmShowKernelTimes;
+    TMenuItem* itmView;
+    TMenuItem* itmRefreshNow;
+    TMenuItem* itmUpdateSpeed;
+    TMenuItem* itmUpdateSpeedHigh;
+    TMenuItem* itmUpdateSpeedNormal;
+    TMenuItem* itmUpdateSpeedLow;
+    TMenuItem* itmUpdateSpeedPaused;
+    TMenuItem* itmViewSeparator;
+    TMenuItem* itmLargeIcons;
+    TMenuItem* itmSmallIcons;
+    TMenuItem* itmList;
+    TMenuItem* itmDetails;
+    TMenuItem* itmSelectColumns;
+    TMenuItem* itmEvents;
+    TMenuItem* itmLogCPU;
+    TMenuItem* itmLogCPUEnabled;
+    TMenuItem* itmLogCPUChoose;
+    TMenuItem* itmLogMem;
+    TMenuItem* itmLogMemEnabled;
+    TMenuItem* itmLogMemChoose;
+    TMenuItem* itmWindows;
+    TMenuItem* itmWinMinimize;
+    TMenuItem* itmWinRestore;
+    TMenuItem* itmWinMaximize;
+    TMenuItem* itmWinBringToFront;
+    TMenuItem* itmWinAlwaysOnTop;
+    TMenuItem* itmWinAlwaysOnTopEnable;
+    TMenuItem* itmWinAlwaysOnTopDisable;
+    TMenuItem* itmTools;
+    TMenuItem* itmToolsUpdate;
+    TMenuItem* itmHelp;
+    TMenuItem* itmHelpTopics;
+    TMenuItem* itmAbout;
+
+    // Frame and pages.
+    TImageList imglstPages;
+    TPanel* pnlMain;
+    TPageControl* pcMain;
+    TTabSheet* tsApplications;
+    TTabSheet* tsProcesses;
+    TTabSheet* tsPerformance;
+    TTabSheet* tsSystemInfo;
+    TStatusBar* sbMain;
+    TListView* sagApplications;
+    TListView* sagProcesses;
+    TImageList imglstProcSmallIcon;
+    TImageList imglstProcLargeIcon;
+
+    // Performance page groups.
+    TPanel* pnlPerfLeft;
+    TPanel* pnlPerfRight;
+    TPanel* pnlPerfBottom;
+    TGroupBox* gbCPUUsage;
+    TGroupBox* gbMemUsage;
+    TGroupBox* gbCPUHistory;
+    TGroupBox* gbMemHistory;
+    TGroupBox* gbTotals;
+    TGroupBox* gbMemory;
+    TGroupBox* gbVirtual;
+    TPanel* pnlCPUGauge;
+    TPanel* pnlMemGauge;
+    TGauge* ggCPUUsage;
+    TGauge* ggMemUsage;
+    TLabel* valueCPUUsage;
+    TLabel* valueMemUsage;
+
+    // Non-visual members.
+    TTimer tmrRefresh;
+    TTimer tmrSetTopWindow;
+    TPerfStats PerfStatsCPU{"KERNEL\\CPUUsage"};
+    TPerfStats PerfStatsThreads{"KERNEL\\Threads"};
+    TPerfStats PerfStatsVMs{"KERNEL\\VMs"};
+    TPerfStats PerfStatsDiskCache{"VMM\\cpgDiskcache"};
+    TPerfStats PerfStatsCommit{"VMM\\cpgCommit"};
+    TWinList ApplicationsList;
+    TSysInfoComp SystemInfo;
+
+private:
+    void BuildMenu();
+    void BuildPages();
+    void BuildPerformancePage();
+    void ApplyUpdateSpeed(TUpdateSpeed speed);
+    void LoadSettings();
+    void LoadActivePage();
+    void LoadUpdateSpeed();
+    void SaveSettings();
+    void LoadAppPosition();
+    void SaveAppPosition();
+    void InstallMinimizeHook();
+    void FreeProcessRecords();
+
+    const Platform& platform_;
+    std::unique_ptr<TProcessMonitor> monitor_;
+    bool refused_ = false;
+    bool ticking_ = false;
+    bool destroyed_ = false;
+};
+
+}  // namespace taskwell

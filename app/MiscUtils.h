@@ -1,0 +1,49 @@
+// Small free functions the rest of the program uses: version tests, a plain message box, a wait that
+// keeps the window responsive, icon loading from the program's own resources, the version stamp of
+// an executable, a path utility and the screen-saver notification made at shutdown. None keeps state.
+#pragma once
+
+#include <string>
+
+#include "platform/Shell.h"
+#include "platform/SystemFacts.h"
+#include "platform/UiBackend.h"
+
+namespace taskwell {
+
+class TApplication;
+class TIcon;
+
+// Version tests; each is false when the version record cannot be had.
+bool IsWindowsNT(ISystem& system);
+bool IsWindows98(ISystem& system);
+bool IsWindows95(ISystem& system);
+
+// A modal message box owned by the desktop, with an OK button and no icon, brought to the foreground.
+void ShowMessageBox(IUiBackend& ui, const std::string& caption, const std::string& text);
+
+// Processes window messages, at least once, until more than ms milliseconds have passed. The time is
+// measured on the system's tick count, which never jumps back, so a wait is never longer than asked
+// (a wait measured on the time of day would never end across midnight).
+void WaitWithMessages(ISystem& system, TApplication& app, int ms);
+
+// Loads the program's own icon resource of that name (upper-cased) into the icon object; on any
+// failure the object gets no picture.
+void LoadIconResource(IShell& shell, TIcon& icon, const std::string& name);
+
+// The "FileVersion" text of the file's version resource (block 040904E4); empty when absent.
+std::string GetFileVersionText(ISystem& system, const std::string& path);
+// "1.1.2.25" gives "1.01b"; see ShortVersionTextOf.
+std::string ShortVersionText(ISystem& system, const std::string& path);
+// "1.1.0.25" gives "25".
+std::string BuildText(ISystem& system, const std::string& path);
+// The same on a version stamp already read.
+std::string ShortVersionTextOf(const std::string& stamp);
+std::string BuildTextOf(const std::string& stamp);
+
+std::string AddTrailingBackslash(const std::string& path);
+
+// Tells the system that no screen saver is running.
+void ResetScreenSaverFlag(ISystem& system);
+
+}  // namespace taskwell

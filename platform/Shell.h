@@ -1,0 +1,41 @@
+// Shell services: executable type, icons of files and of the program's own resources.
+#pragma once
+
+#include <string>
+
+#include "platform/Types.h"
+
+namespace taskwell {
+
+constexpr UINT SHGFI_EXETYPE = 0x2000;
+
+// 352 bytes, as the platform lays it out.
+struct SHFILEINFOA {
+    HICON hIcon;
+    int iIcon;
+    DWORD dwAttributes;
+    char szDisplayName[MAX_PATH];
+    char szTypeName[80];
+};
+static_assert(sizeof(SHFILEINFOA) == 352);
+
+class IShell {
+public:
+    virtual ~IShell() = default;
+    // With SHGFI_EXETYPE: the executable-type value of the file (signature in the low word, expected
+    // system version in the high word); 0 on failure.
+    virtual DWORD SHGetFileInfoA(const std::string& path, DWORD fileAttributes, SHFILEINFOA& info,
+                                 UINT flags) = 0;
+    // The icon of the given index in the file, extracted on behalf of module hInst. 0 when the file has
+    // none; 1 when the file is not an executable, DLL or icon file. Neither is a usable icon.
+    virtual HICON ExtractIconA(HINSTANCE hInst, const std::string& path, UINT index) = 0;
+    // True when the handle is an icon that can be drawn or added to an image list.
+    virtual bool IsUsableIcon(HICON icon) = 0;
+    virtual bool DestroyIcon(HICON icon) = 0;
+    // The program's own icon resource of that name; 0 when absent.
+    virtual HICON LoadIconA(const std::string& resourceName) = 0;
+    // The program's own module instance.
+    virtual HINSTANCE GetModuleHandleA() = 0;
+};
+
+}  // namespace taskwell

@@ -1,0 +1,79 @@
+// System facts: version record, memory status, processor facts, tick count, system parameters,
+// version resources of executables and the program's own path.
+#pragma once
+
+#include <string>
+
+#include "platform/Types.h"
+
+namespace taskwell {
+
+constexpr DWORD VER_PLATFORM_WIN32s = 0;
+constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
+constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+
+// 148 bytes, as the platform lays it out.
+struct OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    char szCSDVersion[128];
+};
+static_assert(sizeof(OSVERSIONINFOA) == 148);
+
+// 32 bytes.
+struct MEMORYSTATUS {
+    DWORD dwLength;
+    DWORD dwMemoryLoad;
+    DWORD dwTotalPhys;
+    DWORD dwAvailPhys;
+    DWORD dwTotalPageFile;
+    DWORD dwAvailPageFile;
+    DWORD dwTotalVirtual;
+    DWORD dwAvailVirtual;
+};
+static_assert(sizeof(MEMORYSTATUS) == 32);
+
+// 36 bytes; addresses are 32-bit.
+struct SYSTEM_INFO {
+    WORD wProcessorArchitecture;
+    WORD wReserved;
+    DWORD dwPageSize;
+    DWORD lpMinimumApplicationAddress;
+    DWORD lpMaximumApplicationAddress;
+    DWORD dwActiveProcessorMask;
+    DWORD dwNumberOfProcessors;
+    DWORD dwProcessorType;
+    DWORD dwAllocationGranularity;
+    WORD wProcessorLevel;
+    WORD wProcessorRevision;
+};
+static_assert(sizeof(SYSTEM_INFO) == 36);
+
+constexpr UINT SPI_SETSCREENSAVERRUNNING = 97;
+
+class ISystem {
+public:
+    virtual ~ISystem() = default;
+    // The caller sets dwOSVersionInfoSize to 148. False when the record cannot be had.
+    virtual bool GetVersionExA(OSVERSIONINFOA& info) = 0;
+    // The caller sets dwLength to 32.
+    virtual void GlobalMemoryStatus(MEMORYSTATUS& status) = 0;
+    virtual void GetSystemInfo(SYSTEM_INFO& info) = 0;
+    // Milliseconds since the system started; wraps after about 49.7 days.
+    virtual DWORD GetTickCount() = 0;
+    virtual bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) = 0;
+    // Size of the file's version information in bytes; 0 when it has none.
+    virtual DWORD GetFileVersionInfoSizeA(const std::string& path, DWORD& handle) = 0;
+    virtual bool GetFileVersionInfoA(const std::string& path, DWORD handle, DWORD len, void* data) = 0;
+    // Looks up subBlock (for example "\StringFileInfo\040904E4\FileVersion") in a block read by
+    // GetFileVersionInfoA; on success points value at the zero-terminated text inside the block.
+    virtual bool VerQueryValueA(const void* block, const std::string& subBlock, const char*& value,
+                                UINT& len) = 0;
+    // Full path of the running executable.
+    virtual std::string GetModuleFileNameA() = 0;
+};
+
+}  // namespace taskwell

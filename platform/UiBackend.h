@@ -1,0 +1,88 @@
+// The user-interface backend: native peers for the widget layer, the message loop, message boxes.
+// The Win32 backend mirrors every widget into a real control; the simulated machine's backend keeps
+// none and drives timers from a virtual clock, so tests can click, tick and answer dialogs.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Types.h"
+
+namespace taskwell {
+
+class TControl;
+class TForm;
+class TMenu;
+class TImageList;
+class TTimer;
+
+// What changed in a widget; the peer reads the new state from the widget itself.
+enum class Change {
+    Bounds,       // position or size
+    Visible,
+    Caption,      // caption or text
+    Enabled,
+    Structure,    // menu items added, removed, shown, hidden or changed
+    Items,        // list view item (index) added, changed (index) or all items (-1)
+    ItemDeleted,  // list view item (index) removed
+    Columns,      // list view columns
+    Panels,       // status bar panel (index) text or the panel layout (-1)
+    ActivePage,
+    ViewStyle,
+    Images,       // image list content or the image lists a control uses
+    WindowState,  // form normal, minimised or maximised
+    Timer,        // timer interval or enabled
+    Progress,     // gauge position
+    Icon,         // application or form icon
+    Redraw,       // suspend (index 0) or resume (index 1) drawing during a batch of changes
+};
+
+class IPeer {
+public:
+    virtual ~IPeer() = default;
+    virtual void Changed(Change what, int index) = 0;
+};
+
+// Message box flags and answers, with the platform's values.
+constexpr UINT MB_OK = 0x0;
+constexpr UINT MB_OKCANCEL = 0x1;
+constexpr UINT MB_YESNO = 0x4;
+constexpr UINT MB_ICONHAND = 0x10;
+constexpr UINT MB_ICONQUESTION = 0x20;
+constexpr UINT MB_ICONEXCLAMATION = 0x30;
+constexpr UINT MB_ICONASTERISK = 0x40;
+constexpr UINT MB_SETFOREGROUND = 0x10000;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+class IUiBackend {
+public:
+    virtual ~IUiBackend() = default;
+
+    // Peers. A backend without native controls returns nullptr; the widget then keeps only its state.
+    virtual std::unique_ptr<IPeer> CreatePeer(TControl& control) = 0;
+    virtual std::unique_ptr<IPeer> CreatePeer(TMenu& menu) = 0;
+    virtual std::unique_ptr<IPeer> CreatePeer(TImageList& images) = 0;
+    virtual std::unique_ptr<IPeer> CreatePeer(TTimer& timer) = 0;
+
+    // Handles every pending message (timers due, input, posted calls) and returns.
+    virtual void ProcessMessages() = 0;
+    // Runs until Terminate is called.
+    virtual void RunMessageLoop() = 0;
+    virtual void Terminate() = 0;
+
+    // Shows a modal message box and returns the button chosen (IDOK, IDYES, ...). A null owner makes
+    // the desktop the owner.
+    virtual int MessageBox(TForm* owner, const std::string& text, const std::string& caption,
+                           UINT flags) = 0;
+
+    // The application's title and task bar icon changed.
+    virtual void ApplicationChanged() = 0;
+
+    // True when the handle is an icon that an image list can take.
+    virtual bool IsUsableIcon(HICON icon) = 0;
+};
+
+}  // namespace taskwell

@@ -1,0 +1,312 @@
+#include "platform/sim/SimMachine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <stdexcept>
+
+namespace taskwell::sim {
+
+namespace {
+const char kVersionMagic[8] = {'T', 'W', 'S', 'I', 'M', 'V', 'E', 'R'};
+const char kFileVersionKey[] = "\\StringFileInfo\\040904E4\\FileVersion";
+}  // namespace
+
+const char* OpName(Op op) {
+    switch (op) {
+    case Op::CreateToolhelp32Snapshot: return "CreateToolhelp32Snapshot";
+    case Op::Process32First: return "Process32First";
+    case Op::Process32Next: return "Process32Next";
+    case Op::CloseHandle: return "CloseHandle";
+    case Op::GetProcessVersion: return "GetProcessVersion";
+    case Op::SHGetFileInfoA: return "SHGetFileInfoA";
+    case Op::ExtractIconA: return "ExtractIconA";
+    case Op::DestroyIcon: return "DestroyIcon";
+    case Op::LoadIconA: return "LoadIconA";
+    case Op::GetVersionExA: return "GetVersionExA";
+    case Op::GlobalMemoryStatus: return "GlobalMemoryStatus";
+    case Op::GetSystemInfo: return "GetSystemInfo";
+    case Op::GetTickCount: return "GetTickCount";
+    case Op::SystemParametersInfoA: return "SystemParametersInfoA";
+    case Op::GetFileVersionInfoSizeA: return "GetFileVersionInfoSizeA";
+    case Op::GetFileVersionInfoA: return "GetFileVersionInfoA";
+    case Op::VerQueryValueA: return "VerQueryValueA";
+    }
+    return "?";
+}
+
+SimMachine::SimMachine() {
+    UseWindows98();
+    Memory.dwLength = 32;
+    Memory.dwMemoryLoad = 40;
+    Memory.dwTotalPhys = 64u * 1024 * 1024;
+    Memory.dwAvailPhys = 24u * 1024 * 1024;
+    Memory.dwTotalPageFile = 192u * 1024 * 1024;
+    Memory.dwAvailPageFile = 150u * 1024 * 1024;
+    Memory.dwTotalVirtual = 2047u * 1024 * 1024;
+    Memory.dwAvailVirtual = 2000u * 1024 * 1024;
+    SystemInfo.wProcessorArchitecture = 0;
+    SystemInfo.dwPageSize = 4096;
+    SystemInfo.lpMinimumApplicationAddress = 0x00400000;
+    SystemInfo.lpMaximumApplicationAddress = 0x7FFEFFFF;
+    SystemInfo.dwActiveProcessorMask = 1;
+    SystemInfo.dwNumberOfProcessors = 1;
+    SystemInfo.dwProcessorType = 586;
+    SystemInfo.dwAllocationGranularity = 65536;
+    SystemInfo.wProcessorLevel = 5;
+    SystemInfo.wProcessorRevision = 0x0201;
+    for (int i = 0; i <= 12; ++i) IconResources.insert("Z_" + std::to_string(i));
+    IconResources.insert("MAINICON");
+}
+
+void SimMachine::SetVersion(DWORD major, DWORD minor, DWORD build, DWORD platformId, const std::string& csd) {
+    version_ = OSVERSIONINFOA{};
+    version_.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    version_.dwMajorVersion = major;
+    version_.dwMinorVersion = minor;
+    version_.dwBuildNumber = build;
+    version_.dwPlatformId = platformId;
+    std::strncpy(version_.szCSDVersion, csd.c_str(), sizeof(version_.szCSDVersion) - 1);
+}
+
+// On the Windows 95 family the build field carries major and minor version in its high word.
+void SimMachine::UseWindows95() { SetVersion(4, 0, 0x04000000u | 950u, VER_PLATFORM_WIN32_WINDOWS, " A "); }
+void SimMachine::UseWindows98() { SetVersion(4, 10, 0x040A0000u | 1998u, VER_PLATFORM_WIN32_WINDOWS, " A "); }
+void SimMachine::UseWindowsNT4() { SetVersion(4, 0, 1381, VER_PLATFORM_WIN32_NT, "Service Pack 6"); }
+
+DWORD SimMachine::AddProcess(SimProcess p) {
+    if (p.th32ProcessID == 0) {
+        p.th32ProcessID = nextPid_;
+        nextPid_ += 0x1234;
+    }
+    processes_.push_back(p);
+    return p.th32ProcessID;
+}
+
+DWORD SimMachine::AddProcess(const std::string& exePath) {
+    SimProcess p;
+    p.szExeFile = exePath;
+    return AddProcess(p);
+}
+
+bool SimMachine::RemoveProcess(DWORD pid) {
+    auto it = std::find_if(processes_.begin(), processes_.end(),
+                           [&](const SimProcess& p) { return p.th32ProcessID == pid; });
+    if (it == processes_.end()) return false;
+    processes_.erase(it);
+    return true;
+}
+
+SimProcess* SimMachine::FindProcess(DWORD pid) {
+    for (auto& p : processes_)
+        if (p.th32ProcessID == pid) return &p;
+    return nullptr;
+}
+
+void SimMachine::Fail(Op op, bool on) {
+    if (on)
+        failing_.insert(op);
+    else
+        failing_.erase(op);
+}
+
+void SimMachine::Raise(Op op, bool on) {
+    if (on)
+        raising_.insert(op);
+    else
+        raising_.erase(op);
+}
+
+int SimMachine::Calls(Op op) const {
+    auto it = calls_.find(op);
+    return it == calls_.end() ? 0 : it->second;
+}
+
+void SimMachine::ClearLog() {
+    log_.clear();
+    calls_.clear();
+}
+
+bool SimMachine::Enter(Op op) {
+    ++calls_[op];
+    log_.push_back(op);
+    if (raising_.count(op)) throw std::runtime_error(std::string(OpName(op)) + " failed");
+    return failing_.count(op) != 0;
+}
+
+HANDLE SimMachine::CreateToolhelp32Snapshot(DWORD dwFlags, DWORD) {
+    if (Enter(Op::CreateToolhelp32Snapshot)) return 0;
+    Snapshot s;
+    if (dwFlags & TH32CS_SNAPPROCESS) s.processes = processes_;
+    HANDLE h = nextHandle_;
+    nextHandle_ += 4;
+    snapshots_[h] = std::move(s);
+    return h;
+}
+
+namespace {
+void CopyEntry(const SimProcess& p, PROCESSENTRY32& e) {
+    e.cntUsage = p.cntUsage;
+    e.th32ProcessID = p.th32ProcessID;
+    e.th32DefaultHeapID = p.th32DefaultHeapID;
+    e.th32ModuleID = p.th32ModuleID;
+    e.cntThreads = p.cntThreads;
+    e.th32ParentProcessID = p.th32ParentProcessID;
+    e.pcPriClassBase = p.pcPriClassBase;
+    e.dwFlags = p.dwFlags;
+    std::memset(e.szExeFile, 0, sizeof(e.szExeFile));
+    std::strncpy(e.szExeFile, p.szExeFile.c_str(), sizeof(e.szExeFile) - 1);
+}
+}  // namespace
+
+bool SimMachine::Process32First(HANDLE hSnapshot, PROCESSENTRY32& entry) {
+    if (Enter(Op::Process32First)) return false;
+    auto it = snapshots_.find(hSnapshot);
+    if (it == snapshots_.end() || entry.dwSize != sizeof(PROCESSENTRY32)) return false;
+    it->second.next = 0;
+    if (it->second.processes.empty()) return false;
+    CopyEntry(it->second.processes[0], entry);
+    it->second.next = 1;
+    return true;
+}
+
+bool SimMachine::Process32Next(HANDLE hSnapshot, PROCESSENTRY32& entry) {
+    if (Enter(Op::Process32Next)) return false;
+    auto it = snapshots_.find(hSnapshot);
+    if (it == snapshots_.end() || entry.dwSize != sizeof(PROCESSENTRY32)) return false;
+    Snapshot& s = it->second;
+    if (s.next >= s.processes.size()) return false;
+    CopyEntry(s.processes[s.next++], entry);
+    return true;
+}
+
+bool SimMachine::CloseHandle(HANDLE h) {
+    if (Enter(Op::CloseHandle)) return false;
+    return snapshots_.erase(h) != 0;
+}
+
+DWORD SimMachine::GetProcessVersion(DWORD processId) {
+    if (Enter(Op::GetProcessVersion)) return 0;
+    SimProcess* p = FindProcess(processId);
+    return p ? p->version : 0;
+}
+
+namespace {
+const SimProcess* ByPath(const std::vector<SimProcess>& ps, const std::string& path) {
+    for (auto& p : ps)
+        if (p.szExeFile == path) return &p;
+    return nullptr;
+}
+}  // namespace
+
+DWORD SimMachine::SHGetFileInfoA(const std::string& path, DWORD, SHFILEINFOA& info, UINT flags) {
+    std::memset(&info, 0, sizeof(info));
+    if (Enter(Op::SHGetFileInfoA) || !(flags & SHGFI_EXETYPE)) return 0;
+    const SimProcess* p = ByPath(processes_, path);
+    return p ? p->exeType : 0;
+}
+
+HICON SimMachine::NewIcon() {
+    HICON h = nextIcon_;
+    nextIcon_ += 2;
+    liveIcons_.insert(h);
+    return h;
+}
+
+HICON SimMachine::ExtractIconA(HINSTANCE, const std::string& path, UINT index) {
+    if (Enter(Op::ExtractIconA)) return 0;
+    const SimProcess* p = ByPath(processes_, path);
+    if (!p) return 1;  // not an executable the shell knows
+    if (!p->hasIcon || index != 0) return 0;
+    return NewIcon();
+}
+
+bool SimMachine::IsUsableIcon(HICON icon) {
+    return liveIcons_.count(icon) != 0;
+}
+
+bool SimMachine::DestroyIcon(HICON icon) {
+    if (Enter(Op::DestroyIcon)) return false;
+    for (auto& r : resourceIcons_)
+        if (r.second == icon) return true;  // shared resource icons stay
+    return liveIcons_.erase(icon) != 0;
+}
+
+HICON SimMachine::LoadIconA(const std::string& resourceName) {
+    LoadedIconNames.push_back(resourceName);
+    if (Enter(Op::LoadIconA)) return 0;
+    if (!IconResources.count(resourceName)) return 0;
+    auto it = resourceIcons_.find(resourceName);
+    if (it != resourceIcons_.end()) return it->second;
+    HICON h = NewIcon();
+    resourceIcons_[resourceName] = h;
+    return h;
+}
+
+bool SimMachine::GetVersionExA(OSVERSIONINFOA& info) {
+    if (Enter(Op::GetVersionExA)) return false;
+    if (info.dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) return false;
+    info = version_;
+    return true;
+}
+
+void SimMachine::GlobalMemoryStatus(MEMORYSTATUS& status) {
+    if (Enter(Op::GlobalMemoryStatus)) return;
+    status = Memory;
+}
+
+void SimMachine::GetSystemInfo(SYSTEM_INFO& info) {
+    if (Enter(Op::GetSystemInfo)) return;
+    info = SystemInfo;
+}
+
+DWORD SimMachine::GetTickCount() {
+    ++calls_[Op::GetTickCount];  // too frequent to log
+    return static_cast<DWORD>(TickBase + static_cast<DWORD>(now_));
+}
+
+bool SimMachine::SystemParametersInfoA(UINT action, UINT param, void*, UINT) {
+    if (Enter(Op::SystemParametersInfoA)) return false;
+    SystemParameterCalls.push_back(SpiCall{action, param});
+    return true;
+}
+
+DWORD SimMachine::GetFileVersionInfoSizeA(const std::string& path, DWORD& handle) {
+    handle = 0;
+    if (Enter(Op::GetFileVersionInfoSizeA)) return 0;
+    auto it = FileVersions.find(path);
+    if (it == FileVersions.end()) return 0;
+    return static_cast<DWORD>(sizeof(kVersionMagic) + sizeof(kFileVersionKey) + it->second.size() + 1);
+}
+
+// The simulated block: a marker, the key of the one value it holds, and the value, each zero-terminated.
+bool SimMachine::GetFileVersionInfoA(const std::string& path, DWORD, DWORD len, void* data) {
+    if (Enter(Op::GetFileVersionInfoA)) return false;
+    auto it = FileVersions.find(path);
+    if (it == FileVersions.end()) return false;
+    std::string block(kVersionMagic, sizeof(kVersionMagic));
+    block.append(kFileVersionKey, sizeof(kFileVersionKey));
+    block += it->second;
+    block.push_back('\0');
+    if (len < block.size()) return false;
+    std::memcpy(data, block.data(), block.size());
+    return true;
+}
+
+bool SimMachine::VerQueryValueA(const void* block, const std::string& subBlock, const char*& value, UINT& len) {
+    value = nullptr;
+    len = 0;
+    if (Enter(Op::VerQueryValueA) || !block) return false;
+    const char* b = static_cast<const char*>(block);
+    if (std::memcmp(b, kVersionMagic, sizeof(kVersionMagic)) != 0) return false;
+    std::string key = subBlock;
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::toupper(c); });
+    std::string want = kFileVersionKey;
+    std::transform(want.begin(), want.end(), want.begin(), [](unsigned char c) { return std::toupper(c); });
+    if (key != want) return false;
+    value = b + sizeof(kVersionMagic) + sizeof(kFileVersionKey);
+    len = static_cast<UINT>(std::strlen(value) + 1);
+    return true;
+}
+
+}  // namespace taskwell::sim

@@ -1,0 +1,96 @@
+// The headless user-interface backend of the simulated machine. Widgets get no native peers; timers
+// run on the machine's virtual clock, which only moves when a test advances it or the program
+// processes messages (each round of message processing lets one millisecond pass, so a busy wait
+// ends). Message boxes are answered by a responder and recorded.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/UiBackend.h"
+#include "platform/sim/SimMachine.h"
+
+namespace taskwell::sim {
+
+struct MessageBoxCall {
+    bool ownedByDesktop;
+    std::string text;
+    std::string caption;
+    UINT flags;
+};
+
+class SimUi : public IUiBackend {
+public:
+    explicit SimUi(SimMachine& machine) : machine_(machine) {}
+    ~SimUi() override;
+
+    std::unique_ptr<IPeer> CreatePeer(TControl& control) override;
+    std::unique_ptr<IPeer> CreatePeer(TMenu& menu) override;
+    std::unique_ptr<IPeer> CreatePeer(TImageList& images) override;
+    std::unique_ptr<IPeer> CreatePeer(TTimer& timer) override;
+
+    void ProcessMessages() override;
+    // Runs until Terminate, moving the clock from one due timer or scheduled call to the next; returns
+    // when nothing is left that could ever happen.
+    void RunMessageLoop() override;
+    void Terminate() override { terminated_ = true; }
+    bool Terminated() const { return terminated_; }
+
+    int MessageBox(TForm* owner, const std::string& text, const std::string& caption, UINT flags) override;
+    void ApplicationChanged() override { ++applicationChanges_; }
+    bool IsUsableIcon(HICON icon) override { return machine_.IsUsableIcon(icon); }
+
+    // Test driving.
+    // Lets ms milliseconds of virtual time pass, firing the timers and scheduled calls due on the way.
+    void Advance(std::uint64_t ms);
+    // Runs fn when the clock reaches now + delayMs.
+    void At(std::uint64_t delayMs, std::function<void()> fn);
+    // Answers message boxes; by default the first button (OK or Yes).
+    std::function<int(const MessageBoxCall&)> Responder;
+    std::vector<MessageBoxCall> MessageBoxes;
+    int ApplicationChanges() const { return applicationChanges_; }
+    // Milliseconds one round of message processing lets pass.
+    std::uint64_t ProcessMessagesQuantum = 1;
+
+    // The forms that have been shown and not destroyed, in order of showing: the windows on screen.
+    const std::vector<TForm*>& Forms() const { return forms_; }
+
+    // Timers that will fire.
+    struct TimerState {
+        TTimer* timer;
+        bool armed;
+        std::uint64_t due;
+    };
+    std::vector<TimerState> Timers() const;
+
+private:
+    friend class SimTimerPeer;
+    friend class SimFormPeer;
+    std::vector<TForm*> forms_;
+    void TimerChanged(TTimer& t);
+    void TimerGone(TTimer& t);
+    // The earliest due event at or before 'until'; false when none.
+    bool RunNextDue(std::uint64_t until);
+
+    SimMachine& machine_;
+    struct Timer {
+        TTimer* timer;
+        bool armed;
+        std::uint64_t due;
+        std::uint64_t order;
+    };
+    std::vector<Timer> timers_;
+    struct Call {
+        std::uint64_t due;
+        std::uint64_t order;
+        std::function<void()> fn;
+    };
+    std::vector<Call> calls_;
+    std::uint64_t order_ = 0;
+    bool terminated_ = false;
+    int applicationChanges_ = 0;
+};
+
+}  // namespace taskwell::sim

@@ -1,0 +1,61 @@
+#include "ui/TApplication.h"
+
+#include "ui/TForm.h"
+
+namespace taskwell {
+
+void TApplication::SetTitle(const std::string& title) {
+    if (title == title_) return;
+    title_ = title;
+    backend_.ApplicationChanged();
+}
+
+void TApplication::SetIcon(HICON icon) {
+    if (icon == icon_) return;
+    icon_ = icon;
+    backend_.ApplicationChanged();
+}
+
+void TApplication::PeerMinimized(bool minimized) {
+    if (minimized == minimized_) return;
+    minimized_ = minimized;
+    Guarded([&] {
+        if (minimized_ && OnMinimize) OnMinimize();
+        if (!minimized_ && OnRestore) OnRestore();
+    });
+}
+
+void TApplication::Run() {
+    if (MainForm && !terminated_) MainForm->Show();
+    if (!terminated_) backend_.RunMessageLoop();
+}
+
+void TApplication::Terminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    backend_.Terminate();
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
+    return backend_.MessageBox(MainForm, text, caption, flags);
+}
+
+void TApplication::HandleException(const std::exception& e) {
+    try {
+        backend_.MessageBox(MainForm, e.what(), title_, MB_OK | MB_ICONHAND);
+    } catch (...) {
+        // Nothing more can be shown; the program goes on.
+    }
+}
+
+void TApplication::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        HandleException(e);
+    } catch (...) {
+        HandleException(std::runtime_error("Unknown error"));
+    }
+}
+
+}  // namespace taskwell

@@ -1,0 +1,59 @@
+// The application object: title, help file, task bar icon, the main form, message processing, the
+// minimise hook, and the handling of errors that escape event handlers.
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+
+#include "platform/UiBackend.h"
+
+namespace taskwell {
+
+class TForm;
+
+class TApplication {
+public:
+    explicit TApplication(IUiBackend& backend) : backend_(backend) {}
+    TApplication(const TApplication&) = delete;
+    TApplication& operator=(const TApplication&) = delete;
+
+    IUiBackend& Backend() const { return backend_; }
+
+    const std::string& Title() const { return title_; }
+    void SetTitle(const std::string& title);
+    std::string HelpFile;
+    HICON Icon() const { return icon_; }
+    void SetIcon(HICON icon);
+
+    TForm* MainForm = nullptr;
+
+    // Called when the application is minimised or restored as a whole (the task bar button).
+    std::function<void()> OnMinimize;
+    std::function<void()> OnRestore;
+    bool Minimized() const { return minimized_; }
+    // Reported by the backend when the user minimises or restores the program.
+    void PeerMinimized(bool minimized);
+
+    void ProcessMessages() { backend_.ProcessMessages(); }
+    // Shows the main form and handles messages until Terminate.
+    void Run();
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+
+    int MessageBox(const std::string& text, const std::string& caption, UINT flags);
+
+    // An error escaped an event handler: show its text and go on.
+    void HandleException(const std::exception& e);
+    // Runs a handler, handing any error it raises to HandleException.
+    void Guarded(const std::function<void()>& handler);
+
+private:
+    IUiBackend& backend_;
+    std::string title_;
+    HICON icon_ = 0;
+    bool minimized_ = false;
+    bool terminated_ = false;
+};
+
+}  // namespace taskwell

@@ -1,0 +1,93 @@
+#include "ui/TForm.h"
+
+#include "ui/TApplication.h"
+#include "ui/TMenu.h"
+
+namespace taskwell {
+
+namespace {
+constexpr int kFrame = 4;
+constexpr int kCaption = 18;
+constexpr int kMenuBar = 19;
+}  // namespace
+
+TForm::TForm(TApplication& app) : app_(app) {
+    SetVisible(false);
+}
+
+TForm::~TForm() = default;
+
+void TForm::SetMenu(TMainMenu* menu) {
+    menu_ = menu;
+    if (menu_ && Realised()) menu_->Realise(this);
+    Realign();
+}
+
+void TForm::SetWindowState(TWindowState s) {
+    if (s == state_) return;
+    state_ = s;
+    Notify(Change::WindowState);
+}
+
+void TForm::PeerWindowState(TWindowState s) {
+    state_ = s;
+}
+
+TRect TForm::ClientRect() const {
+    if (peerClientW_ >= 0) return TRect{0, 0, peerClientW_, peerClientH_};
+    int w = Width() - 2 * kFrame;
+    int h = Height() - 2 * kFrame - kCaption - (menu_ ? kMenuBar : 0);
+    return TRect{0, 0, w < 0 ? 0 : w, h < 0 ? 0 : h};
+}
+
+void TForm::PeerClientSize(int width, int height) {
+    peerClientW_ = width;
+    peerClientH_ = height;
+    Realign();
+    app_.Guarded([&] {
+        if (OnResize) OnResize();
+    });
+}
+
+bool TForm::Showing() const {
+    return Visible() && state_ != TWindowState::wsMinimized && !app_.Minimized();
+}
+
+void TForm::BoundsChanged() {
+    TWinControl::BoundsChanged();
+    if (peerClientW_ < 0) {
+        app_.Guarded([&] {
+            if (OnResize) OnResize();
+        });
+    }
+}
+
+void TForm::Show() {
+    if (!Realised()) {
+        Realise();
+        if (menu_) menu_->Realise(this);
+    }
+    SetVisible(true);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        app_.Guarded([&] {
+            if (OnShow) OnShow();
+        });
+    }
+}
+
+void TForm::Hide() {
+    SetVisible(false);
+}
+
+void TForm::Close() {
+    if (closed_) return;
+    closed_ = true;
+    app_.Guarded([&] {
+        if (OnClose) OnClose();
+    });
+    Hide();
+    if (app_.MainForm == this) app_.Terminate();
+}
+
+}  // namespace taskwell

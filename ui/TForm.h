@@ -1,0 +1,62 @@
+// A top-level window with an optional main menu. Its client area lies inside the frame, caption and
+// menu bar; the backend reports the real one, the headless build uses classic Windows 98 metrics.
+#pragma once
+
+#include <functional>
+
+#include "ui/TControl.h"
+
+namespace taskwell {
+
+class TApplication;
+class TMainMenu;
+
+enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
+
+class TForm : public TWinControl {
+public:
+    explicit TForm(TApplication& app);
+    ~TForm() override;
+
+    TApplication* Application() const override { return &app_; }
+    TApplication& App() const { return app_; }
+
+    TMainMenu* Menu() const { return menu_; }
+    void SetMenu(TMainMenu* menu);
+
+    TWindowState WindowState() const { return state_; }
+    void SetWindowState(TWindowState s);
+    // Reported by the backend when the user minimised, maximised or restored the window.
+    void PeerWindowState(TWindowState s);
+
+    // Frame metrics used until a backend reports the real client area: a sizable frame of 4 pixels,
+    // an 18-pixel caption and a 19-pixel menu bar.
+    TRect ClientRect() const override;
+    void PeerClientSize(int width, int height);
+
+    // Whether the window is on the screen: shown and not minimised.
+    bool Showing() const;
+
+    void Show();
+    void Hide();
+    // Runs OnClose; the main form's close ends the program.
+    void Close();
+    bool Closed() const { return closed_; }
+
+    std::function<void()> OnShow;
+    std::function<void()> OnResize;
+    std::function<void()> OnClose;
+
+protected:
+    void BoundsChanged() override;
+
+private:
+    TApplication& app_;
+    TMainMenu* menu_ = nullptr;
+    TWindowState state_ = TWindowState::wsNormal;
+    bool closed_ = false;
+    bool shownOnce_ = false;
+    int peerClientW_ = -1, peerClientH_ = -1;
+};
+
+}  // namespace taskwell
