@@ -70,6 +70,7 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     OnShow = [this] { FormShow(); };
     OnResize = [this] { FormResize(); };
     OnClose = [this] { FormClose(); };
+    FormResize();
 
     FormCreate();
 }

@@ -14,13 +14,14 @@ public:
 
     void RefreshInfo();
 
-    LONG msMemoryLoad() const { return static_cast<LONG>(memory_.dwMemoryLoad); }
-    LONG msTotalPhys() const { return static_cast<LONG>(memory_.dwTotalPhys); }
-    LONG msAvailPhys() const { return static_cast<LONG>(memory_.dwAvailPhys); }
-    LONG msTotalPageFile() const { return static_cast<LONG>(memory_.dwTotalPageFile); }
-    LONG msAvailPageFile() const { return static_cast<LONG>(memory_.dwAvailPageFile); }
-    LONG msTotalVirtual() const { return static_cast<LONG>(memory_.dwTotalVirtual); }
-    LONG msAvailVirtual() const { return static_cast<LONG>(memory_.dwAvailVirtual); }
+    // Memory figures are unsigned: a machine with 2 GB or more reports totals above the signed range.
+    DWORD msMemoryLoad() const { return memory_.dwMemoryLoad; }
+    DWORD msTotalPhys() const { return memory_.dwTotalPhys; }
+    DWORD msAvailPhys() const { return memory_.dwAvailPhys; }
+    DWORD msTotalPageFile() const { return memory_.dwTotalPageFile; }
+    DWORD msAvailPageFile() const { return memory_.dwAvailPageFile; }
+    DWORD msTotalVirtual() const { return memory_.dwTotalVirtual; }
+    DWORD msAvailVirtual() const { return memory_.dwAvailVirtual; }
 
     WORD siProcessorArchitecture() const { return sys_.wProcessorArchitecture; }
     LONG siPageSize() const { return static_cast<LONG>(sys_.dwPageSize); }

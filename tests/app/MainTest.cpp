@@ -233,6 +233,18 @@ TEST(RefreshTick, RunsItsStepsInOrder) {
     EXPECT_TRUE(m.tmrRefresh.Enabled());
 }
 
+TEST(RefreshTick, MemoryOfTwoGigabytesAndMoreIsShownUnsigned) {
+    MainFixture f;
+    TfrmMain& m = *f.form;
+    f.machine.Memory.dwTotalPhys = 0xC0000000u;  // 3 GB
+    f.machine.Memory.dwAvailPhys = 0x40000000u;  // 1 GB
+    f.machine.Memory.dwTotalPageFile = 0xFFF7FFFFu;
+    m.tmrRefreshTimer();
+    m.tmrRefreshTimer();
+    EXPECT_EQ(m.MemUsedK, 2 * 1024 * 1024);
+    EXPECT_EQ(m.sbMain->PanelText(2), "Mem Usage: 0K / " + std::to_string(0xFFF7FFFFu / 1024) + "K");
+}
+
 TEST(RefreshTick, FollowsProcessesOnTheTimer) {
     MainFixture f;
     TfrmMain& m = *f.form;
