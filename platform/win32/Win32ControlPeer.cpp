@@ -1,0 +1,205 @@
+#include "platform/win32/Win32ControlPeer.h"
+
+#include <stdexcept>
+
+#include "platform/win32/Win32UiBackend.h"
+#include "ui/TApplication.h"
+#include "ui/TControl.h"
+
+namespace taskwell::win32 {
+
+namespace {
+constexpr const char* kPeerProperty = "Taskwell.Peer";
+}  // namespace
+
+Win32ControlPeer::Win32ControlPeer(Win32UiBackend& backend, TControl& control)
+    : backend_(backend), control_(control) {
+    backend_.AddControl(this);
+    if (TApplication* app = control.Application()) backend_.RememberApplication(app);
+}
+
+Win32ControlPeer::~Win32ControlPeer() {
+    DestroyHandle();
+    backend_.RemoveControl(this);
+}
+
+Win32ControlPeer* Win32ControlPeer::FromWindow(::HWND hwnd) {
+    if (!hwnd) return nullptr;
+    return static_cast<Win32ControlPeer*>(::GetPropA(hwnd, kPeerProperty));
+}
+
+void Win32ControlPeer::Attach(::HWND hwnd, bool setFont) {
+    hwnd_ = hwnd;
+    if (!hwnd_) return;
+    ::SetPropA(hwnd_, kPeerProperty, this);
+    // Windows of the system's classes are subclassed; our own classes already use WindowProc.
+    auto current = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hwnd_, GWLP_WNDPROC));
+    if (current != &Win32ControlPeer::WindowProc) {
+        previous_ = current;
+        ::SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32ControlPeer::WindowProc));
+    }
+    if (setFont && backend_.Font()) ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(backend_.Font()), FALSE);
+}
+
+void Win32ControlPeer::DestroyHandle() {
+    ::HWND hwnd = hwnd_;
+    if (!hwnd) return;
+    // Release first, so that nothing the destruction sends reaches this peer.
+    hwnd_ = nullptr;
+    if (::IsWindow(hwnd)) {
+        ::RemovePropA(hwnd, kPeerProperty);
+        if (previous_) ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        previous_ = nullptr;
+        ::DestroyWindow(hwnd);
+    }
+}
+
+TApplication* Win32ControlPeer::App() const {
+    return control_.Application();
+}
+
+::HWND Win32ControlPeer::ParentWindow(int& dx, int& dy) const {
+    dx = dy = 0;
+    for (TWinControl* p = control_.Parent(); p; p = p->Parent()) {
+        if (auto* peer = dynamic_cast<Win32ControlPeer*>(p->Peer()); peer && peer->Handle()) return peer->Handle();
+        dx += p->Left();
+        dy += p->Top();
+    }
+    return nullptr;
+}
+
+bool Win32ControlPeer::CreateChild(const char* className, DWORD style, DWORD exStyle, const char* text) {
+    int dx = 0, dy = 0;
+    ::HWND parent = ParentWindow(dx, dy);
+    if (!parent) return false;
+    style |= WS_CHILD | WS_CLIPSIBLINGS;
+    if (control_.Visible()) style |= WS_VISIBLE;
+    if (!control_.Enabled()) style |= WS_DISABLED;
+    int w = control_.Width() < 0 ? 0 : control_.Width();
+    int h = control_.Height() < 0 ? 0 : control_.Height();
+    ::HWND hwnd = ::CreateWindowExA(exStyle | WS_EX_NOPARENTNOTIFY, className, text ? text : "", style,
+                                    control_.Left() + dx, control_.Top() + dy, w, h, parent, nullptr,
+                                    backend_.Instance(), nullptr);
+    if (!hwnd) return false;
+    Attach(hwnd, true);
+    return true;
+}
+
+void Win32ControlPeer::PlaceWindow() {
+    if (!hwnd_) return;
+    int dx = 0, dy = 0;
+    ParentWindow(dx, dy);
+    int w = control_.Width() < 0 ? 0 : control_.Width();
+    int h = control_.Height() < 0 ? 0 : control_.Height();
+    ::MoveWindow(hwnd_, control_.Left() + dx, control_.Top() + dy, w, h, TRUE);
+}
+
+void Win32ControlPeer::Changed(Change what, int index) {
+    if (!hwnd_) return;
+    FlagScope applying(applying_);
+    Apply(what, index);
+}
+
+void Win32ControlPeer::Apply(Change what, int) {
+    switch (what) {
+    case Change::Bounds:
+        PlaceWindow();
+        break;
+    case Change::Visible:
+        ::ShowWindow(hwnd_, control_.Visible() ? SW_SHOWNA : SW_HIDE);
+        break;
+    case Change::Enabled:
+        ::EnableWindow(hwnd_, control_.Enabled() ? TRUE : FALSE);
+        break;
+    case Change::Caption:
+        ::SetWindowTextA(hwnd_, control_.Caption().c_str());
+        break;
+    default:
+        break;
+    }
+}
+
+bool Win32ControlPeer::OnNotify(const NMHDR&, LRESULT&) { return false; }
+bool Win32ControlPeer::OnCommand(WORD) { return false; }
+void Win32ControlPeer::ImageListChanged(::HIMAGELIST) {}
+void Win32ControlPeer::ImageListGone(::HIMAGELIST) {}
+void Win32ControlPeer::Recheck() {}
+
+LRESULT Win32ControlPeer::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (previous_) return ::CallWindowProcA(previous_, hwnd_, msg, wParam, lParam);
+    return ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+LRESULT Win32ControlPeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (!header) break;
+        // A list view passes on its header's notifications: those go to the list view's peer.
+        Win32ControlPeer* child = FromWindow(header->hwndFrom);
+        if (!child && header->hwndFrom) child = FromWindow(::GetParent(header->hwndFrom));
+        if (child && child != this) {
+            LRESULT result = 0;
+            if (child->OnNotify(*header, result)) return result;
+        }
+        break;
+    }
+    case WM_COMMAND:
+        if (lParam == 0) {
+            // A menu command (HIWORD 0); accelerators (HIWORD 1) are not used.
+            if (HIWORD(wParam) == 0 && backend_.MenuCommand(LOWORD(wParam))) return 0;
+        } else if (Win32ControlPeer* child = FromWindow(reinterpret_cast<::HWND>(lParam)); child && child != this) {
+            if (child->OnCommand(HIWORD(wParam))) return 0;
+        }
+        break;
+    case WM_ENTERMENULOOP:
+        backend_.EnterMenuLoop();
+        break;
+    case WM_EXITMENULOOP:
+        backend_.ExitMenuLoop();
+        break;
+    default:
+        break;
+    }
+    return DefaultProc(msg, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32ControlPeer::WindowProc(::HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Win32ControlPeer* peer = FromWindow(hwnd);
+    if (!peer || peer->hwnd_ != hwnd) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+
+    if (msg == WM_NCDESTROY) {
+        // The window goes without the peer having asked: forget it, and let the widget know.
+        WNDPROC previous = peer->previous_;
+        ::RemovePropA(hwnd, kPeerProperty);
+        if (previous) ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        peer->previous_ = nullptr;
+        peer->hwnd_ = nullptr;
+        Win32UiBackend& backend = peer->backend_;
+        TApplication* app = peer->App();
+        try {
+            peer->WindowLost();
+        } catch (const std::exception& e) {
+            backend.ReportException(app, e);
+        } catch (...) {
+            backend.ReportException(app, std::runtime_error("Unknown error"));
+        }
+        return previous ? ::CallWindowProcA(previous, hwnd, msg, wParam, lParam)
+                        : ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+
+    // A handler may destroy the peer (closing a window, rebuilding a page): what the error path
+    // needs is taken beforehand.
+    Win32UiBackend& backend = peer->backend_;
+    TApplication* app = peer->App();
+    try {
+        return peer->WndProc(msg, wParam, lParam);
+    } catch (const std::exception& e) {
+        backend.ReportException(app, e);
+    } catch (...) {
+        backend.ReportException(app, std::runtime_error("Unknown error"));
+    }
+    return 0;
+}
+
+}  // namespace taskwell::win32

@@ -1,0 +1,109 @@
+// The native window of a widget: common ground of every control peer.
+//
+// The window is made a child of the nearest ancestor widget that has a window, at the widget's
+// bounds (widget bounds are relative to the widget's parent; ancestors without a window add their
+// offset). The peer mirrors the widget's changes into the window and routes the notifications its
+// window receives from child controls to the peers of those controls.
+#pragma once
+
+#include <exception>
+
+#include "platform/UiBackend.h"
+#include "platform/win32/Win32Api.h"
+
+namespace taskwell {
+class TControl;
+class TApplication;
+}  // namespace taskwell
+
+namespace taskwell::win32 {
+
+class Win32UiBackend;
+
+class Win32ControlPeer : public IPeer {
+public:
+    Win32ControlPeer(Win32UiBackend& backend, TControl& control);
+    ~Win32ControlPeer() override;
+    Win32ControlPeer(const Win32ControlPeer&) = delete;
+    Win32ControlPeer& operator=(const Win32ControlPeer&) = delete;
+
+    void Changed(Change what, int index) override;
+
+    // Null once the window is gone.
+    ::HWND Handle() const { return hwnd_; }
+    TControl& Control() const { return control_; }
+    Win32UiBackend& Backend() const { return backend_; }
+
+    // The application of the widget, for errors raised by handlers; null when it has none.
+    TApplication* App() const;
+
+    // The peer of a window we made, or null.
+    static Win32ControlPeer* FromWindow(::HWND hwnd);
+
+    // Notifications a parent window passes on to the control they came from. True when handled.
+    virtual bool OnNotify(const NMHDR& header, LRESULT& result);
+    virtual bool OnCommand(WORD code);
+    // An image list's pictures changed, or the list is about to be destroyed.
+    virtual void ImageListChanged(::HIMAGELIST list);
+    virtual void ImageListGone(::HIMAGELIST list);
+    // A look at the window's state asked for earlier with Win32UiBackend::PostRecheck.
+    virtual void Recheck();
+
+    // The window procedure of our own classes; also the subclass procedure of the system's controls.
+    static LRESULT CALLBACK WindowProc(::HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+protected:
+    // Makes the window: a child of the nearest ancestor window at the widget's bounds, visible and
+    // enabled as the widget is. Returns false when no parent window exists or creation fails.
+    bool CreateChild(const char* className, DWORD style, DWORD exStyle, const char* text = "");
+    // Takes over a window made by a subclass: routes its messages here and sets the font.
+    void Attach(::HWND hwnd, bool setFont);
+    // Releases the window and destroys it; called by the destructor, and earlier by subclasses whose
+    // windows need work before they go.
+    void DestroyHandle();
+
+    // Mirrors one change into the window. The base handles bounds, visibility, enabled and caption.
+    virtual void Apply(Change what, int index);
+    // Messages of the peer's own window. The base routes child notifications and menu commands and
+    // passes everything else to DefaultProc.
+    virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    // The window went away without the peer asking for it.
+    virtual void WindowLost() {}
+
+
+    // The widget as its concrete type, or null while the widget is being destroyed (its own part is
+    // already gone then, and its window may still send messages as its children go).
+    template <class T>
+    T* As() const {
+        return dynamic_cast<T*>(&control_);
+    }
+
+    // The window's position for the widget's bounds, in the parent window's client coordinates.
+    void PlaceWindow();
+    ::HWND ParentWindow(int& dx, int& dy) const;
+
+    // True while the peer itself changes the window: notifications that result are not news.
+    bool applying_ = false;
+
+private:
+    Win32UiBackend& backend_;
+    TControl& control_;
+    ::HWND hwnd_ = nullptr;
+    WNDPROC previous_ = nullptr;
+};
+
+// Sets a flag for the lifetime of a scope.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = old_; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+    bool old_;
+};
+
+}  // namespace taskwell::win32

@@ -1,0 +1,187 @@
+#include "platform/win32/Win32FormPeer.h"
+
+#include "platform/win32/Win32UiBackend.h"
+#include "ui/TApplication.h"
+#include "ui/TForm.h"
+
+namespace taskwell::win32 {
+
+std::unique_ptr<Win32FormPeer> Win32FormPeer::Create(Win32UiBackend& backend, TForm& form) {
+    auto peer = std::make_unique<Win32FormPeer>(backend, form);
+    if (!peer->Open()) return nullptr;
+    return peer;
+}
+
+Win32FormPeer::Win32FormPeer(Win32UiBackend& backend, TForm& form) : Win32ControlPeer(backend, form) {
+    Backend().AddForm(this);
+}
+
+Win32FormPeer::~Win32FormPeer() {
+    Backend().RemoveForm(this);
+    // The menu belongs to the menu's own peer, which destroys it; the window must not take it along.
+    if (::HWND hwnd = Handle(); hwnd && ::IsWindow(hwnd)) ::SetMenu(hwnd, nullptr);
+    DestroyHandle();
+}
+
+bool Win32FormPeer::Open() {
+    TForm& form = *As<TForm>();
+    // Other forms stay above the main form, as its dialogs.
+    ::HWND owner = nullptr;
+    if (TForm* main = form.App().MainForm; main && main != &form)
+        if (auto* peer = dynamic_cast<Win32ControlPeer*>(main->Peer())) owner = peer->Handle();
+    ::HWND hwnd = ::CreateWindowExA(0, Win32UiBackend::FormClass(), form.Caption().c_str(),
+                                    WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, form.Left(), form.Top(), form.Width(),
+                                    form.Height(), owner, nullptr, Backend().Instance(), nullptr);
+    if (!hwnd) return false;
+    Attach(hwnd, false);
+    ApplyIcon();
+    // The widget lays its children out in the real client area from now on.
+    ReportClientSize();
+    return true;
+}
+
+bool Win32FormPeer::IsMainForm() const {
+    TForm* form = As<TForm>();
+    return form && form->App().MainForm == form;
+}
+
+void Win32FormPeer::ApplyIcon() {
+    ::HWND hwnd = Handle();
+    if (!hwnd) return;
+    // Without an application icon, the class icon (the program's own) shows.
+    ::SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Backend().AppIcon()));
+    ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Backend().AppSmallIcon()));
+}
+
+void Win32FormPeer::ReportBounds() {
+    TForm* form = As<TForm>();
+    ::HWND hwnd = Handle();
+    if (!form || !hwnd || ::IsIconic(hwnd)) return;
+    RECT r{};
+    if (!::GetWindowRect(hwnd, &r)) return;
+    form->PeerBoundsChanged(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+void Win32FormPeer::ReportClientSize() {
+    TForm* form = As<TForm>();
+    ::HWND hwnd = Handle();
+    if (!form || !hwnd || ::IsIconic(hwnd)) return;
+    RECT r{};
+    if (!::GetClientRect(hwnd, &r)) return;
+    form->PeerClientSize(r.right - r.left, r.bottom - r.top);
+}
+
+void Win32FormPeer::ShowAsState() {
+    TForm* form = As<TForm>();
+    if (!form) return;
+    int cmd = SW_SHOW;
+    switch (form->WindowState()) {
+    case TWindowState::wsMinimized:
+        cmd = SW_SHOWMINIMIZED;
+        break;
+    case TWindowState::wsMaximized:
+        cmd = SW_SHOWMAXIMIZED;
+        break;
+    default:
+        cmd = shown_ ? SW_SHOW : SW_SHOWNORMAL;
+        break;
+    }
+    shown_ = true;
+    ::ShowWindow(Handle(), cmd);
+    if (cmd != SW_SHOWMINIMIZED) ::SetForegroundWindow(Handle());
+}
+
+void Win32FormPeer::Apply(Change what, int index) {
+    TForm* form = As<TForm>();
+    ::HWND hwnd = Handle();
+    if (!form || !hwnd) return;
+    switch (what) {
+    case Change::Bounds:
+        if (::IsIconic(hwnd) || ::IsZoomed(hwnd)) {
+            // The bounds are where the window goes when it is restored.
+            WINDOWPLACEMENT wp{};
+            wp.length = sizeof wp;
+            if (::GetWindowPlacement(hwnd, &wp)) {
+                wp.rcNormalPosition = RECT{form->Left(), form->Top(), form->Left() + form->Width(),
+                                           form->Top() + form->Height()};
+                ::SetWindowPlacement(hwnd, &wp);
+            }
+        } else {
+            ::MoveWindow(hwnd, form->Left(), form->Top(), form->Width(), form->Height(), TRUE);
+        }
+        break;
+    case Change::Visible:
+        if (form->Visible())
+            ShowAsState();
+        else
+            ::ShowWindow(hwnd, SW_HIDE);
+        break;
+    case Change::WindowState:
+        // A hidden form takes its state when it is shown.
+        if (::IsWindowVisible(hwnd)) {
+            switch (form->WindowState()) {
+            case TWindowState::wsMinimized:
+                ::ShowWindow(hwnd, SW_MINIMIZE);
+                break;
+            case TWindowState::wsMaximized:
+                ::ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+                break;
+            default:
+                ::ShowWindow(hwnd, SW_RESTORE);
+                break;
+            }
+        }
+        break;
+    case Change::Icon:
+        ApplyIcon();
+        break;
+    default:
+        Win32ControlPeer::Apply(what, index);
+        break;
+    }
+}
+
+LRESULT Win32FormPeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    TForm* form = As<TForm>();
+    if (!form) return DefaultProc(msg, wParam, lParam);
+    switch (msg) {
+    case WM_SIZE: {
+        bool main = IsMainForm();
+        if (wParam == SIZE_MINIMIZED) {
+            form->PeerWindowState(TWindowState::wsMinimized);
+            if (main) form->App().PeerMinimized(true);
+            return 0;
+        }
+        if (wParam != SIZE_RESTORED && wParam != SIZE_MAXIMIZED) return 0;
+        form->PeerWindowState(wParam == SIZE_MAXIMIZED ? TWindowState::wsMaximized : TWindowState::wsNormal);
+        if (!applying_) ReportBounds();
+        form->PeerClientSize(LOWORD(lParam), HIWORD(lParam));
+        if (main && form->App().Minimized()) form->App().PeerMinimized(false);
+        return 0;
+    }
+    case WM_MOVE:
+        if (!applying_) ReportBounds();
+        return 0;
+    case WM_CLOSE:
+        form->Close();
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // The session ends: the program closes as if the user had closed it, and saves what it saves.
+        if (wParam) form->Close();
+        return 0;
+    default:
+        return Win32ControlPeer::WndProc(msg, wParam, lParam);
+    }
+}
+
+void Win32FormPeer::WindowLost() {
+    // The main window went away under the program: end the message loop rather than run on
+    // without a window.
+    if (IsMainForm()) {
+        if (TForm* form = As<TForm>()) form->App().Terminate();
+    }
+}
+
+}  // namespace taskwell::win32

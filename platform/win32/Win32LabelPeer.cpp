@@ -1,0 +1,19 @@
+#include "platform/win32/Win32LabelPeer.h"
+
+#include "platform/win32/Win32UiBackend.h"
+#include "ui/StdCtrls.h"
+
+namespace taskwell::win32 {
+
+std::unique_ptr<Win32LabelPeer> Win32LabelPeer::Create(Win32UiBackend& backend, TLabel& label) {
+    auto peer = std::make_unique<Win32LabelPeer>(backend, label);
+    DWORD align = SS_LEFT;
+    if (label.Alignment == TAlignment::taRightJustify) align = SS_RIGHT;
+    if (label.Alignment == TAlignment::taCenter) align = SS_CENTER;
+    if (!peer->CreateChild("STATIC", align, 0, label.Caption().c_str())) return nullptr;
+    return peer;
+}
+
+Win32LabelPeer::Win32LabelPeer(Win32UiBackend& backend, TLabel& label) : Win32ControlPeer(backend, label) {}
+
+}  // namespace taskwell::win32

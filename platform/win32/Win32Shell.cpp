@@ -1,0 +1,95 @@
+#include "platform/win32/Win32Shell.h"
+
+#include <cstring>
+
+#include "platform/win32/Win32Api.h"
+
+namespace taskwell::win32 {
+
+namespace {
+
+// Layout of an icon group resource: a header and one 14-byte entry per picture.
+#pragma pack(push, 2)
+struct GroupIconEntry {
+    BYTE width;  // 0 means 256
+    BYTE height;
+    BYTE colorCount;
+    BYTE reserved;
+    WORD planes;
+    WORD bitCount;
+    DWORD bytesInRes;
+    WORD id;
+};
+struct GroupIconHeader {
+    WORD reserved;
+    WORD type;
+    WORD count;
+};
+#pragma pack(pop)
+
+// The size to load an icon group at: the standard icon size when the group has a picture of that
+// size, otherwise the size of its first picture (the page images hold only a small one, which must
+// not be stretched). 0 when the group does not exist.
+int GroupIconSize(::HMODULE module, const char* name) {
+    ::HRSRC res = ::FindResourceA(module, name, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
+    if (!res) return 0;
+    ::HGLOBAL loaded = ::LoadResource(module, res);
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    DWORD size = ::SizeofResource(module, res);
+    if (!data || size < sizeof(GroupIconHeader)) return 0;
+    const auto* header = static_cast<const GroupIconHeader*>(data);
+    const auto* entries = reinterpret_cast<const GroupIconEntry*>(header + 1);
+    size_t count = header->count;
+    if (sizeof(GroupIconHeader) + count * sizeof(GroupIconEntry) > size) count = 0;
+    if (count == 0) return 0;
+    int standard = ::GetSystemMetrics(SM_CXICON);
+    for (size_t i = 0; i < count; ++i) {
+        int w = entries[i].width == 0 ? 256 : entries[i].width;
+        if (w == standard) return standard;
+    }
+    return entries[0].width == 0 ? 256 : entries[0].width;
+}
+
+}  // namespace
+
+taskwell::DWORD Win32Shell::SHGetFileInfoA(const std::string& path, taskwell::DWORD fileAttributes,
+                                           taskwell::SHFILEINFOA& info, taskwell::UINT flags) {
+    ::SHFILEINFOA native{};
+    DWORD_PTR result = ::SHGetFileInfoA(path.c_str(), fileAttributes, &native, sizeof native, flags);
+    info.hIcon = FromHicon(native.hIcon);
+    info.iIcon = native.iIcon;
+    info.dwAttributes = native.dwAttributes;
+    std::memcpy(info.szDisplayName, native.szDisplayName, sizeof info.szDisplayName);
+    info.szDisplayName[sizeof info.szDisplayName - 1] = '\0';
+    std::memcpy(info.szTypeName, native.szTypeName, sizeof info.szTypeName);
+    info.szTypeName[sizeof info.szTypeName - 1] = '\0';
+    return static_cast<taskwell::DWORD>(result);
+}
+
+taskwell::HICON Win32Shell::ExtractIconA(taskwell::HINSTANCE hInst, const std::string& path, taskwell::UINT index) {
+    return FromHicon(::ExtractIconA(ToHinstance(hInst), path.c_str(), index));
+}
+
+bool Win32Shell::IsUsableIcon(taskwell::HICON icon) {
+    return IconIsUsable(ToHicon(icon));
+}
+
+bool Win32Shell::DestroyIcon(taskwell::HICON icon) {
+    // 0 is no icon and 1 is ExtractIcon's "not an executable": neither is a handle to free.
+    if (icon == 0 || icon == 1) return false;
+    return ::DestroyIcon(ToHicon(icon)) != FALSE;
+}
+
+taskwell::HICON Win32Shell::LoadIconA(const std::string& resourceName) {
+    ::HMODULE module = ::GetModuleHandleA(nullptr);
+    int size = GroupIconSize(module, resourceName.c_str());
+    if (size <= 0) return 0;
+    ::HANDLE icon = ::LoadImageA(module, resourceName.c_str(), IMAGE_ICON, size, size, 0);
+    return FromHandle(icon);
+}
+
+taskwell::HINSTANCE Win32Shell::GetModuleHandleA() {
+    return FromHinstance(::GetModuleHandleA(nullptr));
+}
+
+}  // namespace taskwell::win32

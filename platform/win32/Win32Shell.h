@@ -1,0 +1,20 @@
+// Shell services of the running system: executable types, icons of files and of the program's own
+// resources.
+#pragma once
+
+#include "platform/Shell.h"
+
+namespace taskwell::win32 {
+
+class Win32Shell : public IShell {
+public:
+    DWORD SHGetFileInfoA(const std::string& path, DWORD fileAttributes, SHFILEINFOA& info,
+                         UINT flags) override;
+    HICON ExtractIconA(HINSTANCE hInst, const std::string& path, UINT index) override;
+    bool IsUsableIcon(HICON icon) override;
+    bool DestroyIcon(HICON icon) override;
+    HICON LoadIconA(const std::string& resourceName) override;
+    HINSTANCE GetModuleHandleA() override;
+};
+
+}  // namespace taskwell::win32

@@ -1,0 +1,105 @@
+#include "platform/win32/Win32System.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/win32/Win32Api.h"
+
+namespace taskwell::win32 {
+
+bool Win32System::GetVersionExA(taskwell::OSVERSIONINFOA& info) {
+    if (info.dwOSVersionInfoSize != sizeof(taskwell::OSVERSIONINFOA)) {
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    ::OSVERSIONINFOA native{};
+    native.dwOSVersionInfoSize = sizeof native;
+    if (!::GetVersionExA(&native)) return false;
+    info.dwMajorVersion = native.dwMajorVersion;
+    info.dwMinorVersion = native.dwMinorVersion;
+    info.dwBuildNumber = native.dwBuildNumber;
+    info.dwPlatformId = native.dwPlatformId;
+    std::memcpy(info.szCSDVersion, native.szCSDVersion, sizeof info.szCSDVersion);
+    info.szCSDVersion[sizeof info.szCSDVersion - 1] = '\0';
+    return true;
+}
+
+void Win32System::GlobalMemoryStatus(taskwell::MEMORYSTATUS& status) {
+    ::MEMORYSTATUS native{};
+    native.dwLength = sizeof native;
+    ::GlobalMemoryStatus(&native);
+    status.dwLength = sizeof(taskwell::MEMORYSTATUS);
+    status.dwMemoryLoad = native.dwMemoryLoad;
+    status.dwTotalPhys = static_cast<taskwell::DWORD>(native.dwTotalPhys);
+    status.dwAvailPhys = static_cast<taskwell::DWORD>(native.dwAvailPhys);
+    status.dwTotalPageFile = static_cast<taskwell::DWORD>(native.dwTotalPageFile);
+    status.dwAvailPageFile = static_cast<taskwell::DWORD>(native.dwAvailPageFile);
+    status.dwTotalVirtual = static_cast<taskwell::DWORD>(native.dwTotalVirtual);
+    status.dwAvailVirtual = static_cast<taskwell::DWORD>(native.dwAvailVirtual);
+}
+
+void Win32System::GetSystemInfo(taskwell::SYSTEM_INFO& info) {
+    ::SYSTEM_INFO native{};
+    ::GetSystemInfo(&native);
+    info.wProcessorArchitecture = native.wProcessorArchitecture;
+    info.wReserved = native.wReserved;
+    info.dwPageSize = native.dwPageSize;
+    info.lpMinimumApplicationAddress =
+        static_cast<taskwell::DWORD>(reinterpret_cast<std::uintptr_t>(native.lpMinimumApplicationAddress));
+    info.lpMaximumApplicationAddress =
+        static_cast<taskwell::DWORD>(reinterpret_cast<std::uintptr_t>(native.lpMaximumApplicationAddress));
+    info.dwActiveProcessorMask = static_cast<taskwell::DWORD>(native.dwActiveProcessorMask);
+    info.dwNumberOfProcessors = native.dwNumberOfProcessors;
+    info.dwProcessorType = native.dwProcessorType;
+    info.dwAllocationGranularity = native.dwAllocationGranularity;
+    info.wProcessorLevel = native.wProcessorLevel;
+    info.wProcessorRevision = native.wProcessorRevision;
+}
+
+taskwell::DWORD Win32System::GetTickCount() {
+    return ::GetTickCount();
+}
+
+bool Win32System::SystemParametersInfoA(taskwell::UINT action, taskwell::UINT param, void* pvParam,
+                                        taskwell::UINT winIni) {
+    return ::SystemParametersInfoA(action, param, pvParam, winIni) != FALSE;
+}
+
+taskwell::DWORD Win32System::GetFileVersionInfoSizeA(const std::string& path, taskwell::DWORD& handle) {
+    ::DWORD h = 0;
+    ::DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &h);
+    handle = h;
+    return size;
+}
+
+bool Win32System::GetFileVersionInfoA(const std::string& path, taskwell::DWORD handle, taskwell::DWORD len,
+                                      void* data) {
+    if (!data || len == 0) return false;
+    return ::GetFileVersionInfoA(path.c_str(), handle, len, data) != FALSE;
+}
+
+bool Win32System::VerQueryValueA(const void* block, const std::string& subBlock, const char*& value,
+                                 taskwell::UINT& len) {
+    value = nullptr;
+    len = 0;
+    if (!block) return false;
+    void* found = nullptr;
+    ::UINT foundLen = 0;
+    if (!::VerQueryValueA(block, subBlock.c_str(), &found, &foundLen) || !found) return false;
+    value = static_cast<const char*>(found);
+    len = foundLen;
+    return true;
+}
+
+std::string Win32System::GetModuleFileNameA() {
+    std::vector<char> buffer(MAX_PATH + 1);
+    for (;;) {
+        ::DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<::DWORD>(buffer.size()));
+        if (n == 0) return std::string();
+        // A full buffer may mean a cut name: try once more with room to spare.
+        if (n < buffer.size() - 1 || buffer.size() > 32768) return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
+}  // namespace taskwell::win32

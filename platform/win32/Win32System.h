@@ -1,0 +1,23 @@
+// Facts about the running system: version record, memory, processor, clock, system parameters,
+// version resources of executables and the program's own path.
+#pragma once
+
+#include "platform/SystemFacts.h"
+
+namespace taskwell::win32 {
+
+class Win32System : public ISystem {
+public:
+    bool GetVersionExA(OSVERSIONINFOA& info) override;
+    void GlobalMemoryStatus(MEMORYSTATUS& status) override;
+    void GetSystemInfo(SYSTEM_INFO& info) override;
+    DWORD GetTickCount() override;
+    bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) override;
+    DWORD GetFileVersionInfoSizeA(const std::string& path, DWORD& handle) override;
+    bool GetFileVersionInfoA(const std::string& path, DWORD handle, DWORD len, void* data) override;
+    bool VerQueryValueA(const void* block, const std::string& subBlock, const char*& value,
+                        UINT& len) override;
+    std::string GetModuleFileNameA() override;
+};
+
+}  // namespace taskwell::win32

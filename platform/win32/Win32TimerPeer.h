@@ -1,0 +1,37 @@
+// A timer as a system timer of the backend's hidden window.
+#pragma once
+
+#include "platform/UiBackend.h"
+#include "platform/win32/Win32Api.h"
+
+namespace taskwell {
+class TTimer;
+}
+
+namespace taskwell::win32 {
+
+class Win32UiBackend;
+
+class Win32TimerPeer : public IPeer {
+public:
+    Win32TimerPeer(Win32UiBackend& backend, TTimer& timer);
+    ~Win32TimerPeer() override;
+    Win32TimerPeer(const Win32TimerPeer&) = delete;
+    Win32TimerPeer& operator=(const Win32TimerPeer&) = delete;
+
+    // Interval or enabled changed: stops the system timer and, if the timer runs, starts it afresh.
+    void Changed(Change what, int index) override;
+    // The system timer went off.
+    void Elapsed();
+
+    bool Running() const { return running_; }
+
+private:
+    Win32UiBackend& backend_;
+    TTimer& timer_;
+    UINT_PTR id_;
+    bool running_ = false;
+    bool firing_ = false;
+};
+
+}  // namespace taskwell::win32

@@ -1,0 +1,372 @@
+#include "platform/win32/Win32UiBackend.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/win32/Win32ControlPeer.h"
+#include "platform/win32/Win32FormPeer.h"
+#include "platform/win32/Win32GaugePeer.h"
+#include "platform/win32/Win32GroupBoxPeer.h"
+#include "platform/win32/Win32ImageListPeer.h"
+#include "platform/win32/Win32LabelPeer.h"
+#include "platform/win32/Win32ListViewPeer.h"
+#include "platform/win32/Win32MenuPeer.h"
+#include "platform/win32/Win32PageControlPeer.h"
+#include "platform/win32/Win32PanelPeer.h"
+#include "platform/win32/Win32StatusBarPeer.h"
+#include "platform/win32/Win32TabSheetPeer.h"
+#include "platform/win32/Win32TimerPeer.h"
+#include "ui/StdCtrls.h"
+#include "ui/TApplication.h"
+#include "ui/TForm.h"
+#include "ui/TListView.h"
+#include "ui/TMenu.h"
+#include "ui/TPageControl.h"
+#include "ui/TStatusBar.h"
+
+namespace taskwell::win32 {
+
+namespace {
+
+constexpr const char* kUtilityClass = "TaskwellUtility";
+// Posted to the hidden window: wParam is a control window whose peer should look again at its state.
+constexpr UINT kRecheckMessage = WM_APP + 1;
+constexpr UINT kFirstCommand = 100;
+constexpr UINT kLastCommand = 0xEFFF;
+
+// The classic dialog face: 8-point MS Sans Serif at the screen's resolution.
+::HFONT MakeFont(bool& own) {
+    own = false;
+    int height = -11;
+    if (::HDC dc = ::GetDC(nullptr)) {
+        height = -::MulDiv(8, ::GetDeviceCaps(dc, LOGPIXELSY), 72);
+        ::ReleaseDC(nullptr, dc);
+    }
+    LOGFONTA lf{};
+    lf.lfHeight = height;
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+    lstrcpynA(lf.lfFaceName, "MS Sans Serif", LF_FACESIZE);
+    if (::HFONT f = ::CreateFontIndirectA(&lf)) {
+        own = true;
+        return f;
+    }
+    return static_cast<::HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+}
+
+::HICON LoadAppIcon(::HINSTANCE instance, int size) {
+    auto icon = static_cast<::HICON>(::LoadImageA(instance, "MAINICON", IMAGE_ICON, size, size, 0));
+    return icon;
+}
+
+}  // namespace
+
+Win32UiBackend::Win32UiBackend(::HINSTANCE instance) : instance_(instance) {
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES;
+    if (!::InitCommonControlsEx(&icc)) ::InitCommonControls();
+    font_ = MakeFont(ownFont_);
+    RegisterClasses();
+    utility_ = ::CreateWindowExA(WS_EX_TOOLWINDOW, kUtilityClass, "Taskwell", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                 nullptr, instance_, nullptr);
+    if (utility_) ::SetWindowLongPtrA(utility_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Win32UiBackend::~Win32UiBackend() {
+    if (utility_) {
+        ::SetWindowLongPtrA(utility_, GWLP_USERDATA, 0);
+        ::DestroyWindow(utility_);
+    }
+    if (ownFont_ && font_) ::DeleteObject(font_);
+    if (appIcon_) ::DestroyIcon(appIcon_);
+    if (appSmallIcon_) ::DestroyIcon(appSmallIcon_);
+}
+
+void Win32UiBackend::RegisterClasses() {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.hInstance = instance_;
+    wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512) /* IDC_ARROW */);
+
+    wc.lpszClassName = kUtilityClass;
+    wc.lpfnWndProc = &Win32UiBackend::UtilityProc;
+    ::RegisterClassExA(&wc);
+
+    wc.lpfnWndProc = &Win32ControlPeer::WindowProc;
+    wc.hbrBackground = reinterpret_cast<::HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+
+    // Forms show the program's icon until the application names one.
+    wc.style = CS_DBLCLKS;
+    wc.lpszClassName = FormClass();
+    wc.hIcon = LoadAppIcon(instance_, ::GetSystemMetrics(SM_CXICON));
+    wc.hIconSm = LoadAppIcon(instance_, ::GetSystemMetrics(SM_CXSMICON));
+    if (!wc.hIcon) wc.hIcon = ::LoadIconA(nullptr, MAKEINTRESOURCEA(32512) /* IDI_APPLICATION */);
+    ::RegisterClassExA(&wc);
+    wc.hIcon = nullptr;
+    wc.hIconSm = nullptr;
+
+    wc.lpszClassName = PageClass();
+    ::RegisterClassExA(&wc);
+    wc.lpszClassName = PanelClass();
+    wc.hbrBackground = nullptr;  // painted by the panel in its own colour
+    ::RegisterClassExA(&wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;  // the bar's proportions depend on the whole size
+    wc.lpszClassName = GaugeClass();
+    ::RegisterClassExA(&wc);
+}
+
+// --- Peers ---
+
+std::unique_ptr<IPeer> Win32UiBackend::CreatePeer(TControl& control) {
+    if (TApplication* app = control.Application()) RememberApplication(app);
+    if (auto* form = dynamic_cast<TForm*>(&control)) return Win32FormPeer::Create(*this, *form);
+    if (auto* pages = dynamic_cast<TPageControl*>(&control)) return Win32PageControlPeer::Create(*this, *pages);
+    if (auto* sheet = dynamic_cast<TTabSheet*>(&control)) return Win32TabSheetPeer::Create(*this, *sheet);
+    if (auto* bar = dynamic_cast<TStatusBar*>(&control)) return Win32StatusBarPeer::Create(*this, *bar);
+    if (auto* list = dynamic_cast<TListView*>(&control)) return Win32ListViewPeer::Create(*this, *list);
+    if (auto* group = dynamic_cast<TGroupBox*>(&control)) return Win32GroupBoxPeer::Create(*this, *group);
+    if (auto* panel = dynamic_cast<TPanel*>(&control)) return Win32PanelPeer::Create(*this, *panel);
+    if (auto* label = dynamic_cast<TLabel*>(&control)) return Win32LabelPeer::Create(*this, *label);
+    if (auto* gauge = dynamic_cast<TGauge*>(&control)) return Win32GaugePeer::Create(*this, *gauge);
+    return nullptr;
+}
+
+std::unique_ptr<IPeer> Win32UiBackend::CreatePeer(TMenu& menu) {
+    return Win32MenuPeer::Create(*this, menu);
+}
+
+std::unique_ptr<IPeer> Win32UiBackend::CreatePeer(TImageList& images) {
+    return Win32ImageListPeer::Create(*this, images);
+}
+
+std::unique_ptr<IPeer> Win32UiBackend::CreatePeer(TTimer& timer) {
+    if (!utility_) return nullptr;
+    return std::make_unique<Win32TimerPeer>(*this, timer);
+}
+
+// --- Message loop ---
+
+void Win32UiBackend::ProcessMessages() {
+    MSG msg;
+    while (!quit_ && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quit_ = true;
+            break;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+void Win32UiBackend::RunMessageLoop() {
+    MSG msg;
+    while (!quit_) {
+        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            quit_ = true;
+            break;
+        }
+        if (got == -1) break;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+void Win32UiBackend::Terminate() {
+    quit_ = true;
+    ::PostQuitMessage(0);
+}
+
+// --- Message boxes, application ---
+
+int Win32UiBackend::MessageBox(TForm* owner, const std::string& text, const std::string& caption, UINT flags) {
+    ::HWND ownerWindow = nullptr;
+    if (owner) {
+        if (auto* peer = dynamic_cast<Win32ControlPeer*>(owner->Peer())) ownerWindow = peer->Handle();
+    }
+    int answer = ::MessageBoxA(ownerWindow, text.c_str(), caption.c_str(), flags);
+    if (answer != 0) return answer;
+    // The box could not be shown: answer as its safe button would.
+    switch (flags & 0xF) {
+    case MB_YESNO:
+        return IDNO;
+    case MB_OKCANCEL:
+        return IDCANCEL;
+    default:
+        return IDOK;
+    }
+}
+
+void Win32UiBackend::RememberApplication(TApplication* app) {
+    if (app && !app_) app_ = app;
+}
+
+void Win32UiBackend::ApplicationChanged() {
+    if (!app_) {
+        for (auto* f : forms_) {
+            if (TApplication* app = f->App()) {
+                app_ = app;
+                break;
+            }
+        }
+    }
+    UpdateAppIcon(app_);
+    for (auto* f : forms_) f->ApplyIcon();
+}
+
+void Win32UiBackend::UpdateAppIcon(TApplication* app) {
+    HICON source = app ? app->Icon() : 0;
+    if (source == appIconSource_) return;
+    appIconSource_ = source;
+    if (appIcon_) ::DestroyIcon(appIcon_);
+    if (appSmallIcon_) ::DestroyIcon(appSmallIcon_);
+    appIcon_ = appSmallIcon_ = nullptr;
+    ::HICON icon = ToHicon(source);
+    if (!IconIsUsable(icon)) return;
+    // Copies, so the program may free its handle; the small one from the resource's own small
+    // picture when the icon came from a resource.
+    appIcon_ = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, 0, 0, 0));
+    int sm = ::GetSystemMetrics(SM_CXSMICON);
+    appSmallIcon_ = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, sm, sm, LR_COPYFROMRESOURCE));
+    if (!appSmallIcon_) appSmallIcon_ = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, sm, sm, 0));
+}
+
+bool Win32UiBackend::IsUsableIcon(HICON icon) {
+    return IconIsUsable(ToHicon(icon));
+}
+
+void Win32UiBackend::ReportException(TApplication* app, const std::exception& e) {
+    if (!app) app = app_;
+    try {
+        if (app)
+            app->HandleException(e);
+        else
+            ::MessageBoxA(nullptr, e.what(), "Error", MB_OK | MB_ICONHAND);
+    } catch (...) {
+        // Nothing more can be done about it here; the program goes on.
+    }
+}
+
+// --- Registries ---
+
+void Win32UiBackend::AddControl(Win32ControlPeer* peer) { controls_.push_back(peer); }
+
+void Win32UiBackend::RemoveControl(Win32ControlPeer* peer) {
+    controls_.erase(std::remove(controls_.begin(), controls_.end(), peer), controls_.end());
+}
+
+void Win32UiBackend::ImageListChanged(::HIMAGELIST list) {
+    for (auto* c : controls_) c->ImageListChanged(list);
+}
+
+void Win32UiBackend::ImageListGone(::HIMAGELIST list) {
+    for (auto* c : controls_) c->ImageListGone(list);
+}
+
+void Win32UiBackend::AddForm(Win32FormPeer* peer) {
+    forms_.push_back(peer);
+    if (!app_) RememberApplication(peer->App());
+    UpdateAppIcon(app_);
+}
+
+void Win32UiBackend::RemoveForm(Win32FormPeer* peer) {
+    forms_.erase(std::remove(forms_.begin(), forms_.end(), peer), forms_.end());
+}
+
+UINT_PTR Win32UiBackend::AddTimer(Win32TimerPeer* peer) {
+    UINT_PTR id = nextTimer_++;
+    timers_[id] = peer;
+    return id;
+}
+
+void Win32UiBackend::RemoveTimer(UINT_PTR id) {
+    timers_.erase(id);
+}
+
+UINT Win32UiBackend::AddMenuCommand(TMenuItem* item) {
+    // Ids wrap round within the range WM_COMMAND carries, skipping those still in use.
+    for (UINT tries = 0; tries <= kLastCommand - kFirstCommand; ++tries) {
+        UINT id = nextCommand_++;
+        if (nextCommand_ > kLastCommand) nextCommand_ = kFirstCommand;
+        if (commands_.emplace(id, item).second) return id;
+    }
+    return 0;
+}
+
+void Win32UiBackend::RemoveMenuCommand(UINT id) {
+    commands_.erase(id);
+}
+
+bool Win32UiBackend::MenuCommand(UINT id) {
+    auto it = commands_.find(id);
+    if (it == commands_.end()) return false;
+    TMenuItem* item = it->second;
+    TApplication* app = app_;
+    if (TMenu* menu = item->Menu(); menu && menu->Owner()) app = &menu->Owner()->App();
+    if (app)
+        app->Guarded([item] { item->Click(); });
+    else
+        item->Click();
+    return true;
+}
+
+void Win32UiBackend::AddMenu(Win32MenuPeer* peer) { menus_.push_back(peer); }
+
+void Win32UiBackend::RemoveMenu(Win32MenuPeer* peer) {
+    menus_.erase(std::remove(menus_.begin(), menus_.end(), peer), menus_.end());
+}
+
+void Win32UiBackend::ExitMenuLoop() {
+    if (menuLoop_ > 0) --menuLoop_;
+    if (menuLoop_ > 0) return;
+    // Rebuilds that waited for the menu to close. A rebuild may add or remove menus: work on a copy
+    // and check each is still there.
+    auto menus = menus_;
+    for (auto* m : menus)
+        if (std::find(menus_.begin(), menus_.end(), m) != menus_.end()) m->FlushPending();
+}
+
+void Win32UiBackend::PostRecheck(::HWND window) {
+    if (utility_ && window) ::PostMessageA(utility_, kRecheckMessage, reinterpret_cast<WPARAM>(window), 0);
+}
+
+// --- The hidden window: timers and deferred checks ---
+
+LRESULT CALLBACK Win32UiBackend::UtilityProc(::HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* backend = reinterpret_cast<Win32UiBackend*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!backend) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    try {
+        return backend->HandleUtility(msg, wParam, lParam);
+    } catch (const std::exception& e) {
+        backend->ReportException(nullptr, e);
+    } catch (...) {
+        backend->ReportException(nullptr, std::runtime_error("Unknown error"));
+    }
+    return 0;
+}
+
+LRESULT Win32UiBackend::HandleUtility(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_TIMER: {
+        auto it = timers_.find(wParam);
+        if (it != timers_.end()) it->second->Elapsed();
+        return 0;
+    }
+    case kRecheckMessage: {
+        auto window = reinterpret_cast<::HWND>(wParam);
+        // The window may have gone meanwhile; then it has no peer any more.
+        if (::IsWindow(window))
+            if (Win32ControlPeer* peer = Win32ControlPeer::FromWindow(window)) peer->Recheck();
+        return 0;
+    }
+    default:
+        return ::DefWindowProcA(utility_, msg, wParam, lParam);
+    }
+}
+
+}  // namespace taskwell::win32
