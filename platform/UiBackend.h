@@ -73,6 +73,10 @@ public:
     virtual void RunMessageLoop() = 0;
     virtual void Terminate() = 0;
 
+    // Shows the form modally: the program's other windows take no input until the form's ModalResult
+    // is set or the form is closed; the form is hidden again before this returns.
+    virtual void RunModal(TForm& form) = 0;
+
     // Shows a modal message box and returns the button chosen (IDOK, IDYES, ...). A null owner makes
     // the desktop the owner.
     virtual int MessageBox(TForm* owner, const std::string& text, const std::string& caption,

@@ -81,6 +81,13 @@ void TForm::Hide() {
 }
 
 void TForm::Close() {
+    if (modal_) {
+        app_.Guarded([&] {
+            if (OnClose) OnClose();
+        });
+        if (ModalResult == mrNone) ModalResult = mrCancel;
+        return;
+    }
     if (closed_) return;
     closed_ = true;
     app_.Guarded([&] {
@@ -88,6 +95,21 @@ void TForm::Close() {
     });
     Hide();
     if (app_.MainForm == this) app_.Terminate();
+}
+
+int TForm::ShowModal() {
+    ModalResult = mrNone;
+    modal_ = true;
+    try {
+        app_.Backend().RunModal(*this);
+    } catch (...) {
+        modal_ = false;
+        Hide();
+        throw;
+    }
+    modal_ = false;
+    Hide();
+    return ModalResult;
 }
 
 }  // namespace taskwell

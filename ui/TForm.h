@@ -13,6 +13,11 @@ class TMainMenu;
 
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 
+// Results of a modal showing, with the platform's button ids.
+constexpr int mrNone = 0;
+constexpr int mrOk = 1;
+constexpr int mrCancel = 2;
+
 class TForm : public TWinControl {
 public:
     explicit TForm(TApplication& app);
@@ -39,9 +44,16 @@ public:
 
     void Show();
     void Hide();
-    // Runs OnClose; the main form's close ends the program.
+    // Runs OnClose; the main form's close ends the program. Closing a modal form ends its showing
+    // with mrCancel unless a result was set.
     void Close();
     bool Closed() const { return closed_; }
+
+    // Shows the form modally and returns its ModalResult. Setting ModalResult to anything but
+    // mrNone (a button does) ends the showing.
+    int ShowModal();
+    int ModalResult = mrNone;
+    bool Modal() const { return modal_; }
 
     std::function<void()> OnShow;
     std::function<void()> OnResize;
@@ -55,6 +67,7 @@ private:
     TMainMenu* menu_ = nullptr;
     TWindowState state_ = TWindowState::wsNormal;
     bool closed_ = false;
+    bool modal_ = false;
     bool shownOnce_ = false;
     int peerClientW_ = -1, peerClientH_ = -1;
 };

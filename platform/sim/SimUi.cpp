@@ -117,6 +117,13 @@ void SimUi::RunMessageLoop() {
     }
 }
 
+void SimUi::RunModal(TForm& form) {
+    form.Show();
+    ModalForms.push_back(form.Caption());
+    int result = ModalResponder ? ModalResponder(form) : mrCancel;
+    if (form.ModalResult == mrNone) form.ModalResult = result == mrNone ? mrCancel : result;
+}
+
 int SimUi::MessageBox(TForm* owner, const std::string& text, const std::string& caption, UINT flags) {
     MessageBoxCall call{owner == nullptr, text, caption, flags};
     MessageBoxes.push_back(call);

@@ -38,6 +38,12 @@ public:
     void Terminate() override { terminated_ = true; }
     bool Terminated() const { return terminated_; }
 
+    // Modal forms are answered by ModalResponder, which may look at and click the form's widgets and
+    // returns the result; without one a modal form is cancelled.
+    void RunModal(TForm& form) override;
+    std::function<int(TForm&)> ModalResponder;
+    std::vector<std::string> ModalForms;  // captions of the forms shown modally, in order
+
     int MessageBox(TForm* owner, const std::string& text, const std::string& caption, UINT flags) override;
     void ApplicationChanged() override { ++applicationChanges_; }
     bool IsUsableIcon(HICON icon) override { return machine_.IsUsableIcon(icon); }

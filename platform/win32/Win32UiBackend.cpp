@@ -177,6 +177,40 @@ void Win32UiBackend::RunMessageLoop() {
     }
 }
 
+void Win32UiBackend::RunModal(TForm& form) {
+    // The other forms take no input while the modal one is up.
+    std::vector<::HWND> disabled;
+    for (Win32FormPeer* peer : forms_) {
+        ::HWND h = peer->Handle();
+        if (h && peer != form.Peer() && ::IsWindowEnabled(h)) {
+            ::EnableWindow(h, FALSE);
+            disabled.push_back(h);
+        }
+    }
+    struct Reenable {
+        std::vector<::HWND>& windows;
+        ~Reenable() {
+            for (::HWND h : windows)
+                if (::IsWindow(h)) ::EnableWindow(h, TRUE);
+        }
+    } reenable{disabled};
+    form.Show();
+    MSG msg;
+    while (!quit_ && form.ModalResult == mrNone) {
+        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            // Keep the quit for the main loop.
+            quit_ = true;
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (got == -1) break;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    if (form.ModalResult == mrNone) form.ModalResult = mrCancel;
+}
+
 void Win32UiBackend::Terminate() {
     quit_ = true;
     ::PostQuitMessage(0);

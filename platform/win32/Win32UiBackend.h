@@ -41,6 +41,7 @@ public:
     void ProcessMessages() override;
     void RunMessageLoop() override;
     void Terminate() override;
+    void RunModal(TForm& form) override;
 
     int MessageBox(TForm* owner, const std::string& text, const std::string& caption, UINT flags) override;
     void ApplicationChanged() override;

@@ -184,3 +184,45 @@ TEST(Gauge, ClampsItsProgress) {
 
 }  // namespace
 }  // namespace taskwell
+
+namespace taskwell {
+namespace {
+
+TEST(ModalForm, TheResponderAnswersAndTheFormIsHiddenAfterwards) {
+    testing::SimFixture f;
+    TForm main(f.app);
+    f.app.MainForm = &main;
+    TForm dialog(f.app);
+    dialog.SetCaption("Select Columns");
+    bool sawItShown = false;
+    f.ui.ModalResponder = [&](TForm& shown) {
+        sawItShown = shown.Visible() && shown.Modal();
+        return mrOk;
+    };
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    EXPECT_TRUE(sawItShown);
+    EXPECT_FALSE(dialog.Visible());
+    EXPECT_EQ(f.ui.ModalForms, std::vector<std::string>{"Select Columns"});
+}
+
+TEST(ModalForm, ClosingItCancelsWithoutEndingTheProgram) {
+    testing::SimFixture f;
+    TForm main(f.app);
+    f.app.MainForm = &main;
+    TForm dialog(f.app);
+    int closes = 0;
+    dialog.OnClose = [&] { ++closes; };
+    f.ui.ModalResponder = [&](TForm& shown) {
+        shown.Close();
+        return mrNone;
+    };
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    EXPECT_EQ(closes, 1);
+    EXPECT_FALSE(f.app.Terminated());
+    // A dialog can be shown again.
+    f.ui.ModalResponder = nullptr;
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+}
+
+}  // namespace
+}  // namespace taskwell
