@@ -80,7 +80,8 @@ INSTANTIATE_TEST_SUITE_P(Stamps, VersionTextTests,
                                            StampCase{"1.2", "1.02", "2"},
                                            StampCase{"7", "7", ""},
                                            StampCase{"", "", ""},
-                                           StampCase{"1.1.0.25.6", "1.01", "25.6"}));
+                                           StampCase{"1.1.0.25.6", "1.01", "25.6"}),
+                         [](const auto& info) { return "Stamp" + std::to_string(info.index); });
 
 TEST(FileVersionText, ReadsTheStampOfTheFile) {
     SimFixture f;

@@ -8,7 +8,7 @@
 // the widgets hear about it. It also checks the system services against the running system.
 //
 // One PASS/FAIL line per check on standard output, then "N passed, M failed"; the exit code is
-// the number of failures. Built and run by run_peer_checks.sh under Wine reporting Windows 98.
+// the number of failures. Built in the Win32 build and run by run_e2e.sh --self under Wine reporting Windows 98.
 #include <cstdio>
 #include <cstring>
 #include <functional>

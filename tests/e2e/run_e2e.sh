@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Runs the Wine end-to-end check: the driver taskwell_e2e.exe starts taskwell.exe in a Wine
+# prefix of its own, on a private X server, and checks it from outside.
+#
+#   run_e2e.sh <taskwell.exe> <taskwell_e2e.exe> [artifact dir]
+#   run_e2e.sh --self <checks.exe> [artifact dir]
+#
+# The second form runs a program that checks itself from inside (the native peer checks) in the
+# same prefix and display, with the same time limit.
+#
+# The artifact directory (default build/e2e-artifacts) receives the driver's screenshots as
+# PNG files and the Wine log. Exit code: the driver's (0 only when every check passed);
+# 1 when the environment cannot be prepared; 124 when the driver ran out of time.
+#
+# Environment: TASKWELL_E2E_WINEPREFIX (prefix, default build/wine-prefix-e2e),
+# TASKWELL_E2E_DISPLAY (use this X display instead of a private Xvfb),
+# TASKWELL_E2E_TIMEOUT (seconds for the driver, default 420).
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=../../scripts/setup.sh
+source "$here/../../scripts/setup.sh"
+
+self=0
+if [ "${1:-}" = "--self" ]; then
+  self=1
+  shift
+  set -- "$1" "$1" "${2:-}"
+  [ -n "$3" ] || set -- "$1" "$2"
+fi
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then
+  echo "usage: $0 <taskwell.exe> <taskwell_e2e.exe> [artifact dir] | --self <checks.exe> [artifact dir]" >&2
+  exit 2
+fi
+exe="$(realpath -m "$1")"
+driver="$(realpath -m "$2")"
+artifacts="$(realpath -m "${3:-$TW_ROOT/build/e2e-artifacts}")"
+[ -f "$exe" ] || tw_die "program not found: $exe (build the win32 build first)"
+[ -f "$driver" ] || tw_die "driver not found: $driver (build the win32 build first)"
+driver_args=("$(tw_winpath "$exe")" "$(tw_winpath "$artifacts")")
+[ "$self" -eq 0 ] || driver_args=()
+command -v wine >/dev/null 2>&1 || tw_die "wine is not installed (run scripts/setup.sh)"
+
+mkdir -p "$artifacts"
+[ "$self" -eq 1 ] || rm -f "$artifacts"/*.bmp "$artifacts"/*.png "$artifacts"/wine.log
+
+prefix="$(tw_default_e2e_prefix)"
+tw_prefix_setup "$prefix"
+
+cleanup() {
+  local rc=$?
+  tw_wineserver_kill
+  tw_stop_xvfb
+  exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Nothing left over from an earlier run in this prefix.
+tw_wineserver_kill
+
+if [ -n "${TASKWELL_E2E_DISPLAY:-}" ]; then
+  export DISPLAY="$TASKWELL_E2E_DISPLAY"
+  tw_display_ok || tw_die "cannot open display $DISPLAY"
+else
+  tw_start_xvfb 1280x1024x24
+fi
+
+tw_log "e2e: $exe"
+t0=$SECONDS
+rc=0
+timeout -k 15 "${TASKWELL_E2E_TIMEOUT:-420}" \
+  wine "$driver" "${driver_args[@]}" 2>"$artifacts/wine.log" ||
+  rc=$?
+if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+  echo "FAIL: driver did not finish within ${TASKWELL_E2E_TIMEOUT:-420} s" >&2
+  rc=124
+fi
+tw_log "e2e driver finished in $((SECONDS - t0)) s with exit code $rc"
+if [ -s "$artifacts/wine.log" ]; then
+  tw_log "Wine messages (last lines of $artifacts/wine.log):"
+  tail -n 20 "$artifacts/wine.log" >&2
+fi
+
+# Screenshots as PNG for people to look at.
+shopt -s nullglob
+for bmp in "$artifacts"/*.bmp; do
+  if command -v convert >/dev/null 2>&1 && timeout 60 convert "$bmp" "${bmp%.bmp}.png" 2>/dev/null; then
+    rm -f "$bmp"
+  fi
+done
+shots=("$artifacts"/*.png "$artifacts"/*.bmp)
+if [ ${#shots[@]} -gt 0 ]; then
+  tw_log "screenshots:"
+  printf '  %s\n' "${shots[@]}" >&2
+fi
+exit "$rc"
