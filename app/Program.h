@@ -5,6 +5,11 @@
 
 namespace taskwell {
 
+class TApplication;
+
 int TaskwellMain(const Platform& platform);
+
+// Gives the application the program's title and help file.
+void InitialiseApplication(TApplication& app);
 
 }  // namespace taskwell

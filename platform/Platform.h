@@ -3,10 +3,12 @@
 #pragma once
 
 #include "platform/Processes.h"
+#include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/SystemFacts.h"
 #include "platform/Toolhelp.h"
 #include "platform/UiBackend.h"
+#include "platform/Windowing.h"
 
 namespace taskwell {
 
@@ -16,6 +18,8 @@ struct Platform {
     IShell& Shell;
     ISystem& System;
     IUiBackend& Ui;
+    IRegistry& Registry;
+    IWindows& Windows;
 };
 
 }  // namespace taskwell

@@ -9,6 +9,25 @@ namespace taskwell {
 
 constexpr UINT SHGFI_EXETYPE = 0x2000;
 
+constexpr DWORD NIM_ADD = 0;
+constexpr DWORD NIM_MODIFY = 1;
+constexpr DWORD NIM_DELETE = 2;
+constexpr UINT NIF_MESSAGE = 0x1;
+constexpr UINT NIF_ICON = 0x2;
+constexpr UINT NIF_TIP = 0x4;
+
+// A notification-area icon; 88 bytes, as the platform lays it out.
+struct NOTIFYICONDATAA {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    char szTip[64];
+};
+static_assert(sizeof(NOTIFYICONDATAA) == 88);
+
 // 352 bytes, as the platform lays it out.
 struct SHFILEINFOA {
     HICON hIcon;
@@ -32,8 +51,12 @@ public:
     // True when the handle is an icon that can be drawn or added to an image list.
     virtual bool IsUsableIcon(HICON icon) = 0;
     virtual bool DestroyIcon(HICON icon) = 0;
+    // A new icon with the same picture, which the caller destroys; 0 on failure.
+    virtual HICON CopyIcon(HICON icon) = 0;
     // The program's own icon resource of that name; 0 when absent.
     virtual HICON LoadIconA(const std::string& resourceName) = 0;
+    // Adds, changes or removes an icon in the notification area.
+    virtual bool Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA& data) = 0;
     // The program's own module instance.
     virtual HINSTANCE GetModuleHandleA() = 0;
 };

@@ -13,6 +13,7 @@ namespace taskwell {
 class TControl;
 class TForm;
 class TMenu;
+class TPopupMenu;
 class TImageList;
 class TTimer;
 
@@ -87,6 +88,17 @@ public:
 
     // True when the handle is an icon that an image list can take.
     virtual bool IsUsableIcon(HICON icon) = 0;
+
+    // The native window of a realised control (a form's top-level window); 0 when it has none.
+    virtual HWND WindowHandle(const TControl& control) = 0;
+
+    // Shows the popup menu at the screen position and returns when it has closed; the chosen item's
+    // Click has run by then.
+    virtual void Popup(TPopupMenu& menu, int x, int y) = 0;
+
+    // Opens the help file at the topic with the system's help viewer; false when no viewer or no
+    // help file could show it.
+    virtual bool ShowHelp(const std::string& helpFile, UINT topic) = 0;
 };
 
 }  // namespace taskwell

@@ -159,6 +159,63 @@ def info_picture():
     return c.lines()
 
 
+# The tray icon's CPU meter: a panel of 10 x 12 pixels whose rows fill from the bottom.
+METER_LEVELS = 12
+PANEL_LEFT, PANEL_TOP, PANEL_WIDTH = 3, 2, 10
+STRIPE_WIDTH = 8
+
+
+def meter_frame():
+    """The light grey frame with its sunken edge (dark above and left, white below and right)."""
+    c = Canvas(16)
+    c.fill(0, 0, 15, 15, 's')
+    right = PANEL_LEFT + PANEL_WIDTH
+    bottom = PANEL_TOP + METER_LEVELS
+    c.fill(PANEL_LEFT - 1, PANEL_TOP - 1, right, PANEL_TOP - 1, 'd')
+    c.fill(PANEL_LEFT - 1, PANEL_TOP - 1, PANEL_LEFT - 1, bottom, 'd')
+    c.fill(PANEL_LEFT - 1, bottom, right, bottom, 'W')
+    c.fill(right, PANEL_TOP - 1, right, bottom, 'W')
+    return c
+
+
+def meter_colours(level):
+    """(row, stripe) colours of the filled rows of a meter showing `level`."""
+    if level >= 11:
+        return 'R', 'r'                     # red, dark red stripe
+    if level >= 8:
+        return 'Y', 'o'                     # yellow, olive stripe
+    return 'G', 'g'                         # green, dark green stripe
+
+
+def meter_picture(level):
+    """The tray icon "Z_<level>": the lowest `level` of the twelve rows filled.
+
+    From the top the rows alternate between solid rows and rows with an 8-pixel stripe in their
+    middle. An empty row is black with a dark grey stripe; the filled rows all take the colours of
+    the meter's level (green up to 7, yellow up to 10, red above)."""
+    c = meter_frame()
+    filled_row, filled_stripe = meter_colours(level)
+    stripe_left = PANEL_LEFT + (PANEL_WIDTH - STRIPE_WIDTH) // 2
+    for row in range(METER_LEVELS):
+        y = PANEL_TOP + row
+        filled = row >= METER_LEVELS - level
+        base, stripe = (filled_row, filled_stripe) if filled else ('k', 'd')
+        c.fill(PANEL_LEFT, y, PANEL_LEFT + PANEL_WIDTH - 1, y, base)
+        if row % 2 == 1:
+            c.fill(stripe_left, y, stripe_left + STRIPE_WIDTH - 1, y, stripe)
+    return c.lines()
+
+
+def meter_off_picture():
+    """The tray icon "Z_NONE", shown while there is no CPU reading: an unlit grey panel with a black
+    dash across its middle, so it is not taken for an idle processor."""
+    c = meter_frame()
+    c.fill(PANEL_LEFT, PANEL_TOP, PANEL_LEFT + PANEL_WIDTH - 1, PANEL_TOP + METER_LEVELS - 1, 'd')
+    middle = PANEL_TOP + METER_LEVELS // 2
+    c.fill(PANEL_LEFT + 2, middle - 1, PANEL_LEFT + PANEL_WIDTH - 3, middle, 'k')
+    return c.lines()
+
+
 def encode_image(lines):
     """One picture as it sits in an .ico file: header, palette, colour bits, AND mask."""
     size = len(lines)
@@ -205,6 +262,9 @@ def main():
     write_ico(os.path.join(here, 'page_procs.ico'), [procs_picture()])
     write_ico(os.path.join(here, 'page_perf.ico'), [perf_picture()])
     write_ico(os.path.join(here, 'page_sysinfo.ico'), [info_picture()])
+    for level in range(METER_LEVELS + 1):
+        write_ico(os.path.join(here, 'z_%d.ico' % level), [meter_picture(level)])
+    write_ico(os.path.join(here, 'z_none.ico'), [meter_off_picture()])
 
 
 if __name__ == '__main__':

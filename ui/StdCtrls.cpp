@@ -1,5 +1,8 @@
 #include "ui/StdCtrls.h"
 
+#include "ui/TApplication.h"
+#include "ui/TForm.h"
+
 namespace taskwell {
 
 TRect TGroupBox::ClientRect() const {
@@ -7,6 +10,24 @@ TRect TGroupBox::ClientRect() const {
     if (r.Right < r.Left) r.Right = r.Left;
     if (r.Bottom < r.Top) r.Bottom = r.Top;
     return r;
+}
+
+void TButton::Click() {
+    if (!Enabled() || !Visible()) return;
+    auto run = [&] {
+        if (OnClick) OnClick();
+        if (ModalResult != 0) {
+            for (TControl* c = Parent(); c; c = c->Parent())
+                if (auto* form = dynamic_cast<TForm*>(c)) {
+                    form->ModalResult = ModalResult;
+                    break;
+                }
+        }
+    };
+    if (TApplication* app = Application())
+        app->Guarded(run);
+    else
+        run();
 }
 
 void TGauge::SetProgress(int v) {

@@ -1,6 +1,9 @@
 // Simple controls: panels, group boxes, labels and the bar gauge.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "ui/TControl.h"
 
 namespace taskwell {
@@ -25,6 +28,18 @@ class TLabel : public TControl {
 public:
     explicit TLabel(const std::string& caption = "") { SetCaption(caption); }
     TAlignment Alignment = TAlignment::taLeftJustify;
+};
+
+// A push button. A click runs OnClick and then, when ModalResult is set, ends its form's modal
+// showing with that result.
+class TButton : public TControl {
+public:
+    explicit TButton(const std::string& caption = "") { SetCaption(caption); }
+    int ModalResult = 0;
+    bool Default = false;  // drawn as the default button, chosen by Enter
+    std::function<void()> OnClick;
+    // The user pressed the button; the backend and tests call this.
+    void Click();
 };
 
 // A vertical bar gauge filled from the bottom in proportion to its progress (0 to 100, clamped).

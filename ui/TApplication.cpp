@@ -25,6 +25,12 @@ void TApplication::PeerMinimized(bool minimized) {
     });
 }
 
+void TApplication::HelpContext(int topic) {
+    Guarded([&] {
+        if (OnHelp) OnHelp(topic);
+    });
+}
+
 void TApplication::Run() {
     if (MainForm && !terminated_) MainForm->Show();
     if (!terminated_) backend_.RunMessageLoop();

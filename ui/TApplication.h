@@ -23,6 +23,9 @@ public:
     const std::string& Title() const { return title_; }
     void SetTitle(const std::string& title);
     std::string HelpFile;
+    // Help on a topic was asked for (F1 on an element, or a menu command); the program shows it.
+    std::function<void(int topic)> OnHelp;
+    void HelpContext(int topic);
     HICON Icon() const { return icon_; }
     void SetIcon(HICON icon);
 

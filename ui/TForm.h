@@ -13,6 +13,9 @@ class TMainMenu;
 
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 
+// A sizable main window, or a fixed dialog frame with a caption and a close button.
+enum class TBorderStyle { bsSizeable, bsDialog };
+
 // Results of a modal showing, with the platform's button ids.
 constexpr int mrNone = 0;
 constexpr int mrOk = 1;
@@ -25,6 +28,9 @@ public:
 
     TApplication* Application() const override { return &app_; }
     TApplication& App() const { return app_; }
+
+    // Set before the form is first shown.
+    TBorderStyle BorderStyle = TBorderStyle::bsSizeable;
 
     TMainMenu* Menu() const { return menu_; }
     void SetMenu(TMainMenu* menu);

@@ -120,6 +120,11 @@ void TMenu::Unrealise() {
     peer_.reset();
 }
 
+void TPopupMenu::Popup(TForm& owner, int x, int y) {
+    if (!Peer()) Realise(&owner);
+    owner.App().Backend().Popup(*this, x, y);
+}
+
 void TMenu::StructureChanged() {
     if (peer_) peer_->Changed(Change::Structure, -1);
 }

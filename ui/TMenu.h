@@ -102,6 +102,11 @@ private:
 
 class TMainMenu : public TMenu {};
 
-class TPopupMenu : public TMenu {};
+class TPopupMenu : public TMenu {
+public:
+    // Shows the menu at the screen position on behalf of the owner form and returns when it has
+    // closed; the chosen item's Click has run by then.
+    void Popup(TForm& owner, int x, int y);
+};
 
 }  // namespace taskwell

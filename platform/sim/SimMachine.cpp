@@ -31,6 +31,9 @@ const char* OpName(Op op) {
     case Op::GetFileVersionInfoSizeA: return "GetFileVersionInfoSizeA";
     case Op::GetFileVersionInfoA: return "GetFileVersionInfoA";
     case Op::VerQueryValueA: return "VerQueryValueA";
+    case Op::Shell_NotifyIconA: return "Shell_NotifyIconA";
+    case Op::ShellExecuteA: return "ShellExecuteA";
+    case Op::CopyIcon: return "CopyIcon";
     }
     return "?";
 }
@@ -56,6 +59,7 @@ SimMachine::SimMachine() {
     SystemInfo.wProcessorLevel = 5;
     SystemInfo.wProcessorRevision = 0x0201;
     for (int i = 0; i <= 12; ++i) IconResources.insert("Z_" + std::to_string(i));
+    IconResources.insert("Z_NONE");
     IconResources.insert("MAINICON");
 }
 
@@ -191,6 +195,33 @@ DWORD SimMachine::GetProcessVersion(DWORD processId) {
     return p ? p->version : 0;
 }
 
+HINSTANCE SimMachine::ShellExecuteA(HWND, const std::string& operation, const std::string& file,
+                                    const std::string& parameters, const std::string& directory, int showCmd) {
+    if (Enter(Op::ShellExecuteA)) return 2;  // file not found
+    StartedPrograms.push_back(Started{operation, file, parameters, directory, showCmd});
+    return 42;
+}
+
+bool SimMachine::Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA& data) {
+    NotifyCalls.push_back(NotifyCall{message, data});
+    if (Enter(Op::Shell_NotifyIconA)) return false;
+    auto key = std::make_pair(data.hWnd, data.uID);
+    switch (message) {
+    case NIM_ADD:
+        if (TrayIcons.count(key)) return false;
+        TrayIcons[key] = data;
+        return true;
+    case NIM_MODIFY:
+        if (!TrayIcons.count(key)) return false;
+        TrayIcons[key] = data;
+        return true;
+    case NIM_DELETE:
+        return TrayIcons.erase(key) != 0;
+    default:
+        return false;
+    }
+}
+
 namespace {
 const SimProcess* ByPath(const std::vector<SimProcess>& ps, const std::string& path) {
     for (auto& p : ps)
@@ -230,6 +261,12 @@ bool SimMachine::DestroyIcon(HICON icon) {
     for (auto& r : resourceIcons_)
         if (r.second == icon) return true;  // shared resource icons stay
     return liveIcons_.erase(icon) != 0;
+}
+
+HICON SimMachine::CopyIcon(HICON icon) {
+    if (Enter(Op::CopyIcon)) return 0;
+    if (!liveIcons_.count(icon)) return 0;
+    return NewIcon();
 }
 
 HICON SimMachine::LoadIconA(const std::string& resourceName) {

@@ -36,6 +36,9 @@ enum class Op {
     GetFileVersionInfoSizeA,
     GetFileVersionInfoA,
     VerQueryValueA,
+    Shell_NotifyIconA,
+    ShellExecuteA,
+    CopyIcon,
 };
 
 const char* OpName(Op op);
@@ -102,6 +105,21 @@ public:
     std::map<std::string, std::string> FileVersions;
     std::string ModulePath = "C:\\Program Files\\Orvex\\Taskwell\\taskwell.exe";
 
+    // Notification-area icons present, by (window, id), and every call made.
+    struct NotifyCall {
+        DWORD message;
+        NOTIFYICONDATAA data;
+    };
+    std::vector<NotifyCall> NotifyCalls;
+    std::map<std::pair<HWND, UINT>, NOTIFYICONDATAA> TrayIcons;
+
+    // Programs started through the shell.
+    struct Started {
+        std::string operation, file, parameters, directory;
+        int showCmd;
+    };
+    std::vector<Started> StartedPrograms;
+
     int OpenSnapshots() const { return static_cast<int>(snapshots_.size()); }
     struct SpiCall {
         UINT action;
@@ -116,12 +134,16 @@ public:
     bool CloseHandle(HANDLE h) override;
     // IProcesses
     DWORD GetProcessVersion(DWORD processId) override;
+    HINSTANCE ShellExecuteA(HWND owner, const std::string& operation, const std::string& file,
+                            const std::string& parameters, const std::string& directory, int showCmd) override;
     // IShell
     DWORD SHGetFileInfoA(const std::string& path, DWORD fileAttributes, SHFILEINFOA& info, UINT flags) override;
     HICON ExtractIconA(HINSTANCE hInst, const std::string& path, UINT index) override;
     bool IsUsableIcon(HICON icon) override;
     bool DestroyIcon(HICON icon) override;
+    HICON CopyIcon(HICON icon) override;
     HICON LoadIconA(const std::string& resourceName) override;
+    bool Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA& data) override;
     HINSTANCE GetModuleHandleA() override { return 0x00400000; }
     // ISystem
     bool GetVersionExA(OSVERSIONINFOA& info) override;

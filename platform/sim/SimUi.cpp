@@ -1,7 +1,9 @@
 #include "platform/sim/SimUi.h"
 
 #include <algorithm>
+#include <memory>
 
+#include "ui/TApplication.h"
 #include "ui/TForm.h"
 #include "ui/TTimer.h"
 
@@ -20,17 +22,111 @@ private:
     TTimer& timer_;
 };
 
+// A form's window. With the window manager it is an entry of its table: the form's changes set the
+// window's state, and the window's minimising and restoring (by the program or the user) reach the
+// form and, for the main form, the application, as a native window's WM_SIZE does.
 class SimFormPeer : public IPeer {
 public:
-    SimFormPeer(SimUi& ui, TForm& form) : ui_(ui), form_(form) { ui_.forms_.push_back(&form_); }
-    ~SimFormPeer() override {
-        ui_.forms_.erase(std::remove(ui_.forms_.begin(), ui_.forms_.end(), &form_), ui_.forms_.end());
+    SimFormPeer(SimUi& ui, TForm& form) : ui_(ui), form_(form) {
+        ui_.forms_.push_back(&form_);
+        if (SimWindows* windows = ui_.windows_) {
+            SimWindow w;
+            w.caption = form.Caption();
+            w.className = "TaskwellForm";
+            w.processId = windows->ProgramProcessId;
+            w.threadId = windows->ProgramThreadId;
+            // Other forms stay above the main form, as its dialogs.
+            if (TForm* main = form.App().MainForm; main && main != &form) w.owner = ui_.WindowHandle(*main);
+            w.visible = false;
+            w.enabled = form.Enabled();
+            w.left = form.Left();
+            w.top = form.Top();
+            w.width = form.Width();
+            w.height = form.Height();
+            std::shared_ptr<bool> alive = alive_;
+            w.handler = [this, alive](UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
+                return *alive ? WndProc(msg, wParam, lParam) : 0;
+            };
+            hwnd_ = windows->AddWindow(std::move(w));
+        } else {
+            hwnd_ = ui_.nextHandle_;
+            ui_.nextHandle_ += 4;
+        }
+        ui_.handles_[&form_] = hwnd_;
     }
-    void Changed(Change, int) override {}
+    ~SimFormPeer() override {
+        *alive_ = false;
+        ui_.forms_.erase(std::remove(ui_.forms_.begin(), ui_.forms_.end(), &form_), ui_.forms_.end());
+        ui_.handles_.erase(&form_);
+        if (ui_.windows_) ui_.windows_->RemoveWindow(hwnd_);
+    }
+
+    void Changed(Change what, int) override {
+        SimWindows* windows = ui_.windows_;
+        SimWindow* w = windows ? windows->Find(hwnd_) : nullptr;
+        if (!w) return;
+        switch (what) {
+        case Change::Visible:
+            windows->Apply(hwnd_, form_.Visible() ? ShowCommand() : SW_HIDE);
+            break;
+        case Change::WindowState:
+            // A hidden form takes its state when it is shown.
+            if (w->visible) windows->Apply(hwnd_, ShowCommand());
+            break;
+        case Change::Caption:
+            w->caption = form_.Caption();
+            break;
+        case Change::Enabled:
+            w->enabled = form_.Enabled();
+            break;
+        case Change::Bounds:
+            w->left = form_.Left();
+            w->top = form_.Top();
+            w->width = form_.Width();
+            w->height = form_.Height();
+            break;
+        default:
+            break;
+        }
+    }
 
 private:
+    int ShowCommand() const {
+        switch (form_.WindowState()) {
+        case TWindowState::wsMinimized:
+            return SW_SHOWMINIMIZED;
+        case TWindowState::wsMaximized:
+            return SW_SHOWMAXIMIZED;
+        default:
+            return SW_RESTORE;
+        }
+    }
+
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+        const bool main = form_.App().MainForm == &form_;
+        switch (msg) {
+        case kWmSize:
+            if (wParam == kSizeMinimized) {
+                form_.PeerWindowState(TWindowState::wsMinimized);
+                if (main) form_.App().PeerMinimized(true);
+                return 0;
+            }
+            form_.PeerWindowState(wParam == kSizeMaximized ? TWindowState::wsMaximized : TWindowState::wsNormal);
+            if (main && form_.App().Minimized()) form_.App().PeerMinimized(false);
+            return 0;
+        case WM_CLOSE:
+            form_.Close();
+            return 0;
+        default:
+            return ui_.windows_->DefWindowProcA(hwnd_, msg, wParam, lParam);
+        }
+    }
+
     SimUi& ui_;
     TForm& form_;
+    HWND hwnd_ = 0;
+    // Cleared when the peer goes, so a message still on its way finds no handler.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 SimUi::~SimUi() = default;
@@ -91,10 +187,15 @@ bool SimUi::RunNextDue(std::uint64_t until) {
     return true;
 }
 
+bool SimUi::DeliverPosted() {
+    return windows_ && windows_->DeliverPosted() > 0;
+}
+
 void SimUi::Advance(std::uint64_t ms) {
     std::uint64_t until = machine_.Now() + ms;
-    while (RunNextDue(until)) {
-    }
+    // Posted messages are handled as soon as the loop runs, before any timer that is due.
+    DeliverPosted();
+    while (RunNextDue(until)) DeliverPosted();
     if (machine_.Now() < until) machine_.SetNow(until);
 }
 
@@ -112,9 +213,25 @@ void SimUi::RunMessageLoop() {
         for (auto& e : timers_)
             if (e.armed) next = std::min(next, e.due);
         for (auto& c : calls_) next = std::min(next, c.due);
+        if (windows_ && windows_->HasPosted()) next = machine_.Now();
         if (next == UINT64_MAX) return;
         Advance(next > machine_.Now() ? next - machine_.Now() : 0);
     }
+}
+
+HWND SimUi::WindowHandle(const TControl& control) {
+    auto it = handles_.find(&control);
+    return it == handles_.end() ? 0 : it->second;
+}
+
+void SimUi::Popup(TPopupMenu& menu, int x, int y) {
+    Popups.push_back(PopupCall{&menu, x, y});
+    if (PopupResponder) PopupResponder(menu);
+}
+
+bool SimUi::ShowHelp(const std::string& helpFile, UINT topic) {
+    HelpCalls.push_back(HelpCall{helpFile, topic});
+    return HelpAvailable;
 }
 
 void SimUi::RunModal(TForm& form) {

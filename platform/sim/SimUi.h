@@ -2,15 +2,21 @@
 // run on the machine's virtual clock, which only moves when a test advances it or the program
 // processes messages (each round of message processing lets one millisecond pass, so a busy wait
 // ends). Message boxes are answered by a responder and recorded.
+//
+// Given the machine's window manager, each form's window is a window of its table (so the form's
+// handle is a real entry there, and what the program does to it is logged), the form follows the
+// minimising and restoring of its window, and message processing delivers posted messages.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/UiBackend.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/SimWindows.h"
 
 namespace taskwell::sim {
 
@@ -24,6 +30,7 @@ struct MessageBoxCall {
 class SimUi : public IUiBackend {
 public:
     explicit SimUi(SimMachine& machine) : machine_(machine) {}
+    SimUi(SimMachine& machine, SimWindows& windows) : machine_(machine), windows_(&windows) {}
     ~SimUi() override;
 
     std::unique_ptr<IPeer> CreatePeer(TControl& control) override;
@@ -47,6 +54,23 @@ public:
     int MessageBox(TForm* owner, const std::string& text, const std::string& caption, UINT flags) override;
     void ApplicationChanged() override { ++applicationChanges_; }
     bool IsUsableIcon(HICON icon) override { return machine_.IsUsableIcon(icon); }
+    HWND WindowHandle(const TControl& control) override;
+    // Popup menus are recorded and answered by PopupResponder, which may click an item.
+    void Popup(TPopupMenu& menu, int x, int y) override;
+    struct PopupCall {
+        TPopupMenu* menu;
+        int x, y;
+    };
+    std::vector<PopupCall> Popups;
+    std::function<void(TPopupMenu&)> PopupResponder;
+    // Help requests are recorded; HelpAvailable says whether a viewer and the file are there.
+    bool ShowHelp(const std::string& helpFile, UINT topic) override;
+    struct HelpCall {
+        std::string file;
+        UINT topic;
+    };
+    std::vector<HelpCall> HelpCalls;
+    bool HelpAvailable = false;
 
     // Test driving.
     // Lets ms milliseconds of virtual time pass, firing the timers and scheduled calls due on the way.
@@ -75,12 +99,17 @@ private:
     friend class SimTimerPeer;
     friend class SimFormPeer;
     std::vector<TForm*> forms_;
+    std::map<const TControl*, HWND> handles_;
+    // Delivers the messages posted to windows of the table; false when there were none.
+    bool DeliverPosted();
+    HWND nextHandle_ = 0x00010010;
     void TimerChanged(TTimer& t);
     void TimerGone(TTimer& t);
     // The earliest due event at or before 'until'; false when none.
     bool RunNextDue(std::uint64_t until);
 
     SimMachine& machine_;
+    SimWindows* windows_ = nullptr;
     struct Timer {
         TTimer* timer;
         bool armed;

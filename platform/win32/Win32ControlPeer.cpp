@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "platform/win32/Win32UiBackend.h"
+#include "ui/TMenu.h"
 #include "ui/TApplication.h"
 #include "ui/TControl.h"
 
@@ -38,7 +39,7 @@ void Win32ControlPeer::Attach(::HWND hwnd, bool setFont) {
         previous_ = current;
         ::SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32ControlPeer::WindowProc));
     }
-    if (setFont && backend_.Font()) ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(backend_.Font()), FALSE);
+    if (setFont && backend_.Font()) ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(backend_.Font()), FALSE);
 }
 
 void Win32ControlPeer::DestroyHandle() {
@@ -119,18 +120,18 @@ void Win32ControlPeer::Apply(Change what, int) {
     }
 }
 
-bool Win32ControlPeer::OnNotify(const NMHDR&, LRESULT&) { return false; }
+bool Win32ControlPeer::OnNotify(const NMHDR&, ::LRESULT&) { return false; }
 bool Win32ControlPeer::OnCommand(WORD) { return false; }
 void Win32ControlPeer::ImageListChanged(::HIMAGELIST) {}
 void Win32ControlPeer::ImageListGone(::HIMAGELIST) {}
 void Win32ControlPeer::Recheck() {}
 
-LRESULT Win32ControlPeer::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+::LRESULT Win32ControlPeer::DefaultProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     if (previous_) return ::CallWindowProcA(previous_, hwnd_, msg, wParam, lParam);
     return ::DefWindowProcA(hwnd_, msg, wParam, lParam);
 }
 
-LRESULT Win32ControlPeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+::LRESULT Win32ControlPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     switch (msg) {
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -139,7 +140,7 @@ LRESULT Win32ControlPeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         Win32ControlPeer* child = FromWindow(header->hwndFrom);
         if (!child && header->hwndFrom) child = FromWindow(::GetParent(header->hwndFrom));
         if (child && child != this) {
-            LRESULT result = 0;
+            ::LRESULT result = 0;
             if (child->OnNotify(*header, result)) return result;
         }
         break;
@@ -152,6 +153,24 @@ LRESULT Win32ControlPeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (child->OnCommand(HIWORD(wParam))) return 0;
         }
         break;
+    case WM_HELP: {
+        // F1: the topic of the element asked about, else of the nearest element around it that has one.
+        const auto* info = reinterpret_cast<const HELPINFO*>(lParam);
+        if (!info) break;
+        int topic = 0;
+        if (info->iContextType == HELPINFO_MENUITEM) {
+            for (TMenuItem* item = backend_.MenuItemOf(static_cast<UINT>(info->iCtrlId)); item && topic == 0;
+                 item = item->ParentItem())
+                topic = item->HelpContext;
+        }
+        Win32ControlPeer* target = info->iContextType == HELPINFO_WINDOW
+                                       ? FromWindow(static_cast<::HWND>(info->hItemHandle))
+                                       : nullptr;
+        for (TControl* c = target ? &target->Control() : &control_; c && topic == 0; c = c->Parent())
+            topic = c->HelpContext;
+        if (TApplication* app = App()) app->HelpContext(topic);
+        return TRUE;
+    }
     case WM_ENTERMENULOOP:
         backend_.EnterMenuLoop();
         break;
@@ -164,7 +183,7 @@ LRESULT Win32ControlPeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefaultProc(msg, wParam, lParam);
 }
 
-LRESULT CALLBACK Win32ControlPeer::WindowProc(::HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+::LRESULT CALLBACK Win32ControlPeer::WindowProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     Win32ControlPeer* peer = FromWindow(hwnd);
     if (!peer || peer->hwnd_ != hwnd) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
 

@@ -41,7 +41,7 @@ public:
     static Win32ControlPeer* FromWindow(::HWND hwnd);
 
     // Notifications a parent window passes on to the control they came from. True when handled.
-    virtual bool OnNotify(const NMHDR& header, LRESULT& result);
+    virtual bool OnNotify(const NMHDR& header, ::LRESULT& result);
     virtual bool OnCommand(WORD code);
     // An image list's pictures changed, or the list is about to be destroyed.
     virtual void ImageListChanged(::HIMAGELIST list);
@@ -50,7 +50,7 @@ public:
     virtual void Recheck();
 
     // The window procedure of our own classes; also the subclass procedure of the system's controls.
-    static LRESULT CALLBACK WindowProc(::HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static ::LRESULT CALLBACK WindowProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam);
 
 protected:
     // Makes the window: a child of the nearest ancestor window at the widget's bounds, visible and
@@ -66,8 +66,8 @@ protected:
     virtual void Apply(Change what, int index);
     // Messages of the peer's own window. The base routes child notifications and menu commands and
     // passes everything else to DefaultProc.
-    virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    virtual ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam);
+    ::LRESULT DefaultProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     // The window went away without the peer asking for it.
     virtual void WindowLost() {}
 

@@ -29,9 +29,13 @@ bool Win32FormPeer::Open() {
     ::HWND owner = nullptr;
     if (TForm* main = form.App().MainForm; main && main != &form)
         if (auto* peer = dynamic_cast<Win32ControlPeer*>(main->Peer())) owner = peer->Handle();
-    ::HWND hwnd = ::CreateWindowExA(0, Win32UiBackend::FormClass(), form.Caption().c_str(),
-                                    WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, form.Left(), form.Top(), form.Width(),
-                                    form.Height(), owner, nullptr, Backend().Instance(), nullptr);
+    const bool dialog = form.BorderStyle == TBorderStyle::bsDialog;
+    const DWORD style = dialog ? WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN
+                               : WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    const DWORD exStyle = dialog ? WS_EX_DLGMODALFRAME : 0;
+    ::HWND hwnd = ::CreateWindowExA(exStyle, Win32UiBackend::FormClass(), form.Caption().c_str(), style,
+                                    form.Left(), form.Top(), form.Width(), form.Height(), owner, nullptr,
+                                    Backend().Instance(), nullptr);
     if (!hwnd) return false;
     Attach(hwnd, false);
     ApplyIcon();
@@ -49,8 +53,8 @@ void Win32FormPeer::ApplyIcon() {
     ::HWND hwnd = Handle();
     if (!hwnd) return;
     // Without an application icon, the class icon (the program's own) shows.
-    ::SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Backend().AppIcon()));
-    ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Backend().AppSmallIcon()));
+    ::SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<::LPARAM>(Backend().AppIcon()));
+    ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<::LPARAM>(Backend().AppSmallIcon()));
 }
 
 void Win32FormPeer::ReportBounds() {
@@ -141,7 +145,7 @@ void Win32FormPeer::Apply(Change what, int index) {
     }
 }
 
-LRESULT Win32FormPeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+::LRESULT Win32FormPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     TForm* form = As<TForm>();
     if (!form) return DefaultProc(msg, wParam, lParam);
     switch (msg) {

@@ -22,7 +22,7 @@ public:
 
 protected:
     void Apply(Change what, int index) override;
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
     void WindowLost() override;
 
 private:

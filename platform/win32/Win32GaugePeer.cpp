@@ -47,7 +47,7 @@ void Win32GaugePeer::Paint(::HDC dc) {
     }
 }
 
-LRESULT Win32GaugePeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+::LRESULT Win32GaugePeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     switch (msg) {
     case WM_ERASEBKGND:
         return 1;  // the paint covers every pixel

@@ -16,4 +16,16 @@ std::unique_ptr<Win32GroupBoxPeer> Win32GroupBoxPeer::Create(Win32UiBackend& bac
 
 Win32GroupBoxPeer::Win32GroupBoxPeer(Win32UiBackend& backend, TGroupBox& group) : Win32ControlPeer(backend, group) {}
 
+::LRESULT Win32GroupBoxPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
+    // The system's group box paints only its frame and caption; its parent leaves the area to it,
+    // so the inside is filled here, or it would keep whatever was on the screen before.
+    if (msg == WM_ERASEBKGND) {
+        RECT r{};
+        ::GetClientRect(Handle(), &r);
+        ::FillRect(reinterpret_cast<::HDC>(wParam), &r, ::GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    return Win32ControlPeer::WndProc(msg, wParam, lParam);
+}
+
 }  // namespace taskwell::win32

@@ -15,6 +15,9 @@ class Win32GroupBoxPeer : public Win32ControlPeer {
 public:
     static std::unique_ptr<Win32GroupBoxPeer> Create(Win32UiBackend& backend, TGroupBox& group);
     Win32GroupBoxPeer(Win32UiBackend& backend, TGroupBox& group);
+
+protected:
+    ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
 };
 
 }  // namespace taskwell::win32

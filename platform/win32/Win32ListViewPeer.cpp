@@ -63,8 +63,8 @@ void Win32ListViewPeer::ApplyImages() {
     if (!list) return;
     large_ = Win32ImageListPeer::HandleOf(list->LargeImages());
     small_ = Win32ImageListPeer::HandleOf(list->SmallImages());
-    ::SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(large_));
-    ::SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(small_));
+    ::SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<::LPARAM>(large_));
+    ::SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<::LPARAM>(small_));
 }
 
 void Win32ListViewPeer::ApplyColumns() {
@@ -73,7 +73,7 @@ void Win32ListViewPeer::ApplyColumns() {
     int wanted = list->ColumnCount();
     // Columns past the widget's go, from the last.
     for (int j = static_cast<int>(columns_.size()) - 1; j >= wanted; --j) {
-        if (!::SendMessageA(Handle(), LVM_DELETECOLUMN, static_cast<WPARAM>(j), 0)) break;
+        if (!::SendMessageA(Handle(), LVM_DELETECOLUMN, static_cast<::WPARAM>(j), 0)) break;
         columns_.pop_back();
     }
     for (int j = 0; j < wanted; ++j) {
@@ -87,10 +87,10 @@ void Win32ListViewPeer::ApplyColumns() {
         if (j < static_cast<int>(columns_.size())) {
             if (columns_[static_cast<size_t>(j)].Caption == col.Caption && columns_[static_cast<size_t>(j)].Width == col.Width)
                 continue;
-            if (::SendMessageA(Handle(), LVM_SETCOLUMNA, static_cast<WPARAM>(j), reinterpret_cast<LPARAM>(&lvc)))
+            if (::SendMessageA(Handle(), LVM_SETCOLUMNA, static_cast<::WPARAM>(j), reinterpret_cast<::LPARAM>(&lvc)))
                 columns_[static_cast<size_t>(j)] = col;
         } else {
-            if (::SendMessageA(Handle(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(j), reinterpret_cast<LPARAM>(&lvc)) < 0)
+            if (::SendMessageA(Handle(), LVM_INSERTCOLUMNA, static_cast<::WPARAM>(j), reinterpret_cast<::LPARAM>(&lvc)) < 0)
                 break;
             columns_.push_back(col);
         }
@@ -109,7 +109,7 @@ void Win32ListViewPeer::ApplyColumnWidth(int index) {
         return;
     }
     int width = list->Column(index).Width;
-    if (::SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index), MAKELPARAM(width, 0)))
+    if (::SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<::WPARAM>(index), MAKELPARAM(width, 0)))
         columns_[static_cast<size_t>(index)].Width = width;
 }
 
@@ -122,7 +122,7 @@ void Win32ListViewPeer::SetSubItems(int index, Row& row, const TListItem& item) 
         LVITEMA lvi{};
         lvi.iSubItem = static_cast<int>(j + 1);
         lvi.pszText = copy.data();
-        if (::SendMessageA(Handle(), LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&lvi)))
+        if (::SendMessageA(Handle(), LVM_SETITEMTEXTA, static_cast<::WPARAM>(index), reinterpret_cast<::LPARAM>(&lvi)))
             row.subItems[j] = text;
     }
 }
@@ -137,7 +137,7 @@ bool Win32ListViewPeer::InsertRow(int index) {
     lvi.iItem = index;
     lvi.pszText = caption.data();
     lvi.iImage = NativeImage(item.ImageIndex());
-    if (::SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&lvi)) != index) {
+    if (::SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<::LPARAM>(&lvi)) != index) {
         // Not where it belongs (or not at all): start again from what the control really has.
         DeleteAll();
         return false;
@@ -163,7 +163,7 @@ void Win32ListViewPeer::SyncRow(int index) {
         lvi.iItem = index;
         lvi.pszText = caption.data();
         lvi.iImage = NativeImage(item.ImageIndex());
-        if (::SendMessageA(Handle(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&lvi))) {
+        if (::SendMessageA(Handle(), LVM_SETITEMA, 0, reinterpret_cast<::LPARAM>(&lvi))) {
             row.caption = item.Caption();
             row.image = item.ImageIndex();
         }
@@ -173,7 +173,7 @@ void Win32ListViewPeer::SyncRow(int index) {
 
 void Win32ListViewPeer::DeleteRow(int index) {
     if (index < 0 || index >= static_cast<int>(rows_.size())) return;
-    if (::SendMessageA(Handle(), LVM_DELETEITEM, static_cast<WPARAM>(index), 0))
+    if (::SendMessageA(Handle(), LVM_DELETEITEM, static_cast<::WPARAM>(index), 0))
         rows_.erase(rows_.begin() + index);
     else
         DeleteAll();
@@ -201,17 +201,17 @@ void Win32ListViewPeer::ApplySelection() {
     if (!list) return;
     int wanted = list->SelectedIndex();
     if (wanted >= static_cast<int>(rows_.size())) wanted = -1;
-    int current = static_cast<int>(::SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    int current = static_cast<int>(::SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<::WPARAM>(-1), LVNI_SELECTED));
     if (wanted == current) return;
     LVITEMA state{};
     state.stateMask = LVIS_SELECTED;
     if (wanted < 0) {
-        ::SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+        ::SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<::WPARAM>(-1), reinterpret_cast<::LPARAM>(&state));
         return;
     }
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    ::SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(wanted), reinterpret_cast<LPARAM>(&state));
+    ::SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<::WPARAM>(wanted), reinterpret_cast<::LPARAM>(&state));
 }
 
 void Win32ListViewPeer::Apply(Change what, int index) {
@@ -258,7 +258,7 @@ void Win32ListViewPeer::Apply(Change what, int index) {
 void Win32ListViewPeer::ReportSelection() {
     TListView* list = As<TListView>();
     if (!list || !Handle()) return;
-    int index = static_cast<int>(::SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    int index = static_cast<int>(::SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<::WPARAM>(-1), LVNI_SELECTED));
     list->PeerSelected(index);
 }
 
@@ -266,7 +266,7 @@ void Win32ListViewPeer::Recheck() {
     if (!applying_) ReportSelection();
 }
 
-bool Win32ListViewPeer::OnNotify(const NMHDR& header, LRESULT& result) {
+bool Win32ListViewPeer::OnNotify(const NMHDR& header, ::LRESULT& result) {
     if (header.hwndFrom != Handle()) return false;
     if (header.code != LVN_ITEMCHANGED) return false;
     result = 0;
@@ -283,14 +283,14 @@ bool Win32ListViewPeer::OnNotify(const NMHDR& header, LRESULT& result) {
     return true;
 }
 
-LRESULT Win32ListViewPeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+::LRESULT Win32ListViewPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     if (msg == WM_NOTIFY && lParam) {
         // The column header tells the list view about widths the user dragged: the control takes
         // them first, then the widget learns them.
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         ::HWND from = header->hwndFrom;
         UINT code = header->code;
-        LRESULT result = DefaultProc(msg, wParam, lParam);
+        ::LRESULT result = DefaultProc(msg, wParam, lParam);
         ::HWND columns = reinterpret_cast<::HWND>(::SendMessageA(Handle(), LVM_GETHEADER, 0, 0));
         if (from && from == columns && !applying_ &&
             (code == HDN_ENDTRACKA || code == HDN_ENDTRACKW || code == HDN_ITEMCHANGEDA || code == HDN_ITEMCHANGEDW ||
@@ -305,7 +305,7 @@ void Win32ListViewPeer::ReportColumnWidths() {
     TListView* list = As<TListView>();
     if (!list || !Handle()) return;
     for (size_t j = 0; j < columns_.size(); ++j) {
-        int width = static_cast<int>(::SendMessageA(Handle(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(j), 0));
+        int width = static_cast<int>(::SendMessageA(Handle(), LVM_GETCOLUMNWIDTH, static_cast<::WPARAM>(j), 0));
         if (width == columns_[j].Width) continue;
         columns_[j].Width = width;
         list->PeerColumnWidth(static_cast<int>(j), width);

@@ -19,14 +19,14 @@ public:
     static std::unique_ptr<Win32ListViewPeer> Create(Win32UiBackend& backend, TListView& list);
     Win32ListViewPeer(Win32UiBackend& backend, TListView& list);
 
-    bool OnNotify(const NMHDR& header, LRESULT& result) override;
+    bool OnNotify(const NMHDR& header, ::LRESULT& result) override;
     void ImageListChanged(::HIMAGELIST list) override;
     void ImageListGone(::HIMAGELIST list) override;
     void Recheck() override;
 
 protected:
     void Apply(Change what, int index) override;
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
 
 private:
     // A row as the control has it. subItems holds one text per column after the first.

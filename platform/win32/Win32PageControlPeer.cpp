@@ -31,7 +31,7 @@ void Win32PageControlPeer::ApplyImages() {
     TPageControl* pages = As<TPageControl>();
     if (!pages) return;
     images_ = Win32ImageListPeer::HandleOf(pages->Images());
-    ::SendMessageA(Handle(), TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+    ::SendMessageA(Handle(), TCM_SETIMAGELIST, 0, reinterpret_cast<::LPARAM>(images_));
     ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -45,7 +45,7 @@ void Win32PageControlPeer::RebuildTabs() {
         item.mask = TCIF_TEXT | TCIF_IMAGE;
         item.pszText = caption.data();
         item.iImage = pages->Page(i).ImageIndex();
-        ::SendMessageA(Handle(), TCM_INSERTITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+        ::SendMessageA(Handle(), TCM_INSERTITEMA, static_cast<::WPARAM>(i), reinterpret_cast<::LPARAM>(&item));
     }
     ApplySelection();
 }
@@ -59,13 +59,13 @@ void Win32PageControlPeer::UpdateTab(int index) {
     item.mask = TCIF_TEXT | TCIF_IMAGE;
     item.pszText = caption.data();
     item.iImage = pages->Page(index).ImageIndex();
-    ::SendMessageA(Handle(), TCM_SETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    ::SendMessageA(Handle(), TCM_SETITEMA, static_cast<::WPARAM>(index), reinterpret_cast<::LPARAM>(&item));
 }
 
 void Win32PageControlPeer::ApplySelection() {
     TPageControl* pages = As<TPageControl>();
     if (!pages) return;
-    ::SendMessageA(Handle(), TCM_SETCURSEL, static_cast<WPARAM>(pages->ActivePageIndex()), 0);
+    ::SendMessageA(Handle(), TCM_SETCURSEL, static_cast<::WPARAM>(pages->ActivePageIndex()), 0);
 }
 
 void Win32PageControlPeer::Apply(Change what, int index) {
@@ -86,7 +86,7 @@ void Win32PageControlPeer::Apply(Change what, int index) {
     }
 }
 
-bool Win32PageControlPeer::OnNotify(const NMHDR& header, LRESULT& result) {
+bool Win32PageControlPeer::OnNotify(const NMHDR& header, ::LRESULT& result) {
     if (header.hwndFrom != Handle()) return false;
     switch (header.code) {
     case TCN_SELCHANGING:

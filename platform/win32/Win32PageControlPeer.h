@@ -20,7 +20,7 @@ public:
     // A page's caption or image changed.
     void UpdateTab(int index);
 
-    bool OnNotify(const NMHDR& header, LRESULT& result) override;
+    bool OnNotify(const NMHDR& header, ::LRESULT& result) override;
     void ImageListChanged(::HIMAGELIST list) override;
     void ImageListGone(::HIMAGELIST list) override;
 

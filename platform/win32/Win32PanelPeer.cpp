@@ -29,7 +29,7 @@ Win32PanelPeer::~Win32PanelPeer() {
     return brush_;
 }
 
-LRESULT Win32PanelPeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+::LRESULT Win32PanelPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     switch (msg) {
     case WM_ERASEBKGND: {
         RECT r{};
@@ -43,7 +43,7 @@ LRESULT Win32PanelPeer::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         // Labels on a coloured panel share its colour.
         if (::HBRUSH brush = Brush()) {
             ::SetBkColor(reinterpret_cast<::HDC>(wParam), static_cast<COLORREF>(brushColor_ & 0xFFFFFF));
-            return reinterpret_cast<LRESULT>(brush);
+            return reinterpret_cast<::LRESULT>(brush);
         }
         break;
     default:

@@ -18,7 +18,7 @@ public:
     ~Win32PanelPeer() override;
 
 protected:
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
 
 private:
     // A brush of the panel's colour, made again when the colour changes; null for the system colour.

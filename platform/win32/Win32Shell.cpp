@@ -80,6 +80,11 @@ bool Win32Shell::DestroyIcon(taskwell::HICON icon) {
     return ::DestroyIcon(ToHicon(icon)) != FALSE;
 }
 
+taskwell::HICON Win32Shell::CopyIcon(taskwell::HICON icon) {
+    if (!icon) return 0;
+    return FromHicon(::CopyIcon(ToHicon(icon)));
+}
+
 taskwell::HICON Win32Shell::LoadIconA(const std::string& resourceName) {
     ::HMODULE module = ::GetModuleHandleA(nullptr);
     int size = GroupIconSize(module, resourceName.c_str());
@@ -90,6 +95,21 @@ taskwell::HICON Win32Shell::LoadIconA(const std::string& resourceName) {
 
 taskwell::HINSTANCE Win32Shell::GetModuleHandleA() {
     return FromHinstance(::GetModuleHandleA(nullptr));
+}
+
+bool Win32Shell::Shell_NotifyIconA(taskwell::DWORD message, const taskwell::NOTIFYICONDATAA& data) {
+    // The record as the shell of the Windows 95 family knows it: the first 88 bytes of the system's.
+    ::NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = ToHwnd(data.hWnd);
+    nid.uID = data.uID;
+    nid.uFlags = data.uFlags;
+    nid.uCallbackMessage = data.uCallbackMessage;
+    nid.hIcon = ToHicon(data.hIcon);
+    static_assert(sizeof(nid.szTip) >= sizeof(data.szTip));
+    std::memcpy(nid.szTip, data.szTip, sizeof(data.szTip));
+    nid.szTip[sizeof(data.szTip) - 1] = '\0';
+    return ::Shell_NotifyIconA(message, &nid) != FALSE;
 }
 
 }  // namespace taskwell::win32

@@ -13,7 +13,9 @@ public:
     HICON ExtractIconA(HINSTANCE hInst, const std::string& path, UINT index) override;
     bool IsUsableIcon(HICON icon) override;
     bool DestroyIcon(HICON icon) override;
+    HICON CopyIcon(HICON icon) override;
     HICON LoadIconA(const std::string& resourceName) override;
+    bool Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA& data) override;
     HINSTANCE GetModuleHandleA() override;
 };
 

@@ -31,9 +31,9 @@ void Win32StatusBarPeer::ApplyParts() {
         edges.push_back(right);
     }
     if (edges.empty()) edges.push_back(-1);
-    ::SendMessageA(Handle(), SB_SETPARTS, static_cast<WPARAM>(edges.size()), reinterpret_cast<LPARAM>(edges.data()));
+    ::SendMessageA(Handle(), SB_SETPARTS, static_cast<::WPARAM>(edges.size()), reinterpret_cast<::LPARAM>(edges.data()));
     if (bar->PanelCount() == 0) {
-        ::SendMessageA(Handle(), SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(""));
+        ::SendMessageA(Handle(), SB_SETTEXTA, 0, reinterpret_cast<::LPARAM>(""));
         return;
     }
     for (int i = 0; i < bar->PanelCount(); ++i) ApplyText(i);
@@ -43,8 +43,8 @@ void Win32StatusBarPeer::ApplyText(int index) {
     TStatusBar* bar = As<TStatusBar>();
     if (!bar || index < 0 || index >= bar->PanelCount()) return;
     // Plain text parts with the sunken border: another program can read them with SB_GETTEXT.
-    ::SendMessageA(Handle(), SB_SETTEXTA, static_cast<WPARAM>(index),
-                   reinterpret_cast<LPARAM>(bar->PanelText(index).c_str()));
+    ::SendMessageA(Handle(), SB_SETTEXTA, static_cast<::WPARAM>(index),
+                   reinterpret_cast<::LPARAM>(bar->PanelText(index).c_str()));
 }
 
 void Win32StatusBarPeer::Apply(Change what, int index) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/win32/Win32ButtonPeer.h"
 #include "platform/win32/Win32ControlPeer.h"
 #include "platform/win32/Win32FormPeer.h"
 #include "platform/win32/Win32GaugePeer.h"
@@ -133,6 +134,7 @@ std::unique_ptr<IPeer> Win32UiBackend::CreatePeer(TControl& control) {
     if (auto* panel = dynamic_cast<TPanel*>(&control)) return Win32PanelPeer::Create(*this, *panel);
     if (auto* label = dynamic_cast<TLabel*>(&control)) return Win32LabelPeer::Create(*this, *label);
     if (auto* gauge = dynamic_cast<TGauge*>(&control)) return Win32GaugePeer::Create(*this, *gauge);
+    if (auto* button = dynamic_cast<TButton*>(&control)) return Win32ButtonPeer::Create(*this, *button);
     return nullptr;
 }
 
@@ -274,6 +276,24 @@ bool Win32UiBackend::IsUsableIcon(HICON icon) {
     return IconIsUsable(ToHicon(icon));
 }
 
+HWND Win32UiBackend::WindowHandle(const TControl& control) {
+    auto* peer = dynamic_cast<Win32ControlPeer*>(control.Peer());
+    return peer ? FromHwnd(peer->Handle()) : 0;
+}
+
+void Win32UiBackend::Popup(TPopupMenu& menu, int x, int y) {
+    if (!menu.Peer() && app_ && app_->MainForm) menu.Realise(app_->MainForm);
+    if (auto* peer = dynamic_cast<Win32MenuPeer*>(menu.Peer())) peer->Popup(x, y);
+}
+
+bool Win32UiBackend::ShowHelp(const std::string& helpFile, UINT topic) {
+    // The help viewer needs the file; without it the viewer would only complain in its own words.
+    if (helpFile.empty() || ::GetFileAttributesA(helpFile.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    ::HWND owner = nullptr;
+    if (app_ && app_->MainForm) owner = ToHwnd(WindowHandle(*app_->MainForm));
+    return ::WinHelpA(owner, helpFile.c_str(), HELP_CONTEXT, topic) != FALSE;
+}
+
 void Win32UiBackend::ReportException(TApplication* app, const std::exception& e) {
     if (!app) app = app_;
     try {
@@ -366,12 +386,12 @@ void Win32UiBackend::ExitMenuLoop() {
 }
 
 void Win32UiBackend::PostRecheck(::HWND window) {
-    if (utility_ && window) ::PostMessageA(utility_, kRecheckMessage, reinterpret_cast<WPARAM>(window), 0);
+    if (utility_ && window) ::PostMessageA(utility_, kRecheckMessage, reinterpret_cast<::WPARAM>(window), 0);
 }
 
 // --- The hidden window: timers and deferred checks ---
 
-LRESULT CALLBACK Win32UiBackend::UtilityProc(::HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+::LRESULT CALLBACK Win32UiBackend::UtilityProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     auto* backend = reinterpret_cast<Win32UiBackend*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!backend) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
     try {
@@ -384,7 +404,7 @@ LRESULT CALLBACK Win32UiBackend::UtilityProc(::HWND hwnd, UINT msg, WPARAM wPara
     return 0;
 }
 
-LRESULT Win32UiBackend::HandleUtility(UINT msg, WPARAM wParam, LPARAM lParam) {
+::LRESULT Win32UiBackend::HandleUtility(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     switch (msg) {
     case WM_TIMER: {
         auto it = timers_.find(wParam);

@@ -46,6 +46,9 @@ public:
     int MessageBox(TForm* owner, const std::string& text, const std::string& caption, UINT flags) override;
     void ApplicationChanged() override;
     bool IsUsableIcon(HICON icon) override;
+    HWND WindowHandle(const TControl& control) override;
+    void Popup(TPopupMenu& menu, int x, int y) override;
+    bool ShowHelp(const std::string& helpFile, UINT topic) override;
 
     // --- Services for the peers ---
 
@@ -85,6 +88,11 @@ public:
     // Command ids of menu items, shared by every menu so a command finds its item from any window.
     UINT AddMenuCommand(TMenuItem* item);
     void RemoveMenuCommand(UINT id);
+    // The item of a menu command id, or null.
+    TMenuItem* MenuItemOf(UINT id) const {
+        auto it = commands_.find(id);
+        return it == commands_.end() ? nullptr : it->second;
+    }
     // Runs the item of a menu command; false when the id is not ours.
     bool MenuCommand(UINT id);
     // Menus must not be rebuilt while one is open: rebuilds wait for the menu loop to end.
@@ -98,8 +106,8 @@ public:
     void PostRecheck(::HWND window);
 
 private:
-    static LRESULT CALLBACK UtilityProc(::HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleUtility(UINT msg, WPARAM wParam, LPARAM lParam);
+    static ::LRESULT CALLBACK UtilityProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam);
+    ::LRESULT HandleUtility(UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     void RegisterClasses();
     void UpdateAppIcon(TApplication* app);
 

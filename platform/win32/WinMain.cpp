@@ -4,10 +4,12 @@
 #include "app/Program.h"
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32Processes.h"
+#include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32System.h"
 #include "platform/win32/Win32Toolhelp.h"
 #include "platform/win32/Win32UiBackend.h"
+#include "platform/win32/Win32Windows.h"
 
 int WINAPI WinMain(::HINSTANCE instance, ::HINSTANCE, LPSTR, int) {
     try {
@@ -16,7 +18,9 @@ int WINAPI WinMain(::HINSTANCE instance, ::HINSTANCE, LPSTR, int) {
         taskwell::win32::Win32Shell shell;
         taskwell::win32::Win32System system;
         taskwell::win32::Win32UiBackend ui(instance);
-        taskwell::Platform platform{toolhelp, processes, shell, system, ui};
+        taskwell::win32::Win32Registry registry;
+        taskwell::win32::Win32Windows windows;
+        taskwell::Platform platform{toolhelp, processes, shell, system, ui, registry, windows};
         return taskwell::TaskwellMain(platform);
     } catch (const std::exception& e) {
         ::MessageBoxA(nullptr, e.what(), "Error", MB_OK | MB_ICONHAND);

@@ -85,7 +85,7 @@ std::string ListText(::HWND lv, int row, int column) {
     item.iSubItem = column;
     item.pszText = buf;
     item.cchTextMax = sizeof buf;
-    ::SendMessageA(lv, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    ::SendMessageA(lv, LVM_GETITEMTEXTA, static_cast<::WPARAM>(row), reinterpret_cast<::LPARAM>(&item));
     return buf;
 }
 
@@ -93,19 +93,19 @@ int ListImage(::HWND lv, int row) {
     LVITEMA item{};
     item.mask = LVIF_IMAGE;
     item.iItem = row;
-    ::SendMessageA(lv, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    ::SendMessageA(lv, LVM_GETITEMA, 0, reinterpret_cast<::LPARAM>(&item));
     return item.iImage;
 }
 
 int ListCount(::HWND lv) { return static_cast<int>(::SendMessageA(lv, LVM_GETITEMCOUNT, 0, 0)); }
 
 int ListSelected(::HWND lv) {
-    return static_cast<int>(::SendMessageA(lv, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return static_cast<int>(::SendMessageA(lv, LVM_GETNEXTITEM, static_cast<::WPARAM>(-1), LVNI_SELECTED));
 }
 
 std::string StatusText(::HWND sb, int part) {
     char buf[512] = {};
-    ::SendMessageA(sb, SB_GETTEXTA, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(buf));
+    ::SendMessageA(sb, SB_GETTEXTA, static_cast<::WPARAM>(part), reinterpret_cast<::LPARAM>(buf));
     return buf;
 }
 
@@ -115,7 +115,7 @@ std::string TabText(::HWND tabs, int index, int* image = nullptr) {
     item.mask = TCIF_TEXT | TCIF_IMAGE;
     item.pszText = buf;
     item.cchTextMax = sizeof buf;
-    ::SendMessageA(tabs, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    ::SendMessageA(tabs, TCM_GETITEMA, static_cast<::WPARAM>(index), reinterpret_cast<::LPARAM>(&item));
     if (image) *image = item.iImage;
     return buf;
 }
@@ -434,7 +434,7 @@ int TaskwellMain(const Platform& platform) {
         Check(innerWindow && ::GetParent(innerWindow) == WindowOf(two), "its child sits in the page's window");
         RECT ir{};
         ::GetWindowRect(innerWindow, &ir);
-        ::MapWindowPoints(nullptr, WindowOf(two), reinterpret_cast<POINT*>(&ir), 2);
+        ::MapWindowPoints(nullptr, WindowOf(two), reinterpret_cast<::POINT*>(&ir), 2);
         Check(ir.left == 25 && ir.top == 206, "at the container's offset plus its own (" + std::to_string(ir.left) +
                                                   "," + std::to_string(ir.top) + ")");
     });
@@ -442,7 +442,7 @@ int TaskwellMain(const Platform& platform) {
     steps.push_back([&] {
         // Status bar: parts from the panel widths, texts readable with SB_GETTEXT.
         int edges[8] = {};
-        int parts = static_cast<int>(::SendMessageA(sbw, SB_GETPARTS, 8, reinterpret_cast<LPARAM>(edges)));
+        int parts = static_cast<int>(::SendMessageA(sbw, SB_GETPARTS, 8, reinterpret_cast<::LPARAM>(edges)));
         Equal(parts, 4, "status bar has four parts");
         Check(edges[0] == 100 && edges[1] == 205 && edges[2] == 405 && edges[3] == 455,
               "part edges are the running sums of the panel widths");
@@ -451,7 +451,7 @@ int TaskwellMain(const Platform& platform) {
         Equal(StatusText(sbw, 2), std::string("Mem Usage: 1K / 2K"), "changed part text");
         RECT r{};
         ::GetWindowRect(sbw, &r);
-        ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+        ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<::POINT*>(&r), 2);
         Equal(static_cast<int>(r.top), form.ClientHeight() - 19, "status bar sits at the bottom of the form");
         Equal(static_cast<int>(r.bottom - r.top), 19, "status bar height is the widget's");
     });
@@ -512,7 +512,7 @@ int TaskwellMain(const Platform& platform) {
         Equal(TabText(tabs, 1, &image), std::string("Two"), "second tab caption");
         Equal(image, 1, "second tab image");
         Check(::SendMessageA(tabs, TCM_GETIMAGELIST, 0, 0) ==
-                  reinterpret_cast<LRESULT>(win32::Win32ImageListPeer::HandleOf(&pageImages)),
+                  reinterpret_cast<::LRESULT>(win32::Win32ImageListPeer::HandleOf(&pageImages)),
               "tabs show the page image list");
         Equal(static_cast<int>(::SendMessageA(tabs, TCM_GETCURSEL, 0, 0)), 0, "first tab selected");
         Check(::IsWindowVisible(WindowOf(one)) && !::IsWindowVisible(WindowOf(two)), "only the first page shows");
@@ -562,7 +562,7 @@ int TaskwellMain(const Platform& platform) {
         // The user clicks the first tab.
         ::SendMessageA(tabs, TCM_SETCURSEL, 0, 0);
         NMHDR n{tabs, static_cast<UINT_PTR>(::GetDlgCtrlID(tabs)), static_cast<UINT>(TCN_SELCHANGE)};
-        ::SendMessageA(::GetParent(tabs), WM_NOTIFY, n.idFrom, reinterpret_cast<LPARAM>(&n));
+        ::SendMessageA(::GetParent(tabs), WM_NOTIFY, n.idFrom, reinterpret_cast<::LPARAM>(&n));
         Equal(pages.ActivePageIndex(), 0, "a tab the user chose becomes the active page");
         Equal(pageChanges, 1, "and is reported once");
         Check(::IsWindowVisible(WindowOf(one)) && !::IsWindowVisible(WindowOf(two)), "its page shows");
@@ -597,7 +597,7 @@ int TaskwellMain(const Platform& platform) {
         LVITEMA st{};
         st.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         st.state = LVIS_SELECTED | LVIS_FOCUSED;
-        ::SendMessageA(lv, LVM_SETITEMSTATE, 5, reinterpret_cast<LPARAM>(&st));
+        ::SendMessageA(lv, LVM_SETITEMSTATE, 5, reinterpret_cast<::LPARAM>(&st));
         Equal(list.SelectedIndex(), 5, "the user's selection reaches the widget");
         Check(selections >= 1, "and fires OnSelectItem");
         selections = 0;
@@ -617,12 +617,12 @@ int TaskwellMain(const Platform& platform) {
         LVITEMA st{};
         st.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         st.state = LVIS_SELECTED | LVIS_FOCUSED;
-        ::SendMessageA(lv, LVM_SETITEMSTATE, 7, reinterpret_cast<LPARAM>(&st));
+        ::SendMessageA(lv, LVM_SETITEMSTATE, 7, reinterpret_cast<::LPARAM>(&st));
         Equal(list.SelectedIndex(), 7, "moving the selection reaches the widget");
         // The user clears the selection.
         LVITEMA none{};
         none.stateMask = LVIS_SELECTED;
-        ::SendMessageA(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+        ::SendMessageA(lv, LVM_SETITEMSTATE, static_cast<::WPARAM>(-1), reinterpret_cast<::LPARAM>(&none));
     });
 
     steps.push_back([&] {
@@ -645,7 +645,7 @@ int TaskwellMain(const Platform& platform) {
         Equal(::ImageList_GetImageCount(sil), 3, "a deleted image goes");
         smallImages.AddIcon(appIcon);
         Equal(::ImageList_GetImageCount(sil), 4, "an added image comes");
-        Check(::SendMessageA(lv, LVM_GETIMAGELIST, LVSIL_SMALL, 0) == reinterpret_cast<LRESULT>(sil),
+        Check(::SendMessageA(lv, LVM_GETIMAGELIST, LVSIL_SMALL, 0) == reinterpret_cast<::LRESULT>(sil),
               "list shows the small image list");
         list.ClearItems();
         Equal(ListCount(lv), 0, "all rows cleared");
@@ -711,7 +711,7 @@ int TaskwellMain(const Platform& platform) {
         ::GetClientRect(hwnd, &r);
         Equal(form.ClientHeight(), static_cast<int>(r.bottom), "with its client area");
         ::GetWindowRect(sbw, &r);
-        ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+        ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<::POINT*>(&r), 2);
         Equal(static_cast<int>(r.top), form.ClientHeight() - 19, "the status bar follows the bottom edge");
         ::GetWindowRect(lv, &r);
         Equal(static_cast<int>(r.right - r.left), list.Width(), "the list view follows its widget's width");

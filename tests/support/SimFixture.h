@@ -6,20 +6,25 @@
 #include <vector>
 
 #include "app/Main.h"
+#include "app/Program.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimUi.h"
+#include "platform/sim/SimWindows.h"
 #include "ui/TApplication.h"
 
 namespace taskwell::testing {
 
 struct SimFixture {
     sim::SimMachine machine;
-    sim::SimUi ui{machine};
-    Platform platform{machine, machine, machine, machine, ui};
+    sim::SimRegistry registry;
+    sim::SimWindows windows{machine};
+    sim::SimUi ui{machine, windows};
+    Platform platform{machine, machine, machine, machine, ui, registry, windows};
     TApplication app{ui};
 
-    SimFixture() { app.SetTitle("Orvex Taskwell 98"); }
+    SimFixture() { InitialiseApplication(app); }
 
     // A process with the given executable; the machine gives it a new id.
     DWORD Start(const std::string& exe, DWORD exeType = sim::kExePE32, DWORD version = 0x00040000,

@@ -1,0 +1,433 @@
+#include "platform/sim/SimWindows.h"
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+#include <stdexcept>
+
+namespace taskwell::sim {
+
+namespace {
+constexpr UINT kWmDestroy = 0x0002;
+constexpr int kSwShowNoActivate = 4;
+constexpr int kSwShowMinNoActive = 7;
+constexpr int kSwShowNa = 8;
+constexpr int kSwShowDefault = 10;
+constexpr int kSwForceMinimize = 11;
+constexpr HWND kHwndTop = 0;
+constexpr HWND kHwndBottom = 1;
+constexpr UINT kSwpNoZOrder = 0x0004;
+// Owner chains longer than this are taken to be cycles.
+constexpr int kMaxOwnerDepth = 64;
+}  // namespace
+
+const char* WinOpName(WinOp op) {
+    switch (op) {
+    case WinOp::SetWindowPos: return "SetWindowPos";
+    case WinOp::ShowWindow: return "ShowWindow";
+    case WinOp::SendMessageA: return "SendMessageA";
+    case WinOp::PostMessageA: return "PostMessageA";
+    case WinOp::SetForegroundWindow: return "SetForegroundWindow";
+    case WinOp::GetLastActivePopup: return "GetLastActivePopup";
+    case WinOp::IsWindow: return "IsWindow";
+    case WinOp::IsWindowVisible: return "IsWindowVisible";
+    case WinOp::IsWindowEnabled: return "IsWindowEnabled";
+    case WinOp::GetCursorPos: return "GetCursorPos";
+    case WinOp::RegisterWindowMessageA: return "RegisterWindowMessageA";
+    case WinOp::CreateMessageWindow: return "CreateMessageWindow";
+    case WinOp::DestroyWindow: return "DestroyWindow";
+    }
+    return "?";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The table.
+
+HWND SimWindows::NewHandle() {
+    HWND h;
+    do {
+        h = nextHandle_;
+        nextHandle_ += 4;
+    } while (windows_.count(h) || h == kDesktopWindow || h == kHwndBroadcast || h == 0);
+    return h;
+}
+
+HWND SimWindows::AddWindow(SimWindow w) {
+    if (w.hwnd == 0) w.hwnd = NewHandle();
+    HWND h = w.hwnd;
+    windows_[h] = std::move(w);
+    ToTop(h);
+    return h;
+}
+
+void SimWindows::RemoveWindow(HWND hwnd) {
+    Destroy(hwnd);
+}
+
+SimWindow* SimWindows::Find(HWND hwnd) {
+    auto it = windows_.find(hwnd);
+    return it == windows_.end() ? nullptr : &it->second;
+}
+
+const SimWindow* SimWindows::Find(HWND hwnd) const {
+    auto it = windows_.find(hwnd);
+    return it == windows_.end() ? nullptr : &it->second;
+}
+
+// Topmost windows stay above the others: a window that is not topmost goes to the top of its band.
+void SimWindows::ToTop(HWND hwnd) {
+    const SimWindow* w = Find(hwnd);
+    if (!w) return;
+    zorder_.erase(std::remove(zorder_.begin(), zorder_.end(), hwnd), zorder_.end());
+    auto at = zorder_.begin();
+    if (!w->topmost) {
+        while (at != zorder_.end()) {
+            const SimWindow* other = Find(*at);
+            if (!other || !other->topmost) break;
+            ++at;
+        }
+    }
+    zorder_.insert(at, hwnd);
+}
+
+void SimWindows::Destroy(HWND hwnd) {
+    if (!Find(hwnd)) return;
+    // Owned windows go with their owner.
+    std::vector<HWND> owned;
+    for (auto& [h, w] : windows_)
+        if (w.owner == hwnd && h != hwnd) owned.push_back(h);
+    windows_.erase(hwnd);
+    zorder_.erase(std::remove(zorder_.begin(), zorder_.end(), hwnd), zorder_.end());
+    if (foreground_ == hwnd) foreground_ = 0;
+    for (HWND h : owned) Destroy(h);
+}
+
+bool SimWindows::Apply(HWND hwnd, int cmdShow) {
+    SimWindow* w = Find(hwnd);
+    if (!w) return false;
+    const ShowState before = w->state;
+    ShowState after = before;
+    switch (cmdShow) {
+    case SW_HIDE:
+        w->visible = false;
+        break;
+    case SW_SHOWNORMAL:
+    case kSwShowNoActivate:
+        w->visible = true;
+        after = ShowState::Normal;
+        break;
+    case SW_RESTORE:
+        w->visible = true;
+        after = before == ShowState::Minimized && w->restoreMaximized ? ShowState::Maximized : ShowState::Normal;
+        break;
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case kSwShowMinNoActive:
+    case kSwForceMinimize:
+        w->visible = true;
+        after = ShowState::Minimized;
+        break;
+    case SW_SHOWMAXIMIZED:
+        w->visible = true;
+        after = ShowState::Maximized;
+        break;
+    case SW_SHOW:
+    case kSwShowNa:
+    case kSwShowDefault:
+        w->visible = true;
+        break;
+    default:
+        break;
+    }
+    if (after == before) return true;
+    if (after == ShowState::Minimized) w->restoreMaximized = before == ShowState::Maximized;
+    w->state = after;
+    const WPARAM kind = after == ShowState::Minimized   ? kSizeMinimized
+                        : after == ShowState::Maximized ? kSizeMaximized
+                                                        : kSizeRestored;
+    Dispatch(hwnd, kWmSize, kind, 0, WindowEvent::Kind::System);
+    return true;
+}
+
+void SimWindows::Broadcast(UINT msg, WPARAM wParam, LPARAM lParam) {
+    // Handlers may create or destroy windows meanwhile: work on the windows there were.
+    const std::vector<HWND> targets = zorder_;
+    for (HWND h : targets)
+        if (Find(h)) Dispatch(h, msg, wParam, lParam, WindowEvent::Kind::Sent);
+}
+
+int SimWindows::DeliverPosted() {
+    int delivered = 0;
+    for (size_t n = posted_.size(); n > 0 && !posted_.empty(); --n) {
+        Post p = posted_.front();
+        posted_.pop_front();
+        // A message for a window destroyed meanwhile is dropped, as the system does.
+        if (!Find(p.hwnd)) continue;
+        Dispatch(p.hwnd, p.msg, p.wParam, p.lParam, WindowEvent::Kind::Posted);
+        ++delivered;
+    }
+    return delivered;
+}
+
+LRESULT SimWindows::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, WindowEvent::Kind kind) {
+    const SimWindow* w = Find(hwnd);
+    if (!w) return 0;
+    WindowEvent e{kind, hwnd};
+    e.msg = msg;
+    e.wParam = wParam;
+    e.lParam = lParam;
+    Record(e);
+    if (w->hung) return 0;
+    // A copy: the handler may destroy its own window.
+    MessageHandler handler = w->handler;
+    if (!handler) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    try {
+        return handler(msg, wParam, lParam);
+    } catch (const std::exception& ex) {
+        HandlerErrors.push_back(ex.what());
+    } catch (...) {
+        HandlerErrors.push_back("unknown error");
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The log and failures.
+
+void SimWindows::Record(WindowEvent e) {
+    e.time = machine_.Now();
+    log_.push_back(e);
+}
+
+std::vector<WindowEvent> SimWindows::LogOf(HWND hwnd) const {
+    std::vector<WindowEvent> out;
+    for (const auto& e : log_)
+        if (e.hwnd == hwnd) out.push_back(e);
+    return out;
+}
+
+std::vector<WindowEvent> SimWindows::MessagesTo(HWND hwnd) const {
+    std::vector<WindowEvent> out;
+    for (const auto& e : log_)
+        if (e.hwnd == hwnd && (e.kind == WindowEvent::Kind::Sent || e.kind == WindowEvent::Kind::Posted ||
+                               e.kind == WindowEvent::Kind::System))
+            out.push_back(e);
+    return out;
+}
+
+void SimWindows::Fail(WinOp op, bool on) {
+    if (on)
+        failing_.insert(op);
+    else
+        failing_.erase(op);
+}
+
+void SimWindows::Raise(WinOp op, bool on) {
+    if (on)
+        raising_.insert(op);
+    else
+        raising_.erase(op);
+}
+
+int SimWindows::Calls(WinOp op) const {
+    auto it = calls_.find(op);
+    return it == calls_.end() ? 0 : it->second;
+}
+
+bool SimWindows::Enter(WinOp op) {
+    ++calls_[op];
+    if (raising_.count(op)) throw std::runtime_error(std::string(WinOpName(op)) + " failed");
+    return failing_.count(op) != 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// IWindows.
+
+bool SimWindows::SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    WindowEvent e{WindowEvent::Kind::SetWindowPos, hwnd};
+    e.insertAfter = insertAfter;
+    e.flags = flags;
+    Record(e);
+    if (Enter(WinOp::SetWindowPos)) return false;
+    SimWindow* w = Find(hwnd);
+    if (!w) return false;
+    if (!(flags & SWP_NOMOVE)) {
+        w->left = x;
+        w->top = y;
+    }
+    if (!(flags & SWP_NOSIZE)) {
+        w->width = cx;
+        w->height = cy;
+    }
+    if (flags & kSwpShowWindow) w->visible = true;
+    if (flags & kSwpHideWindow) w->visible = false;
+    if (!(flags & kSwpNoZOrder)) {
+        if (insertAfter == HWND_TOPMOST) {
+            w->topmost = true;
+            ToTop(hwnd);
+        } else if (insertAfter == HWND_NOTOPMOST) {
+            w->topmost = false;
+            ToTop(hwnd);
+        } else if (insertAfter == kHwndTop) {
+            ToTop(hwnd);
+        } else if (insertAfter == kHwndBottom) {
+            w->topmost = false;
+            zorder_.erase(std::remove(zorder_.begin(), zorder_.end(), hwnd), zorder_.end());
+            zorder_.push_back(hwnd);
+        } else if (Find(insertAfter)) {
+            zorder_.erase(std::remove(zorder_.begin(), zorder_.end(), hwnd), zorder_.end());
+            zorder_.insert(std::find(zorder_.begin(), zorder_.end(), insertAfter) + 1, hwnd);
+        }
+    }
+    return true;
+}
+
+bool SimWindows::ShowWindow(HWND hwnd, int cmdShow) {
+    WindowEvent e{WindowEvent::Kind::ShowWindow, hwnd};
+    e.cmdShow = cmdShow;
+    Record(e);
+    if (Enter(WinOp::ShowWindow)) return false;
+    const SimWindow* w = Find(hwnd);
+    if (!w) return false;
+    const bool wasVisible = w->visible;
+    Apply(hwnd, cmdShow);
+    return wasVisible;
+}
+
+LRESULT SimWindows::SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (Enter(WinOp::SendMessageA)) return 0;
+    if (hwnd == kHwndBroadcast) {
+        Broadcast(msg, wParam, lParam);
+        return 0;
+    }
+    return Dispatch(hwnd, msg, wParam, lParam, WindowEvent::Kind::Sent);
+}
+
+bool SimWindows::PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (Enter(WinOp::PostMessageA)) return false;
+    if (hwnd == kHwndBroadcast) {
+        for (HWND h : zorder_) posted_.push_back(Post{h, msg, wParam, lParam});
+        return true;
+    }
+    if (!Find(hwnd)) return false;
+    posted_.push_back(Post{hwnd, msg, wParam, lParam});
+    return true;
+}
+
+bool SimWindows::SetForegroundWindow(HWND hwnd) {
+    Record(WindowEvent{WindowEvent::Kind::SetForegroundWindow, hwnd});
+    if (Enter(WinOp::SetForegroundWindow)) return false;
+    const SimWindow* w = Find(hwnd);
+    if (!w) return false;
+    foreground_ = hwnd;
+    ToTop(hwnd);
+    // The window becomes the last active one among those of each of its owners.
+    HWND owner = w->owner;
+    for (int depth = 0; owner != 0 && depth < kMaxOwnerDepth; ++depth) {
+        SimWindow* o = Find(owner);
+        if (!o) break;
+        o->lastActivePopup = hwnd;
+        owner = o->owner;
+    }
+    return true;
+}
+
+HWND SimWindows::GetLastActivePopup(HWND hwnd) {
+    if (Enter(WinOp::GetLastActivePopup)) return 0;
+    const SimWindow* w = Find(hwnd);
+    if (!w) return 0;
+    // A popup destroyed meanwhile, or the window's own activity, leaves the window itself.
+    if (w->lastActivePopup != 0 && w->lastActivePopup != hwnd && Find(w->lastActivePopup)) return w->lastActivePopup;
+    return hwnd;
+}
+
+bool SimWindows::IsWindow(HWND hwnd) {
+    if (Enter(WinOp::IsWindow)) return false;
+    return hwnd == kDesktopWindow || Find(hwnd) != nullptr;
+}
+
+bool SimWindows::IsWindowVisible(HWND hwnd) {
+    if (Enter(WinOp::IsWindowVisible)) return false;
+    const SimWindow* w = Find(hwnd);
+    return hwnd == kDesktopWindow || (w && w->visible);
+}
+
+bool SimWindows::IsWindowEnabled(HWND hwnd) {
+    if (Enter(WinOp::IsWindowEnabled)) return false;
+    const SimWindow* w = Find(hwnd);
+    return hwnd == kDesktopWindow || (w && w->enabled);
+}
+
+bool SimWindows::GetCursorPos(POINT& point) {
+    if (Enter(WinOp::GetCursorPos)) return false;
+    point = Cursor;
+    return true;
+}
+
+UINT SimWindows::RegisterWindowMessageA(const std::string& name) {
+    if (Enter(WinOp::RegisterWindowMessageA)) return 0;
+    if (name.empty()) return 0;
+    // Names are compared without regard to case, as the system's atoms are.
+    std::string key = name;
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::toupper(c); });
+    auto it = registered_.find(key);
+    if (it != registered_.end()) return it->second;
+    if (nextRegistered_ > 0xFFFF) return 0;
+    UINT id = nextRegistered_++;
+    registered_[key] = id;
+    return id;
+}
+
+HWND SimWindows::CreateMessageWindow(MessageHandler handler) {
+    if (Enter(WinOp::CreateMessageWindow)) return 0;
+    SimWindow w;
+    w.className = "TaskwellMessageWindow";
+    w.processId = ProgramProcessId;
+    w.threadId = ProgramThreadId;
+    w.visible = false;
+    w.handler = std::move(handler);
+    return AddWindow(std::move(w));
+}
+
+bool SimWindows::DestroyWindow(HWND hwnd) {
+    Record(WindowEvent{WindowEvent::Kind::DestroyWindow, hwnd});
+    if (Enter(WinOp::DestroyWindow)) return false;
+    const SimWindow* w = Find(hwnd);
+    // Only the thread that made a window can destroy it.
+    if (!w || w->threadId != ProgramThreadId) return false;
+    Dispatch(hwnd, kWmDestroy, 0, 0, WindowEvent::Kind::System);
+    Destroy(hwnd);
+    return true;
+}
+
+LRESULT SimWindows::DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
+    const SimWindow* w = Find(hwnd);
+    if (!w) return 0;
+    switch (msg) {
+    case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+        case kScMinimize:
+            Apply(hwnd, SW_MINIMIZE);
+            break;
+        case kScMaximize:
+            Apply(hwnd, SW_SHOWMAXIMIZED);
+            break;
+        case SC_RESTORE:
+            if (w->state != ShowState::Normal) Apply(hwnd, SW_RESTORE);
+            break;
+        case kScClose:
+            Dispatch(hwnd, WM_CLOSE, 0, 0, WindowEvent::Kind::System);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    case WM_CLOSE:
+        if (w->threadId == ProgramThreadId) Destroy(hwnd);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace taskwell::sim

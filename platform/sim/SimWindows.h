@@ -1,0 +1,202 @@
+// The simulated machine's window manager: a table of top-level windows (the program's own and those
+// of other programs), the foreground window, the cursor, registered messages, and message windows
+// whose handlers run when a message is sent, or posted and then delivered by the message loop.
+//
+// Every call the program makes and every message a window receives is logged in order, with the
+// virtual time. Any operation can be told to fail (the way the platform reports failure) or to raise
+// an error (the way a platform wrapper does).
+//
+// As on Windows 98 with a program in the background, ShowWindow never moves the foreground: only
+// SetForegroundWindow does.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Windowing.h"
+#include "platform/sim/SimMachine.h"
+
+namespace taskwell::sim {
+
+// Messages and values the window manager itself produces or understands.
+constexpr UINT kWmSize = 0x0005;
+constexpr WPARAM kSizeRestored = 0;
+constexpr WPARAM kSizeMinimized = 1;
+constexpr WPARAM kSizeMaximized = 2;
+constexpr UINT kScMinimize = 0xF020;
+constexpr UINT kScMaximize = 0xF030;
+constexpr UINT kScClose = 0xF060;
+constexpr HWND kHwndBroadcast = 0xFFFF;
+constexpr HWND kDesktopWindow = 0x00000010;
+constexpr UINT kSwpShowWindow = 0x0040;
+constexpr UINT kSwpHideWindow = 0x0080;
+
+enum class WinOp {
+    SetWindowPos,
+    ShowWindow,
+    SendMessageA,
+    PostMessageA,
+    SetForegroundWindow,
+    GetLastActivePopup,
+    IsWindow,
+    IsWindowVisible,
+    IsWindowEnabled,
+    GetCursorPos,
+    RegisterWindowMessageA,
+    CreateMessageWindow,
+    DestroyWindow,
+};
+
+const char* WinOpName(WinOp op);
+
+enum class ShowState { Normal, Minimized, Maximized };
+
+struct SimWindow {
+    HWND hwnd = 0;
+    std::string caption;
+    std::string className;
+    HWND owner = 0;
+    DWORD processId = 0;
+    DWORD threadId = 0;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    bool visible = false;
+    bool enabled = true;
+    bool topmost = false;
+    // Takes no input: messages sent to it are logged but never handled.
+    bool hung = false;
+    ShowState state = ShowState::Normal;
+    // Maximised before it was minimised: a restore maximises it again.
+    bool restoreMaximized = false;
+    int left = 0, top = 0, width = 0, height = 0;
+    // The window most recently active among those it owns; 0 when none has been.
+    HWND lastActivePopup = 0;
+    // Its window procedure; without one, messages get the default handling.
+    IWindows::MessageHandler handler;
+};
+
+// One entry of the log: a call the program made or a message a window received.
+struct WindowEvent {
+    enum class Kind {
+        SetWindowPos,
+        ShowWindow,
+        SetForegroundWindow,
+        DestroyWindow,
+        Sent,     // a message sent to the window (SendMessageA)
+        Posted,   // a posted message, logged when the message loop delivers it
+        System,   // a message from the window manager itself (WM_SIZE on a change of state)
+    };
+    Kind kind;
+    HWND hwnd;
+    UINT msg = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    int cmdShow = 0;
+    HWND insertAfter = 0;
+    UINT flags = 0;
+    std::uint64_t time = 0;
+};
+
+class SimWindows : public IWindows {
+public:
+    explicit SimWindows(SimMachine& machine) : machine_(machine) {}
+
+    // The program's own process and thread: windows it creates belong to them.
+    DWORD ProgramProcessId = 0xFFF0F001;
+    DWORD ProgramThreadId = 0xFFF0E001;
+
+    // --- The table ---
+    // Adds a top-level window (of another program when processId says so); a new handle unless
+    // w.hwnd is set. The new window is at the top of the z-order.
+    HWND AddWindow(SimWindow w);
+    // Removes a window and the windows it owns, as if its program had destroyed it; not logged.
+    void RemoveWindow(HWND hwnd);
+    SimWindow* Find(HWND hwnd);
+    const SimWindow* Find(HWND hwnd) const;
+    // Top-level windows from the top of the z-order down.
+    std::vector<HWND> ZOrder() const { return zorder_; }
+    HWND Foreground() const { return foreground_; }
+
+    // Changes a window's show state as the system does on the user's behalf (or for a peer of the
+    // widget layer): the window gets WM_SIZE when it is minimised, maximised or restored. Not logged
+    // as a call of the program. False when the window does not exist.
+    bool Apply(HWND hwnd, int cmdShow);
+
+    // Sends a message to every top-level window, as the shell does for "TaskbarCreated".
+    void Broadcast(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // Hands the posted messages waiting now to their windows; messages posted meanwhile wait for
+    // the next round. Returns how many were delivered.
+    int DeliverPosted();
+    bool HasPosted() const { return !posted_.empty(); }
+
+    POINT Cursor{0, 0};
+
+    // --- The log ---
+    const std::vector<WindowEvent>& Log() const { return log_; }
+    std::vector<WindowEvent> LogOf(HWND hwnd) const;
+    // The messages the window received (sent, posted or from the system), in order.
+    std::vector<WindowEvent> MessagesTo(HWND hwnd) const;
+    void ClearLog() { log_.clear(); }
+    // Errors that escaped a window's handler; the window procedure swallowed them.
+    std::vector<std::string> HandlerErrors;
+
+    // --- Failures ---
+    void Fail(WinOp op, bool on = true);
+    void Raise(WinOp op, bool on = true);
+    int Calls(WinOp op) const;
+
+    // --- IWindows ---
+    bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) override;
+    // Returns whether the window was visible before, as the platform's call does.
+    bool ShowWindow(HWND hwnd, int cmdShow) override;
+    LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool SetForegroundWindow(HWND hwnd) override;
+    HWND GetLastActivePopup(HWND hwnd) override;
+    bool IsWindow(HWND hwnd) override;
+    bool IsWindowVisible(HWND hwnd) override;
+    bool IsWindowEnabled(HWND hwnd) override;
+    bool GetCursorPos(POINT& point) override;
+    DWORD GetCurrentThreadId() override { return ProgramThreadId; }
+    HWND GetDesktopWindow() override { return kDesktopWindow; }
+    UINT RegisterWindowMessageA(const std::string& name) override;
+    HWND CreateMessageWindow(MessageHandler handler) override;
+    bool DestroyWindow(HWND hwnd) override;
+    LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    // Counts the call; true when it is to report failure. Throws when told to raise.
+    bool Enter(WinOp op);
+    void Record(WindowEvent e);
+    // Runs the window's handler (or the default handling) for a message; the handler may destroy
+    // the window or others meanwhile.
+    LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, WindowEvent::Kind kind);
+    void ToTop(HWND hwnd);
+    void Destroy(HWND hwnd);
+    HWND NewHandle();
+
+    SimMachine& machine_;
+    std::map<HWND, SimWindow> windows_;
+    std::vector<HWND> zorder_;
+    HWND foreground_ = 0;
+    HWND nextHandle_ = 0x00010010;
+    struct Post {
+        HWND hwnd;
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    std::deque<Post> posted_;
+    std::map<std::string, UINT> registered_;
+    UINT nextRegistered_ = 0xC000;
+    std::set<WinOp> failing_, raising_;
+    std::map<WinOp, int> calls_;
+    std::vector<WindowEvent> log_;
+};
+
+}  // namespace taskwell::sim

@@ -1,0 +1,40 @@
+// Windows and messages of the running system: thin wrappers over the real calls, and hidden
+// top-level windows whose messages go to a handler of the logic.
+#pragma once
+
+#include "platform/Windowing.h"
+
+namespace taskwell::win32 {
+
+class Win32Windows : public IWindows {
+public:
+    Win32Windows() = default;
+    Win32Windows(const Win32Windows&) = delete;
+    Win32Windows& operator=(const Win32Windows&) = delete;
+
+    bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) override;
+    // Whether the window was visible before, as the system's call answers.
+    bool ShowWindow(HWND hwnd, int cmdShow) override;
+    LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool SetForegroundWindow(HWND hwnd) override;
+    HWND GetLastActivePopup(HWND hwnd) override;
+    bool IsWindow(HWND hwnd) override;
+    bool IsWindowVisible(HWND hwnd) override;
+    bool IsWindowEnabled(HWND hwnd) override;
+    bool GetCursorPos(POINT& point) override;
+    DWORD GetCurrentThreadId() override;
+    HWND GetDesktopWindow() override;
+    UINT RegisterWindowMessageA(const std::string& name) override;
+    // A hidden pop-up window of our own class. Not a message-only window: those miss the messages
+    // broadcast to top-level windows, such as the shell's "TaskbarCreated".
+    HWND CreateMessageWindow(MessageHandler handler) override;
+    bool DestroyWindow(HWND hwnd) override;
+    LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    bool RegisterMessageClass();
+    bool classRegistered_ = false;
+};
+
+}  // namespace taskwell::win32
