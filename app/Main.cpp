@@ -39,9 +39,12 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
       imglstPages(app, 16, 16),
       imglstProcSmallIcon(app, 16, 16),
       imglstProcLargeIcon(app, 32, 32),
+      RegistryEnhanced(platform.Registry),
+      RePosApp(platform.Registry, *this),
       tmrRefresh(app, 2000, false),
       tmrSetTopWindow(app, 150, false),
       SystemInfo(platform.System),
+      TrayIcon(app, platform.Windows, platform.Shell),
       platform_(platform) {
     Name = "frmMain";
     SetBounds(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
@@ -61,9 +64,13 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     ApplicationsList.Name = "ApplicationsList";
     ApplicationsList.SetTimerIntval(1000);
 
+    // The window exists from the start, as the handlers of creation need it (z-order, placement).
+    Realise();
     BuildMenu();
     SetMenu(&MainMenu);
     BuildPages();
+    SetHelpContexts();
+    App().OnHelp = [this](int topic) { ShowHelpTopic(topic); };
     monitor_ = std::make_unique<TProcessMonitor>(platform_, ProcessList, imglstProcSmallIcon, imglstProcLargeIcon,
                                                  *sagProcesses, ProcessCount);
 
@@ -102,6 +109,11 @@ void TfrmMain::BuildMenu() {
     itmShowIconInTray = CheckItem(*itmOptions, "&Show icon in tray", true);
     itmHideWhenMinimized = CheckItem(*itmOptions, "&Hide When Minimized", true);
     itmShow16bit = CheckItem(*itmOptions, "&Show 16-bit tasks", true);
+    itmAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
+    itmConfirmations->OnClick = [this] { itmConfirmationsClick(); };
+    itmShowIconInTray->OnClick = [this] { itmShowIconInTrayClick(); };
+    itmHideWhenMinimized->OnClick = [this] { itmHideWhenMinimizedClick(); };
+    itmShow16bit->OnClick = [this] { itmShow16bitClick(); };
     // A stored flag without behaviour; its item is never shown.
     itmShowKernelTimes = CheckItem(*itmOptions, "&Show Kernel Times", false);
     itmShowKernelTimes->SetVisible(false);
@@ -123,6 +135,10 @@ void TfrmMain::BuildMenu() {
     itmSmallIcons = RadioItem(*itmView, "S&mall Icons", kViewStyleGroup, false);
     itmList = RadioItem(*itmView, "&List", kViewStyleGroup, false);
     itmDetails = RadioItem(*itmView, "&Details", kViewStyleGroup, false);
+    itmLargeIcons->OnClick = [this] { itmLargeIconsClick(); };
+    itmSmallIcons->OnClick = [this] { itmSmallIconsClick(); };
+    itmList->OnClick = [this] { itmListClick(); };
+    itmDetails->OnClick = [this] { itmDetailsClick(); };
     itmSelectColumns = &itmView->Add("&Select Columns..");
 
     itmEvents = &root.Add("&Events");
@@ -146,11 +162,41 @@ void TfrmMain::BuildMenu() {
 
     itmTools = &root.Add("&Tools");
     itmToolsUpdate = &itmTools->Add("&Update Taskwell 98");
+    itmToolsUpdate->OnClick = [this] { itmToolsUpdateClick(); };
 
     itmHelp = &root.Add("&Help");
     itmHelpTopics = &itmHelp->Add("Orvex Taskwell &Help Topics");
+    itmHelpTopics->OnClick = [this] { itmHelpTopicsClick(); };
     itmHelp->Add("-");
     itmAbout = &itmHelp->Add("&About Orvex Taskwell 98");
+    itmAbout->OnClick = [this] { itmAboutClick(); };
+
+    popTray.Name = "popTray";
+    itmPopRestore = &popTray.Items().Add("&Restore Orvex Taskwell");
+    itmPopRestore->SetDefault(true);
+    itmPopClose = &popTray.Items().Add("&Close Orvex Taskwell");
+    popTray.Items().Add("-");
+    itmPopAlwaysOnTop = CheckItem(popTray.Items(), "&Always on Top", false);
+    itmPopRestore->OnClick = [this] { itmPopRestoreTaskwellClick(); };
+    itmPopClose->OnClick = [this] { itmExitClick(); };
+    itmPopAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
+}
+
+// Help topics of the window's elements; F1 on an element opens the topic of the nearest one.
+void TfrmMain::SetHelpContexts() {
+    HelpContext = 10;
+    tsApplications->HelpContext = 20;
+    tsProcesses->HelpContext = 30;
+    tsPerformance->HelpContext = 40;
+    tsSystemInfo->HelpContext = 50;
+    auto setAll = [](TMenuItem& parent, int topic, auto& self) -> void {
+        for (int i = 0; i < parent.Count(); ++i) {
+            parent[i].HelpContext = topic;
+            self(parent[i], topic, self);
+        }
+    };
+    setAll(MainMenu.Items(), 60, setAll);
+    setAll(popTray.Items(), 130, setAll);
 }
 
 void TfrmMain::BuildPages() {
@@ -186,6 +232,7 @@ void TfrmMain::BuildPages() {
 
     sagApplications = &tsApplications->Add<TListView>();
     sagApplications->Name = "sagApplications";
+    sagApplications->SetAlign(TAlign::alClient);
     sagApplications->AddColumn("Task", 250);
     sagApplications->AddColumn("Status", 100);
 
@@ -193,6 +240,7 @@ void TfrmMain::BuildPages() {
     imglstProcLargeIcon.Name = "imglstProcLargeIcon";
     sagProcesses = &tsProcesses->Add<TListView>();
     sagProcesses->Name = "sagProcesses";
+    sagProcesses->SetAlign(TAlign::alClient);
     sagProcesses->SetViewStyle(TViewStyle::vsReport);
     sagProcesses->SetImages(&imglstProcLargeIcon, &imglstProcSmallIcon);
 
@@ -262,7 +310,8 @@ void TfrmMain::FormCreate() {
     MemHistoryCount = 0;
     // 6.
     LoadSettings();
-    // 7. SetupProcessColumns: the process list's columns.
+    // 7.
+    SetupProcessColumns();
     // 8.
     ProcessList.Clear();
     LoadProcesses();
@@ -410,36 +459,12 @@ void TfrmMain::UpdateStatusBar() {
 }
 
 // Steps whose pages and components are not built yet; each does nothing until then.
-void TfrmMain::UpdateTrayIcon() {}
 void TfrmMain::UpdateTaskStatus() {}
 void TfrmMain::RefreshProcessList() {}
 void TfrmMain::UpdatePerformancePage() {}
 void TfrmMain::UpdateSystemInfoPage() {}
 void TfrmMain::UpdateUpTime() {}
 void TfrmMain::LogUsageHistory() {}
-void TfrmMain::SaveSettings() {}
-void TfrmMain::LoadAppPosition() {}
-void TfrmMain::SaveAppPosition() {}
-void TfrmMain::InstallMinimizeHook() {}
-
-// Until the settings store exists every option keeps its design value. Hide When Minimized is on by
-// design, which forces Show icon in tray on and greys its item.
-void TfrmMain::LoadSettings() {
-    if (itmHideWhenMinimized->Checked()) {
-        itmShowIconInTray->SetChecked(true);
-        itmShowIconInTray->SetEnabled(false);
-    }
-}
-
-// Until the settings store exists the Applications page is the stored page.
-void TfrmMain::LoadActivePage() {
-    pcMain->SetActivePageIndex(0);
-}
-
-// Until the settings store exists nothing is stored, and Normal applies.
-void TfrmMain::LoadUpdateSpeed() {
-    itmUpdateSpeedNormalClick();
-}
 
 // ---------------------------------------------------------------------------------------------
 // Menus.

@@ -7,9 +7,13 @@
 #include <string>
 
 #include "components/TPerfStats.h"
+#include "components/TRePosApp.h"
+#include "components/TRegistryEnhanced.h"
 #include "components/TSysInfoComp.h"
+#include "components/TTrayIcon.h"
 #include "components/TWinList.h"
 #include "platform/Platform.h"
+#include "process/ProcessColumns.h"
 #include "process/ProcessList.h"
 #include "process/ProcessMonitor.h"
 #include "ui/StdCtrls.h"
@@ -48,6 +52,39 @@ public:
     void itmUpdateSpeedPausedClick();
     void itmRefreshNowClick();
     void itmExitClick();
+
+    // Options and view menus, help, About and the updater (MainMenus.cpp).
+    void itmAlwaysOnTopClick();
+    void ApplyAlwaysOnTop();
+    void itmConfirmationsClick();
+    void itmShowIconInTrayClick();
+    void itmHideWhenMinimizedClick();
+    void itmShow16bitClick();
+    void itmLargeIconsClick();
+    void itmSmallIconsClick();
+    void itmListClick();
+    void itmDetailsClick();
+    void itmToolsUpdateClick();
+    void itmHelpTopicsClick();
+    void itmAboutClick();
+    // Opens the help file at the topic, or says that help is not available.
+    void ShowHelpTopic(int topic);
+
+    // Settings store (MainSettings.cpp).
+    void LoadSettings();
+    void LoadActivePage();
+    void LoadUpdateSpeed();
+    void SaveSettings();
+    void LoadAppPosition();
+    void SaveAppPosition();
+
+    // Tray icon, minimise hook and restore (MainTray.cpp).
+    void InstallMinimizeHook();
+    void FormMinimize();
+    void itmPopRestoreTaskwellClick();
+    void tmrSetTopWindowTimer();
+    // Adds the tray icon when shown is true, removes it otherwise ("&Show icon in tray").
+    void SetTrayIconShown(bool shown);
 
     // Steps of the refresh tick.
     void LoadProcesses();
@@ -127,6 +164,12 @@ public:
     TMenuItem* itmHelpTopics;
     TMenuItem* itmAbout;
 
+    // The tray icon's popup menu.
+    TPopupMenu popTray;
+    TMenuItem* itmPopRestore;
+    TMenuItem* itmPopClose;
+    TMenuItem* itmPopAlwaysOnTop;
+
     // Frame and pages.
     TImageList imglstPages;
     TPanel* pnlMain;
@@ -160,6 +203,16 @@ public:
     TLabel* valueMemUsage;
 
     // Non-visual members.
+    // Settings store.
+    TRegistryEnhanced RegistryEnhanced;
+    TRePosApp RePosApp;
+    TProcessColumns ProcessColumns = DefaultProcessColumns();
+    // Builds the process list's columns from ProcessColumns; the widths of the old columns are stored
+    // first and each new column takes its stored width (MainSettings.cpp).
+    void SetupProcessColumns();
+    // The first refused write of this shutdown, until it has been shown; then SaveErrorShown.
+    std::string PendingSaveError;
+    bool SaveErrorShown = false;
     TTimer tmrRefresh;
     TTimer tmrSetTopWindow;
     TPerfStats PerfStatsCPU{"KERNEL\\CPUUsage"};
@@ -169,19 +222,15 @@ public:
     TPerfStats PerfStatsCommit{"VMM\\cpgCommit"};
     TWinList ApplicationsList;
     TSysInfoComp SystemInfo;
+    // Tray icon.
+    TTrayIcon TrayIcon;
 
 private:
     void BuildMenu();
     void BuildPages();
     void BuildPerformancePage();
+    void SetHelpContexts();
     void ApplyUpdateSpeed(TUpdateSpeed speed);
-    void LoadSettings();
-    void LoadActivePage();
-    void LoadUpdateSpeed();
-    void SaveSettings();
-    void LoadAppPosition();
-    void SaveAppPosition();
-    void InstallMinimizeHook();
     void FreeProcessRecords();
 
     const Platform& platform_;

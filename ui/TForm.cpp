@@ -1,5 +1,6 @@
 #include "ui/TForm.h"
 
+#include "ui/StdCtrls.h"
 #include "ui/TApplication.h"
 #include "ui/TMenu.h"
 
@@ -95,6 +96,34 @@ void TForm::Close() {
     });
     Hide();
     if (app_.MainForm == this) app_.Terminate();
+}
+
+namespace {
+TButton* DefaultButton(const TWinControl& parent) {
+    for (auto& child : parent.Controls()) {
+        if (auto* button = dynamic_cast<TButton*>(child.get()); button && button->Default) return button;
+        if (auto* inner = dynamic_cast<TWinControl*>(child.get()))
+            if (TButton* found = DefaultButton(*inner)) return found;
+    }
+    return nullptr;
+}
+}  // namespace
+
+bool TForm::DialogKey(int virtualKey) {
+    constexpr int kReturn = 0x0D;
+    constexpr int kEscape = 0x1B;
+    if (!modal_) return false;
+    if (virtualKey == kReturn) {
+        TButton* button = DefaultButton(*this);
+        if (!button) return false;
+        button->Click();
+        return true;
+    }
+    if (virtualKey == kEscape) {
+        Close();
+        return true;
+    }
+    return false;
 }
 
 int TForm::ShowModal() {

@@ -58,6 +58,8 @@ public:
     // Shows the form modally and returns its ModalResult. Setting ModalResult to anything but
     // mrNone (a button does) ends the showing.
     int ShowModal();
+    // Keys of a modal form: Enter presses its default button, Escape closes it. True when handled.
+    bool DialogKey(int virtualKey);
     int ModalResult = mrNone;
     bool Modal() const { return modal_; }
 

@@ -207,6 +207,20 @@ void Win32UiBackend::RunModal(TForm& form) {
             break;
         }
         if (got == -1) break;
+        // Enter and Escape anywhere in the modal form act on the form as a whole.
+        if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
+            ::HWND formWindow = ToHwnd(WindowHandle(form));
+            if (formWindow && (msg.hwnd == formWindow || ::IsChild(formWindow, msg.hwnd))) {
+                bool handled = false;
+                try {
+                    handled = form.DialogKey(static_cast<int>(msg.wParam));
+                } catch (const std::exception& e) {
+                    ReportException(&form.App(), e);
+                    handled = true;
+                }
+                if (handled) continue;
+            }
+        }
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
     }

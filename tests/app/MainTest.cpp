@@ -103,6 +103,11 @@ TEST(FormCreate, BuildsTheFrame) {
     EXPECT_EQ(m.pnlMain->ClientWidth() - m.pcMain->Left() - m.pcMain->Width(), 7);
     EXPECT_EQ(m.pnlMain->Height() - m.pcMain->Top() - m.pcMain->Height(), 7);
     EXPECT_EQ(m.sbMain->Top() + m.sbMain->Height(), m.ClientHeight());
+    // The lists fill their pages.
+    for (TListView* list : {m.sagApplications, m.sagProcesses}) {
+        EXPECT_EQ(list->Width(), list->Parent()->ClientWidth()) << list->Name;
+        EXPECT_EQ(list->Height(), list->Parent()->ClientHeight()) << list->Name;
+    }
     EXPECT_FALSE(m.WindowShown);
     EXPECT_EQ(m.CPULogFile, "C:\\Program Files\\Orvex\\Taskwell\\CPU_Usage.Log");
     EXPECT_EQ(m.MemLogFile, "C:\\Program Files\\Orvex\\Taskwell\\Mem_Usage.Log");
@@ -446,7 +451,8 @@ TEST(FormDestroy, FreesTheRecordsAndTheirIcons) {
     {
         TfrmMain& m = *f.form;
         EXPECT_EQ(m.ProcessList.Count(), 4);
-        resourceIcons = f.machine.LiveIcons() - 4;
+        // Four process icons and the tray icon's own copy of its picture go; resource icons stay.
+        resourceIcons = f.machine.LiveIcons() - 4 - 1;
     }
     f.form.reset();
     EXPECT_EQ(f.machine.LiveIcons(), resourceIcons);

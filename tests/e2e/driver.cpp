@@ -6,8 +6,15 @@
 // HKCU\Software\Wine\AppDefaults\<exe name>), starts the program and looks at its windows:
 //   - as Windows 98 (from a first start, no stored settings): the main window "Orvex
 //     Taskwell 98", its four tabs, its four-panel status bar (process count, CPU, memory),
-//     each page selected by a click, and a clean close; as Windows 95: the main window and a
-//     clean close;
+//     each page selected by a click, its tray icon in Wine's task bar (the CPU usage tip, the
+//     window and its task bar button hidden when minimised and brought back by a double click
+//     on the icon, the tray menu on a right click, and the icon gone after the close), a clean
+//     close, and then every value of the settings
+//     layout under HKCU\Software\Orvex Software\Taskwell with its type and first-run value;
+//   - as Windows 98 with settings stored beforehand (page, update speed, view style, window
+//     position): the program opens on the stored page at the stored position, and after its
+//     close every stored value reads as before;
+//   - as Windows 95: the main window and a clean close;
 //   - as an NT version (explicit, and Wine's own default): the "Error" message box that
 //     refuses to run, no main window, and a clean exit once the box is dismissed.
 // Screenshots go to the artifact directory as BMP files. One PASS/FAIL line per check,
@@ -17,6 +24,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <map>
 
 namespace {
 
@@ -311,6 +319,52 @@ void checkStatusBar(Checks& checks, DWORD pid, HWND sb) {
                 last.c_str());
 }
 
+// ---- Process list columns --------------------------------------------------------------
+
+std::optional<std::string> headerText(DWORD pid, HWND header, int index) {
+  constexpr size_t kText = 260;
+  e2e::RemoteBuffer buf(pid, sizeof(HDITEMA) + kText);
+  if (!buf.ok() || !buf.zero()) return std::nullopt;
+  HDITEMA item{};
+  item.mask = HDI_TEXT;
+  item.pszText = reinterpret_cast<LPSTR>(buf.at(sizeof(HDITEMA)));
+  item.cchTextMax = static_cast<int>(kText);
+  if (!buf.write(0, &item, sizeof item)) return std::nullopt;
+  auto ok = e2e::send(header, HDM_GETITEMA, static_cast<WPARAM>(index), buf.at());
+  if (!ok || !*ok) return std::nullopt;
+  return buf.readString(sizeof(HDITEMA));
+}
+
+// The process list (the list view shown on the Processes page) has the columns a first start
+// builds from the stored column set: PID, Image Name, Threads, Priority and Type.
+void checkProcessColumns(Checks& checks, DWORD pid, HWND main, const char* label) {
+  static const char* const kColumns[] = {"PID", "Image Name", "Threads", "Priority", "Type"};
+  HWND list = nullptr;
+  for (HWND w : e2e::childrenOfClass(main, WC_LISTVIEWA))
+    if (reallyVisible(w)) list = w;
+  if (!checks.expect(list != nullptr, "%s: a list view is shown on the Processes page", label)) return;
+  auto header = e2e::send(list, LVM_GETHEADER, 0, 0);
+  HWND h = header ? reinterpret_cast<HWND>(*header) : nullptr;
+  long count = -1;
+  if (h) {
+    if (auto n = e2e::send(h, HDM_GETITEMCOUNT, 0, 0)) count = static_cast<long>(*n);
+  }
+  RECT hr{};
+  if (h) GetWindowRect(h, &hr);
+  Checks::info("%s: header of the process list is %s, %ld x %ld", label,
+               h && IsWindowVisible(h) ? "visible" : "hidden", static_cast<long>(hr.right - hr.left),
+               static_cast<long>(hr.bottom - hr.top));
+  std::string seen;
+  bool ok = count == 5;
+  for (int i = 0; i < count; ++i) {
+    auto text = headerText(pid, h, i);
+    seen += (i ? ", " : "") + (text ? *text : std::string("<unreadable>"));
+    if (i < 5) ok &= text && *text == kColumns[i];
+  }
+  checks.expect(ok, "%s: process list columns are PID, Image Name, Threads, Priority, Type (got %s)",
+                label, seen.empty() ? "none" : seen.c_str());
+}
+
 // ---- Settings -------------------------------------------------------------------------
 
 // Where the program keeps its per-user settings.
@@ -342,6 +396,374 @@ bool deleteTree(HKEY root, const std::string& path, int depth = 0) {
   bool ok = true;
   for (const auto& sub : subkeys) ok &= deleteTree(root, path + "\\" + sub, depth + 1);
   return ok && RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
+}
+
+struct StoredValue {
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+  bool operator==(const StoredValue& o) const { return type == o.type && data == o.data; }
+};
+
+// Every value below `path`, keyed "<subkey path>\<name>" relative to `path` ("\<name>" for the
+// key's own values).
+void dumpKey(HKEY root, const std::string& path, const std::string& relative,
+             std::map<std::string, StoredValue>& out, int depth = 0) {
+  if (depth > 16) return;
+  HKEY k = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+  std::vector<char> name(16384);
+  std::vector<BYTE> data(65536);
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLen = static_cast<DWORD>(name.size()), dataLen = static_cast<DWORD>(data.size()), type = 0;
+    if (RegEnumValueA(k, i, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen) !=
+        ERROR_SUCCESS)
+      break;
+    out[relative + "\\" + std::string(name.data(), nameLen)] =
+        StoredValue{type, std::vector<BYTE>(data.begin(), data.begin() + dataLen)};
+  }
+  std::vector<std::string> subkeys;
+  for (DWORD i = 0;; ++i) {
+    DWORD len = static_cast<DWORD>(name.size());
+    if (RegEnumKeyExA(k, i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
+    subkeys.emplace_back(name.data(), len);
+  }
+  RegCloseKey(k);
+  for (const auto& sub : subkeys)
+    dumpKey(root, path + "\\" + sub, relative.empty() ? sub : relative + "\\" + sub, out, depth + 1);
+}
+
+std::map<std::string, StoredValue> dumpSettings() {
+  std::map<std::string, StoredValue> out;
+  dumpKey(HKEY_CURRENT_USER, kSettingsKey, "", out);
+  return out;
+}
+
+StoredValue dwordValue(DWORD n) {
+  return StoredValue{REG_DWORD, {static_cast<BYTE>(n), static_cast<BYTE>(n >> 8),
+                                 static_cast<BYTE>(n >> 16), static_cast<BYTE>(n >> 24)}};
+}
+
+StoredValue textValue(const std::string& text) {
+  StoredValue v{REG_SZ, std::vector<BYTE>(text.begin(), text.end())};
+  v.data.push_back(0);
+  return v;
+}
+
+std::string describe(const std::optional<StoredValue>& v) {
+  if (!v) return "<absent>";
+  char buf[64];
+  if (v->type == REG_DWORD && v->data.size() == 4) {
+    DWORD n = v->data[0] | v->data[1] << 8 | v->data[2] << 16 | static_cast<DWORD>(v->data[3]) << 24;
+    std::snprintf(buf, sizeof buf, "REG_DWORD %lu", static_cast<unsigned long>(n));
+    return buf;
+  }
+  if (v->type == REG_SZ || v->type == REG_EXPAND_SZ) {
+    std::string text(v->data.begin(), v->data.end());
+    bool terminated = !text.empty() && text.back() == '\0';
+    text = text.c_str();
+    return std::string(v->type == REG_SZ ? "REG_SZ" : "REG_EXPAND_SZ") + " \"" + text + "\"" +
+           (terminated ? "" : " (no terminating zero)");
+  }
+  std::snprintf(buf, sizeof buf, "type %lu, %u bytes", static_cast<unsigned long>(v->type),
+                static_cast<unsigned>(v->data.size()));
+  return buf;
+}
+
+bool sameTextIgnoringCase(const StoredValue& a, const StoredValue& b) {
+  return a.type == b.type && a.data.size() == b.data.size() &&
+         std::equal(a.data.begin(), a.data.end(), b.data.begin(), [](BYTE x, BYTE y) {
+           return std::tolower(x) == std::tolower(y);
+         });
+}
+
+// The layout a first shutdown writes: every value with its type and first-run value. The log
+// paths lie beside the executable, whose path the system may spell in another case.
+struct LayoutValue {
+  std::string name;  // "<subkey>\<value>" below the settings key
+  StoredValue value;
+  bool ignoreCase = false;
+};
+
+std::vector<LayoutValue> firstRunLayout(const std::string& exe) {
+  const std::string dir = dirName(exe) + "\\";
+  std::string base = baseName(exe);
+  if (size_t dot = base.find_last_of('.'); dot != std::string::npos) base.erase(dot);
+  const std::string placement = base + ".INI\\frmMain\\";
+  std::vector<LayoutValue> layout = {
+      {"\\&Always On Top", dwordValue(0)},       {"\\&Minimize On Use", dwordValue(1)},
+      {"\\&Show icon in tray", dwordValue(1)},   {"\\&Confirmations", dwordValue(1)},
+      {"\\&Hide When Minimized", dwordValue(1)}, {"\\&Show 16-bit tasks", dwordValue(1)},
+      {"\\&High", dwordValue(0)},                {"\\&Normal", dwordValue(1)},
+      {"\\&Low", dwordValue(0)},                 {"\\&Paused", dwordValue(0)},
+      {"\\Lar&ge Icons", dwordValue(1)},         {"\\S&mall Icons", dwordValue(0)},
+      {"\\&List", dwordValue(0)},                {"\\&Details", dwordValue(0)},
+      {"\\&Show Kernel Times", dwordValue(0)},   {"\\ActivePage", dwordValue(0)},
+      {"Application Columns\\Task", dwordValue(250)},
+      {"Application Columns\\Status", dwordValue(100)},
+      {"Logs\\CPU", dwordValue(0)},
+      {"Logs\\CPU_Logfile", textValue(dir + "CPU_Usage.Log"), true},
+      {"Logs\\Mem", dwordValue(0)},
+      {"Logs\\Mem_Logfile", textValue(dir + "Mem_Usage.Log"), true},
+      {"Process Columns\\pdImageName", dwordValue(1)},
+      {"Process Columns\\pdCntUsage", dwordValue(0)},
+      {"Process Columns\\pdDefHeapID", dwordValue(0)},
+      {"Process Columns\\pdModuleID", dwordValue(0)},
+      {"Process Columns\\pdCntThreads", dwordValue(1)},
+      {"Process Columns\\pdParentID", dwordValue(0)},
+      {"Process Columns\\pdPriority", dwordValue(1)},
+      {"Process Columns\\pddwFlags", dwordValue(0)},
+      {"Process Columns\\pdBinTyp", dwordValue(1)},
+      {"Process Columns\\Sorting", dwordValue(1)},
+      {placement + "MyWindowState", textValue("False")},
+      {placement + "Top", textValue("137")},
+      {placement + "Left", textValue("259")},
+      {placement + "Width", textValue("444")},
+      {placement + "Height", textValue("538")},
+  };
+  for (const char* column : {"PID", "Image Name", "Threads", "Priority", "Type"})
+    layout.push_back({std::string("Process Columns\\") + column, dwordValue(50)});
+  return layout;
+}
+
+void checkFirstRunLayout(Checks& checks, const Options& opt, const char* label) {
+  const auto stored = dumpSettings();
+  const auto layout = firstRunLayout(opt.exe);
+  for (const LayoutValue& want : layout) {
+    auto it = stored.find(want.name);
+    std::optional<StoredValue> got;
+    if (it != stored.end()) got = it->second;
+    const bool ok = got && (want.ignoreCase ? sameTextIgnoringCase(*got, want.value) : *got == want.value);
+    const char* shown = want.name.c_str() + (want.name[0] == '\\' ? 1 : 0);
+    checks.expect(ok, "%s: HKCU\\%s\\%s is %s (got %s)", label, kSettingsKey, shown,
+                  describe(want.value).c_str(), describe(got).c_str());
+  }
+  std::string extra;
+  for (const auto& [name, value] : stored) {
+    bool known = false;
+    for (const LayoutValue& want : layout) known |= want.name == name;
+    if (!known) extra += " " + name;
+  }
+  checks.expect(extra.empty(), "%s: the settings key holds the %u values of the layout and no other (extra:%s)",
+                label, static_cast<unsigned>(layout.size()), extra.empty() ? " none" : extra.c_str());
+}
+
+// Stores one value below the settings key, creating the key.
+bool storeValue(const std::string& key, const char* name, const StoredValue& v) {
+  const std::string path = std::string(kSettingsKey) + "\\" + key;
+  HKEY k = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                      &k, nullptr) != ERROR_SUCCESS)
+    return false;
+  LONG rc = RegSetValueExA(k, name, 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+  RegCloseKey(k);
+  return rc == ERROR_SUCCESS;
+}
+
+// ---- Tray icon -----------------------------------------------------------------------
+
+// Wine's task bar (explorer.exe, class Shell_TrayWnd) keeps each notification icon's tip as a tool
+// of a tooltip window that it owns (Wine 8: the tool is the icon's rectangle in the task bar;
+// later versions give each icon a window of its own, owning its tooltip, and name that window as
+// the tool). A mouse message posted there at the icon reaches the icon's program as the shell's
+// notification.
+constexpr const char* kTaskBarClass = "Shell_TrayWnd";
+constexpr const char* kTrayTipPrefix = "CPU Usage: ";
+constexpr DWORD kTrayTimeoutMs = 15000;
+
+struct TrayIconRef {
+  HWND target = nullptr;  // where mouse messages for the icon go
+  POINT at{};             // the icon's centre in the target's client area
+  std::string tip;
+  // A removed icon may keep its tool, with an empty area (Wine 8).
+  bool shown = false;
+};
+
+// Every tool of a tooltip window, read across processes: where its area is, and its text.
+std::vector<TrayIconRef> toolsOf(HWND tooltip) {
+  std::vector<TrayIconRef> out;
+  const DWORD pid = e2e::windowPid(tooltip);
+  auto count = e2e::send(tooltip, TTM_GETTOOLCOUNT, 0, 0);
+  if (!count) return out;
+  constexpr size_t kChars = 1024;  // far more than any tip
+  for (LRESULT i = 0; i < *count && i < 64; ++i) {
+    e2e::RemoteBuffer buf(pid, sizeof(TTTOOLINFOW) + (kChars + 1) * sizeof(WCHAR));
+    if (!buf.ok() || !buf.zero()) break;
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.lpszText = reinterpret_cast<LPWSTR>(buf.at(sizeof ti));
+    if (!buf.write(0, &ti, sizeof ti)) break;
+    auto ok = e2e::send(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), buf.at());
+    if (!ok || !*ok || !buf.read(0, &ti, sizeof ti)) continue;
+    std::vector<WCHAR> text(kChars + 1, 0);
+    if (!buf.read(sizeof ti, text.data(), kChars * sizeof(WCHAR))) continue;
+    std::vector<char> narrow(kChars * 2 + 1, 0);
+    WideCharToMultiByte(CP_ACP, 0, text.data(), -1, narrow.data(),
+                        static_cast<int>(narrow.size()) - 1, nullptr, nullptr);
+    TrayIconRef ref;
+    ref.tip = narrow.data();
+    if (ti.uFlags & TTF_IDISHWND) {
+      ref.target = reinterpret_cast<HWND>(ti.uId);
+      RECT r{};
+      GetClientRect(ref.target, &r);
+      ref.at = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+      ref.shown = IsWindowVisible(ref.target) != FALSE;
+    } else {
+      ref.target = ti.hwnd;
+      ref.at = POINT{(ti.rect.left + ti.rect.right) / 2, (ti.rect.top + ti.rect.bottom) / 2};
+      ref.shown = !IsRectEmpty(&ti.rect);
+    }
+    out.push_back(ref);
+  }
+  return out;
+}
+
+// Wine's task bar button of a window: a button inside the task bar whose control id is the window.
+HWND taskBarButton(HWND taskBar, HWND window) {
+  for (HWND b : e2e::childrenOfClass(taskBar, "Button"))
+    if (GetWindowLongPtrA(b, GWLP_ID) == reinterpret_cast<LONG_PTR>(window)) return b;
+  return nullptr;
+}
+
+// The program's icon in the task bar: the one whose tip reads "CPU Usage: N%", N a percentage.
+std::optional<TrayIconRef> findProgramTrayIcon(HWND taskBar, std::string* tipsSeen = nullptr) {
+  const DWORD pid = e2e::windowPid(taskBar);
+  std::string seen;
+  for (HWND w : e2e::topLevelWindowsOf(pid)) {
+    if (!e2e::sameClass(e2e::className(w), TOOLTIPS_CLASSA)) continue;
+    // Owned by the task bar, or by an icon window inside it.
+    HWND owner = GetWindow(w, GW_OWNER);
+    if (owner != taskBar && GetParent(owner) != taskBar) continue;
+    for (const TrayIconRef& ref : toolsOf(w)) {
+      if (!ref.shown) continue;
+      seen += (seen.empty() ? "\"" : ", \"") + ref.tip + "\"";
+      auto n = parseNumber(ref.tip, kTrayTipPrefix, "%");
+      if (n && *n >= 0 && *n <= 100) {
+        if (tipsSeen) *tipsSeen = seen;
+        return ref;
+      }
+    }
+  }
+  if (tipsSeen) *tipsSeen = seen.empty() ? "none" : seen;
+  return std::nullopt;
+}
+
+// The program sits in the notification area with its CPU meter and usage tip; with "Hide When
+// Minimized" on (as on a first start) minimising leaves only the tray icon, and a double click on
+// the icon brings the window back and to the front. Screenshots of the task bar go with it.
+void checkTrayIcon(Checks& checks, const Options& opt, HWND main, const char* label) {
+  HWND taskBar = FindWindowA(kTaskBarClass, nullptr);
+  if (!checks.expect(taskBar != nullptr, "%s: Wine's task bar (%s) exists", label, kTaskBarClass))
+    return;
+  std::optional<TrayIconRef> icon;
+  std::string tips;
+  e2e::waitFor(kTrayTimeoutMs, [&] {
+    icon = findProgramTrayIcon(taskBar, &tips);
+    return icon.has_value();
+  });
+  if (!checks.expect(icon.has_value(),
+                     "%s: the task bar holds the program's tray icon (tips seen: %s)", label,
+                     tips.c_str()))
+    return;
+  POINT screen = icon->at;
+  ClientToScreen(icon->target, &screen);
+  Checks::info("%s: tray icon at (%ld,%ld) on the screen, tip \"%s\"", label, screen.x, screen.y,
+               icon->tip.c_str());
+  screenshot(checks, taskBar, opt, "tray_icon.bmp");
+
+  PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  bool hidden = e2e::waitFor(kTrayTimeoutMs, [&] { return !IsWindowVisible(main); });
+  checks.expect(hidden, "%s: minimised with Hide When Minimized on, the main window is hidden",
+                label);
+  // The task bar drops the button of the hidden window when it next looks (Wine: at the next
+  // notification-area change, which the program's next tick makes).
+  HWND button = taskBarButton(taskBar, main);
+  if (button) {
+    bool dropped = e2e::waitFor(kTrayTimeoutMs, [&] { return !IsWindowVisible(button); });
+    checks.expect(dropped, "%s: the hidden window has no task bar button", label);
+  } else {
+    Checks::info("%s: no task bar button is known to belong to the main window", label);
+  }
+  checks.expect(findProgramTrayIcon(taskBar).has_value(),
+                "%s: the tray icon stays while the window is hidden", label);
+  screenshot(checks, taskBar, opt, "tray_icon_minimized.bmp");
+
+  // The shell relays the double click to the program, which restores its window.
+  const LPARAM at = MAKELPARAM(icon->at.x, icon->at.y);
+  PostMessageA(icon->target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(icon->target, WM_LBUTTONUP, 0, at);
+  PostMessageA(icon->target, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  PostMessageA(icon->target, WM_LBUTTONUP, 0, at);
+  bool restored =
+      e2e::waitFor(kTrayTimeoutMs, [&] { return IsWindowVisible(main) && !IsIconic(main); });
+  checks.expect(restored, "%s: a double click on the tray icon restores the main window", label);
+  if (!restored) return;
+  bool front = e2e::waitFor(3000, [&] { return GetForegroundWindow() == main; });
+  checks.expect(front, "%s: the restored window comes to the foreground", label);
+  if (button) {
+    bool back = e2e::waitFor(kTrayTimeoutMs, [&] { return IsWindowVisible(button) != FALSE; });
+    checks.expect(back, "%s: the restored window has its task bar button again", label);
+  }
+  screenshot(checks, taskBar, opt, "tray_icon_restored.bmp");
+
+  // A right click pops the tray menu up at the icon; Escape closes it again. (The menu's items
+  // cannot be read from another process; the screenshot shows them.)
+  const DWORD pid = e2e::windowPid(main);
+  PostMessageA(icon->target, WM_RBUTTONDOWN, MK_RBUTTON, at);
+  PostMessageA(icon->target, WM_RBUTTONUP, 0, at);
+  HWND menu = nullptr;
+  e2e::waitFor(kTrayTimeoutMs, [&] {
+    menu = e2e::findTopLevel(pid, "", "#32768");
+    return menu && IsWindowVisible(menu);
+  });
+  if (!checks.expect(menu && IsWindowVisible(menu),
+                     "%s: a right click on the tray icon opens a menu", label))
+    return;
+  Sleep(500);  // let the menu paint
+  e2e::ScreenshotResult shot =
+      e2e::screenshotWindow(menu, joinPath(opt.artifacts, "tray_menu.bmp"));
+  checks.expect(shot.written && shot.distinctColours > 2,
+                "screenshot tray_menu.bmp (%dx%d) shows content", shot.width, shot.height);
+  PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  bool closed = e2e::waitFor(5000, [&] { return !IsWindow(menu) || !IsWindowVisible(menu); });
+  checks.expect(closed, "%s: Escape closes the tray menu", label);
+}
+
+// Opens a menu of the menu bar by its accelerator letter (as Alt+letter does), saves a screenshot
+// of it and closes it again. Another process cannot read the menu's items; the picture shows which
+// of them the page shows.
+void menuScreenshot(Checks& checks, const Options& opt, HWND main, char letter, const std::string& file) {
+  const DWORD pid = e2e::windowPid(main);
+  SetForegroundWindow(main);
+  PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(letter));
+  HWND menu = nullptr;
+  e2e::waitFor(5000, [&] {
+    menu = e2e::findTopLevel(pid, "", "#32768");
+    return menu && IsWindowVisible(menu);
+  });
+  if (!checks.expect(menu && IsWindowVisible(menu), "menu '%c' opens for %s", letter, file.c_str())) return;
+  Sleep(400);  // let the menu paint
+  e2e::ScreenshotResult shot = e2e::screenshotWindow(menu, joinPath(opt.artifacts, file));
+  checks.expect(shot.written && shot.distinctColours > 2, "screenshot %s (%dx%d) shows content", file.c_str(),
+                shot.width, shot.height);
+  // Escape closes the submenu, a second one leaves the menu bar.
+  PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageA(main, WM_KEYDOWN, VK_ESCAPE, 0);
+  bool closed = e2e::waitFor(5000, [&] { return !IsWindow(menu) || !IsWindowVisible(menu); });
+  checks.expect(closed, "Escape closes the menu of %s", file.c_str());
+  PostMessageA(main, WM_CANCELMODE, 0, 0);
+  Sleep(200);
+}
+
+// After the program has ended no icon of it is left in the task bar.
+void checkTrayIconGone(Checks& checks, const char* label) {
+  HWND taskBar = FindWindowA(kTaskBarClass, nullptr);
+  if (!taskBar) return;
+  std::string tips;
+  bool gone = e2e::waitFor(kTrayTimeoutMs,
+                           [&] { return !findProgramTrayIcon(taskBar, &tips).has_value(); });
+  checks.expect(gone, "%s: the tray icon is gone after the program ended (tips seen: %s)", label,
+                tips.c_str());
 }
 
 // ---- Cases ---------------------------------------------------------------------------
@@ -413,12 +835,79 @@ void runWindows98(Checks& checks, const Options& opt, VersionSetting& version) {
       if (!checks.expect(clickTab(app.pid(), tabs[0], i), "%s: click selects tab \"%s\"", label,
                          kTabTexts[i]))
         continue;
+      if (i == 1) checkProcessColumns(checks, app.pid(), main, label);
       screenshot(checks, main, opt, files[i]);
+      // The View menu differs by page: view styles on Applications, only the refresh controls on
+      // Performance.
+      if (i == 0) menuScreenshot(checks, opt, main, 'v', "menu_view_applications.bmp");
+      if (i == 2) menuScreenshot(checks, opt, main, 'v', "menu_view_performance.bmp");
     }
   }
 
+  checkTrayIcon(checks, opt, main, label);
+
   PostMessageA(main, WM_CLOSE, 0, 0);
-  checkEnds(checks, app, "win98: WM_CLOSE to the main window");
+  if (checkEnds(checks, app, "win98: WM_CLOSE to the main window")) {
+    checkTrayIconGone(checks, label);
+    checkFirstRunLayout(checks, opt, label);
+  }
+}
+
+// A start with settings stored beforehand: the Performance page, Low speed, the Details view and a
+// window position of its own. The program opens as stored, and its close stores the same again.
+void runSeededSettings(Checks& checks, const Options& opt, VersionSetting& version) {
+  const char* label = "win98 stored settings";
+  if (!checks.expect(version.set("win98"), "%s: set Version=win98", label)) return;
+  std::string base = baseName(opt.exe);
+  if (size_t dot = base.find_last_of('.'); dot != std::string::npos) base.erase(dot);
+  const std::string placement = base + ".INI\\frmMain";
+  constexpr int kLeft = 200, kTop = 120, kWidth = 500, kHeight = 560;
+  bool seeded = storeValue("", "ActivePage", dwordValue(2)) && storeValue("", "&Low", dwordValue(1)) &&
+                storeValue("", "&Normal", dwordValue(0)) && storeValue("", "&Details", dwordValue(1)) &&
+                storeValue("", "Lar&ge Icons", dwordValue(0)) &&
+                storeValue(placement, "Top", textValue(std::to_string(kTop))) &&
+                storeValue(placement, "Left", textValue(std::to_string(kLeft))) &&
+                storeValue(placement, "Width", textValue(std::to_string(kWidth))) &&
+                storeValue(placement, "Height", textValue(std::to_string(kHeight)));
+  if (!checks.expect(seeded, "%s: settings stored before the start", label)) return;
+  const auto before = dumpSettings();
+
+  Launched app;
+  std::string err;
+  if (!app.start(opt.exe, err)) {
+    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
+    return;
+  }
+  HWND main = waitMainWindow(checks, app, label);
+  if (!main) return;
+
+  auto tabs = e2e::childrenOfClass(main, WC_TABCONTROLA);
+  if (checks.expect(tabs.size() == 1, "%s: main window has one SysTabControl32", label)) {
+    auto cur = e2e::send(tabs[0], TCM_GETCURSEL, 0, 0);
+    checks.expect(cur && *cur == 2, "%s: opens on tab 2 \"%s\" (selected: %ld)", label, kTabTexts[2],
+                  cur ? static_cast<long>(*cur) : -1L);
+  }
+  RECT rc{};
+  const bool placed = GetWindowRect(main, &rc) && rc.left == kLeft && rc.top == kTop &&
+                      rc.right - rc.left == kWidth && rc.bottom - rc.top == kHeight;
+  checks.expect(placed, "%s: window at left %d top %d, %d x %d (is left %ld top %ld, %ld x %ld)", label,
+                kLeft, kTop, kWidth, kHeight, static_cast<long>(rc.left), static_cast<long>(rc.top),
+                static_cast<long>(rc.right - rc.left), static_cast<long>(rc.bottom - rc.top));
+  screenshot(checks, main, opt, "stored_settings_performance.bmp");
+
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  if (!checkEnds(checks, app, "win98 stored settings: WM_CLOSE to the main window")) return;
+
+  const auto after = dumpSettings();
+  for (const auto& [name, value] : before) {
+    auto it = after.find(name);
+    std::optional<StoredValue> got;
+    if (it != after.end()) got = it->second;
+    checks.expect(got && *got == value, "%s: after the close %s is still %s (got %s)", label, name.c_str(),
+                  describe(value).c_str(), describe(got).c_str());
+  }
+  checks.expect(after.size() == before.size(), "%s: the close stored %u values, as many as before (%u)",
+                label, static_cast<unsigned>(after.size()), static_cast<unsigned>(before.size()));
 }
 
 // Another 95-family version: the program must run there as well.
@@ -516,6 +1005,7 @@ int main(int argc, char** argv) {
     {
       VersionSetting version(baseName(opt.exe));
       runWindows98(checks, opt, version);
+      runSeededSettings(checks, opt, version);
       runRefusal(checks, opt, version, "win10", "nt (win10)", "nt_refusal.bmp");
       runRefusal(checks, opt, version, nullptr, "nt (Wine default)", "nt_refusal_default.bmp");
       runWindows95(checks, opt, version);

@@ -226,3 +226,33 @@ TEST(ModalForm, ClosingItCancelsWithoutEndingTheProgram) {
 
 }  // namespace
 }  // namespace taskwell
+
+namespace taskwell {
+namespace {
+
+TEST(ModalForm, EnterPressesTheDefaultButtonAndEscapeCancels) {
+    testing::SimFixture f;
+    TForm main(f.app);
+    f.app.MainForm = &main;
+    TForm dialog(f.app);
+    TPanel& panel = dialog.Add<TPanel>();
+    TButton& other = panel.Add<TButton>("&Other");
+    other.ModalResult = mrCancel;
+    TButton& ok = panel.Add<TButton>("&OK");
+    ok.Default = true;
+    ok.ModalResult = mrOk;
+    EXPECT_FALSE(dialog.DialogKey(0x0D));  // not shown modally: nothing happens
+    f.ui.ModalResponder = [](TForm& shown) {
+        shown.DialogKey(0x0D);
+        return mrNone;
+    };
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    f.ui.ModalResponder = [](TForm& shown) {
+        shown.DialogKey(0x1B);
+        return mrNone;
+    };
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+}
+
+}  // namespace
+}  // namespace taskwell

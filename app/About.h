@@ -1,0 +1,28 @@
+// The About box: the program's name, version and maker, with an OK button. Shown modally, centred
+// over the main window, for one showing.
+#pragma once
+
+#include <string>
+
+#include "ui/StdCtrls.h"
+#include "ui/TForm.h"
+
+namespace taskwell {
+
+class TfrmAbout : public TForm {
+public:
+    // versionLabel is the short version text and build, for example "1.01 build 25".
+    TfrmAbout(TApplication& app, const std::string& versionLabel);
+
+    TLabel* lblProduct;
+    TLabel* lblVersion;
+    TLabel* lblMaker;
+    TLabel* lblPurpose;
+    TButton* btnOK;
+};
+
+// Where a dialog of the given size goes over the owner: centred (halves rounded toward zero), and no
+// nearer than 2 pixels to the screen's left and top edges.
+TRect DialogPlacement(const TForm& owner, int width, int height);
+
+}  // namespace taskwell

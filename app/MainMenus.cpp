@@ -1,0 +1,121 @@
+// The main window's option and view menus, help, the About box and the updater.
+#include <string>
+
+#include "app/About.h"
+#include "app/Main.h"
+#include "app/MiscUtils.h"
+#include "ui/TApplication.h"
+
+namespace taskwell {
+
+namespace {
+// The external update program, beside the executable, and the extension of the file it is given.
+constexpr const char* kUpdaterName = "TWUpdate.exe";
+constexpr const char* kUpdateFileExtension = ".upd";
+
+constexpr int kMainWindowTopic = 10;
+
+void Toggle(TMenuItem* item) {
+    item->SetChecked(!item->Checked());
+}
+
+// The path with its extension (the part after the last dot of the file name) replaced.
+std::string ChangeFileExt(const std::string& path, const std::string& extension) {
+    size_t name = path.find_last_of("\\:");
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (name != std::string::npos && dot < name)) return path + extension;
+    return path.substr(0, dot) + extension;
+}
+}  // namespace
+
+void TfrmMain::itmAlwaysOnTopClick() {
+    Toggle(itmAlwaysOnTop);
+    itmPopAlwaysOnTop->SetChecked(itmAlwaysOnTop->Checked());
+    ApplyAlwaysOnTop();
+}
+
+void TfrmMain::ApplyAlwaysOnTop() {
+    HWND window = platform_.Ui.WindowHandle(*this);
+    if (window == 0) return;
+    platform_.Windows.SetWindowPos(window, itmAlwaysOnTop->Checked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TfrmMain::itmConfirmationsClick() {
+    Toggle(itmConfirmations);
+}
+
+void TfrmMain::itmShowIconInTrayClick() {
+    Toggle(itmShowIconInTray);
+    SetTrayIconShown(itmShowIconInTray->Checked());
+}
+
+void TfrmMain::itmHideWhenMinimizedClick() {
+    Toggle(itmHideWhenMinimized);
+    const bool hide = itmHideWhenMinimized->Checked();
+    itmShowIconInTray->SetEnabled(!hide);
+    // A window hidden when minimised can always come back from the tray.
+    if (hide) {
+        itmShowIconInTray->SetChecked(true);
+        SetTrayIconShown(true);
+    }
+}
+
+void TfrmMain::itmShow16bitClick() {
+    Toggle(itmShow16bit);
+    RefreshProcessList();
+}
+
+void TfrmMain::itmLargeIconsClick() {
+    sagApplications->SetViewStyle(TViewStyle::vsIcon);
+    itmLargeIcons->SetChecked(true);
+}
+
+void TfrmMain::itmSmallIconsClick() {
+    sagApplications->SetViewStyle(TViewStyle::vsSmallIcon);
+    itmSmallIcons->SetChecked(true);
+}
+
+void TfrmMain::itmListClick() {
+    sagApplications->SetViewStyle(TViewStyle::vsList);
+    itmList->SetChecked(true);
+}
+
+void TfrmMain::itmDetailsClick() {
+    sagApplications->SetViewStyle(TViewStyle::vsReport);
+    itmDetails->SetChecked(true);
+}
+
+void TfrmMain::itmToolsUpdateClick() {
+    const std::string exe = platform_.System.GetModuleFileNameA();
+    const std::string updater = ProgramDirectory() + kUpdaterName;
+    std::string argument(1, '"');
+    argument.append(ChangeFileExt(exe, kUpdateFileExtension)).push_back('"');
+    HINSTANCE result = platform_.Processes.ShellExecuteA(platform_.Ui.WindowHandle(*this), "open", updater, argument,
+                                                         ProgramDirectory(), SW_SHOWNORMAL);
+    // Nothing is awaited, but a program that did not start is said so rather than ignored.
+    if (result <= 32)
+        App().MessageBox("The update program \"" + updater + "\" could not be started.", App().Title(),
+                         MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TfrmMain::ShowHelpTopic(int topic) {
+    const std::string file = ProgramDirectory() + App().HelpFile;
+    if (!platform_.Ui.ShowHelp(file, static_cast<UINT>(topic)))
+        App().MessageBox("Help is not available: the help file \"" + file + "\" could not be opened.", App().Title(),
+                         MB_OK | MB_ICONASTERISK);
+}
+
+void TfrmMain::itmHelpTopicsClick() {
+    ShowHelpTopic(kMainWindowTopic);
+}
+
+void TfrmMain::itmAboutClick() {
+    const std::string exe = platform_.System.GetModuleFileNameA();
+    TfrmAbout about(App(), ShortVersionText(platform_.System, exe) + " build " + BuildText(platform_.System, exe));
+    TRect place = DialogPlacement(*this, about.Width(), about.Height());
+    about.SetBounds(place.Left, place.Top, place.Width(), place.Height());
+    about.ShowModal();
+}
+
+}  // namespace taskwell

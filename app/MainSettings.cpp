@@ -1,0 +1,282 @@
+// The main window's settings: loading at start-up, saving at shutdown, the window placement and the
+// process list's columns with their stored widths.
+//
+// Everything lives under HKEY_CURRENT_USER\Software\Orvex Software\Taskwell. Options are stored under
+// the captions of their menu items, so the names below come from the items themselves. Each value is
+// read with the current state of its target as the default and applied at once, so missing or
+// unusable settings leave the design state.
+//
+// A write the registry refuses does not stop the shutdown: every other value is still saved, and the
+// first refusal is shown once, in a message box, after the settings were saved (at the end of
+// SaveSettings, or at once when the placement is saved at destruction and nothing was shown yet). A
+// refusal is therefore never silent, and it neither blocks the close nor costs the other values.
+#include <exception>
+
+#include "app/Main.h"
+#include "ui/Exception.h"
+#include "ui/TApplication.h"
+
+namespace taskwell {
+
+namespace {
+
+constexpr const char* kSettingsRoot = "Software\\Orvex Software\\Taskwell\\";
+constexpr const char* kApplicationColumnsKey = "Application Columns";
+constexpr const char* kLogsKey = "Logs";
+constexpr const char* kProcessColumnsKey = "Process Columns";
+constexpr const char* kMinimizeOnUse = "&Minimize On Use";
+
+constexpr int kDesignLeft = 259;
+constexpr int kDesignTop = 137;
+constexpr int kDesignWidth = 444;
+constexpr int kDesignHeight = 538;
+constexpr LONG kDefaultColumnWidth = 50;
+constexpr LONG kMaxColumnWidth = 32767;
+constexpr LONG kLastSortColumn = kProcessColumnCount - 1;
+constexpr int kPageCount = 4;
+
+using C = TProcessColumn;
+// The optional columns' flags in the order they are read at start-up and in the order they are
+// written at shutdown.
+constexpr TProcessColumn kFlagLoadOrder[] = {C::pdImageName, C::pdCntThreads, C::pdPriority,
+                                             C::pdBinTyp,    C::pdDefHeapID,  C::pdModuleID,
+                                             C::pdParentID,  C::pddwFlags,    C::pdCntUsage};
+constexpr TProcessColumn kFlagSaveOrder[] = {C::pdImageName, C::pdCntUsage, C::pdDefHeapID,
+                                             C::pdModuleID,  C::pdCntThreads, C::pdParentID,
+                                             C::pdPriority,  C::pddwFlags,   C::pdBinTyp};
+
+// The executable's file name without directory and extension ("taskwell" for
+// "C:\Program Files\Orvex\Taskwell\taskwell.exe").
+std::string ExecutableName(ISystem& system) {
+    std::string path;
+    try {
+        path = system.GetModuleFileNameA();
+    } catch (...) {
+    }
+    size_t cut = path.find_last_of("\\/:");
+    std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos) name.erase(dot);
+    // Without a name the placement still needs a key of its own.
+    return name.empty() ? "taskwell" : name;
+}
+
+// A column width as stored: a number from 0 to 32767 (a negative width would ask the list view to
+// size the column itself); anything else gives the default.
+LONG ReadWidth(const TRegistryEnhanced& registry, const std::string& name, LONG def) {
+    LONG width = registry.ReadInteger(name, def);
+    return width < 0 || width > kMaxColumnWidth ? def : width;
+}
+
+// Keeps the first refused write of this shutdown until it is shown.
+void NoteSaveError(TfrmMain& form, const std::exception& e) {
+    if (form.PendingSaveError.empty() && !form.SaveErrorShown) form.PendingSaveError = e.what();
+}
+
+void ShowSaveError(TfrmMain& form) {
+    if (form.PendingSaveError.empty() || form.SaveErrorShown) return;
+    form.SaveErrorShown = true;
+    const Exception error(form.PendingSaveError);
+    form.PendingSaveError.clear();
+    form.App().HandleException(error);
+}
+
+// Writes one value; a refusal is noted and the caller goes on with the next value.
+void Save(TfrmMain& form, const std::string& name, const TRegValue& value) {
+    try {
+        form.RegistryEnhanced.WriteValue(name, value);
+    } catch (const Exception& e) {
+        NoteSaveError(form, e);
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Loading.
+
+void TfrmMain::LoadSettings() {
+    TRegistryEnhanced& reg = RegistryEnhanced;
+    reg.RootKey = TRootKey::hkCurrentUser;
+    reg.Access = TRegAccess::kAllAccess;
+
+    // 1. Application list column widths.
+    reg.Key = std::string(kSettingsRoot) + kApplicationColumnsKey;
+    for (int i = 0; i < sagApplications->ColumnCount() && i < 2; ++i) {
+        const TListColumn& column = sagApplications->Column(i);
+        sagApplications->SetColumnWidth(i, ReadWidth(reg, column.Caption, column.Width));
+    }
+
+    // 2. Usage logs: switches and paths. An empty stored path names no file and keeps the default.
+    reg.Key = std::string(kSettingsRoot) + kLogsKey;
+    itmLogCPUEnabled->SetChecked(reg.ReadBool("CPU", itmLogCPUEnabled->Checked()));
+    if (std::string path = reg.ReadString("CPU_Logfile", CPULogFile); !path.empty()) CPULogFile = path;
+    itmLogMemEnabled->SetChecked(reg.ReadBool("Mem", itmLogMemEnabled->Checked()));
+    if (std::string path = reg.ReadString("Mem_Logfile", MemLogFile); !path.empty()) MemLogFile = path;
+
+    // 3. Options of the settings root.
+    reg.Key = kSettingsRoot;
+    const bool onTop = reg.ReadBool(itmAlwaysOnTop->Caption(), itmAlwaysOnTop->Checked());
+    itmAlwaysOnTop->SetChecked(onTop);
+    itmPopAlwaysOnTop->SetChecked(onTop);
+    ApplyAlwaysOnTop();
+    itmShowIconInTray->SetChecked(reg.ReadBool(itmShowIconInTray->Caption(), itmShowIconInTray->Checked()));
+    itmConfirmations->SetChecked(reg.ReadBool(itmConfirmations->Caption(), itmConfirmations->Checked()));
+    const bool hide = reg.ReadBool(itmHideWhenMinimized->Caption(), itmHideWhenMinimized->Checked());
+    itmHideWhenMinimized->SetChecked(hide);
+    // Hiding the minimised window needs the tray icon to bring it back.
+    if (hide) itmShowIconInTray->SetChecked(true);
+    itmShowIconInTray->SetEnabled(!hide);
+    SetTrayIconShown(itmShowIconInTray->Checked());
+    itmShow16bit->SetChecked(reg.ReadBool(itmShow16bit->Caption(), itmShow16bit->Checked()));
+    // View styles are radio choices: each one stored on is applied in turn, so each later one is
+    // read against the state the earlier ones left.
+    const std::pair<TMenuItem*, void (TfrmMain::*)()> styles[] = {{itmLargeIcons, &TfrmMain::itmLargeIconsClick},
+                                                                  {itmSmallIcons, &TfrmMain::itmSmallIconsClick},
+                                                                  {itmList, &TfrmMain::itmListClick},
+                                                                  {itmDetails, &TfrmMain::itmDetailsClick}};
+    for (auto [item, handler] : styles) {
+        if (!reg.ReadBool(item->Caption(), item->Checked())) continue;
+        item->SetChecked(true);
+        (this->*handler)();
+    }
+    itmShowKernelTimes->SetChecked(reg.ReadBool(itmShowKernelTimes->Caption(), itmShowKernelTimes->Checked()));
+
+    // 4. Process list columns and sort column.
+    reg.Key = std::string(kSettingsRoot) + kProcessColumnsKey;
+    const TProcessColumns defaults = ProcessColumns;
+    ProcessColumns = {TProcessColumn::pdProcessID};
+    for (TProcessColumn column : kFlagLoadOrder)
+        if (reg.ReadBool(ColumnIdentifier(column), defaults.count(column) != 0)) ProcessColumns.insert(column);
+    // A sort column must name a column; anything else (including the one number whose sign cannot
+    // be turned) keeps the current one.
+    const LONG sorting = reg.ReadInteger("Sorting", SortColumn);
+    if (sorting >= -kLastSortColumn && sorting <= kLastSortColumn) SortColumn = sorting;
+}
+
+void TfrmMain::SetupProcessColumns() {
+    RegistryEnhanced.Key = std::string(kSettingsRoot) + kProcessColumnsKey;
+    std::exception_ptr refused;
+    for (int i = 0; i < sagProcesses->ColumnCount(); ++i) {
+        const TListColumn& column = sagProcesses->Column(i);
+        if (column.Caption.empty()) continue;
+        try {
+            RegistryEnhanced.WriteValue(column.Caption, column.Width);
+        } catch (const Exception&) {
+            if (!refused) refused = std::current_exception();
+        }
+    }
+    sagProcesses->ClearColumns();
+    for (int index = 0; index < kProcessColumnCount; ++index) {
+        if (!ProcessColumns.count(static_cast<TProcessColumn>(index))) continue;
+        const char* caption = ColumnCaptions[static_cast<size_t>(index)];
+        sagProcesses->AddColumn(caption, ReadWidth(RegistryEnhanced, caption, kDefaultColumnWidth));
+    }
+    // The columns are rebuilt whatever was refused; the refusal is then reported to the caller.
+    if (refused) std::rethrow_exception(refused);
+}
+
+void TfrmMain::LoadActivePage() {
+    RegistryEnhanced.Key = kSettingsRoot;
+    const LONG page = RegistryEnhanced.ReadInteger("ActivePage", pcMain->ActivePageIndex());
+    pcMain->SetActivePageIndex(page >= 0 && page < kPageCount ? page : 0);
+}
+
+void TfrmMain::LoadUpdateSpeed() {
+    RegistryEnhanced.Key = kSettingsRoot;
+    // Each speed stored on is applied by its handler, in this order, so the last one wins. With
+    // nothing stored, Normal reads on through its check mark.
+    const std::pair<TMenuItem*, void (TfrmMain::*)()> speeds[] = {
+        {itmUpdateSpeedHigh, &TfrmMain::itmUpdateSpeedHighClick},
+        {itmUpdateSpeedNormal, &TfrmMain::itmUpdateSpeedNormalClick},
+        {itmUpdateSpeedLow, &TfrmMain::itmUpdateSpeedLowClick},
+        {itmUpdateSpeedPaused, &TfrmMain::itmUpdateSpeedPausedClick}};
+    bool applied = false;
+    for (auto [item, handler] : speeds) {
+        if (!RegistryEnhanced.ReadBool(item->Caption(), item->Checked())) continue;
+        (this->*handler)();
+        applied = true;
+    }
+    // All four stored off: creation's fast start-up intervals would stay in force under a menu that
+    // shows Normal. Normal is applied so the intervals and the menu agree.
+    if (!applied) itmUpdateSpeedNormalClick();
+}
+
+namespace {
+
+void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const std::string& formName) {
+    placement.Left = kDesignLeft;
+    placement.Top = kDesignTop;
+    placement.Width = kDesignWidth;
+    placement.Height = kDesignHeight;
+    placement.SectionName = formName;
+    placement.InifileName = std::string(kSettingsRoot) + exeName;
+    placement.ForceINIFile = false;
+}
+
+}  // namespace
+
+void TfrmMain::LoadAppPosition() {
+    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name);
+    RePosApp.LoadAppPosition();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving.
+
+void TfrmMain::SaveAppPosition() {
+    // A window that refused to run on Windows NT stores nothing.
+    if (refused_) return;
+    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name);
+    try {
+        RePosApp.SaveAppPosition();
+    } catch (const Exception& e) {
+        NoteSaveError(*this, e);
+    }
+    // At destruction no saving of the settings follows that would show a refusal.
+    if (destroyed_) ShowSaveError(*this);
+}
+
+void TfrmMain::SaveSettings() {
+    if (refused_) return;
+    TRegistryEnhanced& reg = RegistryEnhanced;
+    reg.RootKey = TRootKey::hkCurrentUser;
+    reg.Access = TRegAccess::kAllAccess;
+
+    // Usage logs.
+    reg.Key = std::string(kSettingsRoot) + kLogsKey;
+    Save(*this, "CPU", itmLogCPUEnabled->Checked());
+    Save(*this, "CPU_Logfile", CPULogFile);
+    Save(*this, "Mem", itmLogMemEnabled->Checked());
+    Save(*this, "Mem_Logfile", MemLogFile);
+
+    // Options, update speed, view style and page.
+    reg.Key = kSettingsRoot;
+    Save(*this, itmAlwaysOnTop->Caption(), itmAlwaysOnTop->Checked());
+    Save(*this, kMinimizeOnUse, true);
+    for (TMenuItem* item : {itmShowIconInTray, itmConfirmations, itmHideWhenMinimized, itmShow16bit,
+                            itmUpdateSpeedHigh, itmUpdateSpeedNormal, itmUpdateSpeedLow, itmUpdateSpeedPaused,
+                            itmLargeIcons, itmSmallIcons, itmList, itmDetails, itmShowKernelTimes})
+        Save(*this, item->Caption(), item->Checked());
+    const int page = pcMain->ActivePageIndex();
+    Save(*this, "ActivePage", page >= 0 && page < kPageCount ? page : 0);
+
+    // Application list column widths.
+    reg.Key = std::string(kSettingsRoot) + kApplicationColumnsKey;
+    for (int i = 0; i < sagApplications->ColumnCount() && i < 2; ++i)
+        Save(*this, sagApplications->Column(i).Caption, sagApplications->Column(i).Width);
+
+    // Process list: the widths of the columns shown, the column set and the sort column.
+    reg.Key = std::string(kSettingsRoot) + kProcessColumnsKey;
+    for (int i = 0; i < sagProcesses->ColumnCount(); ++i) {
+        const TListColumn& column = sagProcesses->Column(i);
+        if (!column.Caption.empty()) Save(*this, column.Caption, column.Width);
+    }
+    for (TProcessColumn column : kFlagSaveOrder)
+        Save(*this, ColumnIdentifier(column), ProcessColumns.count(column) != 0);
+    Save(*this, "Sorting", SortColumn);
+
+    ShowSaveError(*this);
+}
+
+}  // namespace taskwell

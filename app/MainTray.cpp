@@ -1,0 +1,119 @@
+// The main window's tray icon, minimise hook and restore.
+//
+// The application window. On the Windows 95 family a program's task bar button belongs to its
+// application window; in Taskwell that window is the main form's own top-level window (there is no
+// separate hidden application window). So:
+//   - hiding it when minimised ("&Hide When Minimized") removes the task bar button, as intended;
+//   - the restore sends its messages to it and shows it again;
+//   - the delayed bring-to-front brings forward the window most recently active among those it owns
+//     (a dialog of the program), or the main form itself when there is none. A rule that skipped the
+//     application window itself would never bring the main form forward here.
+#include <cstdint>
+#include <string>
+
+#include "app/Main.h"
+#include "app/MiscUtils.h"
+#include "ui/TApplication.h"
+#include "ui/TIcon.h"
+
+namespace taskwell {
+
+namespace {
+
+constexpr std::int64_t kTrayLevels = 12;
+constexpr UINT kSetTopWindowDelayMs = 100;
+
+// The icon resource showing the CPU level: "Z_0" to "Z_12", the lowest n of twelve rows filled,
+// n = CPUUsage x 12 / 100 rounded to the nearest whole number (a counter glitch above 100 % shows
+// the full meter). A whole percentage never falls exactly halfway between two levels
+// (12 x CPUUsage = 100 x n + 50 has no whole solution), so the rounding of halves never arises.
+// Without a reading (CPUUsage negative) the meter is "Z_NONE", an unlit meter: a level of 0 would
+// claim an idle processor.
+std::string TrayIconName(LONG cpuUsage) {
+    if (cpuUsage < 0) return "Z_NONE";
+    std::int64_t level = (static_cast<std::int64_t>(cpuUsage) * kTrayLevels + 50) / 100;
+    if (level > kTrayLevels) level = kTrayLevels;
+    return "Z_" + std::to_string(level);
+}
+
+// Connects the tray icon and the delayed bring-to-front to the main window, once. Creation reaches
+// one of the tray functions (the options turn the icon on, the first tick updates it) before the
+// icon can be clicked.
+void ConnectTray(TfrmMain& form) {
+    if (form.TrayIcon.OnDblClick) return;
+    form.TrayIcon.Name = "TrayIcon";
+    form.TrayIcon.OnDblClick = [&form](TTrayIcon&) { form.itmPopRestoreTaskwellClick(); };
+    form.TrayIcon.PopupMenu = &form.popTray;
+    form.tmrSetTopWindow.OnTimer = [&form] { form.tmrSetTopWindowTimer(); };
+}
+
+}  // namespace
+
+void TfrmMain::UpdateTrayIcon() {
+    ConnectTray(*this);
+    TIcon picture;
+    LoadIconResource(platform_.Shell, picture, TrayIconName(CPUUsage));
+    TrayIcon.SetToolTip(CPUUsage < 0 ? std::string() : "CPU Usage: " + std::to_string(CPUUsage) + "%");
+    // The tray icon keeps a copy of the picture; the task bar button shows that same copy, which
+    // lives until the next update has replaced it in both places.
+    TrayIcon.SetIcon(picture);
+    App().SetIcon(TrayIcon.Icon().Handle());
+    if (!picture.Empty()) {
+        try {
+            platform_.Shell.DestroyIcon(picture.Handle());
+        } catch (...) {
+            // A picture that cannot be freed costs a handle, not the display.
+        }
+    }
+    if (itmShowIconInTray->Checked()) TrayIcon.SetActive(true);
+}
+
+void TfrmMain::SetTrayIconShown(bool shown) {
+    ConnectTray(*this);
+    TrayIcon.SetActive(shown);
+}
+
+void TfrmMain::InstallMinimizeHook() {
+    ConnectTray(*this);
+    App().OnMinimize = [this] { FormMinimize(); };
+}
+
+void TfrmMain::FormMinimize() {
+    if (!App().Minimized() || !itmHideWhenMinimized->Checked()) return;
+    const HWND window = platform_.Ui.WindowHandle(*this);
+    if (window != 0) platform_.Windows.ShowWindow(window, SW_HIDE);
+}
+
+void TfrmMain::itmPopRestoreTaskwellClick() {
+    ConnectTray(*this);
+    IWindows& windows = platform_.Windows;
+    const HWND window = platform_.Ui.WindowHandle(*this);
+    // A window closed for good has nothing to bring back.
+    if (window == 0) return;
+    if (!WindowShown) {
+        // Never shown yet: activate the program as the system would, then restore it.
+        windows.SendMessageA(window, WM_ACTIVATEAPP, 1, static_cast<LPARAM>(windows.GetCurrentThreadId()));
+        windows.SendMessageA(window, WM_NCACTIVATE, 1, 0);
+        windows.SendMessageA(window, WM_ACTIVATE, 1, 1);
+        windows.SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    }
+    windows.SendMessageA(window, WM_SHOWWINDOW, 1, 3);
+    windows.ShowWindow(window, SW_RESTORE);
+    // A window hidden when minimised gets its task bar button back.
+    if (itmHideWhenMinimized->Checked()) windows.ShowWindow(window, SW_SHOW);
+    // The window comes to the front a moment later, once the restore has been handled.
+    tmrSetTopWindow.SetInterval(kSetTopWindowDelayMs);
+    tmrSetTopWindow.SetEnabled(true);
+}
+
+void TfrmMain::tmrSetTopWindowTimer() {
+    tmrSetTopWindow.SetEnabled(false);
+    IWindows& windows = platform_.Windows;
+    const HWND window = platform_.Ui.WindowHandle(*this);
+    if (window == 0) return;
+    const HWND target = windows.GetLastActivePopup(window);
+    if (target != 0 && windows.IsWindowVisible(target) && windows.IsWindowEnabled(target))
+        windows.SetForegroundWindow(target);
+}
+
+}  // namespace taskwell
