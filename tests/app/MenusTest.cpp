@@ -101,6 +101,26 @@ TEST(Menus, AlwaysOnTopFromEitherMenuKeepsBothMarksEqual) {
     EXPECT_TRUE(m.itmPopAlwaysOnTop->Checked());
 }
 
+TEST(Menus, AlwaysOnTopMovesTheWindowBetweenTheBandsWithoutMovingOrActivatingIt) {
+    MenuFixture f;
+    TfrmMain& m = *f.form;
+    const HWND window = f.ui.WindowHandle(m);
+    ASSERT_NE(window, 0u);
+    f.windows.ClearLog();
+    m.itmAlwaysOnTop->Click();
+    ASSERT_TRUE(f.windows.Find(window));
+    EXPECT_TRUE(f.windows.Find(window)->topmost);
+    m.itmPopAlwaysOnTop->Click();
+    EXPECT_FALSE(f.windows.Find(window)->topmost);
+    std::vector<sim::WindowEvent> calls;
+    for (const auto& e : f.windows.LogOf(window))
+        if (e.kind == sim::WindowEvent::Kind::SetWindowPos) calls.push_back(e);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].insertAfter, HWND_TOPMOST);
+    EXPECT_EQ(calls[1].insertAfter, HWND_NOTOPMOST);
+    for (const auto& c : calls) EXPECT_EQ(c.flags, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 TEST(AboutBox, ShowsTheVersionOfTheRunningProgramCentredOverTheWindow) {
     MenuFixture f;
     TfrmMain& m = *f.form;
