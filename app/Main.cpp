@@ -293,6 +293,7 @@ void TfrmMain::BuildPerformancePage() {
 void TfrmMain::FormCreate() {
     // 1.
     SetCaption(App().Title());
+    TrayIcon.SetActive(false);
     WindowShown = false;
     // 2. Refuse Windows NT here as well, before anything else is started.
     if (IsWindowsNT(platform_.System)) {
