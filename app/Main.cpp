@@ -70,6 +70,7 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     SetMenu(&MainMenu);
     BuildPages();
     SetHelpContexts();
+    ConnectTray();
     App().OnHelp = [this](int topic) { ShowHelpTopic(topic); };
     monitor_ = std::make_unique<TProcessMonitor>(platform_, ProcessList, imglstProcSmallIcon, imglstProcLargeIcon,
                                                  *sagProcesses, ProcessCount);

@@ -85,6 +85,7 @@ public:
     void tmrSetTopWindowTimer();
     // Adds the tray icon when shown is true, removes it otherwise ("&Show icon in tray").
     void SetTrayIconShown(bool shown);
+    void ConnectTray();
 
     // Steps of the refresh tick.
     void LoadProcesses();

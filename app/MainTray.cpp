@@ -36,21 +36,17 @@ std::string TrayIconName(LONG cpuUsage) {
     return "Z_" + std::to_string(level);
 }
 
-// Connects the tray icon and the delayed bring-to-front to the main window, once. Creation reaches
-// one of the tray functions (the options turn the icon on, the first tick updates it) before the
-// icon can be clicked.
-void ConnectTray(TfrmMain& form) {
-    if (form.TrayIcon.OnDblClick) return;
-    form.TrayIcon.Name = "TrayIcon";
-    form.TrayIcon.OnDblClick = [&form](TTrayIcon&) { form.itmPopRestoreTaskwellClick(); };
-    form.TrayIcon.PopupMenu = &form.popTray;
-    form.tmrSetTopWindow.OnTimer = [&form] { form.tmrSetTopWindowTimer(); };
-}
-
 }  // namespace
 
+// A double-click on the tray icon restores the window; a right click pops up popTray.
+void TfrmMain::ConnectTray() {
+    TrayIcon.Name = "TrayIcon";
+    TrayIcon.OnDblClick = [this](TTrayIcon&) { itmPopRestoreTaskwellClick(); };
+    TrayIcon.PopupMenu = &popTray;
+    tmrSetTopWindow.OnTimer = [this] { tmrSetTopWindowTimer(); };
+}
+
 void TfrmMain::UpdateTrayIcon() {
-    ConnectTray(*this);
     TIcon picture;
     LoadIconResource(platform_.Shell, picture, TrayIconName(CPUUsage));
     TrayIcon.SetToolTip(CPUUsage < 0 ? std::string() : "CPU Usage: " + std::to_string(CPUUsage) + "%");
@@ -69,12 +65,10 @@ void TfrmMain::UpdateTrayIcon() {
 }
 
 void TfrmMain::SetTrayIconShown(bool shown) {
-    ConnectTray(*this);
     TrayIcon.SetActive(shown);
 }
 
 void TfrmMain::InstallMinimizeHook() {
-    ConnectTray(*this);
     App().OnMinimize = [this] { FormMinimize(); };
 }
 
@@ -85,7 +79,6 @@ void TfrmMain::FormMinimize() {
 }
 
 void TfrmMain::itmPopRestoreTaskwellClick() {
-    ConnectTray(*this);
     IWindows& windows = platform_.Windows;
     const HWND window = platform_.Ui.WindowHandle(*this);
     // A window closed for good has nothing to bring back.
