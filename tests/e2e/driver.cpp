@@ -200,18 +200,25 @@ bool checkEnds(Checks& checks, Launched& app, const char* what) {
 
 // ---- Tab control --------------------------------------------------------------------
 
-std::optional<std::string> tabText(DWORD pid, HWND tab, int index) {
+// The text of item `index` of a control of another process that answers `msg` with an item record
+// (TCITEMA, HDITEMA): the record and the text buffer live in that process.
+template <class Item>
+std::optional<std::string> remoteItemText(DWORD pid, HWND control, UINT msg, UINT mask, int index) {
   constexpr size_t kText = 260;
-  e2e::RemoteBuffer buf(pid, sizeof(TCITEMA) + kText);
+  e2e::RemoteBuffer buf(pid, sizeof(Item) + kText);
   if (!buf.ok() || !buf.zero()) return std::nullopt;
-  TCITEMA item{};
-  item.mask = TCIF_TEXT;
-  item.pszText = reinterpret_cast<LPSTR>(buf.at(sizeof(TCITEMA)));
+  Item item{};
+  item.mask = mask;
+  item.pszText = reinterpret_cast<LPSTR>(buf.at(sizeof(Item)));
   item.cchTextMax = static_cast<int>(kText);
   if (!buf.write(0, &item, sizeof item)) return std::nullopt;
-  auto ok = e2e::send(tab, TCM_GETITEMA, static_cast<WPARAM>(index), buf.at());
+  auto ok = e2e::send(control, msg, static_cast<WPARAM>(index), buf.at());
   if (!ok || !*ok) return std::nullopt;
-  return buf.readString(sizeof(TCITEMA));
+  return buf.readString(sizeof(Item));
+}
+
+std::optional<std::string> tabText(DWORD pid, HWND tab, int index) {
+  return remoteItemText<TCITEMA>(pid, tab, TCM_GETITEMA, TCIF_TEXT, index);
 }
 
 std::optional<RECT> tabRect(DWORD pid, HWND tab, int index) {
@@ -322,17 +329,7 @@ void checkStatusBar(Checks& checks, DWORD pid, HWND sb) {
 // ---- Process list columns --------------------------------------------------------------
 
 std::optional<std::string> headerText(DWORD pid, HWND header, int index) {
-  constexpr size_t kText = 260;
-  e2e::RemoteBuffer buf(pid, sizeof(HDITEMA) + kText);
-  if (!buf.ok() || !buf.zero()) return std::nullopt;
-  HDITEMA item{};
-  item.mask = HDI_TEXT;
-  item.pszText = reinterpret_cast<LPSTR>(buf.at(sizeof(HDITEMA)));
-  item.cchTextMax = static_cast<int>(kText);
-  if (!buf.write(0, &item, sizeof item)) return std::nullopt;
-  auto ok = e2e::send(header, HDM_GETITEMA, static_cast<WPARAM>(index), buf.at());
-  if (!ok || !*ok) return std::nullopt;
-  return buf.readString(sizeof(HDITEMA));
+  return remoteItemText<HDITEMA>(pid, header, HDM_GETITEMA, HDI_TEXT, index);
 }
 
 // The process list (the list view shown on the Processes page) has the columns a first start
