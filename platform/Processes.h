@@ -1,4 +1,4 @@
-// Operations on processes.
+// Operations on processes: their expected system version, ending them, and starting programs.
 #pragma once
 
 #include <string>
@@ -6,6 +6,15 @@
 #include "platform/Types.h"
 
 namespace taskwell {
+
+// Access right asked for when a process is to be ended.
+constexpr DWORD PROCESS_TERMINATE = 0x0001;
+
+// Results of WaitForSingleObject.
+constexpr DWORD WAIT_OBJECT_0 = 0x00000000;
+constexpr DWORD WAIT_TIMEOUT = 0x00000102;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+constexpr DWORD INFINITE = 0xFFFFFFFF;
 
 class IProcesses {
 public:
@@ -16,6 +25,17 @@ public:
     virtual HINSTANCE ShellExecuteA(HWND owner, const std::string& operation, const std::string& file,
                                     const std::string& parameters, const std::string& directory,
                                     int showCmd) = 0;
+    // A handle to the process with the given access rights, which the caller closes with CloseHandle;
+    // 0 when the system refuses (no such process, or no right to it).
+    virtual HANDLE OpenProcess(DWORD desiredAccess, bool inheritHandle, DWORD processId) = 0;
+    // Asks the system to end the process with the exit code; true when it accepted. The process may
+    // still be running when this returns.
+    virtual bool TerminateProcess(HANDLE process, UINT exitCode) = 0;
+    // Waits at most milliseconds for the process to end: WAIT_OBJECT_0 when it has ended,
+    // WAIT_TIMEOUT when it still runs, WAIT_FAILED when the handle is unusable.
+    virtual DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) = 0;
+    // Releases a handle from OpenProcess; false for 0 or a handle that is not open.
+    virtual bool CloseHandle(HANDLE h) = 0;
 };
 
 }  // namespace taskwell

@@ -16,6 +16,7 @@ class TMenu;
 class TPopupMenu;
 class TImageList;
 class TTimer;
+struct TFont;
 
 // What changed in a widget; the peer reads the new state from the widget itself.
 enum class Change {
@@ -36,7 +37,15 @@ enum class Change {
     Progress,     // gauge position
     Icon,         // application or form icon
     Redraw,       // suspend (index 0) or resume (index 1) drawing during a batch of changes
+    Checked,      // check box state
+    Font,         // the control's font
+    Picture,      // an image control's icon or stretching
+    TopIndex,     // the list view's first visible row
+    ReadOnly,     // an edit field's read-only state or border
 };
+
+// The screen cursor the program asks for over its windows.
+enum class TCursor { crDefault, crHourGlass };
 
 class IPeer {
 public:
@@ -99,6 +108,16 @@ public:
     // Opens the help file at the topic with the system's help viewer; false when no viewer or no
     // help file could show it.
     virtual bool ShowHelp(const std::string& helpFile, UINT topic) = 0;
+
+    // The cursor shown over the program's windows from now on.
+    virtual void SetCursor(TCursor cursor) = 0;
+
+    // The width in pixels of the text drawn in the font.
+    virtual int TextWidth(const TFont& font, const std::string& text) = 0;
+
+    // The outer size a form of the given client size has, with its border style and menu.
+    virtual void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
+                                     int& height) = 0;
 };
 
 }  // namespace taskwell

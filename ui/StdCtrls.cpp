@@ -12,6 +12,56 @@ TRect TGroupBox::ClientRect() const {
     return r;
 }
 
+void TEdit::SetReadOnly(bool v) {
+    if (v == readOnly_) return;
+    readOnly_ = v;
+    Notify(Change::ReadOnly);
+}
+
+void TEdit::SetBorderStyle(TEditBorder v) {
+    if (v == border_) return;
+    border_ = v;
+    Notify(Change::ReadOnly);
+}
+
+void TCheckBox::SetChecked(bool v) {
+    if (v == checked_) return;
+    checked_ = v;
+    Notify(Change::Checked);
+}
+
+void TCheckBox::Click() {
+    if (!Enabled() || !Visible()) return;
+    SetChecked(!checked_);
+    if (!OnClick) return;
+    if (TApplication* app = Application())
+        app->Guarded(OnClick);
+    else
+        OnClick();
+}
+
+void TCheckBox::PeerChecked(bool v) {
+    if (v == checked_) return;
+    checked_ = v;
+    if (!OnClick) return;
+    if (TApplication* app = Application())
+        app->Guarded(OnClick);
+    else
+        OnClick();
+}
+
+void TImage::SetIcon(HICON icon) {
+    if (icon == icon_) return;
+    icon_ = icon;
+    Notify(Change::Picture);
+}
+
+void TImage::SetStretch(bool v) {
+    if (v == stretch_) return;
+    stretch_ = v;
+    Notify(Change::Picture);
+}
+
 void TButton::Click() {
     if (!Enabled() || !Visible()) return;
     auto run = [&] {

@@ -1,9 +1,11 @@
-// Simple controls: panels, group boxes, labels and the bar gauge.
+// Simple controls: panels, group boxes, labels, edit fields, check boxes, buttons, icon pictures and
+// the bar gauge.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "platform/Types.h"
 #include "ui/TControl.h"
 
 namespace taskwell {
@@ -28,6 +30,59 @@ class TLabel : public TControl {
 public:
     explicit TLabel(const std::string& caption = "") { SetCaption(caption); }
     TAlignment Alignment = TAlignment::taLeftJustify;
+};
+
+// The system colour of button faces, for controls drawn "on the button face".
+constexpr int clBtnFace = -2;
+
+enum class TEditBorder { bsSingle, bsNone };
+
+// A one-line text field. Its text is the caption. A read-only field shows a value the user can select
+// and copy but not change; borderless on the button face it reads as a value on a dialog.
+class TEdit : public TControl {
+public:
+    explicit TEdit(const std::string& text = "") { SetCaption(text); }
+    const std::string& Text() const { return Caption(); }
+    void SetText(const std::string& text) { SetCaption(text); }
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool v);
+    TEditBorder BorderStyle() const { return border_; }
+    void SetBorderStyle(TEditBorder v);
+    int Color = -1;  // RGB value, -1 for the window colour, clBtnFace for the button face
+
+private:
+    bool readOnly_ = false;
+    TEditBorder border_ = TEditBorder::bsSingle;
+};
+
+// A check box with its caption. The user's click toggles it and then runs OnClick.
+class TCheckBox : public TControl {
+public:
+    explicit TCheckBox(const std::string& caption = "") { SetCaption(caption); }
+    bool Checked() const { return checked_; }
+    void SetChecked(bool v);
+    std::function<void()> OnClick;
+    // The user clicked the box; the backend and tests call this.
+    void Click();
+    // The backend reports the state the native box took.
+    void PeerChecked(bool v);
+
+private:
+    bool checked_ = false;
+};
+
+// A picture of an icon, drawn at its own size or stretched to fill the control. The caller keeps the
+// icon alive while it is shown.
+class TImage : public TControl {
+public:
+    HICON Icon() const { return icon_; }
+    void SetIcon(HICON icon);
+    bool Stretch() const { return stretch_; }
+    void SetStretch(bool v);
+
+private:
+    HICON icon_ = 0;
+    bool stretch_ = false;
 };
 
 // A push button. A click runs OnClick and then, when ModalResult is set, ends its form's modal

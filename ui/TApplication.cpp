@@ -46,6 +46,12 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
     return backend_.MessageBox(MainForm, text, caption, flags);
 }
 
+void TApplication::SetCursor(TCursor cursor) {
+    if (cursor == cursor_) return;
+    cursor_ = cursor;
+    backend_.SetCursor(cursor);
+}
+
 void TApplication::HandleException(const std::exception& e) {
     try {
         backend_.MessageBox(MainForm, e.what(), title_, MB_OK | MB_ICONHAND);

@@ -46,6 +46,10 @@ public:
 
     int MessageBox(const std::string& text, const std::string& caption, UINT flags);
 
+    // The cursor over the program's windows (the hourglass while a long step runs).
+    TCursor Cursor() const { return cursor_; }
+    void SetCursor(TCursor cursor);
+
     // An error escaped an event handler: show its text and go on.
     void HandleException(const std::exception& e);
     // Runs a handler, handing any error it raises to HandleException.
@@ -57,6 +61,33 @@ private:
     HICON icon_ = 0;
     bool minimized_ = false;
     bool terminated_ = false;
+    TCursor cursor_ = TCursor::crDefault;
+};
+
+// Shows the hourglass for as long as it lives (or until Restore) and then puts back the cursor that
+// was shown before, also when the step it covers ends with an error.
+class THourGlass {
+public:
+    explicit THourGlass(TApplication& app) : app_(app), previous_(app.Cursor()) {
+        app_.SetCursor(TCursor::crHourGlass);
+    }
+    ~THourGlass() {
+        try {
+            Restore();
+        } catch (...) {
+        }
+    }
+    THourGlass(const THourGlass&) = delete;
+    THourGlass& operator=(const THourGlass&) = delete;
+    void Restore() {
+        if (active_) app_.SetCursor(previous_);
+        active_ = false;
+    }
+
+private:
+    TApplication& app_;
+    TCursor previous_;
+    bool active_ = true;
 };
 
 }  // namespace taskwell

@@ -1,6 +1,8 @@
 #include "ui/TControl.h"
 
 #include "ui/TApplication.h"
+#include "ui/TForm.h"
+#include "ui/TMenu.h"
 
 namespace taskwell {
 
@@ -46,6 +48,24 @@ void TControl::SetCaption(const std::string& v) {
     if (v == caption_) return;
     caption_ = v;
     Notify(Change::Caption);
+}
+
+void TControl::SetFont(const TFont& font) {
+    if (font == font_) return;
+    font_ = font;
+    Notify(Change::Font);
+}
+
+TForm* TControl::ParentForm() const {
+    for (const TControl* c = this; c; c = c->Parent())
+        if (auto* form = dynamic_cast<const TForm*>(c)) return const_cast<TForm*>(form);
+    return nullptr;
+}
+
+void TControl::PeerContextPopup(int x, int y) {
+    TForm* form = ParentForm();
+    if (!PopupMenu || !form) return;
+    form->App().Guarded([&] { PopupMenu->Popup(*form, x, y); });
 }
 
 void TControl::SetAlign(TAlign a) {

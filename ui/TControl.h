@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "platform/UiBackend.h"
+#include "ui/TFont.h"
 
 namespace taskwell {
 
 class TApplication;
+class TForm;
+class TPopupMenu;
 class TWinControl;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
@@ -61,6 +64,17 @@ public:
     int HelpContext = 0;
     std::string Hint;
 
+    const TFont& Font() const { return font_; }
+    void SetFont(const TFont& font);
+
+    // The menu that a right click (or the menu key) on the control opens; null for none.
+    TPopupMenu* PopupMenu = nullptr;
+    // The user asked for the control's popup menu at the screen position: it opens there (its
+    // OnPopup runs first) on behalf of the control's form. The backend and tests call this.
+    void PeerContextPopup(int x, int y);
+    // The form the control sits on, or null.
+    TForm* ParentForm() const;
+
     IPeer* Peer() const { return peer_.get(); }
     bool Realised() const { return realised_; }
     // Creates the native peer of this control and of everything inside it. Peers exist only after
@@ -88,6 +102,7 @@ private:
     bool enabled_ = true;
     std::string caption_;
     TAlign align_ = TAlign::alNone;
+    TFont font_;
 };
 
 // A control that holds other controls. It owns its children and lays out the aligned ones.

@@ -7,8 +7,10 @@
 namespace taskwell {
 
 namespace {
-constexpr int kFrame = 4;
+constexpr int kSizeableFrame = 4;
+constexpr int kFixedFrame = 3;
 constexpr int kCaption = 18;
+constexpr int kToolCaption = 15;
 constexpr int kMenuBar = 19;
 }  // namespace
 
@@ -34,11 +36,24 @@ void TForm::PeerWindowState(TWindowState s) {
     state_ = s;
 }
 
+TRect TForm::ClassicFrame(TBorderStyle style, bool hasMenu) {
+    const int frame = style == TBorderStyle::bsSizeable ? kSizeableFrame : kFixedFrame;
+    const int caption = style == TBorderStyle::bsToolWindow ? kToolCaption : kCaption;
+    return TRect{frame, frame + caption + (hasMenu ? kMenuBar : 0), frame, frame};
+}
+
 TRect TForm::ClientRect() const {
     if (peerClientW_ >= 0) return TRect{0, 0, peerClientW_, peerClientH_};
-    int w = Width() - 2 * kFrame;
-    int h = Height() - 2 * kFrame - kCaption - (menu_ ? kMenuBar : 0);
+    const TRect frame = ClassicFrame(BorderStyle, menu_ != nullptr);
+    int w = Width() - frame.Left - frame.Right;
+    int h = Height() - frame.Top - frame.Bottom;
     return TRect{0, 0, w < 0 ? 0 : w, h < 0 ? 0 : h};
+}
+
+void TForm::SetClientSize(int width, int height) {
+    int outerWidth = width, outerHeight = height;
+    app_.Backend().WindowSizeForClient(*this, width, height, outerWidth, outerHeight);
+    SetBounds(Left(), Top(), outerWidth, outerHeight);
 }
 
 void TForm::PeerClientSize(int width, int height) {

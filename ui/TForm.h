@@ -13,8 +13,9 @@ class TMainMenu;
 
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 
-// A sizable main window, or a fixed dialog frame with a caption and a close button.
-enum class TBorderStyle { bsSizeable, bsDialog };
+// A sizable window, a fixed dialog frame with a caption and a close button, or a fixed tool window
+// (a thin frame and a small caption with only a close button).
+enum class TBorderStyle { bsSizeable, bsDialog, bsToolWindow };
 
 // Results of a modal showing, with the platform's button ids.
 constexpr int mrNone = 0;
@@ -41,9 +42,13 @@ public:
     void PeerWindowState(TWindowState s);
 
     // Frame metrics used until a backend reports the real client area: a sizable frame of 4 pixels,
-    // an 18-pixel caption and a 19-pixel menu bar.
+    // a fixed frame of 3, an 18-pixel caption (15 for a tool window) and a 19-pixel menu bar.
     TRect ClientRect() const override;
     void PeerClientSize(int width, int height);
+    // The thickness of the frame, caption and menu bar on each side, in those classic metrics.
+    static TRect ClassicFrame(TBorderStyle style, bool hasMenu);
+    // Sizes the form so that its client area has the given size, with the frame the backend draws.
+    void SetClientSize(int width, int height);
 
     // Whether the window is on the screen: shown and not minimised.
     bool Showing() const;

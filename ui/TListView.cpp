@@ -1,5 +1,7 @@
 #include "ui/TListView.h"
 
+#include <algorithm>
+
 #include "ui/Exception.h"
 #include "ui/TApplication.h"
 
@@ -11,7 +13,9 @@ void TListItem::Changed() {
 
 void TListItem::SetCaption(const std::string& v) {
     if (v == caption_) return;
+    std::string old = std::move(caption_);
     caption_ = v;
+    if (owner_) owner_->CaptionChanged(*this, old);
     Changed();
 }
 
@@ -69,25 +73,33 @@ TListItem& TListView::AddItem() {
     item->index_ = ItemCount();
     TListItem& ref = *item;
     items_.push_back(std::move(item));
+    byCaption_[ref.caption_].push_back(&ref);
     Notify(Change::Items, ref.index_);
     return ref;
 }
 
 void TListView::DeleteItem(int index) {
-    Item(index);
+    TListItem& item = Item(index);
+    Unindex(item, item.caption_);
     items_.erase(items_.begin() + index);
     for (size_t i = static_cast<size_t>(index); i < items_.size(); ++i) items_[i]->index_ = static_cast<int>(i);
-    if (selected_ == index)
+    const bool lostSelection = selected_ == index;
+    if (lostSelection)
         selected_ = -1;
     else if (selected_ > index)
         --selected_;
     Notify(Change::ItemDeleted, index);
+    if (lostSelection) SelectionChanged();
 }
 
 void TListView::ClearItems() {
+    const bool lostSelection = selected_ >= 0;
     items_.clear();
+    byCaption_.clear();
     selected_ = -1;
+    top_ = 0;
     Notify(Change::ItemDeleted, -1);
+    if (lostSelection) SelectionChanged();
 }
 
 TListItem& TListView::Item(int index) const {
@@ -98,6 +110,69 @@ TListItem& TListView::Item(int index) const {
 
 void TListView::ItemChanged(const TListItem& item) {
     Notify(Change::Items, item.index_);
+}
+
+void TListView::Unindex(TListItem& item, const std::string& caption) {
+    auto bucket = byCaption_.find(caption);
+    if (bucket == byCaption_.end()) return;
+    auto& items = bucket->second;
+    items.erase(std::remove(items.begin(), items.end(), &item), items.end());
+    if (items.empty()) byCaption_.erase(bucket);
+}
+
+void TListView::CaptionChanged(TListItem& item, const std::string& old) {
+    Unindex(item, old);
+    byCaption_[item.caption_].push_back(&item);
+}
+
+TListItem* TListView::FindCaption(int start, const std::string& text) const {
+    auto bucket = byCaption_.find(text);
+    if (bucket == byCaption_.end()) return nullptr;
+    TListItem* first = nullptr;
+    for (TListItem* item : bucket->second)
+        if (item->index_ >= start && (!first || item->index_ < first->index_)) first = item;
+    return first;
+}
+
+void TListView::Sort(const TItemLess& less) {
+    if (IsSorted(less)) return;
+    TListItem* selected = Selected();
+    std::stable_sort(items_.begin(), items_.end(),
+                     [&](const std::unique_ptr<TListItem>& a, const std::unique_ptr<TListItem>& b) {
+                         return less(*a, *b);
+                     });
+    for (size_t i = 0; i < items_.size(); ++i) items_[i]->index_ = static_cast<int>(i);
+    if (selected) selected_ = selected->index_;
+    // The peer compares every row with what it shows and sends only the texts that moved.
+    Notify(Change::Items, -1);
+}
+
+bool TListView::IsSorted(const TItemLess& less) const {
+    for (size_t i = 1; i < items_.size(); ++i)
+        if (less(*items_[i], *items_[i - 1])) return false;
+    return true;
+}
+
+int TListView::TopIndex() const {
+    if (items_.empty()) return 0;
+    return std::min(top_, ItemCount() - 1);
+}
+
+void TListView::SetTopIndex(int index) {
+    if (index < 0) index = 0;
+    if (index == top_) return;
+    top_ = index;
+    Notify(Change::TopIndex);
+}
+
+void TListView::PeerTopIndex(int index) {
+    top_ = index < 0 ? 0 : index;
+}
+
+void TListView::SetRowSelect(bool v) {
+    if (v == rowSelect_) return;
+    rowSelect_ = v;
+    Notify(Change::ViewStyle);
 }
 
 void TListView::BeginUpdate() {
@@ -120,23 +195,44 @@ void TListView::SetImages(TImageList* large, TImageList* small) {
     Notify(Change::Images);
 }
 
+void TListView::Raise(const std::function<void()>& handler) {
+    if (!handler) return;
+    if (TApplication* app = Application())
+        app->Guarded(handler);
+    else
+        handler();
+}
+
+void TListView::SelectionChanged() {
+    Raise(OnSelectItem);
+}
+
 void TListView::SetSelectedIndex(int index) {
     if (index < -1 || index >= ItemCount()) index = -1;
     if (index == selected_) return;
     selected_ = index;
     Notify(Change::Items, -1);
+    SelectionChanged();
 }
 
 void TListView::PeerSelected(int index) {
     if (index < -1 || index >= ItemCount()) index = -1;
     if (index == selected_) return;
     selected_ = index;
-    if (OnSelectItem) {
-        if (TApplication* app = Application())
-            app->Guarded(OnSelectItem);
-        else
-            OnSelectItem();
-    }
+    SelectionChanged();
+}
+
+void TListView::PeerClick() {
+    Raise(OnClick);
+}
+
+void TListView::PeerDblClick() {
+    Raise(OnDblClick);
+}
+
+void TListView::PeerColumnClick(int column) {
+    if (column < 0 || column >= ColumnCount() || !OnColumnClick) return;
+    Raise([&] { OnColumnClick(column); });
 }
 
 }  // namespace taskwell

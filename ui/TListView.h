@@ -1,11 +1,17 @@
 // A list view: items with a caption, sub-item texts, an image and a data word, shown as large
 // icons, small icons, a list or a report with columns.
+//
+// The selection is an item, not a position: when items are sorted or deleted, the selected item
+// stays selected wherever it goes, and OnSelectItem runs whenever the selected item changes, for
+// whatever reason (the user, the program, the item's deletion). Items are found by their whole
+// caption through an index, so a search does not walk the list.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ui/TControl.h"
@@ -69,6 +75,26 @@ public:
     void BeginUpdate();
     void EndUpdate();
 
+    // Orders the items by a strict test (less(a, b): a belongs before b). The sort is stable: items
+    // that are not ordered against each other keep their order.
+    using TItemLess = std::function<bool(const TListItem&, const TListItem&)>;
+    void Sort(const TItemLess& less);
+    // True when no item belongs before the one in front of it.
+    bool IsSorted(const TItemLess& less) const;
+
+    // The first item from position start on whose caption is exactly text, or null.
+    TListItem* FindCaption(int start, const std::string& text) const;
+
+    // The first row shown at the top of the control (the scroll position).
+    int TopIndex() const;
+    void SetTopIndex(int index);
+    // The backend reports that the user scrolled.
+    void PeerTopIndex(int index);
+
+    // Report view: a click anywhere in a row selects the whole row.
+    bool RowSelect() const { return rowSelect_; }
+    void SetRowSelect(bool v);
+
     TViewStyle ViewStyle() const { return style_; }
     void SetViewStyle(TViewStyle s);
     TImageList* LargeImages() const { return large_; }
@@ -82,16 +108,33 @@ public:
     void PeerSelected(int index);
     std::function<void()> OnSelectItem;
 
+    // The user clicked or double-clicked in the list, or clicked a column header (by position).
+    // The backend and tests call the Peer* methods.
+    void PeerClick();
+    void PeerDblClick();
+    void PeerColumnClick(int column);
+    std::function<void()> OnClick;
+    std::function<void()> OnDblClick;
+    std::function<void(int column)> OnColumnClick;
+
 private:
     friend class TListItem;
     void ItemChanged(const TListItem& item);
+    void CaptionChanged(TListItem& item, const std::string& old);
+    void Unindex(TListItem& item, const std::string& caption);
+    // Runs an event handler, handing its errors to the application.
+    void Raise(const std::function<void()>& handler);
+    void SelectionChanged();
     std::vector<TListColumn> columns_;
     std::vector<std::unique_ptr<TListItem>> items_;
+    std::unordered_map<std::string, std::vector<TListItem*>> byCaption_;
     TViewStyle style_ = TViewStyle::vsIcon;
     TImageList* large_ = nullptr;
     TImageList* small_ = nullptr;
     int selected_ = -1;
     int updating_ = 0;
+    int top_ = 0;
+    bool rowSelect_ = false;
 };
 
 }  // namespace taskwell

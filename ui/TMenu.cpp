@@ -121,6 +121,7 @@ void TMenu::Unrealise() {
 }
 
 void TPopupMenu::Popup(TForm& owner, int x, int y) {
+    if (OnPopup) OnPopup();
     if (!Peer()) Realise(&owner);
     owner.App().Backend().Popup(*this, x, y);
 }

@@ -105,8 +105,10 @@ class TMainMenu : public TMenu {};
 class TPopupMenu : public TMenu {
 public:
     // Shows the menu at the screen position on behalf of the owner form and returns when it has
-    // closed; the chosen item's Click has run by then.
+    // closed; the chosen item's Click has run by then. OnPopup runs first, so it can set the items'
+    // states for this showing.
     void Popup(TForm& owner, int x, int y);
+    std::function<void()> OnPopup;
 };
 
 }  // namespace taskwell

@@ -34,6 +34,17 @@ const char* OpName(Op op) {
     case Op::Shell_NotifyIconA: return "Shell_NotifyIconA";
     case Op::ShellExecuteA: return "ShellExecuteA";
     case Op::CopyIcon: return "CopyIcon";
+    case Op::Thread32First: return "Thread32First";
+    case Op::Thread32Next: return "Thread32Next";
+    case Op::Module32First: return "Module32First";
+    case Op::Module32Next: return "Module32Next";
+    case Op::Heap32ListFirst: return "Heap32ListFirst";
+    case Op::Heap32ListNext: return "Heap32ListNext";
+    case Op::Heap32First: return "Heap32First";
+    case Op::Heap32Next: return "Heap32Next";
+    case Op::OpenProcess: return "OpenProcess";
+    case Op::TerminateProcess: return "TerminateProcess";
+    case Op::WaitForSingleObject: return "WaitForSingleObject";
     }
     return "?";
 }
@@ -83,8 +94,18 @@ DWORD SimMachine::AddProcess(SimProcess p) {
         p.th32ProcessID = nextPid_;
         nextPid_ += 0x1234;
     }
+    for (SimThread& t : p.threads)
+        if (t.th32ThreadID == 0) t.th32ThreadID = nextTid_, nextTid_ += 0x1234;
     processes_.push_back(p);
     return p.th32ProcessID;
+}
+
+DWORD SimMachine::AddThread(DWORD pid, SimThread t) {
+    SimProcess* p = FindProcess(pid);
+    if (!p) return 0;
+    if (t.th32ThreadID == 0) t.th32ThreadID = nextTid_, nextTid_ += 0x1234;
+    p->threads.push_back(t);
+    return t.th32ThreadID;
 }
 
 DWORD SimMachine::AddProcess(const std::string& exePath) {
@@ -138,14 +159,134 @@ bool SimMachine::Enter(Op op) {
     return failing_.count(op) != 0;
 }
 
-HANDLE SimMachine::CreateToolhelp32Snapshot(DWORD dwFlags, DWORD) {
+namespace {
+void CopyText(char* to, size_t size, const std::string& from) {
+    std::memset(to, 0, size);
+    std::strncpy(to, from.c_str(), size - 1);
+}
+}  // namespace
+
+HANDLE SimMachine::CreateToolhelp32Snapshot(DWORD dwFlags, DWORD th32ProcessID) {
     if (Enter(Op::CreateToolhelp32Snapshot)) return 0;
     Snapshot s;
     if (dwFlags & TH32CS_SNAPPROCESS) s.processes = processes_;
+    if (dwFlags & TH32CS_SNAPTHREAD) {
+        for (const SimProcess& p : processes_)
+            for (const SimThread& t : p.threads)
+                s.threads.push_back(THREADENTRY32{sizeof(THREADENTRY32), t.cntUsage, t.th32ThreadID,
+                                                  p.th32ProcessID, t.tpBasePri, t.tpDeltaPri, t.dwFlags});
+    }
+    if (dwFlags & (TH32CS_SNAPMODULE | TH32CS_SNAPHEAPLIST)) {
+        // The modules and heaps of one process: there is nothing to take of a process that is gone.
+        const SimProcess* p = FindProcess(th32ProcessID);
+        if (!p) return 0;
+        if (dwFlags & TH32CS_SNAPMODULE) {
+            for (const SimModule& m : p->modules) {
+                MODULEENTRY32 e{};
+                e.dwSize = sizeof e;
+                e.th32ModuleID = m.th32ModuleID;
+                e.th32ProcessID = m.th32ProcessID ? m.th32ProcessID : p->th32ProcessID;
+                e.GlblcntUsage = m.GlblcntUsage;
+                e.ProccntUsage = m.ProccntUsage;
+                e.modBaseAddr = m.modBaseAddr;
+                e.modBaseSize = m.modBaseSize;
+                e.hModule = m.hModule;
+                CopyText(e.szModule, sizeof e.szModule, m.szModule);
+                CopyText(e.szExePath, sizeof e.szExePath, m.szExePath);
+                s.modules.push_back(e);
+            }
+        }
+        if (dwFlags & TH32CS_SNAPHEAPLIST) {
+            for (const SimHeap& h : p->heaps)
+                s.heaps.push_back(HEAPLIST32{sizeof(HEAPLIST32), h.th32ProcessID ? h.th32ProcessID : p->th32ProcessID,
+                                             h.th32HeapID, h.dwFlags});
+        }
+    }
     HANDLE h = nextHandle_;
     nextHandle_ += 4;
     snapshots_[h] = std::move(s);
     return h;
+}
+
+template <class Entry>
+bool SimMachine::Step(HANDLE hSnapshot, Entry& entry, bool first, std::vector<Entry> Snapshot::*list) {
+    auto it = snapshots_.find(hSnapshot);
+    if (it == snapshots_.end() || entry.dwSize != sizeof(Entry)) return false;
+    Snapshot& s = it->second;
+    if (first) s.next = 0;
+    const std::vector<Entry>& entries = s.*list;
+    if (s.next >= entries.size()) return false;
+    entry = entries[s.next++];
+    return true;
+}
+
+bool SimMachine::Thread32First(HANDLE hSnapshot, THREADENTRY32& entry) {
+    if (Enter(Op::Thread32First)) return false;
+    return Step(hSnapshot, entry, true, &Snapshot::threads);
+}
+
+bool SimMachine::Thread32Next(HANDLE hSnapshot, THREADENTRY32& entry) {
+    if (Enter(Op::Thread32Next)) return false;
+    return Step(hSnapshot, entry, false, &Snapshot::threads);
+}
+
+bool SimMachine::Module32First(HANDLE hSnapshot, MODULEENTRY32& entry) {
+    if (Enter(Op::Module32First)) return false;
+    return Step(hSnapshot, entry, true, &Snapshot::modules);
+}
+
+bool SimMachine::Module32Next(HANDLE hSnapshot, MODULEENTRY32& entry) {
+    if (Enter(Op::Module32Next)) return false;
+    return Step(hSnapshot, entry, false, &Snapshot::modules);
+}
+
+bool SimMachine::Heap32ListFirst(HANDLE hSnapshot, HEAPLIST32& entry) {
+    if (Enter(Op::Heap32ListFirst)) return false;
+    return Step(hSnapshot, entry, true, &Snapshot::heaps);
+}
+
+bool SimMachine::Heap32ListNext(HANDLE hSnapshot, HEAPLIST32& entry) {
+    if (Enter(Op::Heap32ListNext)) return false;
+    return Step(hSnapshot, entry, false, &Snapshot::heaps);
+}
+
+namespace {
+// The heap as its process has it now: blocks are read live, as the system's heap walk does.
+const SimHeap* FindHeap(const SimProcess* p, DWORD heapId) {
+    if (!p) return nullptr;
+    for (const SimHeap& h : p->heaps)
+        if (h.th32HeapID == heapId) return &h;
+    return nullptr;
+}
+
+void CopyBlock(const SimHeapBlock& b, DWORD pid, DWORD heapId, HEAPENTRY32& e) {
+    e.hHandle = b.hHandle;
+    e.dwAddress = b.dwAddress;
+    e.dwBlockSize = b.dwBlockSize;
+    e.dwFlags = b.dwFlags;
+    e.dwLockCount = b.dwLockCount;
+    e.dwResvd = b.dwResvd;
+    e.th32ProcessID = pid;
+    e.th32HeapID = heapId;
+}
+}  // namespace
+
+bool SimMachine::Heap32First(HEAPENTRY32& entry, DWORD th32ProcessID, DWORD th32HeapID) {
+    if (Enter(Op::Heap32First)) return false;
+    const SimHeap* heap = FindHeap(FindProcess(th32ProcessID), th32HeapID);
+    if (entry.dwSize != sizeof(HEAPENTRY32) || !heap || heap->blocks.empty()) return false;
+    CopyBlock(heap->blocks[0], th32ProcessID, th32HeapID, entry);
+    heapWalks_[{th32ProcessID, th32HeapID}] = 1;
+    return true;
+}
+
+bool SimMachine::Heap32Next(HEAPENTRY32& entry) {
+    if (Enter(Op::Heap32Next)) return false;
+    auto walk = heapWalks_.find({entry.th32ProcessID, entry.th32HeapID});
+    const SimHeap* heap = FindHeap(FindProcess(entry.th32ProcessID), entry.th32HeapID);
+    if (walk == heapWalks_.end() || !heap || walk->second >= heap->blocks.size()) return false;
+    CopyBlock(heap->blocks[walk->second++], entry.th32ProcessID, entry.th32HeapID, entry);
+    return true;
 }
 
 namespace {
@@ -186,7 +327,39 @@ bool SimMachine::Process32Next(HANDLE hSnapshot, PROCESSENTRY32& entry) {
 
 bool SimMachine::CloseHandle(HANDLE h) {
     if (Enter(Op::CloseHandle)) return false;
-    return snapshots_.erase(h) != 0;
+    return snapshots_.erase(h) != 0 || processHandles_.erase(h) != 0;
+}
+
+HANDLE SimMachine::OpenProcess(DWORD, bool, DWORD processId) {
+    if (Enter(Op::OpenProcess)) return 0;
+    const SimProcess* p = FindProcess(processId);
+    if (!p || p->refusesOpen) return 0;
+    HANDLE h = nextHandle_;
+    nextHandle_ += 4;
+    processHandles_[h] = processId;
+    return h;
+}
+
+bool SimMachine::TerminateProcess(HANDLE process, UINT exitCode) {
+    if (Enter(Op::TerminateProcess)) return false;
+    auto it = processHandles_.find(process);
+    if (it == processHandles_.end()) return false;
+    SimProcess* p = FindProcess(it->second);
+    if (!p || p->refusesTerminate) return false;
+    TerminatedProcesses.push_back(Terminated{it->second, exitCode});
+    if (!p->neverEnds) RemoveProcess(it->second);
+    return true;
+}
+
+DWORD SimMachine::WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    if (Enter(Op::WaitForSingleObject)) return WAIT_FAILED;
+    auto it = processHandles_.find(handle);
+    if (it == processHandles_.end()) return WAIT_FAILED;
+    if (!FindProcess(it->second)) return WAIT_OBJECT_0;
+    if (milliseconds == INFINITE) throw std::logic_error("WaitForSingleObject would wait forever for a process that does not end");
+    now_ += milliseconds;
+    WaitedMs += milliseconds;
+    return WAIT_TIMEOUT;
 }
 
 DWORD SimMachine::GetProcessVersion(DWORD processId) {

@@ -39,6 +39,17 @@ enum class Op {
     Shell_NotifyIconA,
     ShellExecuteA,
     CopyIcon,
+    Thread32First,
+    Thread32Next,
+    Module32First,
+    Module32Next,
+    Heap32ListFirst,
+    Heap32ListNext,
+    Heap32First,
+    Heap32Next,
+    OpenProcess,
+    TerminateProcess,
+    WaitForSingleObject,
 };
 
 const char* OpName(Op op);
@@ -48,6 +59,42 @@ constexpr DWORD kExePE32 = 0x04004550;   // "PE", expects 4.0
 constexpr DWORD kExeNE16 = 0x030A454E;   // "NE", expects 3.10
 constexpr DWORD kExeMZ = 0x00005A4D;     // MS-DOS
 constexpr DWORD kExeConsole = 0x00004550;  // "PE" with high word 0: a console program
+
+struct SimThread {
+    DWORD th32ThreadID = 0;  // 0: the machine gives a new id
+    DWORD cntUsage = 0;
+    LONG tpBasePri = 8;
+    LONG tpDeltaPri = 0;
+    DWORD dwFlags = 0;
+};
+
+struct SimModule {
+    DWORD th32ModuleID = 1;
+    DWORD th32ProcessID = 0;  // 0: the process's own id (another id makes an entry a walk must skip)
+    DWORD GlblcntUsage = 1;
+    DWORD ProccntUsage = 1;
+    DWORD modBaseAddr = 0x00400000;
+    DWORD modBaseSize = 0x10000;
+    DWORD hModule = 0x00400000;
+    std::string szModule;
+    std::string szExePath;
+};
+
+struct SimHeapBlock {
+    DWORD hHandle = 0;
+    DWORD dwAddress = 0;
+    DWORD dwBlockSize = 0;
+    DWORD dwFlags = 1;  // fixed
+    DWORD dwLockCount = 0;
+    DWORD dwResvd = 0;
+};
+
+struct SimHeap {
+    DWORD th32HeapID = 0;
+    DWORD th32ProcessID = 0;  // 0: the process's own id
+    DWORD dwFlags = 0;
+    std::vector<SimHeapBlock> blocks;
+};
 
 struct SimProcess {
     DWORD cntUsage = 1;
@@ -62,8 +109,18 @@ struct SimProcess {
     DWORD exeType = kExePE32;  // what SHGetFileInfoA reports for the file
     DWORD version = 0x00040000;  // what GetProcessVersion reports
     bool hasIcon = true;         // whether the file carries an icon
+    std::vector<SimThread> threads;
+    std::vector<SimModule> modules;
+    std::vector<SimHeap> heaps;
+    bool refusesOpen = false;       // OpenProcess is refused (no right to it)
+    bool refusesTerminate = false;  // TerminateProcess is refused
+    bool neverEnds = false;         // TerminateProcess is accepted but the process keeps running
 };
 
+// The handles of snapshots and of opened processes are counted, so tests can see that every one was
+// given back. A wait on a process that never ends blocks for its whole time limit: the virtual clock
+// moves on without any timer firing, as on a user-interface thread that waits; an unbounded wait on
+// such a process raises, since it would never return.
 class SimMachine : public IToolhelp, public IProcesses, public IShell, public ISystem {
 public:
     SimMachine();
@@ -80,6 +137,17 @@ public:
     bool RemoveProcess(DWORD pid);
     SimProcess* FindProcess(DWORD pid);
     std::vector<SimProcess>& Processes() { return processes_; }
+    // Adds a thread to the process (a new id unless t.th32ThreadID is set) and returns its id.
+    DWORD AddThread(DWORD pid, SimThread t = {});
+
+    // Processes ended through TerminateProcess, with the exit code they were given.
+    struct Terminated {
+        DWORD pid;
+        UINT exitCode;
+    };
+    std::vector<Terminated> TerminatedProcesses;
+    // Milliseconds of virtual time spent blocked in WaitForSingleObject.
+    std::uint64_t WaitedMs = 0;
 
     MEMORYSTATUS Memory{};
     SYSTEM_INFO SystemInfo{};
@@ -121,6 +189,7 @@ public:
     std::vector<Started> StartedPrograms;
 
     int OpenSnapshots() const { return static_cast<int>(snapshots_.size()); }
+    int OpenProcessHandles() const { return static_cast<int>(processHandles_.size()); }
     struct SpiCall {
         UINT action;
         UINT param;
@@ -131,11 +200,23 @@ public:
     HANDLE CreateToolhelp32Snapshot(DWORD dwFlags, DWORD th32ProcessID) override;
     bool Process32First(HANDLE hSnapshot, PROCESSENTRY32& entry) override;
     bool Process32Next(HANDLE hSnapshot, PROCESSENTRY32& entry) override;
+    bool Thread32First(HANDLE hSnapshot, THREADENTRY32& entry) override;
+    bool Thread32Next(HANDLE hSnapshot, THREADENTRY32& entry) override;
+    bool Module32First(HANDLE hSnapshot, MODULEENTRY32& entry) override;
+    bool Module32Next(HANDLE hSnapshot, MODULEENTRY32& entry) override;
+    bool Heap32ListFirst(HANDLE hSnapshot, HEAPLIST32& entry) override;
+    bool Heap32ListNext(HANDLE hSnapshot, HEAPLIST32& entry) override;
+    bool Heap32First(HEAPENTRY32& entry, DWORD th32ProcessID, DWORD th32HeapID) override;
+    bool Heap32Next(HEAPENTRY32& entry) override;
+    // Snapshots and process handles alike.
     bool CloseHandle(HANDLE h) override;
     // IProcesses
     DWORD GetProcessVersion(DWORD processId) override;
     HINSTANCE ShellExecuteA(HWND owner, const std::string& operation, const std::string& file,
                             const std::string& parameters, const std::string& directory, int showCmd) override;
+    HANDLE OpenProcess(DWORD desiredAccess, bool inheritHandle, DWORD processId) override;
+    bool TerminateProcess(HANDLE process, UINT exitCode) override;
+    DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) override;
     // IShell
     DWORD SHGetFileInfoA(const std::string& path, DWORD fileAttributes, SHFILEINFOA& info, UINT flags) override;
     HICON ExtractIconA(HINSTANCE hInst, const std::string& path, UINT index) override;
@@ -164,15 +245,25 @@ private:
     OSVERSIONINFOA version_{};
     std::vector<SimProcess> processes_;
     DWORD nextPid_ = 0xFFF10000;  // the family hands out ids with the top bit set
+    DWORD nextTid_ = 0xFFF20004;
     std::uint64_t now_ = 0;
     std::set<Op> failing_, raising_;
     std::map<Op, int> calls_;
     std::vector<Op> log_;
     struct Snapshot {
         std::vector<SimProcess> processes;
+        std::vector<THREADENTRY32> threads;
+        std::vector<MODULEENTRY32> modules;
+        std::vector<HEAPLIST32> heaps;
         size_t next = 0;
     };
+    // Steps a walk of one of the snapshot's lists; false at its end or for an unknown snapshot.
+    template <class Entry>
+    bool Step(HANDLE hSnapshot, Entry& entry, bool first, std::vector<Entry> Snapshot::*list);
     std::map<HANDLE, Snapshot> snapshots_;
+    std::map<HANDLE, DWORD> processHandles_;  // open process handle to process id
+    // Heap walks in progress: (process, heap) to the index of the next block.
+    std::map<std::pair<DWORD, DWORD>, size_t> heapWalks_;
     HANDLE nextHandle_ = 0x100;
     std::set<HICON> liveIcons_;
     std::map<std::string, HICON> resourceIcons_;

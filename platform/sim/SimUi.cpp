@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ui/TApplication.h"
+#include "ui/TFont.h"
 #include "ui/TForm.h"
 #include "ui/TTimer.h"
 
@@ -232,6 +233,22 @@ void SimUi::Popup(TPopupMenu& menu, int x, int y) {
 bool SimUi::ShowHelp(const std::string& helpFile, UINT topic) {
     HelpCalls.push_back(HelpCall{helpFile, topic});
     return HelpAvailable;
+}
+
+void SimUi::SetCursor(TCursor cursor) {
+    Cursor = cursor;
+    CursorChanges.push_back(cursor);
+}
+
+int SimUi::TextWidth(const TFont& font, const std::string& text) {
+    const int perChar = (font.Size * 3 + 3) / 4 + (font.Bold ? 1 : 0);
+    return static_cast<int>(text.size()) * perChar;
+}
+
+void SimUi::WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width, int& height) {
+    const TRect frame = TForm::ClassicFrame(form.BorderStyle, form.Menu() != nullptr);
+    width = clientWidth + frame.Left + frame.Right;
+    height = clientHeight + frame.Top + frame.Bottom;
 }
 
 void SimUi::RunModal(TForm& form) {

@@ -72,6 +72,19 @@ public:
     std::vector<HelpCall> HelpCalls;
     bool HelpAvailable = false;
 
+    // The cursor asked for, and every change of it in order.
+    void SetCursor(TCursor cursor) override;
+    TCursor Cursor = TCursor::crDefault;
+    std::vector<TCursor> CursorChanges;
+
+    // Text widths without a screen: each character is as wide as three quarters of the font's point
+    // size, rounded up (6 pixels at 8 points), one more in bold. Deterministic, so tests can say
+    // exactly which text fits a field.
+    int TextWidth(const TFont& font, const std::string& text) override;
+    // The classic frame metrics of the form's border style (TForm::ClassicFrame).
+    void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
+                             int& height) override;
+
     // Test driving.
     // Lets ms milliseconds of virtual time pass, firing the timers and scheduled calls due on the way.
     void Advance(std::uint64_t ms);

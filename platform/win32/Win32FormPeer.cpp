@@ -29,10 +29,8 @@ bool Win32FormPeer::Open() {
     ::HWND owner = nullptr;
     if (TForm* main = form.App().MainForm; main && main != &form)
         if (auto* peer = dynamic_cast<Win32ControlPeer*>(main->Peer())) owner = peer->Handle();
-    const bool dialog = form.BorderStyle == TBorderStyle::bsDialog;
-    const DWORD style = dialog ? WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN
-                               : WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    const DWORD exStyle = dialog ? WS_EX_DLGMODALFRAME : 0;
+    DWORD style = 0, exStyle = 0;
+    StylesOf(form, style, exStyle);
     ::HWND hwnd = ::CreateWindowExA(exStyle, Win32UiBackend::FormClass(), form.Caption().c_str(), style,
                                     form.Left(), form.Top(), form.Width(), form.Height(), owner, nullptr,
                                     Backend().Instance(), nullptr);
@@ -42,6 +40,23 @@ bool Win32FormPeer::Open() {
     // The widget lays its children out in the real client area from now on.
     ReportClientSize();
     return true;
+}
+
+void Win32FormPeer::StylesOf(const TForm& form, DWORD& style, DWORD& exStyle) {
+    switch (form.BorderStyle) {
+    case TBorderStyle::bsDialog:
+        style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+        exStyle = WS_EX_DLGMODALFRAME;
+        break;
+    case TBorderStyle::bsToolWindow:
+        style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+        exStyle = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
+        break;
+    default:
+        style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+        exStyle = 0;
+        break;
+    }
 }
 
 bool Win32FormPeer::IsMainForm() const {

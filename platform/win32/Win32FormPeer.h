@@ -20,6 +20,9 @@ public:
     // Shows the application's icon in the caption and on the task bar button.
     void ApplyIcon();
 
+    // The window styles of the form's border style.
+    static void StylesOf(const TForm& form, DWORD& style, DWORD& exStyle);
+
 protected:
     void Apply(Change what, int index) override;
     ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;

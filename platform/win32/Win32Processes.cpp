@@ -17,4 +17,25 @@ taskwell::HINSTANCE Win32Processes::ShellExecuteA(taskwell::HWND owner, const st
     return FromHinstance(result);
 }
 
+taskwell::HANDLE Win32Processes::OpenProcess(taskwell::DWORD desiredAccess, bool inheritHandle,
+                                             taskwell::DWORD processId) {
+    return FromHandle(::OpenProcess(desiredAccess, inheritHandle ? TRUE : FALSE, processId));
+}
+
+bool Win32Processes::TerminateProcess(taskwell::HANDLE process, taskwell::UINT exitCode) {
+    if (process == 0) return false;
+    return ::TerminateProcess(ToHandle(process), exitCode) != FALSE;
+}
+
+taskwell::DWORD Win32Processes::WaitForSingleObject(taskwell::HANDLE handle, taskwell::DWORD milliseconds) {
+    if (handle == 0) return WAIT_FAILED;
+    return ::WaitForSingleObject(ToHandle(handle), milliseconds);
+}
+
+bool Win32Processes::CloseHandle(taskwell::HANDLE h) {
+    // 0 is "no handle": nothing to close, and never handed to the system.
+    if (h == 0) return false;
+    return ::CloseHandle(ToHandle(h)) != FALSE;
+}
+
 }  // namespace taskwell::win32

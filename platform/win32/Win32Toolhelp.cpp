@@ -9,7 +9,7 @@ namespace taskwell::win32 {
 
 namespace {
 
-// The system's record and ours have the same layout; copying field by field keeps that an
+// The system's records and ours have the same layout; copying field by field keeps that an
 // assumption nobody has to trust.
 void CopyEntry(const ::PROCESSENTRY32& from, taskwell::PROCESSENTRY32& to) {
     to.dwSize = sizeof(taskwell::PROCESSENTRY32);
@@ -25,10 +25,42 @@ void CopyEntry(const ::PROCESSENTRY32& from, taskwell::PROCESSENTRY32& to) {
     to.szExeFile[sizeof to.szExeFile - 1] = '\0';
 }
 
-// Runs one step of the walk. A record smaller than the system's is refused as the system refuses it.
-template <class Step>
-bool Walk(taskwell::HANDLE snapshot, taskwell::PROCESSENTRY32& entry, Step step) {
-    if (entry.dwSize < sizeof(taskwell::PROCESSENTRY32)) {
+void CopyEntry(const ::THREADENTRY32& from, taskwell::THREADENTRY32& to) {
+    to.dwSize = sizeof(taskwell::THREADENTRY32);
+    to.cntUsage = from.cntUsage;
+    to.th32ThreadID = from.th32ThreadID;
+    to.th32OwnerProcessID = from.th32OwnerProcessID;
+    to.tpBasePri = from.tpBasePri;
+    to.tpDeltaPri = from.tpDeltaPri;
+    to.dwFlags = from.dwFlags;
+}
+
+void CopyEntry(const ::MODULEENTRY32& from, taskwell::MODULEENTRY32& to) {
+    to.dwSize = sizeof(taskwell::MODULEENTRY32);
+    to.th32ModuleID = from.th32ModuleID;
+    to.th32ProcessID = from.th32ProcessID;
+    to.GlblcntUsage = from.GlblcntUsage;
+    to.ProccntUsage = from.ProccntUsage;
+    to.modBaseAddr = static_cast<taskwell::DWORD>(reinterpret_cast<std::uintptr_t>(from.modBaseAddr));
+    to.modBaseSize = from.modBaseSize;
+    to.hModule = static_cast<taskwell::DWORD>(reinterpret_cast<std::uintptr_t>(from.hModule));
+    std::memcpy(to.szModule, from.szModule, sizeof to.szModule);
+    to.szModule[sizeof to.szModule - 1] = '\0';
+    std::memcpy(to.szExePath, from.szExePath, sizeof to.szExePath);
+    to.szExePath[sizeof to.szExePath - 1] = '\0';
+}
+
+void CopyEntry(const ::HEAPLIST32& from, taskwell::HEAPLIST32& to) {
+    to.dwSize = sizeof(taskwell::HEAPLIST32);
+    to.th32ProcessID = from.th32ProcessID;
+    to.th32HeapID = static_cast<taskwell::DWORD>(from.th32HeapID);
+    to.dwFlags = from.dwFlags;
+}
+
+// Runs one step of a walk. A record smaller than the system's is refused as the system refuses it.
+template <class Native, class Ours, class Step>
+bool Walk(taskwell::HANDLE snapshot, Ours& entry, Step step) {
+    if (entry.dwSize < sizeof(Ours)) {
         ::SetLastError(ERROR_BAD_LENGTH);
         return false;
     }
@@ -36,11 +68,23 @@ bool Walk(taskwell::HANDLE snapshot, taskwell::PROCESSENTRY32& entry, Step step)
         ::SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
-    ::PROCESSENTRY32 native{};
+    Native native{};
     native.dwSize = sizeof native;
     if (!step(ToHandle(snapshot), &native)) return false;
     CopyEntry(native, entry);
     return true;
+}
+
+void CopyBlock(const ::HEAPENTRY32& from, taskwell::HEAPENTRY32& to) {
+    to.dwSize = sizeof(taskwell::HEAPENTRY32);
+    to.hHandle = static_cast<taskwell::DWORD>(reinterpret_cast<std::uintptr_t>(from.hHandle));
+    to.dwAddress = static_cast<taskwell::DWORD>(from.dwAddress);
+    to.dwBlockSize = static_cast<taskwell::DWORD>(from.dwBlockSize);
+    to.dwFlags = from.dwFlags;
+    to.dwLockCount = from.dwLockCount;
+    to.dwResvd = from.dwResvd;
+    to.th32ProcessID = from.th32ProcessID;
+    to.th32HeapID = static_cast<taskwell::DWORD>(from.th32HeapID);
 }
 
 }  // namespace
@@ -53,11 +97,62 @@ taskwell::HANDLE Win32Toolhelp::CreateToolhelp32Snapshot(taskwell::DWORD dwFlags
 }
 
 bool Win32Toolhelp::Process32First(taskwell::HANDLE hSnapshot, taskwell::PROCESSENTRY32& entry) {
-    return Walk(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32First(h, e) != FALSE; });
+    return Walk<::PROCESSENTRY32>(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32First(h, e) != FALSE; });
 }
 
 bool Win32Toolhelp::Process32Next(taskwell::HANDLE hSnapshot, taskwell::PROCESSENTRY32& entry) {
-    return Walk(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32Next(h, e) != FALSE; });
+    return Walk<::PROCESSENTRY32>(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32Next(h, e) != FALSE; });
+}
+
+bool Win32Toolhelp::Thread32First(taskwell::HANDLE hSnapshot, taskwell::THREADENTRY32& entry) {
+    return Walk<::THREADENTRY32>(hSnapshot, entry, [](::HANDLE h, ::THREADENTRY32* e) { return ::Thread32First(h, e) != FALSE; });
+}
+
+bool Win32Toolhelp::Thread32Next(taskwell::HANDLE hSnapshot, taskwell::THREADENTRY32& entry) {
+    return Walk<::THREADENTRY32>(hSnapshot, entry, [](::HANDLE h, ::THREADENTRY32* e) { return ::Thread32Next(h, e) != FALSE; });
+}
+
+bool Win32Toolhelp::Module32First(taskwell::HANDLE hSnapshot, taskwell::MODULEENTRY32& entry) {
+    return Walk<::MODULEENTRY32>(hSnapshot, entry, [](::HANDLE h, ::MODULEENTRY32* e) { return ::Module32First(h, e) != FALSE; });
+}
+
+bool Win32Toolhelp::Module32Next(taskwell::HANDLE hSnapshot, taskwell::MODULEENTRY32& entry) {
+    return Walk<::MODULEENTRY32>(hSnapshot, entry, [](::HANDLE h, ::MODULEENTRY32* e) { return ::Module32Next(h, e) != FALSE; });
+}
+
+bool Win32Toolhelp::Heap32ListFirst(taskwell::HANDLE hSnapshot, taskwell::HEAPLIST32& entry) {
+    return Walk<::HEAPLIST32>(hSnapshot, entry, [](::HANDLE h, ::HEAPLIST32* e) { return ::Heap32ListFirst(h, e) != FALSE; });
+}
+
+bool Win32Toolhelp::Heap32ListNext(taskwell::HANDLE hSnapshot, taskwell::HEAPLIST32& entry) {
+    return Walk<::HEAPLIST32>(hSnapshot, entry, [](::HANDLE h, ::HEAPLIST32* e) { return ::Heap32ListNext(h, e) != FALSE; });
+}
+
+bool Win32Toolhelp::Heap32First(taskwell::HEAPENTRY32& entry, taskwell::DWORD th32ProcessID, taskwell::DWORD th32HeapID) {
+    if (entry.dwSize < sizeof(taskwell::HEAPENTRY32)) return false;
+    ::HEAPENTRY32 native{};
+    native.dwSize = sizeof native;
+    if (!::Heap32First(&native, th32ProcessID, th32HeapID)) return false;
+    CopyBlock(native, entry);
+    return true;
+}
+
+bool Win32Toolhelp::Heap32Next(taskwell::HEAPENTRY32& entry) {
+    if (entry.dwSize < sizeof(taskwell::HEAPENTRY32)) return false;
+    // The system continues from the previous block it handed out, which is in the record.
+    ::HEAPENTRY32 native{};
+    native.dwSize = sizeof native;
+    native.hHandle = reinterpret_cast<::HANDLE>(static_cast<std::uintptr_t>(entry.hHandle));
+    native.dwAddress = entry.dwAddress;
+    native.dwBlockSize = entry.dwBlockSize;
+    native.dwFlags = entry.dwFlags;
+    native.dwLockCount = entry.dwLockCount;
+    native.dwResvd = entry.dwResvd;
+    native.th32ProcessID = entry.th32ProcessID;
+    native.th32HeapID = entry.th32HeapID;
+    if (!::Heap32Next(&native)) return false;
+    CopyBlock(native, entry);
+    return true;
 }
 
 bool Win32Toolhelp::CloseHandle(taskwell::HANDLE h) {

@@ -84,6 +84,7 @@ Win32UiBackend::~Win32UiBackend() {
         ::DestroyWindow(utility_);
     }
     if (ownFont_ && font_) ::DeleteObject(font_);
+    for (auto& f : fonts_) ::DeleteObject(f.second);
     if (appIcon_) ::DestroyIcon(appIcon_);
     if (appSmallIcon_) ::DestroyIcon(appSmallIcon_);
 }
@@ -306,6 +307,64 @@ bool Win32UiBackend::ShowHelp(const std::string& helpFile, UINT topic) {
     ::HWND owner = nullptr;
     if (app_ && app_->MainForm) owner = ToHwnd(WindowHandle(*app_->MainForm));
     return ::WinHelpA(owner, helpFile.c_str(), HELP_CONTEXT, topic) != FALSE;
+}
+
+void Win32UiBackend::SetCursor(TCursor cursor) {
+    cursor_ = cursor;
+    const char* shape = cursor == TCursor::crHourGlass ? MAKEINTRESOURCEA(32514) /* IDC_WAIT */
+                                                       : MAKEINTRESOURCEA(32512) /* IDC_ARROW */;
+    ::SetCursor(::LoadCursorA(nullptr, shape));
+}
+
+::HFONT Win32UiBackend::FontFor(const TFont& font) {
+    if (font == TFont{}) return font_;
+    for (auto& f : fonts_)
+        if (f.first == font) return f.second;
+    int height = -11;
+    if (::HDC dc = ::GetDC(nullptr)) {
+        height = -::MulDiv(font.Size, ::GetDeviceCaps(dc, LOGPIXELSY), 72);
+        ::ReleaseDC(nullptr, dc);
+    }
+    LOGFONTA lf{};
+    lf.lfHeight = height;
+    lf.lfWeight = font.Bold ? FW_BOLD : FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+    lstrcpynA(lf.lfFaceName, font.Name.c_str(), LF_FACESIZE);
+    ::HFONT made = ::CreateFontIndirectA(&lf);
+    if (!made) return font_;
+    fonts_.emplace_back(font, made);
+    return made;
+}
+
+int Win32UiBackend::TextWidth(const TFont& font, const std::string& text) {
+    ::HDC dc = ::GetDC(nullptr);
+    if (!dc) return static_cast<int>(text.size()) * 6;
+    ::HGDIOBJ old = ::SelectObject(dc, FontFor(font));
+    SIZE size{};
+    int width = ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size)
+                    ? size.cx
+                    : static_cast<int>(text.size()) * 6;
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    return width;
+}
+
+void Win32UiBackend::WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
+                                         int& height) {
+    DWORD style = 0, exStyle = 0;
+    Win32FormPeer::StylesOf(form, style, exStyle);
+    RECT r{0, 0, clientWidth, clientHeight};
+    if (!::AdjustWindowRectEx(&r, style, form.Menu() != nullptr, exStyle)) {
+        width = clientWidth;
+        height = clientHeight;
+        return;
+    }
+    width = r.right - r.left;
+    height = r.bottom - r.top;
 }
 
 void Win32UiBackend::ReportException(TApplication* app, const std::exception& e) {

@@ -13,6 +13,7 @@
 
 #include "platform/UiBackend.h"
 #include "platform/win32/Win32Api.h"
+#include "ui/TFont.h"
 
 namespace taskwell {
 class TApplication;
@@ -49,12 +50,21 @@ public:
     HWND WindowHandle(const TControl& control) override;
     void Popup(TPopupMenu& menu, int x, int y) override;
     bool ShowHelp(const std::string& helpFile, UINT topic) override;
+    void SetCursor(TCursor cursor) override;
+    int TextWidth(const TFont& font, const std::string& text) override;
+    void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
+                             int& height) override;
 
     // --- Services for the peers ---
 
     ::HINSTANCE Instance() const { return instance_; }
     // The face every control is drawn in: the classic 8-point sans serif.
     ::HFONT Font() const { return font_; }
+    // The font for a widget's font description: the classic face for the default, others made once
+    // and kept until the backend goes.
+    ::HFONT FontFor(const TFont& font);
+    // The cursor the program asked for.
+    TCursor Cursor() const { return cursor_; }
     // Names of our window classes.
     static const char* FormClass() { return "TaskwellForm"; }
     static const char* PageClass() { return "TaskwellPage"; }
@@ -114,6 +124,8 @@ private:
     ::HINSTANCE instance_;
     ::HFONT font_ = nullptr;
     bool ownFont_ = false;
+    std::vector<std::pair<TFont, ::HFONT>> fonts_;
+    TCursor cursor_ = TCursor::crDefault;
     ::HWND utility_ = nullptr;
     bool quit_ = false;
     int menuLoop_ = 0;
