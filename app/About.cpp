@@ -34,12 +34,4 @@ TfrmAbout::TfrmAbout(TApplication& app, const std::string& versionLabel) : TForm
     btnOK->SetBounds((ClientWidth() - 75) / 2, ClientHeight() - 25 - 12, 75, 25);
 }
 
-TRect DialogPlacement(const TForm& owner, int width, int height) {
-    int left = owner.Left() + owner.Width() / 2 - width / 2;
-    int top = owner.Top() + owner.Height() / 2 - height / 2;
-    if (left < 2) left = 2;
-    if (top < 2) top = 2;
-    return TRect{left, top, left + width, top + height};
-}
-
 }  // namespace taskwell

@@ -21,8 +21,4 @@ public:
     TButton* btnOK;
 };
 
-// Where a dialog of the given size goes over the owner: centred (halves rounded toward zero), and no
-// nearer than 2 pixels to the screen's left and top edges.
-TRect DialogPlacement(const TForm& owner, int width, int height);
-
 }  // namespace taskwell

@@ -3,16 +3,13 @@
 #include <cstdint>
 
 #include "app/MiscUtils.h"
+#include "app/PathUtils.h"
 #include "ui/TApplication.h"
 
 namespace taskwell {
 
 namespace {
 
-constexpr int kDesignLeft = 259;
-constexpr int kDesignTop = 137;
-constexpr int kDesignWidth = 444;
-constexpr int kDesignHeight = 538;
 constexpr int kPageMargin = 7;
 
 constexpr int kSpeedGroup = 1;
@@ -45,6 +42,7 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
       tmrSetTopWindow(app, 150, false),
       SystemInfo(platform.System),
       TrayIcon(app, platform.Windows, platform.Shell),
+      ProcessPage(*this, platform),
       platform_(platform) {
     Name = "frmMain";
     SetBounds(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
@@ -91,9 +89,7 @@ TfrmMain::~TfrmMain() {
 }
 
 std::string TfrmMain::ProgramDirectory() const {
-    std::string path = platform_.System.GetModuleFileNameA();
-    size_t cut = path.find_last_of("\\:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    return ExtractFilePath(platform_.System.GetModuleFileNameA());
 }
 
 void TfrmMain::BuildMenu() {
@@ -141,6 +137,7 @@ void TfrmMain::BuildMenu() {
     itmList->OnClick = [this] { itmListClick(); };
     itmDetails->OnClick = [this] { itmDetailsClick(); };
     itmSelectColumns = &itmView->Add("&Select Columns..");
+    itmSelectColumns->OnClick = [this] { ProcessPage.itmSelectColumnsClick(); };
 
     itmEvents = &root.Add("&Events");
     itmLogCPU = &itmEvents->Add("Log CPU Usage History");
@@ -244,6 +241,7 @@ void TfrmMain::BuildPages() {
     sagProcesses->SetAlign(TAlign::alClient);
     sagProcesses->SetViewStyle(TViewStyle::vsReport);
     sagProcesses->SetImages(&imglstProcLargeIcon, &imglstProcSmallIcon);
+    ProcessPage.Build();
 
     BuildPerformancePage();
 }
@@ -460,9 +458,12 @@ void TfrmMain::UpdateStatusBar() {
                                                std::to_string(SystemInfo.msTotalPageFile() / 1024) + "K");
 }
 
+void TfrmMain::RefreshProcessList() {
+    ProcessPage.RefreshProcessList();
+}
+
 // Steps whose pages and components are not built yet; each does nothing until then.
 void TfrmMain::UpdateTaskStatus() {}
-void TfrmMain::RefreshProcessList() {}
 void TfrmMain::UpdatePerformancePage() {}
 void TfrmMain::UpdateSystemInfoPage() {}
 void TfrmMain::UpdateUpTime() {}

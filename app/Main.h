@@ -16,6 +16,7 @@
 #include "process/ProcessColumns.h"
 #include "process/ProcessList.h"
 #include "process/ProcessMonitor.h"
+#include "process/ProcessPage.h"
 #include "ui/StdCtrls.h"
 #include "ui/TForm.h"
 #include "ui/TImageList.h"
@@ -37,6 +38,12 @@ public:
     ~TfrmMain() override;
 
     bool Refused() const { return refused_; }
+
+    // The window's design bounds: where it opens when no placement is stored.
+    static constexpr int kDesignLeft = 259;
+    static constexpr int kDesignTop = 137;
+    static constexpr int kDesignWidth = 444;
+    static constexpr int kDesignHeight = 538;
 
     // Handlers (named after the component and the event).
     void FormCreate();
@@ -225,6 +232,8 @@ public:
     TSysInfoComp SystemInfo;
     // Tray icon.
     TTrayIcon TrayIcon;
+    // The Processes page: its list, button, popup menu and dialogs (process/ProcessPage.cpp).
+    TProcessPage ProcessPage;
 
 private:
     void BuildMenu();

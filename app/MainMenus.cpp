@@ -4,6 +4,7 @@
 #include "app/About.h"
 #include "app/Main.h"
 #include "app/MiscUtils.h"
+#include "app/PathUtils.h"
 #include "ui/TApplication.h"
 
 namespace taskwell {
@@ -17,14 +18,6 @@ constexpr int kMainWindowTopic = 10;
 
 void Toggle(TMenuItem* item) {
     item->SetChecked(!item->Checked());
-}
-
-// The path with its extension (the part after the last dot of the file name) replaced.
-std::string ChangeFileExt(const std::string& path, const std::string& extension) {
-    size_t name = path.find_last_of("\\:");
-    size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (name != std::string::npos && dot < name)) return path + extension;
-    return path.substr(0, dot) + extension;
 }
 }  // namespace
 
@@ -113,8 +106,7 @@ void TfrmMain::itmHelpTopicsClick() {
 void TfrmMain::itmAboutClick() {
     const std::string exe = platform_.System.GetModuleFileNameA();
     TfrmAbout about(App(), ShortVersionText(platform_.System, exe) + " build " + BuildText(platform_.System, exe));
-    TRect place = DialogPlacement(*this, about.Width(), about.Height());
-    about.SetBounds(place.Left, place.Top, place.Width(), place.Height());
+    PlaceDialog(about, *this);
     about.ShowModal();
 }
 

@@ -13,6 +13,7 @@
 #include <exception>
 
 #include "app/Main.h"
+#include "app/PathUtils.h"
 #include "ui/Exception.h"
 #include "ui/TApplication.h"
 
@@ -26,10 +27,6 @@ constexpr const char* kLogsKey = "Logs";
 constexpr const char* kProcessColumnsKey = "Process Columns";
 constexpr const char* kMinimizeOnUse = "&Minimize On Use";
 
-constexpr int kDesignLeft = 259;
-constexpr int kDesignTop = 137;
-constexpr int kDesignWidth = 444;
-constexpr int kDesignHeight = 538;
 constexpr LONG kDefaultColumnWidth = 50;
 constexpr LONG kMaxColumnWidth = 32767;
 constexpr LONG kLastSortColumn = kProcessColumnCount - 1;
@@ -53,10 +50,7 @@ std::string ExecutableName(ISystem& system) {
         path = system.GetModuleFileNameA();
     } catch (...) {
     }
-    size_t cut = path.find_last_of("\\/:");
-    std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-    size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos) name.erase(dot);
+    const std::string name = ChangeFileExt(ExtractFileName(path), "");
     // Without a name the placement still needs a key of its own.
     return name.empty() ? "taskwell" : name;
 }
@@ -205,10 +199,10 @@ void TfrmMain::LoadUpdateSpeed() {
 namespace {
 
 void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const std::string& formName) {
-    placement.Left = kDesignLeft;
-    placement.Top = kDesignTop;
-    placement.Width = kDesignWidth;
-    placement.Height = kDesignHeight;
+    placement.Left = TfrmMain::kDesignLeft;
+    placement.Top = TfrmMain::kDesignTop;
+    placement.Width = TfrmMain::kDesignWidth;
+    placement.Height = TfrmMain::kDesignHeight;
     placement.SectionName = formName;
     placement.InifileName = std::string(kSettingsRoot) + exeName;
     placement.ForceINIFile = false;

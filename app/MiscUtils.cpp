@@ -141,6 +141,19 @@ std::string AddTrailingBackslash(const std::string& path) {
     return path + "\\";
 }
 
+TRect DialogPlacement(const TForm& owner, int width, int height) {
+    int left = owner.Left() + owner.Width() / 2 - width / 2;
+    int top = owner.Top() + owner.Height() / 2 - height / 2;
+    if (left < 2) left = 2;
+    if (top < 2) top = 2;
+    return TRect{left, top, left + width, top + height};
+}
+
+void PlaceDialog(TForm& dialog, const TForm& owner) {
+    const TRect place = DialogPlacement(owner, dialog.Width(), dialog.Height());
+    dialog.SetBounds(place.Left, place.Top, place.Width(), place.Height());
+}
+
 void ResetScreenSaverFlag(ISystem& system) {
     system.SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 0, nullptr, 0);
 }

@@ -8,6 +8,7 @@
 #include "platform/Shell.h"
 #include "platform/SystemFacts.h"
 #include "platform/UiBackend.h"
+#include "ui/TForm.h"
 
 namespace taskwell {
 
@@ -42,6 +43,12 @@ std::string ShortVersionTextOf(const std::string& stamp);
 std::string BuildTextOf(const std::string& stamp);
 
 std::string AddTrailingBackslash(const std::string& path);
+
+// Where a dialog of the given size goes over the owner: centred (halves rounded toward zero), and no
+// nearer than 2 pixels to the screen's left and top edges.
+TRect DialogPlacement(const TForm& owner, int width, int height);
+// Moves the dialog there, keeping its size.
+void PlaceDialog(TForm& dialog, const TForm& owner);
 
 // Tells the system that no screen saver is running.
 void ResetScreenSaverFlag(ISystem& system);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <set>
 
 namespace taskwell {
@@ -39,11 +40,11 @@ inline constexpr int ColumnIndex(TProcessColumn c) {
 }
 
 inline const char* ColumnCaption(TProcessColumn c) {
-    return ColumnCaptions[static_cast<size_t>(c)];
+    return ColumnCaptions[static_cast<std::size_t>(c)];
 }
 
 inline const char* ColumnIdentifier(TProcessColumn c) {
-    return ColumnIdentifiers[static_cast<size_t>(c)];
+    return ColumnIdentifiers[static_cast<std::size_t>(c)];
 }
 
 // The columns shown when nothing else is stored: PID, Image Name, Threads, Priority and Type.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "process/ToolhelpSnapshot.h"
 #include "ui/TImageList.h"
 #include "ui/TListView.h"
 
@@ -72,23 +73,8 @@ void TProcessMonitor::FillProcess(const PROCESSENTRY32& entry, TProcess& record,
 
 template <class Visit>
 void TProcessMonitor::WalkSnapshot(Visit visit) {
-    HANDLE snapshot = platform_.Toolhelp.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    struct Release {
-        IToolhelp& toolhelp;
-        HANDLE handle;
-        ~Release() {
-            try {
-                toolhelp.CloseHandle(handle);
-            } catch (...) {
-            }
-        }
-    } release{platform_.Toolhelp, snapshot};
-    if (snapshot == 0) return;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof(PROCESSENTRY32);
-    for (bool more = platform_.Toolhelp.Process32First(snapshot, entry); more;
-         more = platform_.Toolhelp.Process32Next(snapshot, entry))
-        visit(entry);
+    ToolhelpSnapshot snapshot(platform_.Toolhelp, TH32CS_SNAPPROCESS, 0);
+    snapshot.Walk(&IToolhelp::Process32First, &IToolhelp::Process32Next, visit);
 }
 
 void TProcessMonitor::LoadProcesses() {

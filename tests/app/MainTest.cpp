@@ -103,11 +103,13 @@ TEST(FormCreate, BuildsTheFrame) {
     EXPECT_EQ(m.pnlMain->ClientWidth() - m.pcMain->Left() - m.pcMain->Width(), 7);
     EXPECT_EQ(m.pnlMain->Height() - m.pcMain->Top() - m.pcMain->Height(), 7);
     EXPECT_EQ(m.sbMain->Top() + m.sbMain->Height(), m.ClientHeight());
-    // The lists fill their pages.
-    for (TListView* list : {m.sagApplications, m.sagProcesses}) {
+    // The Applications list fills its page; the process list fills the Processes page above the
+    // 41-pixel panel of the End Process button.
+    for (TListView* list : {m.sagApplications, m.sagProcesses})
         EXPECT_EQ(list->Width(), list->Parent()->ClientWidth()) << list->Name;
-        EXPECT_EQ(list->Height(), list->Parent()->ClientHeight()) << list->Name;
-    }
+    EXPECT_EQ(m.sagApplications->Height(), m.tsApplications->ClientHeight());
+    EXPECT_EQ(m.sagProcesses->Height() + 41, m.tsProcesses->ClientHeight());
+    EXPECT_EQ(m.ProcessPage.pnlProcessesBottom->Top(), m.sagProcesses->Height());
     EXPECT_FALSE(m.WindowShown);
     EXPECT_EQ(m.CPULogFile, "C:\\Program Files\\Orvex\\Taskwell\\CPU_Usage.Log");
     EXPECT_EQ(m.MemLogFile, "C:\\Program Files\\Orvex\\Taskwell\\Mem_Usage.Log");

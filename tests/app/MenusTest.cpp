@@ -2,6 +2,7 @@
 
 #include "app/About.h"
 #include "app/Main.h"
+#include "app/MiscUtils.h"
 #include "support/SimFixture.h"
 
 namespace taskwell {

@@ -1,0 +1,90 @@
+// The Processes page: the process list sagProcesses with its chosen columns, its sorting and its
+// 16-bit filter, the End Process button and the list's popup menu, and the two dialogs the page
+// opens (the column chooser and the process information).
+//
+// Rows reach their records only through ProcessList, by the process id each row carries, so a row
+// whose process has gone (while the page was hidden) never reaches a destroyed record. The rows are
+// kept in the order of sagProcessesCompare, and that order is applied as a stable sort: rows whose
+// keys are equal keep their places from one refresh to the next, and the selected row follows its
+// process wherever the sort moves it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "process/TProcess.h"
+#include "ui/StdCtrls.h"
+#include "ui/TListView.h"
+#include "ui/TMenu.h"
+
+namespace taskwell {
+
+class TfrmMain;
+
+class TProcessPage {
+public:
+    TProcessPage(TfrmMain& main, const Platform& platform);
+
+    // Sets up sagProcesses and builds the bottom panel, its button and the popup menu.
+    void Build();
+
+    // Brings the rows in line with ProcessList: rows of gone or hidden processes go, the others
+    // show their records' current texts, new processes get rows, and the rows are sorted once.
+    void RefreshProcessList();
+    // The list's comparison: +1 when row 1's key is greater than row 2's, -1 otherwise (equal keys
+    // too), negated when sorting descends.
+    int sagProcessesCompare(const TListItem& row1, const TListItem& row2) const;
+    // A click on a column header: sorts by that column, or reverses the order when it already sorts.
+    void sagProcessesColumnClick(int column);
+    // The row showing that process, or null.
+    TListItem* FindProcessRow(DWORD processId) const;
+    // Opens the column chooser; the columns are rebuilt and the rows refreshed afterwards.
+    void itmSelectColumnsClick();
+    void sagProcessesClick();
+    // The selection changed, by mouse, keyboard or program: the button follows it.
+    void sagProcessesSelectItem();
+    void popProcessesPopup();
+    void sagProcessesDblClick();
+    // Ends the selected process (after a confirmation when confirmations are on) and refreshes.
+    void itmEndProcessClick();
+    // Opens the process information dialog for the selected row.
+    void itmProcessInformationClick();
+
+    // How long End Process waits for an ended process to be gone before it refreshes anyway.
+    static constexpr DWORD kEndProcessWaitMs = 3000;
+
+    TPanel* pnlProcessesBottom = nullptr;
+    TButton* btnEndProcess = nullptr;
+    TPopupMenu popProcesses;
+    TMenuItem* itmEndProcess = nullptr;
+    TMenuItem* itmProcessInformation = nullptr;
+
+private:
+    // A row's sort key in one column: a number for the numeric columns, a text for the others.
+    struct SortKey {
+        bool numeric = false;
+        LONG number = 0;
+        std::string text;
+    };
+    // Three-way comparison of two keys of one column: numbers signed, texts byte by byte.
+    static int CompareKeys(const SortKey& a, const SortKey& b);
+    SortKey KeyOf(const TListItem& row, int column) const;
+    // The column the rows are sorted by (1 when the stored one names none).
+    int SortIndex() const;
+    void SortRows();
+    TProcess* RecordOf(const TListItem& row) const;
+    // A 16-bit process while "&Show 16-bit tasks" is off.
+    bool Hidden(const TProcess& record) const;
+    // The sub-item texts of the shown optional columns, in column order.
+    std::vector<std::string> CellsOf(const TProcess& record) const;
+    // The selected row's process id, when a row is selected.
+    bool SelectedProcess(DWORD& processId) const;
+    void EndProcess(DWORD processId);
+    void UpdateButtons();
+
+    TfrmMain& main_;
+    const Platform& platform_;
+};
+
+}  // namespace taskwell
