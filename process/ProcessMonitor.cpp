@@ -111,9 +111,14 @@ void TProcessMonitor::RemoveImage(LONG index) {
         TProcess& other = list_.Record(i);
         if (other.ImageIndex > index) --other.ImageIndex;
     }
+    // A row still showing the removed image belongs to the gone process (its page is not being
+    // refreshed): until the row goes it shows no picture rather than another process's.
     for (int i = 0; i < rows_.ItemCount(); ++i) {
         TListItem& row = rows_.Item(i);
-        if (row.ImageIndex() > index) row.SetImageIndex(row.ImageIndex() - 1);
+        if (row.ImageIndex() > index)
+            row.SetImageIndex(row.ImageIndex() - 1);
+        else if (row.ImageIndex() == index)
+            row.SetImageIndex(-1);
     }
 }
 

@@ -167,7 +167,7 @@ void CopyText(char* to, size_t size, const std::string& from) {
 }  // namespace
 
 HANDLE SimMachine::CreateToolhelp32Snapshot(DWORD dwFlags, DWORD th32ProcessID) {
-    if (Enter(Op::CreateToolhelp32Snapshot)) return 0;
+    if (Enter(Op::CreateToolhelp32Snapshot) || RefusedSnapshots.count(dwFlags)) return 0;
     Snapshot s;
     if (dwFlags & TH32CS_SNAPPROCESS) s.processes = processes_;
     if (dwFlags & TH32CS_SNAPTHREAD) {

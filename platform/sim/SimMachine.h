@@ -161,6 +161,8 @@ public:
     void Fail(Op op, bool on = true);
     void Raise(Op op, bool on = true);
     int Calls(Op op) const;
+    // Snapshots of these kinds (TH32CS_* flags, as asked for) are refused with 0.
+    std::set<DWORD> RefusedSnapshots;
     const std::vector<Op>& CallLog() const { return log_; }
     void ClearLog();
 
