@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include <cstdint>
+#include <iterator>
 
 #include "app/MiscUtils.h"
 #include "app/PathUtils.h"
@@ -485,53 +486,58 @@ void TfrmMain::pcMainChange() {
     itmEvents->SetVisible(perf);
 }
 
+namespace {
+// The intervals of each update speed: the refresh timer (also the window list engine's), then the
+// readers in the order CPU, threads, virtual machines, disk cache, commit.
+struct SpeedRow {
+    TUpdateSpeed speed;
+    UINT refresh;
+    DWORD readers[5];
+    TMenuItem* TfrmMain::*item;
+};
+constexpr SpeedRow kSpeeds[] = {
+    {TUpdateSpeed::High, 750, {750, 1500, 1500, 1500, 750}, &TfrmMain::itmUpdateSpeedHigh},
+    {TUpdateSpeed::Normal, 1750, {1750, 1750, 1750, 1750, 1750}, &TfrmMain::itmUpdateSpeedNormal},
+    {TUpdateSpeed::Low, 3250, {3250, 3250, 3250, 3250, 3250}, &TfrmMain::itmUpdateSpeedLow},
+    {TUpdateSpeed::Paused, 0, {1, 1, 1, 0, 0}, &TfrmMain::itmUpdateSpeedPaused},
+};
+constexpr TPerfStats TfrmMain::*kReaders[] = {&TfrmMain::PerfStatsCPU, &TfrmMain::PerfStatsThreads,
+                                              &TfrmMain::PerfStatsVMs, &TfrmMain::PerfStatsDiskCache,
+                                              &TfrmMain::PerfStatsCommit};
+
+const SpeedRow& SpeedOf(TUpdateSpeed speed) {
+    for (const SpeedRow& row : kSpeeds)
+        if (row.speed == speed) return row;
+    return kSpeeds[1];
+}
+}  // namespace
+
 void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
-    struct Row {
-        UINT refresh;
-        DWORD cpu, threads, vms, diskCache, commit;
-    };
-    // Paused first, in full; then the speed's own intervals.
-    tmrRefresh.SetInterval(0);
+    // Paused first, in full: the refresh timer, the readers and the window list engine stop.
+    const SpeedRow& paused = SpeedOf(TUpdateSpeed::Paused);
+    tmrRefresh.SetInterval(paused.refresh);
     tmrRefresh.SetEnabled(false);
-    const Row paused{0, 1, 1, 1, 0, 0};
-    TPerfStats* readers[] = {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit};
-    const DWORD pausedIntervals[] = {paused.cpu, paused.threads, paused.vms, paused.diskCache, paused.commit};
-    for (int i = 0; i < 5; ++i) {
-        readers[i]->SetAutoTick(false);
-        readers[i]->SetInterval(pausedIntervals[i]);
+    for (size_t i = 0; i < std::size(kReaders); ++i) {
+        (this->*kReaders[i]).SetAutoTick(false);
+        (this->*kReaders[i]).SetInterval(paused.readers[i]);
     }
-    ApplicationsList.SetTimerIntval(0);
+    ApplicationsList.SetTimerIntval(paused.refresh);
     ApplicationsList.SetTimerEnabled(false);
-    itmUpdateSpeedPaused->SetChecked(true);
+    (this->*paused.item)->SetChecked(true);
     UpdateSpeed = TUpdateSpeed::Paused;
     if (speed == TUpdateSpeed::Paused) return;
 
-    Row row{};
-    TMenuItem* item = nullptr;
-    switch (speed) {
-    case TUpdateSpeed::High:
-        row = Row{750, 750, 1500, 1500, 1500, 750};
-        item = itmUpdateSpeedHigh;
-        break;
-    case TUpdateSpeed::Normal:
-        row = Row{1750, 1750, 1750, 1750, 1750, 1750};
-        item = itmUpdateSpeedNormal;
-        break;
-    default:
-        row = Row{3250, 3250, 3250, 3250, 3250, 3250};
-        item = itmUpdateSpeedLow;
-        break;
-    }
+    // Then the speed's own intervals.
+    const SpeedRow& row = SpeedOf(speed);
     tmrRefresh.SetInterval(row.refresh);
     tmrRefresh.SetEnabled(true);
-    const DWORD intervals[] = {row.cpu, row.threads, row.vms, row.diskCache, row.commit};
-    for (int i = 0; i < 5; ++i) {
-        readers[i]->SetAutoTick(true);
-        readers[i]->SetInterval(intervals[i]);
+    for (size_t i = 0; i < std::size(kReaders); ++i) {
+        (this->*kReaders[i]).SetAutoTick(true);
+        (this->*kReaders[i]).SetInterval(row.readers[i]);
     }
     ApplicationsList.SetTimerIntval(row.refresh);
     ApplicationsList.SetTimerEnabled(true);
-    item->SetChecked(true);
+    (this->*row.item)->SetChecked(true);
     UpdateSpeed = speed;
 }
 
