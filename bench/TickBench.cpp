@@ -3,26 +3,12 @@
 #include <benchmark/benchmark.h>
 
 #include "app/Main.h"
-#include "platform/sim/SimMachine.h"
-#include "platform/sim/SimRegistry.h"
-#include "platform/sim/SimUi.h"
-#include "platform/sim/SimWindows.h"
-#include "ui/TApplication.h"
+#include "bench/BenchMachine.h"
 
 namespace taskwell {
 namespace {
 
-struct Machine {
-    sim::SimMachine machine;
-    sim::SimRegistry registry;
-    sim::SimWindows windows{machine};
-    sim::SimUi ui{machine};
-    Platform platform{machine, machine, machine, machine, ui, registry, windows};
-    TApplication app{ui};
-    explicit Machine(int processes) {
-        for (int i = 0; i < processes; ++i) machine.AddProcess("C:\\APPS\\PROGRAM" + std::to_string(i) + ".EXE");
-    }
-};
+using bench::Machine;
 
 void BM_TickUnchanged(benchmark::State& state) {
     Machine m(static_cast<int>(state.range(0)));
