@@ -5,8 +5,10 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "platform/sim/SimFiles.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimThreads.h"
 #include "platform/sim/SimUi.h"
 #include "platform/sim/SimWindows.h"
 #include "ui/TApplication.h"
@@ -18,7 +20,9 @@ struct Machine {
     sim::SimRegistry registry;
     sim::SimWindows windows{machine};
     sim::SimUi ui{machine};
-    Platform platform{machine, machine, machine, machine, ui, registry, windows};
+    sim::SimFiles files;
+    sim::SimThreads threads{ui};
+    Platform platform{machine, machine, machine, machine, ui, registry, windows, files, threads};
     TApplication app{ui};
     explicit Machine(int processes) {
         for (int i = 0; i < processes; ++i) machine.AddProcess("C:\\APPS\\PROGRAM" + std::to_string(i) + ".EXE");

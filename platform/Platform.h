@@ -2,10 +2,12 @@
 // aggregate so a test can give each window its own simulated machine.
 #pragma once
 
+#include "platform/Files.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/SystemFacts.h"
+#include "platform/Threads.h"
 #include "platform/Toolhelp.h"
 #include "platform/UiBackend.h"
 #include "platform/Windowing.h"
@@ -20,6 +22,8 @@ struct Platform {
     IUiBackend& Ui;
     IRegistry& Registry;
     IWindows& Windows;
+    IFiles& Files;
+    IThreads& Threads;
 };
 
 }  // namespace taskwell

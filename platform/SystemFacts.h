@@ -54,6 +54,24 @@ static_assert(sizeof(SYSTEM_INFO) == 36);
 
 constexpr UINT SPI_SETSCREENSAVERRUNNING = 97;
 
+// 16 bytes.
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+static_assert(sizeof(SYSTEMTIME) == 16);
+
+// Locale facts the program reads: the date and time separators of the user's locale.
+constexpr DWORD LOCALE_USER_DEFAULT = 0x0400;
+constexpr DWORD LOCALE_SDATE = 0x001D;
+constexpr DWORD LOCALE_STIME = 0x001E;
+
 class ISystem {
 public:
     virtual ~ISystem() = default;
@@ -74,6 +92,16 @@ public:
                                 UINT& len) = 0;
     // Full path of the running executable.
     virtual std::string GetModuleFileNameA() = 0;
+    // The local date and time, from one reading of the clock.
+    virtual void GetLocalTime(SYSTEMTIME& time) = 0;
+    // A fact of the locale (LOCALE_SDATE, LOCALE_STIME, ...) as text; false when it cannot be had.
+    virtual bool GetLocaleInfoA(DWORD locale, DWORD lcType, std::string& data) = 0;
+    // The Windows and system directories, the computer's and the user's names. Each is taken up to
+    // its first NUL, from a buffer of 257 characters; false (and an empty text) on failure.
+    virtual bool GetWindowsDirectoryA(std::string& directory) = 0;
+    virtual bool GetSystemDirectoryA(std::string& directory) = 0;
+    virtual bool GetComputerNameA(std::string& name) = 0;
+    virtual bool GetUserNameA(std::string& name) = 0;
 };
 
 }  // namespace taskwell

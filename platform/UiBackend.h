@@ -17,6 +17,7 @@ class TPopupMenu;
 class TImageList;
 class TTimer;
 struct TFont;
+class TSaveDialog;
 
 // What changed in a widget; the peer reads the new state from the widget itself.
 enum class Change {
@@ -114,6 +115,10 @@ public:
 
     // The width in pixels of the text drawn in the font.
     virtual int TextWidth(const TFont& font, const std::string& text) = 0;
+
+    // Shows the save-file dialog modally over the main form; true when the user chose a file, whose
+    // full path is then in the dialog's FileName.
+    virtual bool ExecuteSaveDialog(TSaveDialog& dialog) = 0;
 
     // The outer size a form of the given client size has, with its border style and menu.
     virtual void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,

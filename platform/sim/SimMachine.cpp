@@ -45,6 +45,12 @@ const char* OpName(Op op) {
     case Op::OpenProcess: return "OpenProcess";
     case Op::TerminateProcess: return "TerminateProcess";
     case Op::WaitForSingleObject: return "WaitForSingleObject";
+    case Op::GetLocalTime: return "GetLocalTime";
+    case Op::GetLocaleInfoA: return "GetLocaleInfoA";
+    case Op::GetWindowsDirectoryA: return "GetWindowsDirectoryA";
+    case Op::GetSystemDirectoryA: return "GetSystemDirectoryA";
+    case Op::GetComputerNameA: return "GetComputerNameA";
+    case Op::GetUserNameA: return "GetUserNameA";
     }
     return "?";
 }
@@ -517,6 +523,56 @@ bool SimMachine::VerQueryValueA(const void* block, const std::string& subBlock, 
     value = b + sizeof(kVersionMagic) + sizeof(kFileVersionKey);
     len = static_cast<UINT>(std::strlen(value) + 1);
     return true;
+}
+
+void SimMachine::GetLocalTime(SYSTEMTIME& time) {
+    if (Enter(Op::GetLocalTime)) {
+        time = SYSTEMTIME{};
+        return;
+    }
+    if (!NextLocalTimes.empty()) {
+        time = NextLocalTimes.front();
+        NextLocalTimes.erase(NextLocalTimes.begin());
+        return;
+    }
+    time = LocalTime;
+}
+
+bool SimMachine::GetLocaleInfoA(DWORD, DWORD lcType, std::string& data) {
+    data.clear();
+    if (Enter(Op::GetLocaleInfoA)) return false;
+    auto it = Locale.find(lcType);
+    if (it == Locale.end()) return false;
+    data = it->second;
+    return true;
+}
+
+namespace {
+// A text as a 257-character buffer holds it: up to its first NUL, at most 256 characters.
+bool FromBuffer(const std::string& source, std::string& out) {
+    out = source.substr(0, std::min(source.find('\0'), std::string::size_type{256}));
+    return true;
+}
+}  // namespace
+
+bool SimMachine::GetWindowsDirectoryA(std::string& directory) {
+    directory.clear();
+    return !Enter(Op::GetWindowsDirectoryA) && FromBuffer(WindowsDirectory, directory);
+}
+
+bool SimMachine::GetSystemDirectoryA(std::string& directory) {
+    directory.clear();
+    return !Enter(Op::GetSystemDirectoryA) && FromBuffer(SystemDirectory, directory);
+}
+
+bool SimMachine::GetComputerNameA(std::string& name) {
+    name.clear();
+    return !Enter(Op::GetComputerNameA) && FromBuffer(ComputerName, name);
+}
+
+bool SimMachine::GetUserNameA(std::string& name) {
+    name.clear();
+    return !Enter(Op::GetUserNameA) && FromBuffer(UserName, name);
 }
 
 }  // namespace taskwell::sim

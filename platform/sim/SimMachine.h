@@ -50,6 +50,12 @@ enum class Op {
     OpenProcess,
     TerminateProcess,
     WaitForSingleObject,
+    GetLocalTime,
+    GetLocaleInfoA,
+    GetWindowsDirectoryA,
+    GetSystemDirectoryA,
+    GetComputerNameA,
+    GetUserNameA,
 };
 
 const char* OpName(Op op);
@@ -175,6 +181,17 @@ public:
     std::map<std::string, std::string> FileVersions;
     std::string ModulePath = "C:\\Program Files\\Orvex\\Taskwell\\taskwell.exe";
 
+    // The local time GetLocalTime reads: the next of NextLocalTimes while there are any, else
+    // LocalTime.
+    SYSTEMTIME LocalTime{1999, 12, 5, 31, 23, 59, 58, 0};
+    std::vector<SYSTEMTIME> NextLocalTimes;
+    // Locale facts by LCTYPE; a missing one fails.
+    std::map<DWORD, std::string> Locale{{LOCALE_SDATE, "/"}, {LOCALE_STIME, ":"}};
+    std::string WindowsDirectory = "C:\\WINDOWS";
+    std::string SystemDirectory = "C:\\WINDOWS\\SYSTEM";
+    std::string ComputerName = "ORVEX-PC";
+    std::string UserName = "Jo";
+
     // Notification-area icons present, by (window, id), and every call made.
     struct NotifyCall {
         DWORD message;
@@ -238,6 +255,12 @@ public:
     bool GetFileVersionInfoA(const std::string& path, DWORD handle, DWORD len, void* data) override;
     bool VerQueryValueA(const void* block, const std::string& subBlock, const char*& value, UINT& len) override;
     std::string GetModuleFileNameA() override { return ModulePath; }
+    void GetLocalTime(SYSTEMTIME& time) override;
+    bool GetLocaleInfoA(DWORD locale, DWORD lcType, std::string& data) override;
+    bool GetWindowsDirectoryA(std::string& directory) override;
+    bool GetSystemDirectoryA(std::string& directory) override;
+    bool GetComputerNameA(std::string& name) override;
+    bool GetUserNameA(std::string& name) override;
 
 private:
     // Counts and logs the call; true when it is to report failure. Throws when told to raise.

@@ -251,6 +251,11 @@ void SimUi::WindowSizeForClient(const TForm& form, int clientWidth, int clientHe
     height = clientHeight + frame.Top + frame.Bottom;
 }
 
+bool SimUi::ExecuteSaveDialog(TSaveDialog& dialog) {
+    SaveDialogs.push_back(dialog);
+    return SaveDialogResponder ? SaveDialogResponder(dialog) : false;
+}
+
 void SimUi::RunModal(TForm& form) {
     form.Show();
     ModalForms.push_back(form.Caption());

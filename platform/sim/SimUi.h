@@ -17,6 +17,7 @@
 #include "platform/UiBackend.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimWindows.h"
+#include "ui/TSaveDialog.h"
 
 namespace taskwell::sim {
 
@@ -81,6 +82,13 @@ public:
     // size, rounded up (6 pixels at 8 points), one more in bold. Deterministic, so tests can say
     // exactly which text fits a field.
     int TextWidth(const TFont& font, const std::string& text) override;
+    // Save dialogs are recorded (as they were set up) and answered by SaveDialogResponder, which may
+    // set the dialog's FileName and returns whether the user confirmed; without one they are
+    // cancelled.
+    bool ExecuteSaveDialog(TSaveDialog& dialog) override;
+    std::function<bool(TSaveDialog&)> SaveDialogResponder;
+    std::vector<TSaveDialog> SaveDialogs;
+
     // The classic frame metrics of the form's border style (TForm::ClassicFrame).
     void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
                              int& height) override;

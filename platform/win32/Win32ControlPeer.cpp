@@ -3,9 +3,9 @@
 #include <stdexcept>
 
 #include "platform/win32/Win32UiBackend.h"
-#include "ui/TMenu.h"
 #include "ui/TApplication.h"
 #include "ui/TControl.h"
+#include "ui/TMenu.h"
 
 namespace taskwell::win32 {
 
@@ -39,7 +39,32 @@ void Win32ControlPeer::Attach(::HWND hwnd, bool setFont) {
         previous_ = current;
         ::SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32ControlPeer::WindowProc));
     }
-    if (setFont && backend_.Font()) ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(backend_.Font()), FALSE);
+    if (setFont) {
+        if (::HFONT font = backend_.FontFor(control_.Font()))
+            ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(font), FALSE);
+    }
+}
+
+bool Win32ControlPeer::StillAttached(::HWND hwnd, const Win32ControlPeer* peer) {
+    return hwnd && ::IsWindow(hwnd) && FromWindow(hwnd) == peer;
+}
+
+void Win32ControlPeer::ApplyFont() {
+    if (::HFONT font = backend_.FontFor(control_.Font()))
+        ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(font), TRUE);
+}
+
+::HBRUSH Win32ControlPeer::ChildBackground(UINT, ::HDC) { return nullptr; }
+
+::LRESULT Win32ControlPeer::ControlColor(UINT, ::HDC dc, ::LRESULT brush) {
+    ::SetTextColor(dc, static_cast<COLORREF>(control_.Font().Color & 0xFFFFFF));
+    return brush;
+}
+
+::POINT Win32ControlPeer::KeyboardPopupPoint() {
+    ::POINT corner{0, 0};
+    if (hwnd_) ::ClientToScreen(hwnd_, &corner);
+    return corner;
 }
 
 void Win32ControlPeer::DestroyHandle() {
@@ -115,6 +140,9 @@ void Win32ControlPeer::Apply(Change what, int) {
     case Change::Caption:
         ::SetWindowTextA(hwnd_, control_.Caption().c_str());
         break;
+    case Change::Font:
+        ApplyFont();
+        break;
     default:
         break;
     }
@@ -170,6 +198,50 @@ void Win32ControlPeer::Recheck() {}
             topic = c->HelpContext;
         if (TApplication* app = App()) app->HelpContext(topic);
         return TRUE;
+    }
+    case WM_CONTEXTMENU:
+        // A right click or the menu key: the control's popup menu opens; a control without one
+        // leaves the message to the default handling, which passes it on to its parent.
+        if (control_.PopupMenu) {
+            ::POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            const bool fromKeyboard = at.x == -1 && at.y == -1;
+            // A click on a frame, caption or scroll bar keeps the system's own menu or none.
+            if (!fromKeyboard && ::SendMessageA(hwnd_, WM_NCHITTEST, 0, lParam) != HTCLIENT) break;
+            if (fromKeyboard) {
+                // From the keyboard: at the place the control the user was in chooses.
+                Win32ControlPeer* source = FromWindow(reinterpret_cast<::HWND>(wParam));
+                at = (source ? source : this)->KeyboardPopupPoint();
+            }
+            ::HWND self = hwnd_;
+            BeforeContextPopup();
+            if (!StillAttached(self, this)) return 0;
+            control_.PeerContextPopup(at.x, at.y);
+            return 0;
+        }
+        break;
+    case WM_SETCURSOR:
+        // While the program is busy every one of its windows shows the hourglass; clicks on a
+        // window a modal form disables keep the system's answer.
+        if (backend_.Cursor() == TCursor::crHourGlass && static_cast<short>(LOWORD(lParam)) != HTERROR) {
+            ::SetCursor(backend_.CursorHandle(TCursor::crHourGlass));
+            return TRUE;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX: {
+        // The container chooses the background, then the control its text colour (and its own
+        // background, when it has one).
+        auto dc = reinterpret_cast<::HDC>(wParam);
+        ::LRESULT brush = 0;
+        if (::HBRUSH own = ChildBackground(msg, dc))
+            brush = reinterpret_cast<::LRESULT>(own);
+        else
+            brush = DefaultProc(msg, wParam, lParam);
+        Win32ControlPeer* child = FromWindow(reinterpret_cast<::HWND>(lParam));
+        if (child && child != this) brush = child->ControlColor(msg, dc, brush);
+        return brush;
     }
     case WM_ENTERMENULOOP:
         backend_.EnterMenuLoop();

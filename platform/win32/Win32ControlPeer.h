@@ -48,6 +48,10 @@ public:
     virtual void ImageListGone(::HIMAGELIST list);
     // A look at the window's state asked for earlier with Win32UiBackend::PostRecheck.
     virtual void Recheck();
+    // The colours of a child control's text and background, asked for by WM_CTLCOLOR* in its
+    // parent: the control draws its text in its font's colour, and may replace the brush it was
+    // given (its result is the brush).
+    virtual ::LRESULT ControlColor(UINT msg, ::HDC dc, ::LRESULT brush);
 
     // The window procedure of our own classes; also the subclass procedure of the system's controls.
     static ::LRESULT CALLBACK WindowProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam);
@@ -70,7 +74,20 @@ protected:
     ::LRESULT DefaultProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     // The window went away without the peer asking for it.
     virtual void WindowLost() {}
-
+    // The font of the widget changed (also called once the window exists).
+    virtual void ApplyFont();
+    // The brush a container gives its child controls' backgrounds (WM_CTLCOLOR*), with the
+    // background colour set on the device context; null for the system's choice.
+    virtual ::HBRUSH ChildBackground(UINT msg, ::HDC dc);
+    // Where the popup menu asked for with the keyboard opens, in screen coordinates: the
+    // control's top left corner unless the control has a better place (its selected row).
+    virtual ::POINT KeyboardPopupPoint();
+    // Runs just before the widget's popup menu opens, so the widget knows what the user
+    // pointed at (a list view reports its selection).
+    virtual void BeforeContextPopup() {}
+    // True when the window still exists and still belongs to the peer at that address: a
+    // handler the peer called may have destroyed both.
+    static bool StillAttached(::HWND hwnd, const Win32ControlPeer* peer);
 
     // The widget as its concrete type, or null while the widget is being destroyed (its own part is
     // already gone then, and its window may still send messages as its children go).

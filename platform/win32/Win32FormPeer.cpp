@@ -49,14 +49,39 @@ void Win32FormPeer::StylesOf(const TForm& form, DWORD& style, DWORD& exStyle) {
         exStyle = WS_EX_DLGMODALFRAME;
         break;
     case TBorderStyle::bsToolWindow:
+        // The fixed frame, the small caption with only a close button, no task bar button.
         style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-        exStyle = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
+        exStyle = WS_EX_TOOLWINDOW;
         break;
     default:
-        style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+        if (form.Modal()) {
+            // A sizable dialog: it cannot be minimised away from the window that waits for it.
+            style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
+        } else {
+            style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+        }
         exStyle = 0;
         break;
     }
+}
+
+void Win32FormPeer::ApplyStyles() {
+    TForm* form = As<TForm>();
+    ::HWND hwnd = Handle();
+    if (!form || !hwnd) return;
+    // Only the bits the border style decides change; the state bits stay.
+    constexpr DWORD kStyleBits = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    constexpr DWORD kExBits = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
+    DWORD style = 0, exStyle = 0;
+    StylesOf(*form, style, exStyle);
+    auto current = static_cast<DWORD>(::GetWindowLongA(hwnd, GWL_STYLE));
+    auto currentEx = static_cast<DWORD>(::GetWindowLongA(hwnd, GWL_EXSTYLE));
+    DWORD wanted = (current & ~kStyleBits) | (style & kStyleBits);
+    DWORD wantedEx = (currentEx & ~kExBits) | (exStyle & kExBits);
+    if (wanted == current && wantedEx == currentEx) return;
+    ::SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>(wanted));
+    ::SetWindowLongA(hwnd, GWL_EXSTYLE, static_cast<LONG>(wantedEx));
+    ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Win32FormPeer::IsMainForm() const {
@@ -105,6 +130,8 @@ void Win32FormPeer::ShowAsState() {
         cmd = shown_ ? SW_SHOW : SW_SHOWNORMAL;
         break;
     }
+    // A form made for a plain showing may now be shown modally, or the other way round.
+    ApplyStyles();
     shown_ = true;
     ::ShowWindow(Handle(), cmd);
     if (cmd != SW_SHOWMINIMIZED) ::SetForegroundWindow(Handle());

@@ -1,4 +1,6 @@
-// A form as a top-level window with a sizable frame, its menu bar and the application icon.
+// A form as a top-level window with its menu bar and the application icon: a sizable window, a
+// sizable dialog while it is shown modally, a fixed dialog or a fixed tool window. Forms other than
+// the main form are owned by the main form's window.
 #pragma once
 
 #include <memory>
@@ -20,7 +22,7 @@ public:
     // Shows the application's icon in the caption and on the task bar button.
     void ApplyIcon();
 
-    // The window styles of the form's border style.
+    // The window styles of the form's border style (and, for a sizable form, of its modal state).
     static void StylesOf(const TForm& form, DWORD& style, DWORD& exStyle);
 
 protected:
@@ -34,6 +36,8 @@ private:
     void ReportClientSize();
     bool IsMainForm() const;
     void ShowAsState();
+    // Gives the window the styles of the form's border style and modal state, when they differ.
+    void ApplyStyles();
     bool shown_ = false;
 };
 

@@ -44,9 +44,12 @@ bool Win32ListViewPeer::Open() {
     DWORD style = WS_TABSTOP | LVS_SHAREIMAGELISTS | LVS_SINGLESEL | LVS_AUTOARRANGE | StyleOf(list->ViewStyle());
     if (!CreateChild(WC_LISTVIEWA, style, WS_EX_CLIENTEDGE)) return false;
     FlagScope applying(applying_);
+    ApplyStyle();
+    ApplyFont();
     ApplyImages();
     ApplyColumns();
     SyncAll();
+    if (list->TopIndex() > 0) ApplyTopIndex();
     return true;
 }
 
@@ -56,6 +59,32 @@ void Win32ListViewPeer::ApplyStyle() {
     LONG_PTR style = ::GetWindowLongPtrA(Handle(), GWL_STYLE);
     LONG_PTR wanted = (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | static_cast<LONG_PTR>(StyleOf(list->ViewStyle()));
     if (wanted != style) ::SetWindowLongPtrA(Handle(), GWL_STYLE, wanted);
+    // Report view: a click anywhere in the row selects it, and the whole row shows selected.
+    ::SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
+                   list->RowSelect() ? LVS_EX_FULLROWSELECT : 0);
+}
+
+void Win32ListViewPeer::ApplyFont() {
+    Win32ControlPeer::ApplyFont();
+    TListView* list = As<TListView>();
+    if (!list) return;
+    ::SendMessageA(Handle(), LVM_SETTEXTCOLOR, 0, static_cast<::LPARAM>(list->Font().Color & 0xFFFFFF));
+    ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void Win32ListViewPeer::ApplyTopIndex() {
+    TListView* list = As<TListView>();
+    if (!list) return;
+    ScrollToRow(list->TopIndex());
+    // Near the end the control shows a full page and stops earlier: the widget learns where.
+    ReportTopIndex();
+}
+
+void Win32ListViewPeer::ReportTopIndex() {
+    TListView* list = As<TListView>();
+    if (!list || !Handle()) return;
+    int top = static_cast<int>(::SendMessageA(Handle(), LVM_GETTOPINDEX, 0, 0));
+    if (top != list->TopIndex()) list->PeerTopIndex(top);
 }
 
 void Win32ListViewPeer::ApplyImages() {
@@ -190,10 +219,30 @@ void Win32ListViewPeer::SyncAll() {
     int count = list->ItemCount();
     while (static_cast<int>(rows_.size()) > count) DeleteRow(static_cast<int>(rows_.size()) - 1);
     int common = std::min(count, static_cast<int>(rows_.size()));
+    // Many rows changing at once (a sort) are drawn once, afterwards, unless the widget has
+    // suspended drawing itself.
+    int differing = 0;
+    for (int i = 0; i < common && differing <= kQuietBatch; ++i)
+        if (!Shows(i, list->Item(i))) ++differing;
+    const bool quiet = differing > kQuietBatch && !suspended_;
+    if (quiet) ::SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
     for (int i = 0; i < common; ++i) SyncRow(i);
+    if (quiet) {
+        ::SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(Handle(), nullptr, FALSE);
+    }
     for (int i = static_cast<int>(rows_.size()); i < count; ++i)
         if (!InsertRow(i)) break;
     ApplySelection();
+}
+
+bool Win32ListViewPeer::Shows(int index, const TListItem& item) const {
+    const Row& row = rows_[static_cast<size_t>(index)];
+    if (row.caption != item.Caption() || row.image != item.ImageIndex()) return false;
+    const auto& subs = item.SubItems();
+    for (size_t j = 0; j < row.subItems.size(); ++j)
+        if (row.subItems[j] != (j < subs.size() ? subs[j] : std::string())) return false;
+    return true;
 }
 
 void Win32ListViewPeer::ApplySelection() {
@@ -209,9 +258,34 @@ void Win32ListViewPeer::ApplySelection() {
         ::SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<::WPARAM>(-1), reinterpret_cast<::LPARAM>(&state));
         return;
     }
+    // The keyboard goes on from the selected row, so it takes the focus too. Some list view
+    // controls bring a newly focused row into view: the program's selection must not scroll.
+    const int top = static_cast<int>(::SendMessageA(Handle(), LVM_GETTOPINDEX, 0, 0));
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
     ::SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<::WPARAM>(wanted), reinterpret_cast<::LPARAM>(&state));
+    ScrollToRow(top);
+}
+
+void Win32ListViewPeer::ScrollToRow(int wanted) {
+    TListView* list = As<TListView>();
+    if (!list || rows_.empty()) return;
+    wanted = std::clamp(wanted, 0, static_cast<int>(rows_.size()) - 1);
+    int top = static_cast<int>(::SendMessageA(Handle(), LVM_GETTOPINDEX, 0, 0));
+    if (wanted == top) return;
+    if (list->ViewStyle() == TViewStyle::vsReport) {
+        // Report view scrolls by whole rows, given in pixels.
+        RECT row{};
+        row.left = LVIR_BOUNDS;
+        if (::SendMessageA(Handle(), LVM_GETITEMRECT, 0, reinterpret_cast<::LPARAM>(&row)) && row.bottom > row.top)
+            ::SendMessageA(Handle(), LVM_SCROLL, 0, static_cast<::LPARAM>((wanted - top) * (row.bottom - row.top)));
+    } else if (list->ViewStyle() == TViewStyle::vsList) {
+        // The row is brought in from beyond it, so it ends up first.
+        int perPage = static_cast<int>(::SendMessageA(Handle(), LVM_GETCOUNTPERPAGE, 0, 0));
+        int beyond = std::min(wanted + std::max(perPage, 1) - 1, static_cast<int>(rows_.size()) - 1);
+        ::SendMessageA(Handle(), LVM_ENSUREVISIBLE, static_cast<::WPARAM>(beyond), FALSE);
+        ::SendMessageA(Handle(), LVM_ENSUREVISIBLE, static_cast<::WPARAM>(wanted), FALSE);
+    }
 }
 
 void Win32ListViewPeer::Apply(Change what, int index) {
@@ -222,8 +296,10 @@ void Win32ListViewPeer::Apply(Change what, int index) {
             SyncRow(index);
         else if (index >= 0 && index == known)
             InsertRow(index);
-        else
+        else {
             SyncAll();
+            ReportTopIndex();
+        }
         break;
     }
     case Change::ItemDeleted:
@@ -232,6 +308,11 @@ void Win32ListViewPeer::Apply(Change what, int index) {
         else
             DeleteRow(index);
         if (TListView* list = As<TListView>(); list && list->ItemCount() != static_cast<int>(rows_.size())) SyncAll();
+        // Fewer rows may leave the control showing fewer below its top: it scrolls back itself.
+        ReportTopIndex();
+        break;
+    case Change::TopIndex:
+        ApplyTopIndex();
         break;
     case Change::Columns:
         if (index < 0)
@@ -246,6 +327,7 @@ void Win32ListViewPeer::Apply(Change what, int index) {
         ApplyImages();
         break;
     case Change::Redraw:
+        suspended_ = index == 0;
         ::SendMessageA(Handle(), WM_SETREDRAW, index == 0 ? FALSE : TRUE, 0);
         if (index != 0) ::InvalidateRect(Handle(), nullptr, TRUE);
         break;
@@ -268,7 +350,34 @@ void Win32ListViewPeer::Recheck() {
 
 bool Win32ListViewPeer::OnNotify(const NMHDR& header, ::LRESULT& result) {
     if (header.hwndFrom != Handle()) return false;
-    if (header.code != LVN_ITEMCHANGED) return false;
+    switch (header.code) {
+    case LVN_COLUMNCLICK: {
+        result = 0;
+        if (TListView* list = As<TListView>(); list && !applying_)
+            list->PeerColumnClick(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+        return true;
+    }
+    case NM_CLICK:
+    case NM_DBLCLK: {
+        result = 0;
+        if (applying_) return true;
+        // The click's selection first, so the handler sees the row the user clicked.
+        ::HWND self = Handle();
+        ReportSelection();
+        if (!StillAttached(self, this)) return true;
+        if (TListView* list = As<TListView>()) {
+            if (header.code == NM_CLICK)
+                list->PeerClick();
+            else
+                list->PeerDblClick();
+        }
+        return true;
+    }
+    case LVN_ITEMCHANGED:
+        break;
+    default:
+        return false;
+    }
     result = 0;
     if (applying_) return true;
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
@@ -283,7 +392,52 @@ bool Win32ListViewPeer::OnNotify(const NMHDR& header, ::LRESULT& result) {
     return true;
 }
 
+::POINT Win32ListViewPeer::KeyboardPopupPoint() {
+    // Below the selected row's caption when the row is in view, else the control's corner.
+    int selected = static_cast<int>(::SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<::WPARAM>(-1), LVNI_SELECTED));
+    RECT row{};
+    row.left = LVIR_LABEL;
+    if (selected >= 0 &&
+        ::SendMessageA(Handle(), LVM_GETITEMRECT, static_cast<::WPARAM>(selected), reinterpret_cast<::LPARAM>(&row))) {
+        RECT view{};
+        ::GetClientRect(Handle(), &view);
+        ::HWND header = reinterpret_cast<::HWND>(::SendMessageA(Handle(), LVM_GETHEADER, 0, 0));
+        RECT columns{};
+        if (header && ::IsWindowVisible(header) && ::GetWindowRect(header, &columns))
+            view.top += columns.bottom - columns.top;
+        if (row.top >= view.top && row.bottom <= view.bottom && row.left < view.right) {
+            ::POINT at{std::max(row.left, view.left), row.bottom};
+            ::ClientToScreen(Handle(), &at);
+            return at;
+        }
+    }
+    return Win32ControlPeer::KeyboardPopupPoint();
+}
+
+void Win32ListViewPeer::BeforeContextPopup() {
+    // A right click selects the row under it: the menu's handlers work on that row.
+    if (!applying_) ReportSelection();
+}
+
 ::LRESULT Win32ListViewPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
+    switch (msg) {
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+    case WM_MOUSEWHEEL:
+    case WM_KEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_SIZE: {
+        // The user scrolls (or the control scrolls a row the user went to into view): the widget
+        // learns the new first row once the control has moved.
+        ::HWND self = Handle();
+        ::LRESULT result = Win32ControlPeer::WndProc(msg, wParam, lParam);
+        if (StillAttached(self, this) && !applying_) ReportTopIndex();
+        return result;
+    }
+    default:
+        break;
+    }
     if (msg == WM_NOTIFY && lParam) {
         // The column header tells the list view about widths the user dragged: the control takes
         // them first, then the widget learns them.

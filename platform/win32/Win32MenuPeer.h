@@ -36,8 +36,9 @@ public:
     ::HMENU Handle() const { return handle_; }
     // The command id given to an item in the current build; 0 when the item is not in the menu.
     UINT CommandOf(const TMenuItem* item) const;
-    // Shows a popup menu at a screen position and runs the item chosen. False when the menu
-    // could not be shown. (The widget layer has no call for it yet.)
+    // Shows a popup menu at a screen position and runs the item chosen (TPopupMenu::Popup comes
+    // here through the backend, after the menu's OnPopup). False when the menu could not be shown.
+    // The default item is the system's default item, which the menu draws bold.
     bool Popup(int x, int y);
 
 private:

@@ -29,6 +29,14 @@ Win32PanelPeer::~Win32PanelPeer() {
     return brush_;
 }
 
+::HBRUSH Win32PanelPeer::ChildBackground(UINT msg, ::HDC dc) {
+    // Labels, check boxes and pictures on a coloured panel share its colour.
+    if (msg != WM_CTLCOLORSTATIC) return nullptr;
+    ::HBRUSH brush = Brush();
+    if (brush) ::SetBkColor(dc, static_cast<COLORREF>(brushColor_ & 0xFFFFFF));
+    return brush;
+}
+
 ::LRESULT Win32PanelPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     switch (msg) {
     case WM_ERASEBKGND: {
@@ -39,13 +47,6 @@ Win32PanelPeer::~Win32PanelPeer() {
                    brush ? brush : ::GetSysColorBrush(COLOR_BTNFACE));
         return 1;
     }
-    case WM_CTLCOLORSTATIC:
-        // Labels on a coloured panel share its colour.
-        if (::HBRUSH brush = Brush()) {
-            ::SetBkColor(reinterpret_cast<::HDC>(wParam), static_cast<COLORREF>(brushColor_ & 0xFFFFFF));
-            return reinterpret_cast<::LRESULT>(brush);
-        }
-        break;
     default:
         break;
     }

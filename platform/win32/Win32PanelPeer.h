@@ -19,6 +19,7 @@ public:
 
 protected:
     ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
+    ::HBRUSH ChildBackground(UINT msg, ::HDC dc) override;
 
 private:
     // A brush of the panel's colour, made again when the colour changes; null for the system colour.

@@ -102,4 +102,61 @@ std::string Win32System::GetModuleFileNameA() {
     }
 }
 
+void Win32System::GetLocalTime(taskwell::SYSTEMTIME& time) {
+    ::SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    time = taskwell::SYSTEMTIME{now.wYear,  now.wMonth,  now.wDayOfWeek, now.wDay,
+                                now.wHour, now.wMinute, now.wSecond,    now.wMilliseconds};
+}
+
+bool Win32System::GetLocaleInfoA(taskwell::DWORD locale, taskwell::DWORD lcType, std::string& data) {
+    char buffer[80] = {};
+    int n = ::GetLocaleInfoA(locale, lcType, buffer, sizeof buffer);
+    data = n > 0 ? std::string(buffer) : std::string();
+    return n > 0;
+}
+
+namespace {
+// The platform's fixed-size text reads: a buffer of 257 characters, taken up to its first NUL.
+constexpr ::DWORD kNameBuffer = 257;
+
+template <class Read>
+bool ReadText(std::string& out, Read read) {
+    char buffer[kNameBuffer] = {};
+    out.clear();
+    if (!read(buffer)) return false;
+    buffer[kNameBuffer - 1] = '\0';
+    out = buffer;
+    return true;
+}
+}  // namespace
+
+bool Win32System::GetWindowsDirectoryA(std::string& directory) {
+    return ReadText(directory, [](char* b) {
+        ::UINT n = ::GetWindowsDirectoryA(b, kNameBuffer);
+        return n > 0 && n < kNameBuffer;
+    });
+}
+
+bool Win32System::GetSystemDirectoryA(std::string& directory) {
+    return ReadText(directory, [](char* b) {
+        ::UINT n = ::GetSystemDirectoryA(b, kNameBuffer);
+        return n > 0 && n < kNameBuffer;
+    });
+}
+
+bool Win32System::GetComputerNameA(std::string& name) {
+    return ReadText(name, [](char* b) {
+        ::DWORD size = kNameBuffer;
+        return ::GetComputerNameA(b, &size) != FALSE;
+    });
+}
+
+bool Win32System::GetUserNameA(std::string& name) {
+    return ReadText(name, [](char* b) {
+        ::DWORD size = kNameBuffer;
+        return ::GetUserNameA(b, &size) != FALSE;
+    });
+}
+
 }  // namespace taskwell::win32

@@ -18,6 +18,12 @@ public:
     bool VerQueryValueA(const void* block, const std::string& subBlock, const char*& value,
                         UINT& len) override;
     std::string GetModuleFileNameA() override;
+    void GetLocalTime(SYSTEMTIME& time) override;
+    bool GetLocaleInfoA(DWORD locale, DWORD lcType, std::string& data) override;
+    bool GetWindowsDirectoryA(std::string& directory) override;
+    bool GetSystemDirectoryA(std::string& directory) override;
+    bool GetComputerNameA(std::string& name) override;
+    bool GetUserNameA(std::string& name) override;
 };
 
 }  // namespace taskwell::win32

@@ -4,11 +4,14 @@
 #include <stdexcept>
 
 #include "platform/win32/Win32ButtonPeer.h"
+#include "platform/win32/Win32CheckBoxPeer.h"
 #include "platform/win32/Win32ControlPeer.h"
+#include "platform/win32/Win32EditPeer.h"
 #include "platform/win32/Win32FormPeer.h"
 #include "platform/win32/Win32GaugePeer.h"
 #include "platform/win32/Win32GroupBoxPeer.h"
 #include "platform/win32/Win32ImageListPeer.h"
+#include "platform/win32/Win32ImagePeer.h"
 #include "platform/win32/Win32LabelPeer.h"
 #include "platform/win32/Win32ListViewPeer.h"
 #include "platform/win32/Win32MenuPeer.h"
@@ -23,6 +26,7 @@
 #include "ui/TListView.h"
 #include "ui/TMenu.h"
 #include "ui/TPageControl.h"
+#include "ui/TSaveDialog.h"
 #include "ui/TStatusBar.h"
 
 namespace taskwell::win32 {
@@ -35,28 +39,63 @@ constexpr UINT kRecheckMessage = WM_APP + 1;
 constexpr UINT kFirstCommand = 100;
 constexpr UINT kLastCommand = 0xEFFF;
 
-// The classic dialog face: 8-point MS Sans Serif at the screen's resolution.
-::HFONT MakeFont(bool& own) {
-    own = false;
-    int height = -11;
+::BOOL CALLBACK NoteFace(const LOGFONTA*, const TEXTMETRICA*, DWORD, ::LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+}
+
+// Whether the system has a face of that name.
+bool HasFace(::HDC dc, const char* face) {
+    LOGFONTA lf{};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
+    bool found = false;
+    ::EnumFontFamiliesExA(dc, &lf, reinterpret_cast<FONTENUMPROCA>(&NoteFace), reinterpret_cast<::LPARAM>(&found), 0);
+    return found;
+}
+
+// The face a font of that name is made in. Windows 98 has the faces the program names; a system
+// without them (Wine without the Windows fonts) would put its default sans serif in their place,
+// which has neither proportion, so a face of the same build stands in: Tahoma for MS Sans Serif,
+// a Verdana-like face for Verdana. Without any of them the system's own choice stays.
+std::string FaceFor(::HDC dc, const std::string& name) {
+    struct Alternates {
+        const char* face;
+        const char* instead[3];
+    };
+    static const Alternates kAlternates[] = {
+        {"MS Sans Serif", {"Microsoft Sans Serif", "Tahoma", nullptr}},
+        {"Verdana", {"DejaVu Sans", "Bitstream Vera Sans", nullptr}},
+    };
+    if (!dc || HasFace(dc, name.c_str())) return name;
+    for (const auto& entry : kAlternates) {
+        if (lstrcmpiA(entry.face, name.c_str()) != 0) continue;
+        for (const char* other : entry.instead)
+            if (other && HasFace(dc, other)) return other;
+    }
+    return name;
+}
+
+// A font of the face at a character height in pixels, or (pixels 0) at the point size on the
+// screen; null when the system makes none.
+::HFONT MakeFont(const std::string& face, int points, int pixels, bool bold) {
+    int height = pixels > 0 ? -pixels : -11;
+    std::string made = face;
     if (::HDC dc = ::GetDC(nullptr)) {
-        height = -::MulDiv(8, ::GetDeviceCaps(dc, LOGPIXELSY), 72);
+        if (pixels <= 0) height = -::MulDiv(points, ::GetDeviceCaps(dc, LOGPIXELSY), 72);
+        made = FaceFor(dc, face);
         ::ReleaseDC(nullptr, dc);
     }
     LOGFONTA lf{};
-    lf.lfHeight = height;
-    lf.lfWeight = FW_NORMAL;
+    lf.lfHeight = height;  // negative: the height of the characters, without the leading above them
+    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    lstrcpynA(lf.lfFaceName, "MS Sans Serif", LF_FACESIZE);
-    if (::HFONT f = ::CreateFontIndirectA(&lf)) {
-        own = true;
-        return f;
-    }
-    return static_cast<::HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    lstrcpynA(lf.lfFaceName, made.c_str(), LF_FACESIZE);
+    return ::CreateFontIndirectA(&lf);
 }
 
 ::HICON LoadAppIcon(::HINSTANCE instance, int size) {
@@ -71,7 +110,10 @@ Win32UiBackend::Win32UiBackend(::HINSTANCE instance) : instance_(instance) {
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES;
     if (!::InitCommonControlsEx(&icc)) ::InitCommonControls();
-    font_ = MakeFont(ownFont_);
+    // The classic dialog face: 8-point MS Sans Serif.
+    font_ = MakeFont("MS Sans Serif", 8, 0, false);
+    ownFont_ = font_ != nullptr;
+    if (!font_) font_ = static_cast<::HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     RegisterClasses();
     utility_ = ::CreateWindowExA(WS_EX_TOOLWINDOW, kUtilityClass, "Taskwell", WS_POPUP, 0, 0, 0, 0, nullptr,
                                  nullptr, instance_, nullptr);
@@ -120,6 +162,8 @@ void Win32UiBackend::RegisterClasses() {
     wc.style = CS_HREDRAW | CS_VREDRAW;  // the bar's proportions depend on the whole size
     wc.lpszClassName = GaugeClass();
     ::RegisterClassExA(&wc);
+    wc.lpszClassName = ImageClass();  // a stretched picture, too
+    ::RegisterClassExA(&wc);
 }
 
 // --- Peers ---
@@ -136,6 +180,9 @@ std::unique_ptr<IPeer> Win32UiBackend::CreatePeer(TControl& control) {
     if (auto* label = dynamic_cast<TLabel*>(&control)) return Win32LabelPeer::Create(*this, *label);
     if (auto* gauge = dynamic_cast<TGauge*>(&control)) return Win32GaugePeer::Create(*this, *gauge);
     if (auto* button = dynamic_cast<TButton*>(&control)) return Win32ButtonPeer::Create(*this, *button);
+    if (auto* box = dynamic_cast<TCheckBox*>(&control)) return Win32CheckBoxPeer::Create(*this, *box);
+    if (auto* edit = dynamic_cast<TEdit*>(&control)) return Win32EditPeer::Create(*this, *edit);
+    if (auto* image = dynamic_cast<TImage*>(&control)) return Win32ImagePeer::Create(*this, *image);
     return nullptr;
 }
 
@@ -309,56 +356,106 @@ bool Win32UiBackend::ShowHelp(const std::string& helpFile, UINT topic) {
     return ::WinHelpA(owner, helpFile.c_str(), HELP_CONTEXT, topic) != FALSE;
 }
 
+::HCURSOR Win32UiBackend::CursorHandle(TCursor cursor) {
+    // Shared system cursors: loaded once by the system, never destroyed.
+    return ::LoadCursorA(nullptr, cursor == TCursor::crHourGlass ? MAKEINTRESOURCEA(32514) /* IDC_WAIT */
+                                                                  : MAKEINTRESOURCEA(32512) /* IDC_ARROW */);
+}
+
+bool Win32UiBackend::ExecuteSaveDialog(TSaveDialog& dialog) {
+    // The filter: description and pattern pairs, each ended by a NUL, the whole by another.
+    std::string filter;
+    for (const auto& entry : dialog.Filter) {
+        filter += entry.Description;
+        filter.push_back('\0');
+        filter += entry.Pattern;
+        filter.push_back('\0');
+    }
+    filter.push_back('\0');
+    std::vector<char> file(MAX_PATH + 1, '\0');
+    lstrcpynA(file.data(), dialog.FileName.c_str(), static_cast<int>(file.size()));
+    ::OPENFILENAMEA ofn{};
+    // The record as Windows 95 knows it (without the fields added later), which every version takes.
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    if (app_ && app_->MainForm) ofn.hwndOwner = ToHwnd(WindowHandle(*app_->MainForm));
+    ofn.lpstrFilter = dialog.Filter.empty() ? nullptr : filter.c_str();
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<::DWORD>(file.size());
+    ofn.lpstrInitialDir = dialog.InitialDir.empty() ? nullptr : dialog.InitialDir.c_str();
+    ofn.lpstrTitle = dialog.Title.empty() ? nullptr : dialog.Title.c_str();
+    ofn.lpstrDefExt = dialog.DefaultExt.empty() ? nullptr : dialog.DefaultExt.c_str();
+    ofn.Flags = dialog.Options | OFN_EXPLORER;
+    if (!::GetSaveFileNameA(&ofn)) return false;
+    dialog.FileName = file.data();
+    return true;
+}
+
 void Win32UiBackend::SetCursor(TCursor cursor) {
     cursor_ = cursor;
-    const char* shape = cursor == TCursor::crHourGlass ? MAKEINTRESOURCEA(32514) /* IDC_WAIT */
-                                                       : MAKEINTRESOURCEA(32512) /* IDC_ARROW */;
-    ::SetCursor(::LoadCursorA(nullptr, shape));
+    // Shown at once, without waiting for the mouse to move: the hourglass directly; afterwards the
+    // shape the window under the pointer asks for (an edit field's text cursor, a divider's arrows),
+    // when that window is one of ours.
+    if (cursor == TCursor::crDefault) {
+        ::POINT at{};
+        if (::GetCursorPos(&at)) {
+            ::HWND under = ::WindowFromPoint(at);
+            if (under && ::GetWindowThreadProcessId(under, nullptr) == ::GetCurrentThreadId()) {
+                ::LRESULT hit = ::SendMessageA(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
+                if (::SendMessageA(under, WM_SETCURSOR, reinterpret_cast<::WPARAM>(under),
+                                   MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE)))
+                    return;
+            }
+        }
+    }
+    ::SetCursor(CursorHandle(cursor));
 }
 
 ::HFONT Win32UiBackend::FontFor(const TFont& font) {
-    if (font == TFont{}) return font_;
+    // The colour does not make a different font; a height in pixels wins over the point size.
+    auto sameFace = [&](const TFont& f) {
+        return f.Name == font.Name && f.Bold == font.Bold &&
+               (font.Height > 0 ? f.Height == font.Height : f.Height <= 0 && f.Size == font.Size);
+    };
+    if (sameFace(TFont{})) return font_;
     for (auto& f : fonts_)
-        if (f.first == font) return f.second;
-    int height = -11;
-    if (::HDC dc = ::GetDC(nullptr)) {
-        height = -::MulDiv(font.Size, ::GetDeviceCaps(dc, LOGPIXELSY), 72);
-        ::ReleaseDC(nullptr, dc);
-    }
-    LOGFONTA lf{};
-    lf.lfHeight = height;
-    lf.lfWeight = font.Bold ? FW_BOLD : FW_NORMAL;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    lf.lfQuality = DEFAULT_QUALITY;
-    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    lstrcpynA(lf.lfFaceName, font.Name.c_str(), LF_FACESIZE);
-    ::HFONT made = ::CreateFontIndirectA(&lf);
+        if (sameFace(f.first)) return f.second;
+    ::HFONT made = MakeFont(font.Name, font.Size, font.Height, font.Bold);
     if (!made) return font_;
     fonts_.emplace_back(font, made);
     return made;
 }
 
 int Win32UiBackend::TextWidth(const TFont& font, const std::string& text) {
-    ::HDC dc = ::GetDC(nullptr);
+    if (text.empty()) return 0;
+    // A memory context of the screen's kind measures as the screen draws; the font stays the
+    // backend's (FontFor keeps it) and the context is given back before returning.
+    ::HDC dc = ::CreateCompatibleDC(nullptr);
     if (!dc) return static_cast<int>(text.size()) * 6;
     ::HGDIOBJ old = ::SelectObject(dc, FontFor(font));
     SIZE size{};
     int width = ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size)
-                    ? size.cx
+                    ? static_cast<int>(size.cx)
                     : static_cast<int>(text.size()) * 6;
     ::SelectObject(dc, old);
-    ::ReleaseDC(nullptr, dc);
+    ::DeleteDC(dc);
     return width;
 }
 
 void Win32UiBackend::WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
                                          int& height) {
+    // The styles the window really has once it exists (the system adds some of its own); before
+    // that, the ones it will be made with.
     DWORD style = 0, exStyle = 0;
-    Win32FormPeer::StylesOf(form, style, exStyle);
+    ::HWND hwnd = ToHwnd(WindowHandle(form));
+    if (hwnd) {
+        style = static_cast<DWORD>(::GetWindowLongA(hwnd, GWL_STYLE));
+        exStyle = static_cast<DWORD>(::GetWindowLongA(hwnd, GWL_EXSTYLE));
+    } else {
+        Win32FormPeer::StylesOf(form, style, exStyle);
+    }
+    const bool menu = form.Menu() != nullptr || (hwnd && ::GetMenu(hwnd) != nullptr);
     RECT r{0, 0, clientWidth, clientHeight};
-    if (!::AdjustWindowRectEx(&r, style, form.Menu() != nullptr, exStyle)) {
+    if (!::AdjustWindowRectEx(&r, style & ~static_cast<DWORD>(WS_VISIBLE), menu ? TRUE : FALSE, exStyle)) {
         width = clientWidth;
         height = clientHeight;
         return;

@@ -51,6 +51,7 @@ public:
     void Popup(TPopupMenu& menu, int x, int y) override;
     bool ShowHelp(const std::string& helpFile, UINT topic) override;
     void SetCursor(TCursor cursor) override;
+    bool ExecuteSaveDialog(TSaveDialog& dialog) override;
     int TextWidth(const TFont& font, const std::string& text) override;
     void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
                              int& height) override;
@@ -60,16 +61,19 @@ public:
     ::HINSTANCE Instance() const { return instance_; }
     // The face every control is drawn in: the classic 8-point sans serif.
     ::HFONT Font() const { return font_; }
-    // The font for a widget's font description: the classic face for the default, others made once
-    // and kept until the backend goes.
+    // The font for a widget's font description (face, size and weight; the colour is the
+    // controls' business): the classic face for the default, others made once and kept until the
+    // backend goes.
     ::HFONT FontFor(const TFont& font);
-    // The cursor the program asked for.
+    // The cursor the program asked for, and the system's shape for it.
     TCursor Cursor() const { return cursor_; }
+    static ::HCURSOR CursorHandle(TCursor cursor);
     // Names of our window classes.
     static const char* FormClass() { return "TaskwellForm"; }
     static const char* PageClass() { return "TaskwellPage"; }
     static const char* PanelClass() { return "TaskwellPanel"; }
     static const char* GaugeClass() { return "TaskwellGauge"; }
+    static const char* ImageClass() { return "TaskwellImage"; }
 
     // Control peers register themselves so that image list changes reach the controls showing them.
     void AddControl(Win32ControlPeer* peer);

@@ -9,6 +9,9 @@
 //
 // One PASS/FAIL line per check on standard output, then "N passed, M failed"; the exit code is
 // the number of failures. Built in the Win32 build and run by run_e2e.sh --self under Wine reporting Windows 98.
+// Screenshots of the new controls (BMP) go to the directory named by the first argument or by
+// TASKWELL_PEER_ARTIFACTS (a Windows path); without either none are taken.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -30,6 +33,8 @@
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32ControlPeer.h"
 #include "platform/win32/Win32ImageListPeer.h"
+#include "platform/win32/Win32MenuPeer.h"
+#include "platform/win32/Win32UiBackend.h"
 
 namespace taskwell {
 
@@ -291,12 +296,284 @@ void CheckSystemServices(const Platform& platform) {
     Check(!platform.Shell.IsUsableIcon(fromText), "no icon from a missing file");
 }
 
+
+// --- Helpers of the checks of list view events, popup menus, the simple controls and forms ---
+
+::HFONT FontHandle(::HWND h) { return reinterpret_cast<::HFONT>(::SendMessageA(h, WM_GETFONT, 0, 0)); }
+
+LOGFONTA FontOfWindow(::HWND h) {
+    LOGFONTA lf{};
+    auto font = reinterpret_cast<::HFONT>(::SendMessageA(h, WM_GETFONT, 0, 0));
+    if (font) ::GetObjectA(font, sizeof lf, &lf);
+    return lf;
+}
+
+int PointHeight(int points) {
+    ::HDC dc = ::GetDC(nullptr);
+    int height = -::MulDiv(points, ::GetDeviceCaps(dc, LOGPIXELSY), 72);
+    ::ReleaseDC(nullptr, dc);
+    return height;
+}
+
+bool HasStyle(::HWND h, DWORD bits) { return (static_cast<DWORD>(::GetWindowLongA(h, GWL_STYLE)) & bits) == bits; }
+bool HasExStyle(::HWND h, DWORD bits) {
+    return (static_cast<DWORD>(::GetWindowLongA(h, GWL_EXSTYLE)) & bits) == bits;
+}
+
+::SIZE ClientSize(::HWND h) {
+    RECT r{};
+    ::GetClientRect(h, &r);
+    return ::SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+std::string SizeText(::SIZE s) { return std::to_string(s.cx) + "x" + std::to_string(s.cy); }
+
+// The colour a window shows at a point of its client area, after it painted what was pending.
+COLORREF PixelAt(::HWND h, int x, int y) {
+    ::UpdateWindow(h);
+    ::HDC dc = ::GetDC(h);
+    COLORREF c = ::GetPixel(dc, x, y);
+    ::ReleaseDC(h, dc);
+    return c;
+}
+
+std::string Hex(COLORREF c) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%06lX", static_cast<unsigned long>(c));
+    return buf;
+}
+
+// A 16x16 icon of one opaque colour.
+::HICON SolidIcon(COLORREF colour) {
+    ::HDC screen = ::GetDC(nullptr);
+    ::HBITMAP picture = ::CreateCompatibleBitmap(screen, 16, 16);
+    ::HDC mem = ::CreateCompatibleDC(screen);
+    ::HGDIOBJ old = ::SelectObject(mem, picture);
+    RECT all{0, 0, 16, 16};
+    ::HBRUSH brush = ::CreateSolidBrush(colour);
+    ::FillRect(mem, &all, brush);
+    ::DeleteObject(brush);
+    ::SelectObject(mem, old);
+    ::DeleteDC(mem);
+    ::ReleaseDC(nullptr, screen);
+    const unsigned char opaque[32] = {};  // an all-zero mask: every pixel drawn
+    ::HBITMAP mask = ::CreateBitmap(16, 16, 1, 1, opaque);
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmMask = mask;
+    info.hbmColor = picture;
+    ::HICON icon = ::CreateIconIndirect(&info);
+    ::DeleteObject(mask);
+    ::DeleteObject(picture);
+    return icon;
+}
+
+// Where the screenshots go: the first argument, else TASKWELL_PEER_ARTIFACTS; none without either.
+std::string ArtifactDir() {
+    if (__argc > 1 && __argv[1] && __argv[1][0]) return __argv[1];
+    char buf[MAX_PATH] = {};
+    DWORD n = ::GetEnvironmentVariableA("TASKWELL_PEER_ARTIFACTS", buf, sizeof buf);
+    return n > 0 && n < sizeof buf ? std::string(buf) : std::string();
+}
+
+// Copies the screen under the window into a 24-bit BMP file in the artifact directory.
+void SaveShot(::HWND h, const std::string& name) {
+    static const std::string dir = ArtifactDir();
+    RECT r{};
+    if (dir.empty() || !::GetWindowRect(h, &r)) return;
+    int w = r.right - r.left, ht = r.bottom - r.top;
+    if (w <= 0 || ht <= 0) return;
+    ::HDC screen = ::GetDC(nullptr);
+    ::HDC mem = ::CreateCompatibleDC(screen);
+    ::HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, ht);
+    ::HGDIOBJ old = ::SelectObject(mem, bmp);
+    ::BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY);
+    ::SelectObject(mem, old);
+    BITMAPINFOHEADER bih{};
+    bih.biSize = sizeof bih;
+    bih.biWidth = w;
+    bih.biHeight = ht;
+    bih.biPlanes = 1;
+    bih.biBitCount = 24;
+    bih.biCompression = BI_RGB;
+    const int stride = (w * 3 + 3) & ~3;
+    std::vector<unsigned char> bits(static_cast<size_t>(stride) * static_cast<size_t>(ht));
+    bool ok = ::GetDIBits(mem, bmp, 0, static_cast<UINT>(ht), bits.data(), reinterpret_cast<BITMAPINFO*>(&bih),
+                          DIB_RGB_COLORS) == ht;
+    ::DeleteObject(bmp);
+    ::DeleteDC(mem);
+    ::ReleaseDC(nullptr, screen);
+    if (!ok) return;
+    BITMAPFILEHEADER bfh{};
+    bfh.bfType = 0x4D42;
+    bfh.bfOffBits = sizeof bfh + sizeof bih;
+    bfh.bfSize = static_cast<DWORD>(bfh.bfOffBits + bits.size());
+    std::string path = dir + "\\" + name + ".bmp";
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(&bfh, sizeof bfh, 1, f);
+        std::fwrite(&bih, sizeof bih, 1, f);
+        std::fwrite(bits.data(), 1, bits.size(), f);
+        std::fclose(f);
+        std::printf("screenshot: %s\n", path.c_str());
+    }
+}
+
+// The popup menu window on the screen, if one is open.
+::BOOL CALLBACK FindMenuWindow(::HWND h, ::LPARAM found) {
+    if (ClassOf(h) == "#32768" && ::IsWindowVisible(h)) {
+        *reinterpret_cast<::HWND*>(found) = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+::HWND VisibleMenuWindow() {
+    ::HWND found = nullptr;
+    ::EnumWindows(&FindMenuWindow, reinterpret_cast<::LPARAM>(&found));
+    return found;
+}
+
+// Answers the next popup menu from another thread, as a user would: notes where it opened,
+// photographs it, then presses the keys (Down and Enter choose the first item, Escape closes).
+struct MenuAnswer {
+    std::vector<WPARAM> keys;
+    std::string shot;
+    volatile bool seen = false;
+    volatile bool done = false;
+    RECT rect{};
+};
+
+::DWORD WINAPI AnswerMenu(void* param) {
+    auto* answer = static_cast<MenuAnswer*>(param);
+    for (int i = 0; i < 250 && !answer->seen; ++i) {
+        if (::HWND menu = VisibleMenuWindow()) {
+            ::Sleep(100);  // let it paint
+            ::GetWindowRect(menu, &answer->rect);
+            if (!answer->shot.empty()) SaveShot(menu, answer->shot);
+            answer->seen = true;
+            for (WPARAM key : answer->keys) ::PostMessageA(menu, WM_KEYDOWN, key, 0);
+            break;
+        }
+        ::Sleep(20);
+    }
+    answer->done = true;
+    return 0;
+}
+
+void AnswerNextMenu(MenuAnswer& answer, std::vector<WPARAM> keys, const std::string& shot = "") {
+    answer.keys = std::move(keys);
+    answer.shot = shot;
+    answer.seen = false;
+    answer.done = false;
+    answer.rect = RECT{};
+    if (::HANDLE t = ::CreateThread(nullptr, 0, &AnswerMenu, &answer, 0, nullptr)) ::CloseHandle(t);
+}
+
+// Reads a window's text with WM_GETTEXT from another thread (the message crosses threads as it
+// crosses processes); the calling thread answers sent messages meanwhile, and nothing else.
+struct TextRead {
+    ::HWND window = nullptr;
+    std::string text;
+};
+
+::DWORD WINAPI ReadText(void* param) {
+    auto* read = static_cast<TextRead*>(param);
+    char buf[256] = {};
+    DWORD_PTR result = 0;
+    if (::SendMessageTimeoutA(read->window, WM_GETTEXT, sizeof buf, reinterpret_cast<::LPARAM>(buf), SMTO_NORMAL,
+                              5000, &result))
+        read->text = buf;
+    return 0;
+}
+
+std::string TextFromOtherThread(::HWND h) {
+    TextRead read{h, {}};
+    ::HANDLE t = ::CreateThread(nullptr, 0, &ReadText, &read, 0, nullptr);
+    if (!t) return "(no thread)";
+    while (::MsgWaitForMultipleObjects(1, &t, FALSE, 10000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG m;
+        ::PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    ::CloseHandle(t);
+    return read.text;
+}
+
+// Counts the row messages a list view control receives while it is watched.
+struct RowMessages {
+    int inserts = 0;
+    int deletes = 0;
+    int texts = 0;
+    WNDPROC previous = nullptr;
+};
+RowMessages* watched = nullptr;
+
+::LRESULT CALLBACK CountRowMessages(::HWND h, UINT msg, ::WPARAM w, ::LPARAM l) {
+    switch (msg) {
+    case LVM_INSERTITEMA:
+    case LVM_INSERTITEMW:
+        ++watched->inserts;
+        break;
+    case LVM_DELETEITEM:
+    case LVM_DELETEALLITEMS:
+        ++watched->deletes;
+        break;
+    case LVM_SETITEMA:
+    case LVM_SETITEMW:
+    case LVM_SETITEMTEXTA:
+    case LVM_SETITEMTEXTW:
+        ++watched->texts;
+        break;
+    default:
+        break;
+    }
+    return ::CallWindowProcA(watched->previous, h, msg, w, l);
+}
+
+void WatchRows(::HWND lv, RowMessages& counts) {
+    counts = RowMessages{};
+    watched = &counts;
+    counts.previous = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(lv, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountRowMessages)));
+}
+
+void UnwatchRows(::HWND lv, RowMessages& counts) {
+    ::SetWindowLongPtrA(lv, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counts.previous));
+    watched = nullptr;
+}
+
+RECT RowRect(::HWND lv, int row, int part = LVIR_BOUNDS) {
+    RECT r{};
+    r.left = part;
+    ::SendMessageA(lv, LVM_GETITEMRECT, static_cast<::WPARAM>(row), reinterpret_cast<::LPARAM>(&r));
+    return r;
+}
+
+int TopRow(::HWND lv) { return static_cast<int>(::SendMessageA(lv, LVM_GETTOPINDEX, 0, 0)); }
+
+::POINT ToScreen(::HWND h, int x, int y) {
+    ::POINT p{x, y};
+    ::ClientToScreen(h, &p);
+    return p;
+}
+
+// A left click at a point of the window's client area, as posted mouse messages.
+void PostClick(::HWND h, int x, int y, bool twice = false) {
+    ::PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ::PostMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    if (twice) {
+        ::PostMessageA(h, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, y));
+        ::PostMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    }
+}
+
 }  // namespace
 
 int TaskwellMain(const Platform& platform) {
     CheckSystemServices(platform);
 
     TApplication app(platform.Ui);
+    auto* win32Ui = dynamic_cast<win32::Win32UiBackend*>(&platform.Ui);
+    if (!Check(win32Ui != nullptr, "the program runs on the Win32 backend")) return 1;
     app.SetTitle("Peer checks");
     HICON appIcon = platform.Shell.LoadIconA("MAINICON");
     app.SetIcon(appIcon);
@@ -400,6 +677,107 @@ int TaskwellMain(const Platform& platform) {
     TLabel& inner = plain.Add<TLabel>("inner");
     inner.SetBounds(5, 6, 50, 16);
 
+    // List view events and the list's popup menu.
+    int listClicks = 0, listDblClicks = 0, clickSelected = -2, dblSelected = -2, columnClicks = 0, columnClicked = -1;
+    list.OnClick = [&] {
+        ++listClicks;
+        clickSelected = list.SelectedIndex();
+    };
+    list.OnDblClick = [&] {
+        ++listDblClicks;
+        dblSelected = list.SelectedIndex();
+    };
+    list.OnColumnClick = [&](int column) {
+        ++columnClicks;
+        columnClicked = column;
+    };
+    TPopupMenu rowMenu;
+    TMenuItem& rowOpen = rowMenu.Items().Add("&Open");
+    rowOpen.SetDefault(true);
+    TMenuItem& rowEnd = rowMenu.Items().Add("&End Process");
+    int popups = 0, rowOpens = 0, selectedAtPopup = -2;
+    bool menuShownAtPopup = false;
+    rowMenu.OnPopup = [&] {
+        ++popups;
+        menuShownAtPopup = VisibleMenuWindow() != nullptr;
+        selectedAtPopup = list.SelectedIndex();
+        rowEnd.SetEnabled(list.SelectedIndex() >= 0);
+    };
+    rowOpen.OnClick = [&] { ++rowOpens; };
+    list.PopupMenu = &rowMenu;
+    TFont verdana;
+    verdana.Name = "Verdana";
+
+    // A tool window with a check box, edit fields and a picture; sized by its client area before
+    // it has a window.
+    TForm tool(app);
+    tool.BorderStyle = TBorderStyle::bsToolWindow;
+    tool.SetCaption("Tool");
+    tool.SetBounds(540, 40, 100, 100);
+    tool.SetClientSize(240, 110);
+    TCheckBox& box = tool.Add<TCheckBox>("&Show 16-bit tasks");
+    box.SetBounds(8, 8, 160, 20);
+    TFont boldFont;
+    boldFont.Bold = true;
+    box.SetFont(boldFont);
+    int boxClicks = 0;
+    box.OnClick = [&] { ++boxClicks; };
+    TPopupMenu boxMenu;
+    boxMenu.Items().Add("&What's This?");
+    int boxPopups = 0;
+    boxMenu.OnPopup = [&] { ++boxPopups; };
+    box.PopupMenu = &boxMenu;
+    TEdit& edit = tool.Add<TEdit>("hello");
+    edit.SetBounds(8, 34, 150, 21);
+    TEdit& value = tool.Add<TEdit>("1234 K");
+    value.SetBounds(8, 64, 150, 16);
+    value.SetReadOnly(true);
+    value.SetBorderStyle(TEditBorder::bsNone);
+    value.Color = clBtnFace;
+    const COLORREF redColour = RGB(255, 0, 0), blueColour = RGB(0, 0, 255);
+    ::HICON redIcon = SolidIcon(redColour), blueIcon = SolidIcon(blueColour);
+    TImage& image = tool.Add<TImage>();
+    image.SetBounds(180, 8, 48, 48);
+    image.SetIcon(win32::FromHicon(redIcon));
+
+    // A sizable form shown modally, sized by its client area before it has a window; a timer
+    // looks at it while it is up and presses its OK button.
+    TForm dialog(app);
+    dialog.SetCaption("Sizable dialog");
+    dialog.SetBounds(120, 120, 100, 100);
+    dialog.SetClientSize(300, 180);
+    TListView& dialogList = dialog.Add<TListView>();
+    dialogList.SetBounds(8, 8, 284, 130);
+    dialogList.SetViewStyle(TViewStyle::vsReport);
+    dialogList.SetFont(verdana);
+    dialogList.AddColumn("Module", 180);
+    dialogList.AddItem().SetCaption("KERNEL32.DLL");
+    TButton& dialogOk = dialog.Add<TButton>("OK");
+    dialogOk.SetBounds(212, 148, 80, 24);
+    dialogOk.ModalResult = mrOk;
+    TTimer dialogTimer(app, 150, false);
+    bool dialogChecked = false;
+    ::HWND mainWindow = nullptr;
+    dialogTimer.OnTimer = [&] {
+        ::HWND d = WindowOf(dialog);
+        if (!d || !::IsWindowVisible(d)) return;
+        dialogTimer.SetEnabled(false);
+        dialogChecked = true;
+        SaveShot(d, "sizable-dialog");
+        Equal(SizeText(ClientSize(d)), std::string("300x180"),
+              "a sizable form given a client size before it had a window gets exactly that client area");
+        Check(HasStyle(d, WS_THICKFRAME), "the modal sizable form has a sizing frame");
+        Check(!HasStyle(d, WS_MINIMIZEBOX), "and no minimise box");
+        Check(::GetWindow(d, GW_OWNER) == mainWindow, "it is owned by the main window");
+        Check(!::IsWindowEnabled(mainWindow), "which takes no input meanwhile");
+        dialog.SetClientSize(320, 200);
+        Equal(SizeText(ClientSize(d)), std::string("320x200"), "a client size set while it shows is exact too");
+        Equal(dialog.ClientWidth(), 320, "and the form knows its client width");
+        Check(FontHandle(WindowOf(dialogList)) == win32Ui->FontFor(verdana), "the dialog's list view is drawn in Verdana");
+        // The user presses OK.
+        ::PostMessageA(WindowOf(dialogOk), BM_CLICK, 0, 0);
+    };
+
     int ticks = 0;
     TTimer counter(app, 50, false);
     counter.OnTimer = [&] { ++ticks; };
@@ -407,6 +785,10 @@ int TaskwellMain(const Platform& platform) {
     BoxAnswer answer;
     std::vector<std::function<void()>> steps;
     size_t step = 0;
+    // A step may make the next one wait for something that happens outside it (a menu the
+    // answering thread closes); steps never run inside another step's message loop.
+    std::function<bool()> waitFor;
+    bool inStep = false;
     ::HWND hwnd = nullptr, sbw = nullptr, tabs = nullptr, lv = nullptr;
     int tickMark = 0;
 
@@ -592,7 +974,7 @@ int TaskwellMain(const Platform& platform) {
         Equal(ListImage(lv, 0), static_cast<int>(I_IMAGENONE), "an image removed from a row");
         list.SetSelectedIndex(2);
         Equal(ListSelected(lv), 2, "the program's selection shows");
-        Equal(selections, 0, "and is not reported as the user's");
+        Equal(selections, 1, "the widget runs OnSelectItem once for it, the control adds no second run");
         // The user selects row 5.
         LVITEMA st{};
         st.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -651,6 +1033,441 @@ int TaskwellMain(const Platform& platform) {
         Equal(ListCount(lv), 0, "all rows cleared");
         list.AddItem().SetCaption("again");
         Equal(ListText(lv, 0, 0), std::string("again"), "rows come back after a clear");
+    });
+
+    // --- List view: events, popup menu, sorting and the scroll position ---
+    MenuAnswer menuAnswer;
+    int scrollMark = 0, clickRow = -1, dblRow = -1, popupRow = -1;
+    ::POINT popupAt{}, keyAt{};
+    auto openedAt = [&](::POINT p) {
+        return menuAnswer.seen && menuAnswer.rect.left == p.x && menuAnswer.rect.top == p.y;
+    };
+    auto where = [&](::POINT p) {
+        return " (menu at " + std::to_string(menuAnswer.rect.left) + "," + std::to_string(menuAnswer.rect.top) +
+               ", expected " + std::to_string(p.x) + "," + std::to_string(p.y) + ")";
+    };
+
+    steps.push_back([&] {
+        list.SetSelectedIndex(-1);
+        list.ClearItems();
+        list.BeginUpdate();
+        for (int i = 0; i < 1000; ++i) {
+            TListItem& item = list.AddItem();
+            int pid = (i * 7919) % 1000;  // every value once, in a scrambled order
+            item.SetCaption("proc " + std::to_string(1000 + i));
+            item.SetSubItems({std::to_string(4000 + pid), std::to_string(pid % 7)});
+        }
+        list.EndUpdate();
+        Equal(ListCount(lv), 1000, "a thousand rows");
+        Check(!(::SendMessageA(lv, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT),
+              "without row select only the caption selects");
+        list.SetRowSelect(true);
+        Check(::SendMessageA(lv, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT,
+              "with row select the control selects whole rows");
+        const std::string sansFace = FontOfWindow(lv).lfFaceName;
+        Check(FontHandle(lv) == win32Ui->FontFor(TFont{}), "a control starts in the default font, MS Sans Serif (made in " +
+                                                                sansFace + ")");
+        Equal(static_cast<int>(FontOfWindow(lv).lfHeight), PointHeight(8), "at 8 points");
+        list.SetFont(verdana);
+        const std::string verdanaFace = FontOfWindow(lv).lfFaceName;
+        Check(FontHandle(lv) == win32Ui->FontFor(verdana), "a font set later reaches the control");
+        Check(verdanaFace != sansFace, "Verdana is another face than MS Sans Serif (made in " + verdanaFace + ")");
+        Equal(static_cast<int>(FontOfWindow(lv).lfHeight), PointHeight(8), "at its size");
+        Equal(static_cast<unsigned>(::SendMessageA(lv, LVM_GETTEXTCOLOR, 0, 0)), 0u, "in its colour, black");
+        list.SetTopIndex(100);
+        Equal(TopRow(lv), 100, "the program's top index scrolls the control");
+        Equal(list.TopIndex(), 100, "and stays the widget's");
+        list.SetSelectedIndex(110);
+        Equal(TopRow(lv), 100, "selecting a row in sight does not scroll");
+    });
+
+    steps.push_back([&] {
+        SaveShot(hwnd, "list-verdana-rowselect");
+        const int top = TopRow(lv);
+        TListItem* selected = list.Selected();
+        ::HWND header = reinterpret_cast<::HWND>(::SendMessageA(lv, LVM_GETHEADER, 0, 0));
+        const int columns = static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+        std::vector<std::vector<std::string>> shown(1000, std::vector<std::string>(static_cast<size_t>(columns)));
+        for (int r = 0; r < 1000; ++r)
+            for (int c = 0; c < columns; ++c) shown[static_cast<size_t>(r)][static_cast<size_t>(c)] = ListText(lv, r, c);
+        RowMessages counts;
+        WatchRows(lv, counts);
+        DWORD t0 = ::GetTickCount();
+        list.Sort([](const TListItem& a, const TListItem& b) { return a.SubItems()[0] > b.SubItems()[0]; });
+        DWORD elapsed = ::GetTickCount() - t0;
+        UnwatchRows(lv, counts);
+        int changed = 0;
+        bool same = true;
+        for (int r = 0; r < 1000; ++r) {
+            const TListItem& item = list.Item(r);
+            const auto& before = shown[static_cast<size_t>(r)];
+            if (before[0] != item.Caption()) ++changed;
+            for (int c = 1; c < columns; ++c) {
+                size_t sub = static_cast<size_t>(c - 1);
+                std::string want = sub < item.SubItems().size() ? item.SubItems()[sub] : std::string();
+                if (before[static_cast<size_t>(c)] != want) ++changed;
+                same = same && ListText(lv, r, c) == want;
+            }
+            same = same && ListText(lv, r, 0) == item.Caption();
+        }
+        Check(list.IsSorted([](const TListItem& a, const TListItem& b) { return a.SubItems()[0] > b.SubItems()[0]; }),
+              "the widget's rows are sorted");
+        Check(same, "after sorting every row of the control shows its item's texts");
+        Equal(counts.inserts, 0, "sorting a thousand rows inserts no row");
+        Equal(counts.deletes, 0, "and deletes none");
+        Equal(counts.texts, changed,
+              "it sends exactly the cells that changed (" + std::to_string(changed) + " cells, " +
+                  std::to_string(elapsed) + " ms)");
+        Equal(ListSelected(lv), selected->Index(), "the selected item stays selected where it went");
+        Check(list.Selected() == selected, "in the widget too");
+        Equal(TopRow(lv), top, "sorting keeps the scroll position");
+        Equal(list.TopIndex(), top, "and the widget's top index");
+    });
+
+    steps.push_back([&] {
+        const int top = TopRow(lv);
+        list.Item(top + 1).SetCaption("renamed row");
+        list.Item(top + 2).SetSubItem(0, "9999");
+        list.SetSelectedIndex(top + 60);
+        Equal(TopRow(lv), top, "changing texts and selecting a row out of sight keep the scroll position");
+        Equal(ListSelected(lv), top + 60, "the program's selection shows all the same");
+        scrollMark = top;
+        // The user scrolls two lines down with the scroll bar.
+        ::PostMessageA(lv, WM_VSCROLL, SB_LINEDOWN, 0);
+        ::PostMessageA(lv, WM_VSCROLL, SB_LINEDOWN, 0);
+    });
+
+    steps.push_back([&] {
+        Equal(TopRow(lv), scrollMark + 2, "the scroll bar scrolled the control");
+        Equal(list.TopIndex(), TopRow(lv), "the user's scrolling reaches the widget");
+        scrollMark = TopRow(lv);
+        // One notch of the wheel, towards the user.
+        ::POINT at = ToScreen(lv, 60, 120);
+        ::PostMessageA(lv, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(at.x, at.y));
+    });
+
+    steps.push_back([&] {
+        Check(TopRow(lv) > scrollMark, "the wheel scrolled the control (" + std::to_string(scrollMark) + " -> " +
+                                           std::to_string(TopRow(lv)) + ")");
+        Equal(list.TopIndex(), TopRow(lv), "and the widget knows the new first row");
+        scrollMark = TopRow(lv);
+        // Page Down twice: the first goes to the last row in view, the second a page further.
+        for (int i = 0; i < 2; ++i) {
+            ::PostMessageA(lv, WM_KEYDOWN, VK_NEXT, 1);
+            ::PostMessageA(lv, WM_KEYUP, VK_NEXT, static_cast<::LPARAM>(0xC0000001));
+        }
+    });
+
+    steps.push_back([&] {
+        Check(TopRow(lv) > scrollMark, "keys that move the selection scrolled the control (" +
+                                           std::to_string(scrollMark) + " -> " + std::to_string(TopRow(lv)) + ")");
+        Equal(list.TopIndex(), TopRow(lv), "and the widget knows where to");
+        Equal(list.SelectedIndex(), ListSelected(lv), "as well as the row the key selected");
+        // The user clicks the second column's header.
+        ::HWND header = reinterpret_cast<::HWND>(::SendMessageA(lv, LVM_GETHEADER, 0, 0));
+        RECT c{};
+        ::SendMessageA(header, HDM_GETITEMRECT, 1, reinterpret_cast<::LPARAM>(&c));
+        PostClick(header, (c.left + c.right) / 2, (c.top + c.bottom) / 2);
+    });
+
+    steps.push_back([&] {
+        Equal(columnClicks, 1, "a click on a column header runs OnColumnClick once");
+        Equal(columnClicked, 1, "with that column's index");
+        // The user clicks a row in its second column: with row select that selects the row.
+        clickRow = TopRow(lv) + 2;
+        RECT r = RowRect(lv, clickRow);
+        int x = static_cast<int>(::SendMessageA(lv, LVM_GETCOLUMNWIDTH, 0, 0)) + 10;
+        listClicks = 0;
+        PostClick(lv, x, (r.top + r.bottom) / 2);
+    });
+
+    steps.push_back([&] {
+        Equal(listClicks, 1, "a click on a row runs OnClick once");
+        Equal(clickSelected, clickRow, "after the clicked row became the widget's selection");
+        Equal(list.SelectedIndex(), clickRow, "the row clicked is selected");
+        dblRow = TopRow(lv) + 4;
+        RECT r = RowRect(lv, dblRow);
+        listDblClicks = 0;
+        PostClick(lv, 30, (r.top + r.bottom) / 2, true);
+    });
+
+    steps.push_back([&] {
+        Equal(listDblClicks, 1, "a double click runs OnDblClick once");
+        Equal(dblSelected, dblRow, "on the row double-clicked, already selected");
+        // A right click on another row opens the list's popup menu; the user chooses its first item.
+        popupRow = TopRow(lv) + 6;
+        RECT r = RowRect(lv, popupRow);
+        int y = (r.top + r.bottom) / 2;
+        popupAt = ToScreen(lv, 40, y);
+        ::SetCursorPos(popupAt.x, popupAt.y);
+        AnswerNextMenu(menuAnswer, {VK_DOWN, VK_RETURN}, "list-popup-menu");
+        ::PostMessageA(lv, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, y));
+        ::PostMessageA(lv, WM_RBUTTONUP, 0, MAKELPARAM(40, y));
+        waitFor = [&] { return menuAnswer.done; };
+    });
+
+    steps.push_back([&] {
+        Check(menuAnswer.seen, "a right click on a row opens the list's popup menu");
+        Equal(popups, 1, "OnPopup ran once");
+        Check(!menuShownAtPopup, "before the menu showed");
+        Equal(selectedAtPopup, popupRow, "with the right-clicked row already the widget's selection");
+        Check(openedAt(popupAt), "the menu opens where the user clicked" + where(popupAt));
+        Equal(rowOpens, 1, "the item the user chose ran");
+        auto* peer = dynamic_cast<win32::Win32MenuPeer*>(rowMenu.Peer());
+        Check(peer && ::GetMenuDefaultItem(peer->Handle(), TRUE, 0) == 0,
+              "the menu's default item is the system's default item, drawn bold");
+        // The menu key, with a row selected in sight: the menu opens below the row.
+        list.SetSelectedIndex(TopRow(lv) + 1);
+        RECT label = RowRect(lv, list.SelectedIndex(), LVIR_LABEL);
+        keyAt = ToScreen(lv, std::max<int>(label.left, 0), label.bottom);
+        AnswerNextMenu(menuAnswer, {VK_ESCAPE});
+        ::PostMessageA(lv, WM_CONTEXTMENU, reinterpret_cast<::WPARAM>(lv), static_cast<::LPARAM>(-1));
+        waitFor = [&] { return menuAnswer.done; };
+    });
+
+    steps.push_back([&] {
+        Check(openedAt(keyAt), "the menu key opens the menu below the selected row" + where(keyAt));
+        Equal(popups, 2, "through OnPopup again");
+        Equal(rowOpens, 1, "Escape chooses nothing");
+        // The selected row out of sight: at the control's corner.
+        list.SetSelectedIndex(0);
+        keyAt = ToScreen(lv, 0, 0);
+        AnswerNextMenu(menuAnswer, {VK_ESCAPE});
+        ::PostMessageA(lv, WM_CONTEXTMENU, reinterpret_cast<::WPARAM>(lv), static_cast<::LPARAM>(-1));
+        waitFor = [&] { return menuAnswer.done; };
+    });
+
+    steps.push_back([&] {
+        Check(openedAt(keyAt), "with the selected row out of sight, at the control's corner" + where(keyAt));
+        Equal(selectedAtPopup, 0, "the widget's selection is the row selected");
+        // A few rows, one selected; the user clicks below the last one.
+        list.ClearItems();
+        for (int i = 0; i < 3; ++i) list.AddItem().SetCaption("short " + std::to_string(i));
+        list.SetSelectedIndex(1);
+        listClicks = 0;
+        clickSelected = -2;
+        RECT last = RowRect(lv, 2);
+        PostClick(lv, 30, last.bottom + 20);
+    });
+
+    steps.push_back([&] {
+        Equal(listClicks, 1, "a click below the rows runs OnClick once");
+        Equal(clickSelected, -1, "after the widget learnt that the click left nothing selected");
+        Equal(ListSelected(lv), -1, "as the control shows");
+        // The tool window.
+        tool.Show();
+    });
+
+    steps.push_back([&] {
+        ::HWND tw = WindowOf(tool);
+        Check(tw && ::IsWindowVisible(tw), "the tool window shows");
+        Equal(SizeText(ClientSize(tw)), std::string("240x110"),
+              "a client size set before the window existed is exact");
+        Check(HasExStyle(tw, WS_EX_TOOLWINDOW) && !HasExStyle(tw, WS_EX_APPWINDOW),
+              "a tool window: small caption, no task bar button");
+        Check(HasStyle(tw, WS_CAPTION | WS_SYSMENU), "with a caption and a close button");
+        Check(!HasStyle(tw, WS_THICKFRAME) && !HasStyle(tw, WS_MINIMIZEBOX) && !HasStyle(tw, WS_MAXIMIZEBOX),
+              "a fixed frame without minimise and maximise boxes");
+        Check(::GetWindow(tw, GW_OWNER) == hwnd, "owned by the main window");
+        RECT wr{};
+        ::GetWindowRect(tw, &wr);
+        ::POINT origin = ToScreen(tw, 0, 0);
+        int frame = origin.x - wr.left;
+        int caption = origin.y - wr.top - frame;
+        Check(caption >= ::GetSystemMetrics(SM_CYSMCAPTION) && caption < ::GetSystemMetrics(SM_CYCAPTION) + 1,
+              "its caption is the small one (" + std::to_string(caption) + " pixels; small " +
+                  std::to_string(::GetSystemMetrics(SM_CYSMCAPTION)) + ", normal " +
+                  std::to_string(::GetSystemMetrics(SM_CYCAPTION)) + ")");
+        Check(frame <= ::GetSystemMetrics(SM_CXFIXEDFRAME) + 1, "and the thin fixed frame (" + std::to_string(frame) + ")");
+        tool.SetClientSize(260, 120);
+        Equal(SizeText(ClientSize(tw)), std::string("260x120"), "a client size set while it shows is exact");
+        Check(tool.ClientWidth() == 260 && tool.ClientHeight() == 120, "and the form knows it");
+        // The main form, menu bar and all.
+        RECT before{};
+        ::GetWindowRect(hwnd, &before);
+        form.SetClientSize(430, 470);
+        Equal(SizeText(ClientSize(hwnd)), std::string("430x470"), "the main form's client size is exact below its menu bar");
+        form.SetBounds(before.left, before.top, before.right - before.left, before.bottom - before.top);
+    });
+
+    steps.push_back([&] {
+        // Check box.
+        ::HWND bw = WindowOf(box);
+        Equal(ClassOf(bw), std::string("Button"), "a check box is a button");
+        Equal(static_cast<int>(::GetWindowLongA(bw, GWL_STYLE) & 0xF), static_cast<int>(BS_AUTOCHECKBOX),
+              "that checks itself");
+        Equal(WindowText(bw), std::string("&Show 16-bit tasks"), "with its caption");
+        Equal(static_cast<int>(FontOfWindow(bw).lfWeight), static_cast<int>(FW_BOLD), "in its bold font");
+        Check(FontHandle(WindowOf(edit)) == win32Ui->FontFor(TFont{}), "controls without a font of their own use MS Sans Serif");
+        box.SetChecked(true);
+        Equal(static_cast<int>(::SendMessageA(bw, BM_GETCHECK, 0, 0)), static_cast<int>(BST_CHECKED),
+              "the program's check shows");
+        Equal(boxClicks, 0, "and is not reported as a click");
+        PostClick(bw, 6, 10);
+    });
+
+    steps.push_back([&] {
+        ::HWND bw = WindowOf(box);
+        Check(!box.Checked(), "the user's click unchecks the widget");
+        Equal(static_cast<int>(::SendMessageA(bw, BM_GETCHECK, 0, 0)), static_cast<int>(BST_UNCHECKED),
+              "as the box shows");
+        Equal(boxClicks, 1, "OnClick ran once");
+        PostClick(bw, 6, 10);
+    });
+
+    steps.push_back([&] {
+        ::HWND bw = WindowOf(box);
+        Check(box.Checked() && boxClicks == 2, "a second click checks it again");
+        box.SetChecked(false);
+        Equal(static_cast<int>(::SendMessageA(bw, BM_GETCHECK, 0, 0)), static_cast<int>(BST_UNCHECKED),
+              "the program unchecks it");
+        // The menu key on the check box: its own popup menu, at its corner.
+        keyAt = ToScreen(bw, 0, 0);
+        AnswerNextMenu(menuAnswer, {VK_ESCAPE});
+        ::PostMessageA(bw, WM_CONTEXTMENU, reinterpret_cast<::WPARAM>(bw), static_cast<::LPARAM>(-1));
+        waitFor = [&] { return menuAnswer.done; };
+    });
+
+    steps.push_back([&] {
+        Check(openedAt(keyAt), "any control with a popup menu opens it: the check box's, at its corner" + where(keyAt));
+        Equal(boxPopups, 1, "its OnPopup ran");
+        // Edit fields.
+        ::HWND ew = WindowOf(edit);
+        Equal(ClassOf(ew), std::string("Edit"), "an edit field is an edit control");
+        Check(HasExStyle(ew, WS_EX_CLIENTEDGE), "a bordered field has the sunken edge");
+        Check(!HasStyle(ew, ES_READONLY) && HasStyle(ew, ES_AUTOHSCROLL), "editable, scrolling sideways");
+        Equal(WindowText(ew), std::string("hello"), "showing its text");
+        edit.SetText("world");
+        Equal(WindowText(ew), std::string("world"), "the program's text shows");
+        ::SIZE size = ClientSize(ew);
+        Equal(Hex(PixelAt(ew, size.cx - 3, size.cy / 2)), Hex(::GetSysColor(COLOR_WINDOW)),
+              "an editable field shows on the window colour");
+        // The colour is read when the field paints.
+        edit.Color = clBtnFace;
+        ::InvalidateRect(ew, nullptr, TRUE);
+        Equal(Hex(PixelAt(ew, size.cx - 3, size.cy / 2)), Hex(::GetSysColor(COLOR_BTNFACE)),
+              "an editable field asked for the button face shows on it");
+        edit.Color = 0x00FFFF;
+        ::InvalidateRect(ew, nullptr, TRUE);
+        Equal(Hex(PixelAt(ew, size.cx - 3, size.cy / 2)), Hex(0x00FFFF), "and on a colour of its own");
+        edit.Color = -1;
+        ::InvalidateRect(ew, nullptr, TRUE);
+        // The user types at the end.
+        ::PostMessageA(ew, WM_KEYDOWN, VK_END, 0);
+        ::PostMessageA(ew, WM_CHAR, '!', 0);
+    });
+
+    steps.push_back([&] {
+        Equal(edit.Text(), std::string("world!"), "what the user types becomes the widget's text");
+        ::HWND vw = WindowOf(value);
+        Check(HasStyle(vw, ES_READONLY), "a read-only field is read-only");
+        Check(!HasExStyle(vw, WS_EX_CLIENTEDGE), "a borderless field has no edge");
+        RECT wr{};
+        ::GetWindowRect(vw, &wr);
+        ::SIZE size = ClientSize(vw);
+        Check(size.cx == wr.right - wr.left && size.cy == wr.bottom - wr.top, "and no border at all");
+        Equal(Hex(PixelAt(vw, size.cx - 3, size.cy / 2)), Hex(::GetSysColor(COLOR_BTNFACE)),
+              "it shows on the button face");
+        Equal(TextFromOtherThread(vw), std::string("1234 K"), "its text is readable with WM_GETTEXT from another thread");
+        value.SetReadOnly(false);
+        value.SetBorderStyle(TEditBorder::bsSingle);
+        ::GetWindowRect(vw, &wr);
+        size = ClientSize(vw);
+        Check(!HasStyle(vw, ES_READONLY), "read-only can be switched off");
+        Check(HasExStyle(vw, WS_EX_CLIENTEDGE) && size.cx < wr.right - wr.left, "and the border on");
+        value.SetReadOnly(true);
+        value.SetBorderStyle(TEditBorder::bsNone);
+        ::GetWindowRect(vw, &wr);
+        size = ClientSize(vw);
+        Check(HasStyle(vw, ES_READONLY) && !HasExStyle(vw, WS_EX_CLIENTEDGE) && size.cx == wr.right - wr.left,
+              "and both back again");
+        value.SetText("5678 K");
+        Equal(WindowText(vw), std::string("5678 K"), "a read-only field shows the program's new value");
+        // The picture.
+        ::HWND iw = WindowOf(image);
+        Equal(Hex(PixelAt(iw, 8, 8)), Hex(redColour), "the picture shows its icon");
+        Equal(Hex(PixelAt(iw, 40, 40)), Hex(::GetSysColor(COLOR_BTNFACE)), "at its own size, the rest on the button face");
+        image.SetIcon(win32::FromHicon(blueIcon));
+        Equal(Hex(PixelAt(iw, 8, 8)), Hex(blueColour), "a new icon repaints the picture");
+        image.SetStretch(true);
+        Equal(Hex(PixelAt(iw, 40, 40)), Hex(blueColour), "a stretched icon fills the control");
+    });
+
+    steps.push_back([&] {
+        SaveShot(WindowOf(tool), "tool-window");
+        // The modal sizable form (its timer checks it and presses OK).
+        mainWindow = hwnd;
+        dialogTimer.SetEnabled(true);
+        int result = dialog.ShowModal();
+        Check(dialogChecked, "the modal sizable form was shown and looked at");
+        Equal(result, mrOk, "its OK button ended the showing");
+        Check(::IsWindowEnabled(hwnd), "the main window takes input again");
+    });
+
+    steps.push_back([&] {
+        // The hourglass.
+        ::HCURSOR wait = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32514));
+        ::HCURSOR arrow = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+        ::HCURSOR beam = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32513));
+        ::POINT over = ToScreen(lv, 100, 120);
+        ::SetCursorPos(over.x, over.y);
+        {
+            THourGlass busy(app);
+            Check(::GetCursor() == wait, "the hourglass shows at once");
+            bool everywhere = true;
+            for (::HWND w : {hwnd, lv, sbw, WindowOf(edit), WindowOf(box), WindowOf(tool)}) {
+                ::SetCursor(arrow);
+                ::LRESULT handled = ::SendMessageA(w, WM_SETCURSOR, reinterpret_cast<::WPARAM>(w),
+                                                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+                everywhere = everywhere && handled && ::GetCursor() == wait;
+            }
+            Check(everywhere, "every window of the program shows it while the program is busy");
+        }
+        Check(app.Cursor() == TCursor::crDefault, "the hourglass goes when the step ends");
+        Check(::GetCursor() == arrow, "and the arrow is back at once");
+        ::SendMessageA(WindowOf(edit), WM_SETCURSOR, reinterpret_cast<::WPARAM>(WindowOf(edit)),
+                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        Check(::GetCursor() == beam, "an edit field shows its text cursor again");
+        // Text widths.
+        TFont sans, bold;
+        bold.Bold = true;
+        const std::string text = "Processes: 128";
+        const int n = static_cast<int>(text.size());
+        int plain = platform.Ui.TextWidth(sans, text);
+        int wide = platform.Ui.TextWidth(verdana, text);
+        int longer = platform.Ui.TextWidth(sans, text + " of 4096");
+        int heavy = platform.Ui.TextWidth(bold, text);
+        std::string faces;
+        {
+            ::HDC dc = ::CreateCompatibleDC(nullptr);
+            char face[LF_FACESIZE] = {};
+            ::HGDIOBJ old = ::SelectObject(dc, win32Ui->FontFor(verdana));
+            ::GetTextFaceA(dc, sizeof face, face);
+            faces = std::string(" (Verdana drawn as ") + face;
+            ::SelectObject(dc, win32Ui->FontFor(sans));
+            ::GetTextFaceA(dc, sizeof face, face);
+            faces += std::string(", MS Sans Serif as ") + face + ")";
+            ::SelectObject(dc, old);
+            ::DeleteDC(dc);
+        }
+        Check(plain >= 3 * n && plain <= 9 * n, "a text's width is plausible for 8 points (" + std::to_string(plain) +
+                                                    " pixels for " + std::to_string(n) + " characters)");
+        Check(wide > plain, "Verdana is wider than MS Sans Serif (" + std::to_string(wide) + " against " +
+                                std::to_string(plain) + ")" + faces);
+        Check(longer > plain, "a longer text is wider");
+        Check(heavy >= plain, "bold is not narrower");
+        Equal(platform.Ui.TextWidth(sans, ""), 0, "no text has no width");
+        // A context or font kept per measurement would use up the system's graphics objects
+        // (65536 at most) long before this ends, and the widths would change.
+        bool steady = true;
+        DWORD t0 = ::GetTickCount();
+        for (int i = 0; i < 70000 && steady; ++i)
+            steady = platform.Ui.TextWidth(i % 2 ? sans : verdana, text) == (i % 2 ? plain : wide);
+        ::HDC probe = ::CreateCompatibleDC(nullptr);
+        Check(steady && probe, "measuring 70000 times keeps no device contexts or fonts (" +
+                                   std::to_string(::GetTickCount() - t0) + " ms)");
+        if (probe) ::DeleteDC(probe);
+        tool.Hide();
     });
 
     steps.push_back([&] {
@@ -725,12 +1542,17 @@ int TaskwellMain(const Platform& platform) {
 
     TTimer stepper(app, 60, true);
     stepper.OnTimer = [&] {
+        if (inStep || (win32Ui && win32Ui->InMenuLoop())) return;
+        if (waitFor && !waitFor()) return;
+        waitFor = nullptr;
         if (step < steps.size()) {
             size_t now = step++;
+            inStep = true;
             steps[now]();
+            inStep = false;
         }
     };
-    TTimer watchdog(app, 30000, true);
+    TTimer watchdog(app, 60000, true);
     watchdog.OnTimer = [&] {
         Check(false, "the checks finished in time");
         app.Terminate();

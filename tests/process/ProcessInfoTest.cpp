@@ -84,9 +84,15 @@ TEST(ProcessInformation, IsLaidOutAsDescribed) {
                     Place{d.gbProcessInfo, 7, 58, 405, 201}, Place{d.pcProcInfo, 7, 264, 405, -1},
                     Place{d.btnOk, 180, -1, 75, 25}}) {
         EXPECT_EQ(p.control->Left(), p.left) << p.control->Caption();
-        if (p.top >= 0) EXPECT_EQ(p.control->Top(), p.top) << p.control->Caption();
-        if (p.width >= 0) EXPECT_EQ(p.control->Width(), p.width) << p.control->Caption();
-        if (p.height >= 0) EXPECT_EQ(p.control->Height(), p.height) << p.control->Caption();
+        if (p.top >= 0) {
+            EXPECT_EQ(p.control->Top(), p.top) << p.control->Caption();
+        }
+        if (p.width >= 0) {
+            EXPECT_EQ(p.control->Width(), p.width) << p.control->Caption();
+        }
+        if (p.height >= 0) {
+            EXPECT_EQ(p.control->Height(), p.height) << p.control->Caption();
+        }
     }
     EXPECT_TRUE(d.imgIcon->Stretch());
     EXPECT_EQ(d.valueProcName->Left(), 49);
@@ -106,7 +112,9 @@ TEST(ProcessInformation, IsLaidOutAsDescribed) {
         EXPECT_TRUE(field->ReadOnly());
         EXPECT_EQ(field->BorderStyle(), TEditBorder::bsNone);
         EXPECT_EQ(field->Color, clBtnFace);
-        if (i > 0) EXPECT_GT(field->Top(), fields[i - 1]->Top());
+        if (i > 0) {
+            EXPECT_GT(field->Top(), fields[i - 1]->Top());
+        }
         // Its label stands on the same line, to its left.
         bool labelled = false;
         for (auto& c : d.gbProcessInfo->Controls())

@@ -8,8 +8,10 @@
 #include "app/Main.h"
 #include "app/Program.h"
 #include "platform/Platform.h"
+#include "platform/sim/SimFiles.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimThreads.h"
 #include "platform/sim/SimUi.h"
 #include "platform/sim/SimWindows.h"
 #include "ui/TApplication.h"
@@ -21,7 +23,9 @@ struct SimFixture {
     sim::SimRegistry registry;
     sim::SimWindows windows{machine};
     sim::SimUi ui{machine, windows};
-    Platform platform{machine, machine, machine, machine, ui, registry, windows};
+    sim::SimFiles files;
+    sim::SimThreads threads{ui};
+    Platform platform{machine, machine, machine, machine, ui, registry, windows, files, threads};
     TApplication app{ui};
 
     SimFixture() { InitialiseApplication(app); }

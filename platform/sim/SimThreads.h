@@ -1,0 +1,55 @@
+// Polling threads on the simulated machine's virtual clock. A thread's pass falls due one interval
+// after the thread was made or its last pass ran, and runs when the user interface processes
+// messages at or after that time (SimUi::Advance), as a marshalled call does on the real system.
+// Tests can hold passes: a pass that falls due then waits, as one handed over to a busy
+// user-interface thread does, until RunHeld or a stop.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "platform/Threads.h"
+#include "platform/sim/SimUi.h"
+
+namespace taskwell::sim {
+
+class SimThreads : public IThreads {
+public:
+    explicit SimThreads(SimUi& ui) : ui_(ui) {}
+    ~SimThreads() override;
+
+    HANDLE CreatePollingThread(DWORD intervalMs, std::function<void()> pass) override;
+    void StopThread(HANDLE thread) override;
+
+    // Threads that have not been stopped.
+    int Running() const;
+    // Passes run so far, by all threads.
+    int Passes() const { return passes_; }
+    // Fail makes CreatePollingThread return 0.
+    bool FailCreate = false;
+
+    // While held, due passes wait; RunHeld runs the waiting ones (in the order they fell due).
+    bool HoldPasses = false;
+    int Held() const;
+    void RunHeld();
+
+private:
+    struct Thread {
+        DWORD interval;
+        std::function<void()> pass;
+        bool stopped = false;
+        bool held = false;
+        bool inPass = false;
+    };
+    void Schedule(HANDLE h, const std::shared_ptr<Thread>& t);
+    void RunPass(HANDLE h, const std::shared_ptr<Thread>& t);
+
+    SimUi& ui_;
+    std::map<HANDLE, std::shared_ptr<Thread>> threads_;
+    HANDLE next_ = 0x700;
+    int passes_ = 0;
+};
+
+}  // namespace taskwell::sim
