@@ -1,7 +1,9 @@
 #include "platform/win32/Win32Toolhelp.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "platform/win32/Win32Api.h"
 
@@ -87,7 +89,100 @@ void CopyBlock(const ::HEAPENTRY32& from, taskwell::HEAPENTRY32& to) {
     to.th32HeapID = static_cast<taskwell::DWORD>(from.th32HeapID);
 }
 
+// The file-name part of a path (after the last backslash, slash or drive colon).
+std::string FileNameOf(const std::string& path) {
+    const size_t cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool SameFileName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+bool IsBareName(const char* name) { return std::strpbrk(name, "\\/:") == nullptr; }
+
 }  // namespace
+
+// ---- ExePathCache ------------------------------------------------------------------------
+
+ExePathCache::ExePathCache(Lookup lookup) : lookup_(std::move(lookup)) {}
+
+std::string ExePathCache::Complete(taskwell::DWORD processId, const std::string& bareName) {
+    auto it = known_.find(processId);
+    if (it != known_.end() && it->second.bareName != bareName) {
+        known_.erase(it);  // the id now belongs to another program
+        it = known_.end();
+    }
+    if (it == known_.end()) it = known_.emplace(processId, Known{bareName, {}, 0}).first;
+    Known& known = it->second;
+    if (!known.path.empty()) return known.path;
+    if (known.failures >= kMaxAttempts) return bareName;
+
+    std::string path;
+    if (lookup_ && lookup_(processId, path) && SameFileName(FileNameOf(path), bareName)) {
+        known.path = path;
+        return path;
+    }
+    ++known.failures;
+    return bareName;
+}
+
+void ExePathCache::Retain(const std::vector<taskwell::DWORD>& present) {
+    for (auto it = known_.begin(); it != known_.end();) {
+        if (std::find(present.begin(), present.end(), it->first) == present.end())
+            it = known_.erase(it);
+        else
+            ++it;
+    }
+}
+
+// ---- Win32Toolhelp -----------------------------------------------------------------------
+
+Win32Toolhelp::Win32Toolhelp() : Win32Toolhelp(RunsOnWine()) {}
+
+Win32Toolhelp::Win32Toolhelp(bool onWine, ExePathCache::Lookup exePathLookup)
+    : wine_(onWine), paths_(std::move(exePathLookup)) {}
+
+bool Win32Toolhelp::RunsOnWine() {
+    // Looked up at run time: Windows 95 and 98 have no ntdll.dll, and only Wine's exports this name.
+    ::HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+taskwell::LONG Win32Toolhelp::BasePriorityOfWineClass(taskwell::LONG priorityClass) {
+    switch (priorityClass) {
+    case 1: return 4;   // idle
+    case 2: return 8;   // normal
+    case 3: return 13;  // high
+    case 4: return 24;  // realtime
+    default: return priorityClass;
+    }
+}
+
+bool Win32Toolhelp::ExePathOfProcess(taskwell::DWORD processId, std::string& path) {
+    ::HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == reinterpret_cast<::HANDLE>(static_cast<std::intptr_t>(-1)) || snapshot == nullptr) return false;
+    ::MODULEENTRY32 module{};
+    module.dwSize = sizeof module;
+    // The first module of a process is its executable.
+    const bool found = ::Module32First(snapshot, &module) != FALSE;
+    ::CloseHandle(snapshot);
+    if (!found) return false;
+    module.szExePath[sizeof module.szExePath - 1] = '\0';
+    path = module.szExePath;
+    return !path.empty();
+}
+
+void Win32Toolhelp::AdjustForWine(taskwell::HANDLE snapshot, taskwell::PROCESSENTRY32& entry) {
+    walks_[snapshot].push_back(entry.th32ProcessID);
+    entry.pcPriClassBase = BasePriorityOfWineClass(entry.pcPriClassBase);
+    if (!IsBareName(entry.szExeFile) || entry.szExeFile[0] == '\0') return;
+    const std::string path = paths_.Complete(entry.th32ProcessID, entry.szExeFile);
+    if (path.size() < sizeof entry.szExeFile) std::memcpy(entry.szExeFile, path.c_str(), path.size() + 1);
+}
 
 taskwell::HANDLE Win32Toolhelp::CreateToolhelp32Snapshot(taskwell::DWORD dwFlags, taskwell::DWORD th32ProcessID) {
     ::HANDLE h = ::CreateToolhelp32Snapshot(dwFlags, th32ProcessID);
@@ -97,11 +192,27 @@ taskwell::HANDLE Win32Toolhelp::CreateToolhelp32Snapshot(taskwell::DWORD dwFlags
 }
 
 bool Win32Toolhelp::Process32First(taskwell::HANDLE hSnapshot, taskwell::PROCESSENTRY32& entry) {
-    return Walk<::PROCESSENTRY32>(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32First(h, e) != FALSE; });
+    const bool found = Walk<::PROCESSENTRY32>(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32First(h, e) != FALSE; });
+    if (!wine_) return found;
+    walks_.erase(hSnapshot);  // the walk starts over
+    if (found) AdjustForWine(hSnapshot, entry);
+    return found;
 }
 
 bool Win32Toolhelp::Process32Next(taskwell::HANDLE hSnapshot, taskwell::PROCESSENTRY32& entry) {
-    return Walk<::PROCESSENTRY32>(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32Next(h, e) != FALSE; });
+    const bool found = Walk<::PROCESSENTRY32>(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32Next(h, e) != FALSE; });
+    if (!wine_) return found;
+    if (found) {
+        AdjustForWine(hSnapshot, entry);
+        return true;
+    }
+    // The end of a walk that began with Process32First: its ids are the processes that exist.
+    auto walk = walks_.find(hSnapshot);
+    if (walk != walks_.end()) {
+        if (::GetLastError() == ERROR_NO_MORE_FILES) paths_.Retain(walk->second);
+        walks_.erase(walk);
+    }
+    return false;
 }
 
 bool Win32Toolhelp::Thread32First(taskwell::HANDLE hSnapshot, taskwell::THREADENTRY32& entry) {
@@ -130,6 +241,11 @@ bool Win32Toolhelp::Heap32ListNext(taskwell::HANDLE hSnapshot, taskwell::HEAPLIS
 
 bool Win32Toolhelp::Heap32First(taskwell::HEAPENTRY32& entry, taskwell::DWORD th32ProcessID, taskwell::DWORD th32HeapID) {
     if (entry.dwSize < sizeof(taskwell::HEAPENTRY32)) return false;
+    // Wine's Heap32First is a stub that ends the calling program: there are no heap blocks to walk.
+    if (wine_) {
+        ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return false;
+    }
     ::HEAPENTRY32 native{};
     native.dwSize = sizeof native;
     if (!::Heap32First(&native, th32ProcessID, th32HeapID)) return false;
@@ -139,6 +255,10 @@ bool Win32Toolhelp::Heap32First(taskwell::HEAPENTRY32& entry, taskwell::DWORD th
 
 bool Win32Toolhelp::Heap32Next(taskwell::HEAPENTRY32& entry) {
     if (entry.dwSize < sizeof(taskwell::HEAPENTRY32)) return false;
+    if (wine_) {  // a stub on Wine, as Heap32First
+        ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return false;
+    }
     // The system continues from the previous block it handed out, which is in the record.
     ::HEAPENTRY32 native{};
     native.dwSize = sizeof native;
@@ -158,6 +278,7 @@ bool Win32Toolhelp::Heap32Next(taskwell::HEAPENTRY32& entry) {
 bool Win32Toolhelp::CloseHandle(taskwell::HANDLE h) {
     // 0 is "no snapshot": nothing to close, and never handed to the system.
     if (h == 0) return false;
+    walks_.erase(h);  // a walk left unfinished tells nothing about which processes left
     return ::CloseHandle(ToHandle(h)) != FALSE;
 }
 

@@ -1,6 +1,7 @@
 // taskwell_e2e: checks a running taskwell.exe from outside, inside the same Wine prefix.
 //
 //   taskwell_e2e.exe <path to taskwell.exe> <artifact directory>
+//   taskwell_e2e.exe --sleep      (a child of the driver that only waits)
 //
 // For each Windows version it sets the per-program version (value Version under
 // HKCU\Software\Wine\AppDefaults\<exe name>), starts the program and looks at its windows:
@@ -14,13 +15,17 @@
 //   - as Windows 98 with settings stored beforehand (page, update speed, view style, window
 //     position): the program opens on the stored page at the stored position, and after its
 //     close every stored value reads as before;
+//   - as Windows 98 on the Processes page, paused, beside a child of the driver
+//     (ProcessPageChecks.cpp): the rows against the driver's own snapshots, sorting by header
+//     clicks, the column chooser, the process information dialog, ending the child, and the
+//     stored sorting and columns;
 //   - as Windows 95: the main window and a clean close;
 //   - as an NT version (explicit, and Wine's own default): the "Error" message box that
 //     refuses to run, no main window, and a clean exit once the box is dismissed.
 // Screenshots go to the artifact directory as BMP files. One PASS/FAIL line per check,
 // then "N passed, M failed"; the exit code is 0 only when nothing failed. The program is
 // never left running: any path out of a case terminates it if it is still alive.
-#include "e2e_util.h"
+#include "driver_common.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -28,207 +33,14 @@
 
 namespace {
 
-using e2e::Checks;
+using namespace e2e;
 
-constexpr const char* kMainCaption = "Orvex Taskwell 98";
-constexpr const char* kRefusalCaption = "Error";
 constexpr const char* kRefusalText = "This application does not run on Windows NT";
 constexpr const char* kTabTexts[] = {"Applications", "Processes", "Performance", "System Info"};
-constexpr DWORD kWindowTimeoutMs = 30000;
 constexpr DWORD kStatusTimeoutMs = 15000;
-constexpr DWORD kExitTimeoutMs = 15000;
 constexpr int kProcessTolerance = 3;
 
-struct Options {
-  std::string exe;        // Windows path of taskwell.exe
-  std::string artifacts;  // Windows path of the directory for screenshots
-};
-
-std::string baseName(const std::string& path) {
-  size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-std::string dirName(const std::string& path) {
-  size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
-}
-
-std::string joinPath(const std::string& dir, const std::string& file) {
-  if (dir.empty()) return file;
-  char last = dir.back();
-  return (last == '\\' || last == '/') ? dir + file : dir + "\\" + file;
-}
-
-// The per-program Windows version that Wine reports to the program. Put back to
-// Windows 98 when the driver leaves, whatever happened.
-class VersionSetting {
- public:
-  explicit VersionSetting(const std::string& exeName)
-      : key_("Software\\Wine\\AppDefaults\\" + exeName) {}
-  ~VersionSetting() { set("win98"); }
-  VersionSetting(const VersionSetting&) = delete;
-  VersionSetting& operator=(const VersionSetting&) = delete;
-
-  // `value` null removes the setting, so Wine's own default version applies.
-  bool set(const char* value) {
-    HKEY k = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                        nullptr, &k, nullptr) != ERROR_SUCCESS)
-      return false;
-    LONG rc;
-    if (value) {
-      rc = RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                          static_cast<DWORD>(std::strlen(value) + 1));
-    } else {
-      rc = RegDeleteValueA(k, "Version");
-      if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
-    }
-    RegCloseKey(k);
-    return rc == ERROR_SUCCESS;
-  }
-
-  std::optional<std::string> get() const {
-    HKEY k = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
-      return std::nullopt;
-    char buf[64] = {};
-    DWORD size = sizeof buf - 1, type = 0;
-    LONG rc = RegQueryValueExA(k, "Version", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
-    RegCloseKey(k);
-    if (rc != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
-    return std::string(buf);
-  }
-
-  const std::string& key() const { return key_; }
-
- private:
-  std::string key_;
-};
-
-// One started instance of the program. Terminated on destruction if still running.
-class Launched {
- public:
-  Launched() = default;
-  ~Launched() { kill(); }
-  Launched(const Launched&) = delete;
-  Launched& operator=(const Launched&) = delete;
-
-  bool start(const std::string& exe, std::string& error) {
-    std::string cmd = "\"" + exe + "\"";
-    std::vector<char> cmdline(cmd.begin(), cmd.end());
-    cmdline.push_back('\0');
-    std::string cwd = dirName(exe);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWNORMAL;
-    if (!CreateProcessA(exe.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        cwd.c_str(), &si, &pi_)) {
-      error = "CreateProcess failed, error " + std::to_string(GetLastError());
-      pi_ = {};
-      return false;
-    }
-    // Give the new process a moment to reach its message loop before it is polled.
-    WaitForInputIdle(pi_.hProcess, 10000);
-    return true;
-  }
-
-  DWORD pid() const { return pi_.dwProcessId; }
-  bool exited() const {
-    return !pi_.hProcess || WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0;
-  }
-  bool waitExit(DWORD ms) const {
-    return !pi_.hProcess || WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0;
-  }
-  DWORD exitCode() const {
-    DWORD code = STILL_ACTIVE;
-    if (pi_.hProcess) GetExitCodeProcess(pi_.hProcess, &code);
-    return code;
-  }
-  void kill() {
-    if (!pi_.hProcess) return;
-    if (!exited()) {
-      Checks::info("terminating pid %lu", static_cast<unsigned long>(pi_.dwProcessId));
-      TerminateProcess(pi_.hProcess, 1);
-      WaitForSingleObject(pi_.hProcess, 5000);
-    }
-    CloseHandle(pi_.hProcess);
-    CloseHandle(pi_.hThread);
-    pi_ = {};
-  }
-
- private:
-  PROCESS_INFORMATION pi_{};
-};
-
-// A window that is visible together with all its ancestors.
-bool reallyVisible(HWND w) {
-  for (HWND p = w; p; p = GetParent(p))
-    if (!IsWindowVisible(p)) return false;
-  return true;
-}
-
-// Saves a screenshot after bringing `w` to the front, and records whether it shows anything.
-void screenshot(Checks& checks, HWND w, const Options& opt, const std::string& file) {
-  SetForegroundWindow(w);
-  BringWindowToTop(w);
-  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Sleep(800);  // let the owner process paint
-  const std::string path = joinPath(opt.artifacts, file);
-  e2e::ScreenshotResult r = e2e::screenshotWindow(w, path);
-  if (!r.written) {
-    checks.fail("screenshot %s: %s", file.c_str(), r.error.c_str());
-    return;
-  }
-  checks.expect(r.distinctColours > 2, "screenshot %s (%dx%d) shows content (%d colours sampled)",
-                file.c_str(), r.width, r.height, r.distinctColours);
-}
-
-// Checks that the process ends in time after it was told to close; kills it otherwise.
-bool checkEnds(Checks& checks, Launched& app, const char* what) {
-  if (app.waitExit(kExitTimeoutMs)) {
-    checks.pass("%s: process ended (exit code %lu)", what,
-                static_cast<unsigned long>(app.exitCode()));
-    return true;
-  }
-  checks.fail("%s: process still running %lu ms later", what,
-              static_cast<unsigned long>(kExitTimeoutMs));
-  app.kill();
-  return false;
-}
-
 // ---- Tab control --------------------------------------------------------------------
-
-// The text of item `index` of a control of another process that answers `msg` with an item record
-// (TCITEMA, HDITEMA): the record and the text buffer live in that process.
-template <class Item>
-std::optional<std::string> remoteItemText(DWORD pid, HWND control, UINT msg, UINT mask, int index) {
-  constexpr size_t kText = 260;
-  e2e::RemoteBuffer buf(pid, sizeof(Item) + kText);
-  if (!buf.ok() || !buf.zero()) return std::nullopt;
-  Item item{};
-  item.mask = mask;
-  item.pszText = reinterpret_cast<LPSTR>(buf.at(sizeof(Item)));
-  item.cchTextMax = static_cast<int>(kText);
-  if (!buf.write(0, &item, sizeof item)) return std::nullopt;
-  auto ok = e2e::send(control, msg, static_cast<WPARAM>(index), buf.at());
-  if (!ok || !*ok) return std::nullopt;
-  return buf.readString(sizeof(Item));
-}
-
-std::optional<std::string> tabText(DWORD pid, HWND tab, int index) {
-  return remoteItemText<TCITEMA>(pid, tab, TCM_GETITEMA, TCIF_TEXT, index);
-}
-
-std::optional<RECT> tabRect(DWORD pid, HWND tab, int index) {
-  e2e::RemoteBuffer buf(pid, sizeof(RECT));
-  if (!buf.ok() || !buf.zero()) return std::nullopt;
-  auto ok = e2e::send(tab, TCM_GETITEMRECT, static_cast<WPARAM>(index), buf.at());
-  RECT rc{};
-  if (!ok || !*ok || !buf.read(0, &rc, sizeof rc)) return std::nullopt;
-  return rc;
-}
 
 bool checkTabs(Checks& checks, DWORD pid, HWND tab) {
   auto count = e2e::send(tab, TCM_GETITEMCOUNT, 0, 0);
@@ -242,19 +54,6 @@ bool checkTabs(Checks& checks, DWORD pid, HWND tab) {
                          kTabTexts[i], text ? text->c_str() : "<unreadable>");
   }
   return all;
-}
-
-// Clicks tab `index` the way a user would and waits until the control reports it selected.
-bool clickTab(DWORD pid, HWND tab, int index) {
-  auto rc = tabRect(pid, tab, index);
-  if (!rc) return false;
-  LPARAM at = MAKELPARAM((rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
-  PostMessageA(tab, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  PostMessageA(tab, WM_LBUTTONUP, 0, at);
-  return e2e::waitFor(3000, [&] {
-    auto cur = e2e::send(tab, TCM_GETCURSEL, 0, 0);
-    return cur && *cur == index;
-  });
 }
 
 // ---- Status bar ---------------------------------------------------------------------
@@ -328,10 +127,6 @@ void checkStatusBar(Checks& checks, DWORD pid, HWND sb) {
 
 // ---- Process list columns --------------------------------------------------------------
 
-std::optional<std::string> headerText(DWORD pid, HWND header, int index) {
-  return remoteItemText<HDITEMA>(pid, header, HDM_GETITEMA, HDI_TEXT, index);
-}
-
 // The process list (the list view shown on the Processes page) has the columns a first start
 // builds from the stored column set: PID, Image Name, Threads, Priority and Type.
 void checkProcessColumns(Checks& checks, DWORD pid, HWND main, const char* label) {
@@ -363,109 +158,6 @@ void checkProcessColumns(Checks& checks, DWORD pid, HWND main, const char* label
 }
 
 // ---- Settings -------------------------------------------------------------------------
-
-// Where the program keeps its per-user settings.
-constexpr const char* kSettingsKey = "Software\\Orvex Software\\Taskwell";
-
-bool keyExists(HKEY root, const char* path) {
-  HKEY k = nullptr;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-  RegCloseKey(k);
-  return true;
-}
-
-// Deletes `path` below `root` with all its subkeys. A missing key counts as deleted.
-bool deleteTree(HKEY root, const std::string& path, int depth = 0) {
-  if (depth > 16) return false;
-  HKEY k = nullptr;
-  LONG rc = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WRITE, &k);
-  if (rc == ERROR_FILE_NOT_FOUND) return true;
-  if (rc != ERROR_SUCCESS) return false;
-  std::vector<std::string> subkeys;
-  char name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD len = sizeof name;
-    if (RegEnumKeyExA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      break;
-    subkeys.emplace_back(name, len);
-  }
-  RegCloseKey(k);
-  bool ok = true;
-  for (const auto& sub : subkeys) ok &= deleteTree(root, path + "\\" + sub, depth + 1);
-  return ok && RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
-}
-
-struct StoredValue {
-  DWORD type = REG_NONE;
-  std::vector<BYTE> data;
-  bool operator==(const StoredValue& o) const { return type == o.type && data == o.data; }
-};
-
-// Every value below `path`, keyed "<subkey path>\<name>" relative to `path` ("\<name>" for the
-// key's own values).
-void dumpKey(HKEY root, const std::string& path, const std::string& relative,
-             std::map<std::string, StoredValue>& out, int depth = 0) {
-  if (depth > 16) return;
-  HKEY k = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
-  std::vector<char> name(16384);
-  std::vector<BYTE> data(65536);
-  for (DWORD i = 0;; ++i) {
-    DWORD nameLen = static_cast<DWORD>(name.size()), dataLen = static_cast<DWORD>(data.size()), type = 0;
-    if (RegEnumValueA(k, i, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen) !=
-        ERROR_SUCCESS)
-      break;
-    out[relative + "\\" + std::string(name.data(), nameLen)] =
-        StoredValue{type, std::vector<BYTE>(data.begin(), data.begin() + dataLen)};
-  }
-  std::vector<std::string> subkeys;
-  for (DWORD i = 0;; ++i) {
-    DWORD len = static_cast<DWORD>(name.size());
-    if (RegEnumKeyExA(k, i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      break;
-    subkeys.emplace_back(name.data(), len);
-  }
-  RegCloseKey(k);
-  for (const auto& sub : subkeys)
-    dumpKey(root, path + "\\" + sub, relative.empty() ? sub : relative + "\\" + sub, out, depth + 1);
-}
-
-std::map<std::string, StoredValue> dumpSettings() {
-  std::map<std::string, StoredValue> out;
-  dumpKey(HKEY_CURRENT_USER, kSettingsKey, "", out);
-  return out;
-}
-
-StoredValue dwordValue(DWORD n) {
-  return StoredValue{REG_DWORD, {static_cast<BYTE>(n), static_cast<BYTE>(n >> 8),
-                                 static_cast<BYTE>(n >> 16), static_cast<BYTE>(n >> 24)}};
-}
-
-StoredValue textValue(const std::string& text) {
-  StoredValue v{REG_SZ, std::vector<BYTE>(text.begin(), text.end())};
-  v.data.push_back(0);
-  return v;
-}
-
-std::string describe(const std::optional<StoredValue>& v) {
-  if (!v) return "<absent>";
-  char buf[64];
-  if (v->type == REG_DWORD && v->data.size() == 4) {
-    DWORD n = v->data[0] | v->data[1] << 8 | v->data[2] << 16 | static_cast<DWORD>(v->data[3]) << 24;
-    std::snprintf(buf, sizeof buf, "REG_DWORD %lu", static_cast<unsigned long>(n));
-    return buf;
-  }
-  if (v->type == REG_SZ || v->type == REG_EXPAND_SZ) {
-    std::string text(v->data.begin(), v->data.end());
-    bool terminated = !text.empty() && text.back() == '\0';
-    text = text.c_str();
-    return std::string(v->type == REG_SZ ? "REG_SZ" : "REG_EXPAND_SZ") + " \"" + text + "\"" +
-           (terminated ? "" : " (no terminating zero)");
-  }
-  std::snprintf(buf, sizeof buf, "type %lu, %u bytes", static_cast<unsigned long>(v->type),
-                static_cast<unsigned>(v->data.size()));
-  return buf;
-}
 
 bool sameTextIgnoringCase(const StoredValue& a, const StoredValue& b) {
   return a.type == b.type && a.data.size() == b.data.size() &&
@@ -543,18 +235,6 @@ void checkFirstRunLayout(Checks& checks, const Options& opt, const char* label) 
   }
   checks.expect(extra.empty(), "%s: the settings key holds the %u values of the layout and no other (extra:%s)",
                 label, static_cast<unsigned>(layout.size()), extra.empty() ? " none" : extra.c_str());
-}
-
-// Stores one value below the settings key, creating the key.
-bool storeValue(const std::string& key, const char* name, const StoredValue& v) {
-  const std::string path = std::string(kSettingsKey) + "\\" + key;
-  HKEY k = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                      &k, nullptr) != ERROR_SUCCESS)
-    return false;
-  LONG rc = RegSetValueExA(k, name, 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
-  RegCloseKey(k);
-  return rc == ERROR_SUCCESS;
 }
 
 // ---- Tray icon -----------------------------------------------------------------------
@@ -765,33 +445,6 @@ void checkTrayIconGone(Checks& checks, const char* label) {
 
 // ---- Cases ---------------------------------------------------------------------------
 
-// Waits for the main window of `app`; reports a refusal box instead if one shows up.
-HWND waitMainWindow(Checks& checks, Launched& app, const char* label) {
-  HWND main = nullptr;
-  e2e::waitFor(
-      kWindowTimeoutMs,
-      [&] {
-        main = e2e::findTopLevel(app.pid(), kMainCaption);
-        return main && IsWindowVisible(main);
-      },
-      [&] { return app.exited(); });
-  if (main && IsWindowVisible(main)) {
-    checks.pass("%s: main window \"%s\" is shown (class %s)", label, kMainCaption,
-                e2e::className(main).c_str());
-    return main;
-  }
-  if (app.exited())
-    checks.fail("%s: program exited (code %lu) without showing \"%s\"", label,
-                static_cast<unsigned long>(app.exitCode()), kMainCaption);
-  else if (e2e::findTopLevel(app.pid(), kRefusalCaption))
-    checks.fail("%s: program shows the \"%s\" box instead of its main window", label,
-                kRefusalCaption);
-  else
-    checks.fail("%s: no visible window \"%s\" within %lu ms", label, kMainCaption,
-                static_cast<unsigned long>(kWindowTimeoutMs));
-  return nullptr;
-}
-
 void runWindows98(Checks& checks, const Options& opt, VersionSetting& version) {
   const char* label = "win98";
   if (!checks.expect(version.set("win98"), "%s: set %s Version=win98", label, version.key().c_str()))
@@ -986,6 +639,12 @@ void runRefusal(Checks& checks, const Options& opt, VersionSetting& version, con
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The child the Processes page case ends from the program: it only waits, for a bounded time
+  // so that it never outlives a driver that was killed.
+  if (argc == 2 && std::strcmp(argv[1], kSleeperArgument) == 0) {
+    Sleep(kSleeperLifetimeMs);
+    return 0;
+  }
   if (argc != 3) {
     std::fprintf(stderr, "usage: %s <path to taskwell.exe> <artifact directory>\n",
                  argc > 0 ? argv[0] : "taskwell_e2e");
@@ -1003,6 +662,7 @@ int main(int argc, char** argv) {
       VersionSetting version(baseName(opt.exe));
       runWindows98(checks, opt, version);
       runSeededSettings(checks, opt, version);
+      runProcessPage(checks, opt, version);
       runRefusal(checks, opt, version, "win10", "nt (win10)", "nt_refusal.bmp");
       runRefusal(checks, opt, version, nullptr, "nt (Wine default)", "nt_refusal_default.bmp");
       runWindows95(checks, opt, version);

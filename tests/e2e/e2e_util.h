@@ -238,6 +238,158 @@ inline int countProcesses() {
   return n;
 }
 
+// ---- Items of another process's tab and header controls ---------------------------------
+
+// The text of item `index` of a control of another process that answers `msg` with an item record
+// (TCITEMA, HDITEMA): the record and the text buffer live in that process.
+template <class Item>
+inline std::optional<std::string> remoteItemText(DWORD pid, HWND control, UINT msg, UINT mask, int index) {
+  constexpr size_t kText = 260;
+  e2e::RemoteBuffer buf(pid, sizeof(Item) + kText);
+  if (!buf.ok() || !buf.zero()) return std::nullopt;
+  Item item{};
+  item.mask = mask;
+  item.pszText = reinterpret_cast<LPSTR>(buf.at(sizeof(Item)));
+  item.cchTextMax = static_cast<int>(kText);
+  if (!buf.write(0, &item, sizeof item)) return std::nullopt;
+  auto ok = e2e::send(control, msg, static_cast<WPARAM>(index), buf.at());
+  if (!ok || !*ok) return std::nullopt;
+  return buf.readString(sizeof(Item));
+}
+
+inline std::optional<std::string> tabText(DWORD pid, HWND tab, int index) {
+  return remoteItemText<TCITEMA>(pid, tab, TCM_GETITEMA, TCIF_TEXT, index);
+}
+
+inline std::optional<RECT> tabRect(DWORD pid, HWND tab, int index) {
+  e2e::RemoteBuffer buf(pid, sizeof(RECT));
+  if (!buf.ok() || !buf.zero()) return std::nullopt;
+  auto ok = e2e::send(tab, TCM_GETITEMRECT, static_cast<WPARAM>(index), buf.at());
+  RECT rc{};
+  if (!ok || !*ok || !buf.read(0, &rc, sizeof rc)) return std::nullopt;
+  return rc;
+}
+
+// Clicks tab `index` the way a user would and waits until the control reports it selected.
+inline bool clickTab(DWORD pid, HWND tab, int index) {
+  auto rc = tabRect(pid, tab, index);
+  if (!rc) return false;
+  LPARAM at = MAKELPARAM((rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
+  PostMessageA(tab, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(tab, WM_LBUTTONUP, 0, at);
+  return e2e::waitFor(3000, [&] {
+    auto cur = e2e::send(tab, TCM_GETCURSEL, 0, 0);
+    return cur && *cur == index;
+  });
+}
+
+inline std::optional<std::string> headerText(DWORD pid, HWND header, int index) {
+  return remoteItemText<HDITEMA>(pid, header, HDM_GETITEMA, HDI_TEXT, index);
+}
+
+// ---- List views and headers of another process ---------------------------------------------
+
+// A rectangle that a control of another process fills in (LVM_GETITEMRECT, HDM_GETITEMRECT);
+// `left` goes in as the message expects (LVIR_BOUNDS and friends).
+inline std::optional<RECT> remoteRect(DWORD pid, HWND control, UINT msg, WPARAM index, LONG left = 0) {
+  e2e::RemoteBuffer buf(pid, sizeof(RECT));
+  RECT rc{};
+  rc.left = left;
+  if (!buf.ok() || !buf.write(0, &rc, sizeof rc)) return std::nullopt;
+  auto ok = e2e::send(control, msg, index, buf.at());
+  if (!ok || !*ok || !buf.read(0, &rc, sizeof rc)) return std::nullopt;
+  return rc;
+}
+
+// The texts of every header item, in display order of their indices.
+inline std::vector<std::string> headerTexts(DWORD pid, HWND header) {
+  std::vector<std::string> out;
+  auto count = e2e::send(header, HDM_GETITEMCOUNT, 0, 0);
+  for (int i = 0; count && i < *count && i < 64; ++i) {
+    auto text = headerText(pid, header, i);
+    out.push_back(text ? *text : std::string("<unreadable>"));
+  }
+  return out;
+}
+
+// The list view's header control.
+inline HWND listHeader(HWND list) {
+  auto h = e2e::send(list, LVM_GETHEADER, 0, 0);
+  return h ? reinterpret_cast<HWND>(*h) : nullptr;
+}
+
+using ListRows = std::vector<std::vector<std::string>>;
+
+// Every row of a list view of another process: `columns` texts each (the caption, then the
+// sub-items). Null when the control cannot be read.
+inline std::optional<ListRows> listRows(DWORD pid, HWND list, int columns) {
+  constexpr size_t kText = 520;
+  auto count = e2e::send(list, LVM_GETITEMCOUNT, 0, 0);
+  if (!count || *count < 0) return std::nullopt;
+  e2e::RemoteBuffer buf(pid, sizeof(LVITEMA) + kText);
+  if (!buf.ok()) return std::nullopt;
+  ListRows rows;
+  for (LRESULT row = 0; row < *count && row < 4096; ++row) {
+    std::vector<std::string> cells;
+    for (int column = 0; column < columns; ++column) {
+      LVITEMA item{};
+      item.iSubItem = column;
+      item.pszText = reinterpret_cast<LPSTR>(buf.at(sizeof(LVITEMA)));
+      item.cchTextMax = static_cast<int>(kText);
+      const char nothing = '\0';
+      if (!buf.write(0, &item, sizeof item) || !buf.write(sizeof(LVITEMA), &nothing, 1)) return std::nullopt;
+      if (!e2e::send(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), buf.at())) return std::nullopt;
+      auto text = buf.readString(sizeof(LVITEMA));
+      if (!text) return std::nullopt;
+      cells.push_back(*text);
+    }
+    rows.push_back(std::move(cells));
+  }
+  return rows;
+}
+
+// Selects and focuses one row (or, with `selected` false, clears its selection) as the program
+// would: the list view tells its owner that the item changed.
+inline bool setRowSelected(DWORD pid, HWND list, int row, bool selected = true) {
+  e2e::RemoteBuffer buf(pid, sizeof(LVITEMA));
+  LVITEMA item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = selected ? (LVIS_SELECTED | LVIS_FOCUSED) : 0;
+  if (!buf.ok() || !buf.write(0, &item, sizeof item)) return false;
+  auto ok = e2e::send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), buf.at());
+  return ok && *ok;
+}
+
+// The index of the first selected row, or -1.
+inline int selectedRow(HWND list) {
+  auto row = e2e::send(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  return row ? static_cast<int>(*row) : -1;
+}
+
+// A click on header item `index` at its centre (posted, as the mouse would).
+inline bool clickHeaderItem(DWORD pid, HWND header, int index) {
+  auto rc = remoteRect(pid, header, HDM_GETITEMRECT, static_cast<WPARAM>(index));
+  if (!rc) return false;
+  const LPARAM at = MAKELPARAM((rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
+  PostMessageA(header, WM_MOUSEMOVE, 0, at);
+  PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(header, WM_LBUTTONUP, 0, at);
+  return true;
+}
+
+// A double click on a row's caption (posted, as the mouse would); the row is scrolled into view first.
+inline bool doubleClickRow(DWORD pid, HWND list, int row) {
+  e2e::send(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+  auto rc = remoteRect(pid, list, LVM_GETITEMRECT, static_cast<WPARAM>(row), LVIR_LABEL);
+  if (!rc) return false;
+  const LPARAM at = MAKELPARAM((rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
+  PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(list, WM_LBUTTONUP, 0, at);
+  PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  PostMessageA(list, WM_LBUTTONUP, 0, at);
+  return true;
+}
+
 struct ScreenshotResult {
   bool written = false;
   int width = 0;

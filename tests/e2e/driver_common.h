@@ -1,0 +1,328 @@
+// What the cases of the end-to-end driver share: the options, the program's settings key and its
+// values, a started instance of the program, screenshots, and waiting for the main window.
+#pragma once
+
+#include "e2e_util.h"
+
+#include <map>
+
+namespace e2e {
+
+constexpr const char* kMainCaption = "Orvex Taskwell 98";
+constexpr const char* kRefusalCaption = "Error";
+constexpr DWORD kWindowTimeoutMs = 30000;
+constexpr DWORD kExitTimeoutMs = 15000;
+
+struct Options {
+  std::string exe;        // Windows path of taskwell.exe
+  std::string artifacts;  // Windows path of the directory for screenshots
+};
+
+inline std::string baseName(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+inline std::string dirName(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+}
+
+inline std::string joinPath(const std::string& dir, const std::string& file) {
+  if (dir.empty()) return file;
+  char last = dir.back();
+  return (last == '\\' || last == '/') ? dir + file : dir + "\\" + file;
+}
+
+// The per-program Windows version that Wine reports to the program. Put back to
+// Windows 98 when the driver leaves, whatever happened.
+class VersionSetting {
+ public:
+  explicit VersionSetting(const std::string& exeName)
+      : key_("Software\\Wine\\AppDefaults\\" + exeName) {}
+  ~VersionSetting() { set("win98"); }
+  VersionSetting(const VersionSetting&) = delete;
+  VersionSetting& operator=(const VersionSetting&) = delete;
+
+  // `value` null removes the setting, so Wine's own default version applies.
+  bool set(const char* value) {
+    HKEY k = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                        nullptr, &k, nullptr) != ERROR_SUCCESS)
+      return false;
+    LONG rc;
+    if (value) {
+      rc = RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                          static_cast<DWORD>(std::strlen(value) + 1));
+    } else {
+      rc = RegDeleteValueA(k, "Version");
+      if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
+    }
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+  }
+
+  std::optional<std::string> get() const {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+      return std::nullopt;
+    char buf[64] = {};
+    DWORD size = sizeof buf - 1, type = 0;
+    LONG rc = RegQueryValueExA(k, "Version", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(k);
+    if (rc != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
+    return std::string(buf);
+  }
+
+  const std::string& key() const { return key_; }
+
+ private:
+  std::string key_;
+};
+
+// One started instance of a program. Terminated on destruction if still running.
+class Launched {
+ public:
+  Launched() = default;
+  ~Launched() { kill(); }
+  Launched(const Launched&) = delete;
+  Launched& operator=(const Launched&) = delete;
+
+  // `args`, when given, follow the quoted program path on the command line.
+  bool start(const std::string& exe, std::string& error, const std::string& args = "") {
+    std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    std::vector<char> cmdline(cmd.begin(), cmd.end());
+    cmdline.push_back('\0');
+    std::string cwd = dirName(exe);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWNORMAL;
+    if (!CreateProcessA(exe.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        cwd.c_str(), &si, &pi_)) {
+      error = "CreateProcess failed, error " + std::to_string(GetLastError());
+      pi_ = {};
+      return false;
+    }
+    // Give the new process a moment to reach its message loop before it is polled.
+    WaitForInputIdle(pi_.hProcess, 10000);
+    return true;
+  }
+
+  DWORD pid() const { return pi_.dwProcessId; }
+  bool exited() const {
+    return !pi_.hProcess || WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0;
+  }
+  bool waitExit(DWORD ms) const {
+    return !pi_.hProcess || WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0;
+  }
+  DWORD exitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (pi_.hProcess) GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+  }
+  void kill() {
+    if (!pi_.hProcess) return;
+    if (!exited()) {
+      Checks::info("terminating pid %lu", static_cast<unsigned long>(pi_.dwProcessId));
+      TerminateProcess(pi_.hProcess, 1);
+      WaitForSingleObject(pi_.hProcess, 5000);
+    }
+    CloseHandle(pi_.hProcess);
+    CloseHandle(pi_.hThread);
+    pi_ = {};
+  }
+
+ private:
+  PROCESS_INFORMATION pi_{};
+};
+
+// A window that is visible together with all its ancestors.
+inline bool reallyVisible(HWND w) {
+  for (HWND p = w; p; p = GetParent(p))
+    if (!IsWindowVisible(p)) return false;
+  return true;
+}
+
+// Saves a screenshot after bringing `w` to the front, and records whether it shows anything.
+inline void screenshot(Checks& checks, HWND w, const Options& opt, const std::string& file) {
+  SetForegroundWindow(w);
+  BringWindowToTop(w);
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Sleep(800);  // let the owner process paint
+  const std::string path = joinPath(opt.artifacts, file);
+  e2e::ScreenshotResult r = e2e::screenshotWindow(w, path);
+  if (!r.written) {
+    checks.fail("screenshot %s: %s", file.c_str(), r.error.c_str());
+    return;
+  }
+  checks.expect(r.distinctColours > 2, "screenshot %s (%dx%d) shows content (%d colours sampled)",
+                file.c_str(), r.width, r.height, r.distinctColours);
+}
+
+// Checks that the process ends in time after it was told to close; kills it otherwise.
+inline bool checkEnds(Checks& checks, Launched& app, const char* what) {
+  if (app.waitExit(kExitTimeoutMs)) {
+    checks.pass("%s: process ended (exit code %lu)", what,
+                static_cast<unsigned long>(app.exitCode()));
+    return true;
+  }
+  checks.fail("%s: process still running %lu ms later", what,
+              static_cast<unsigned long>(kExitTimeoutMs));
+  app.kill();
+  return false;
+}
+
+// Where the program keeps its per-user settings.
+constexpr const char* kSettingsKey = "Software\\Orvex Software\\Taskwell";
+
+inline bool keyExists(HKEY root, const char* path) {
+  HKEY k = nullptr;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  RegCloseKey(k);
+  return true;
+}
+
+// Deletes `path` below `root` with all its subkeys. A missing key counts as deleted.
+inline bool deleteTree(HKEY root, const std::string& path, int depth = 0) {
+  if (depth > 16) return false;
+  HKEY k = nullptr;
+  LONG rc = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WRITE, &k);
+  if (rc == ERROR_FILE_NOT_FOUND) return true;
+  if (rc != ERROR_SUCCESS) return false;
+  std::vector<std::string> subkeys;
+  char name[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD len = sizeof name;
+    if (RegEnumKeyExA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
+    subkeys.emplace_back(name, len);
+  }
+  RegCloseKey(k);
+  bool ok = true;
+  for (const auto& sub : subkeys) ok &= deleteTree(root, path + "\\" + sub, depth + 1);
+  return ok && RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
+}
+
+struct StoredValue {
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+  bool operator==(const StoredValue& o) const { return type == o.type && data == o.data; }
+};
+
+// Every value below `path`, keyed "<subkey path>\<name>" relative to `path` ("\<name>" for the
+// key's own values).
+inline void dumpKey(HKEY root, const std::string& path, const std::string& relative,
+             std::map<std::string, StoredValue>& out, int depth = 0) {
+  if (depth > 16) return;
+  HKEY k = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+  std::vector<char> name(16384);
+  std::vector<BYTE> data(65536);
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLen = static_cast<DWORD>(name.size()), dataLen = static_cast<DWORD>(data.size()), type = 0;
+    if (RegEnumValueA(k, i, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen) !=
+        ERROR_SUCCESS)
+      break;
+    out[relative + "\\" + std::string(name.data(), nameLen)] =
+        StoredValue{type, std::vector<BYTE>(data.begin(), data.begin() + dataLen)};
+  }
+  std::vector<std::string> subkeys;
+  for (DWORD i = 0;; ++i) {
+    DWORD len = static_cast<DWORD>(name.size());
+    if (RegEnumKeyExA(k, i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
+    subkeys.emplace_back(name.data(), len);
+  }
+  RegCloseKey(k);
+  for (const auto& sub : subkeys)
+    dumpKey(root, path + "\\" + sub, relative.empty() ? sub : relative + "\\" + sub, out, depth + 1);
+}
+
+inline std::map<std::string, StoredValue> dumpSettings() {
+  std::map<std::string, StoredValue> out;
+  dumpKey(HKEY_CURRENT_USER, kSettingsKey, "", out);
+  return out;
+}
+
+inline StoredValue dwordValue(DWORD n) {
+  return StoredValue{REG_DWORD, {static_cast<BYTE>(n), static_cast<BYTE>(n >> 8),
+                                 static_cast<BYTE>(n >> 16), static_cast<BYTE>(n >> 24)}};
+}
+
+inline StoredValue textValue(const std::string& text) {
+  StoredValue v{REG_SZ, std::vector<BYTE>(text.begin(), text.end())};
+  v.data.push_back(0);
+  return v;
+}
+
+inline std::string describe(const std::optional<StoredValue>& v) {
+  if (!v) return "<absent>";
+  char buf[64];
+  if (v->type == REG_DWORD && v->data.size() == 4) {
+    DWORD n = v->data[0] | v->data[1] << 8 | v->data[2] << 16 | static_cast<DWORD>(v->data[3]) << 24;
+    std::snprintf(buf, sizeof buf, "REG_DWORD %lu", static_cast<unsigned long>(n));
+    return buf;
+  }
+  if (v->type == REG_SZ || v->type == REG_EXPAND_SZ) {
+    std::string text(v->data.begin(), v->data.end());
+    bool terminated = !text.empty() && text.back() == '\0';
+    text = text.c_str();
+    return std::string(v->type == REG_SZ ? "REG_SZ" : "REG_EXPAND_SZ") + " \"" + text + "\"" +
+           (terminated ? "" : " (no terminating zero)");
+  }
+  std::snprintf(buf, sizeof buf, "type %lu, %u bytes", static_cast<unsigned long>(v->type),
+                static_cast<unsigned>(v->data.size()));
+  return buf;
+}
+
+// Stores one value below the settings key, creating the key.
+inline bool storeValue(const std::string& key, const char* name, const StoredValue& v) {
+  const std::string path = std::string(kSettingsKey) + "\\" + key;
+  HKEY k = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                      &k, nullptr) != ERROR_SUCCESS)
+    return false;
+  LONG rc = RegSetValueExA(k, name, 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+  RegCloseKey(k);
+  return rc == ERROR_SUCCESS;
+}
+
+// Waits for the main window of `app`; reports a refusal box instead if one shows up.
+inline HWND waitMainWindow(Checks& checks, Launched& app, const char* label) {
+  HWND main = nullptr;
+  e2e::waitFor(
+      kWindowTimeoutMs,
+      [&] {
+        main = e2e::findTopLevel(app.pid(), kMainCaption);
+        return main && IsWindowVisible(main);
+      },
+      [&] { return app.exited(); });
+  if (main && IsWindowVisible(main)) {
+    checks.pass("%s: main window \"%s\" is shown (class %s)", label, kMainCaption,
+                e2e::className(main).c_str());
+    return main;
+  }
+  if (app.exited())
+    checks.fail("%s: program exited (code %lu) without showing \"%s\"", label,
+                static_cast<unsigned long>(app.exitCode()), kMainCaption);
+  else if (e2e::findTopLevel(app.pid(), kRefusalCaption))
+    checks.fail("%s: program shows the \"%s\" box instead of its main window", label,
+                kRefusalCaption);
+  else
+    checks.fail("%s: no visible window \"%s\" within %lu ms", label, kMainCaption,
+                static_cast<unsigned long>(kWindowTimeoutMs));
+  return nullptr;
+}
+
+// The driver started with this single argument only waits, at most kSleeperLifetimeMs: a child
+// process that a case may end through the program.
+constexpr const char* kSleeperArgument = "--sleep";
+constexpr DWORD kSleeperLifetimeMs = 180000;
+
+// ---- Cases in other files -------------------------------------------------------------------
+
+// The Processes page under Windows 98 (ProcessPageChecks.cpp).
+void runProcessPage(Checks& checks, const Options& opt, VersionSetting& version);
+
+}  // namespace e2e
