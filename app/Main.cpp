@@ -41,6 +41,12 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
       RePosApp(platform.Registry, *this),
       tmrRefresh(app, 2000, false),
       tmrSetTopWindow(app, 150, false),
+      StatsThreads(platform.Threads),
+      PerfStatsCPU(platform.Registry, StatsThreads),
+      PerfStatsThreads(platform.Registry, StatsThreads),
+      PerfStatsVMs(platform.Registry, StatsThreads),
+      PerfStatsDiskCache(platform.Registry, StatsThreads),
+      PerfStatsCommit(platform.Registry, StatsThreads),
       SystemInfo(platform.System),
       TrayIcon(app, platform.Windows, platform.Shell),
       ProcessPage(*this, platform),
@@ -50,16 +56,7 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     tmrRefresh.Name = "tmrRefresh";
     tmrRefresh.OnTimer = [this] { tmrRefreshTimer(); };
     tmrSetTopWindow.Name = "tmrSetTopWindow";
-    PerfStatsCPU.Name = "PerfStatsCPU";
-    PerfStatsThreads.Name = "PerfStatsThreads";
-    PerfStatsVMs.Name = "PerfStatsVMs";
-    PerfStatsDiskCache.Name = "PerfStatsDiskCache";
-    PerfStatsCommit.Name = "PerfStatsCommit";
-    PerfStatsCPU.OnStat = [this](LONG v) { CPUUsage = v; };
-    PerfStatsThreads.OnStat = [this](LONG v) { ThreadCount = v; };
-    PerfStatsVMs.OnStat = [this](LONG v) { VMCount = v; };
-    PerfStatsDiskCache.OnStat = [this](LONG v) { DiskCacheBytes = v; };
-    PerfStatsCommit.OnStat = [this](LONG v) { CommittedBytes = v; };
+    SetUpReaders();
     ApplicationsList.Name = "ApplicationsList";
     ApplicationsList.SetTimerIntval(1000);
 
@@ -87,6 +84,61 @@ TfrmMain::~TfrmMain() {
     // Native windows go before the widgets they mirror.
     MainMenu.Unrealise();
     Unrealise();
+}
+
+namespace {
+// The five readers as the window's layout stores them: inactive, not polled, showing the value
+// alone, at 1000 ms; creation starts them and the update speed sets their intervals.
+struct ReaderRow {
+    TPerfStats TfrmMain::*reader;
+    const char* name;
+    const char* keyName;
+    void (TfrmMain::*handler)(TCustomPerfStats&, LONG);
+};
+constexpr ReaderRow kReaderRows[] = {
+    {&TfrmMain::PerfStatsCPU, "PerfStatsCPU", "KERNEL\\CPUUsage", &TfrmMain::PerfStatsCPUStat},
+    {&TfrmMain::PerfStatsThreads, "PerfStatsThreads", "KERNEL\\Threads", &TfrmMain::PerfStatsThreadsStat},
+    {&TfrmMain::PerfStatsVMs, "PerfStatsVMs", "KERNEL\\VMs", &TfrmMain::PerfStatsVMsStat},
+    {&TfrmMain::PerfStatsDiskCache, "PerfStatsDiskCache", "VMM\\cpgDiskcache", &TfrmMain::PerfStatsDiskCacheStat},
+    {&TfrmMain::PerfStatsCommit, "PerfStatsCommit", "VMM\\cpgCommit", &TfrmMain::PerfStatsCommitStat},
+};
+}  // namespace
+
+void TfrmMain::SetUpReaders() {
+    for (const ReaderRow& row : kReaderRows) {
+        TPerfStats& reader = this->*row.reader;
+        reader.Name = row.name;
+        reader.BeginLoading();
+        reader.SetKeyName(row.keyName);
+        reader.SetActiveStat(false);
+        reader.SetAutoTick(false);
+        reader.SetDisplayElements({TPerfElement::tpeStatValue});
+        reader.SetInterval(1000);
+        auto handler = [this, h = row.handler](TCustomPerfStats& sender, LONG value) { (this->*h)(sender, value); };
+        reader.OnStat = handler;
+        reader.OnStatChange = handler;
+        reader.EndLoading();
+    }
+}
+
+void TfrmMain::PerfStatsCPUStat(TCustomPerfStats&, LONG value) {
+    CPUUsage = value;
+}
+
+void TfrmMain::PerfStatsThreadsStat(TCustomPerfStats&, LONG value) {
+    ThreadCount = value;
+}
+
+void TfrmMain::PerfStatsVMsStat(TCustomPerfStats&, LONG value) {
+    VMCount = value;
+}
+
+void TfrmMain::PerfStatsDiskCacheStat(TCustomPerfStats&, LONG value) {
+    DiskCacheBytes = static_cast<DWORD>(value);
+}
+
+void TfrmMain::PerfStatsCommitStat(TCustomPerfStats&, LONG value) {
+    CommittedBytes = static_cast<DWORD>(value);
 }
 
 std::string TfrmMain::ProgramDirectory() const {
@@ -492,7 +544,7 @@ namespace {
 struct SpeedRow {
     TUpdateSpeed speed;
     UINT refresh;
-    DWORD readers[5];
+    LONG readers[5];
     TMenuItem* TfrmMain::*item;
 };
 constexpr SpeedRow kSpeeds[] = {
@@ -519,7 +571,7 @@ void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
     tmrRefresh.SetEnabled(false);
     for (size_t i = 0; i < std::size(kReaders); ++i) {
         (this->*kReaders[i]).SetAutoTick(false);
-        (this->*kReaders[i]).SetInterval(paused.readers[i]);
+        (this->*kReaders[i]).SetInterval(static_cast<LONG>(paused.readers[i]));
     }
     ApplicationsList.SetTimerIntval(paused.refresh);
     ApplicationsList.SetTimerEnabled(false);
@@ -533,7 +585,7 @@ void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
     tmrRefresh.SetEnabled(true);
     for (size_t i = 0; i < std::size(kReaders); ++i) {
         (this->*kReaders[i]).SetAutoTick(true);
-        (this->*kReaders[i]).SetInterval(row.readers[i]);
+        (this->*kReaders[i]).SetInterval(static_cast<LONG>(row.readers[i]));
     }
     ApplicationsList.SetTimerIntval(row.refresh);
     ApplicationsList.SetTimerEnabled(true);

@@ -11,6 +11,7 @@
 #include "components/TRegistryEnhanced.h"
 #include "components/TSysInfoComp.h"
 #include "components/TTrayIcon.h"
+#include "components/TUpStatsThread.h"
 #include "components/TWinList.h"
 #include "platform/Platform.h"
 #include "process/ProcessColumns.h"
@@ -113,8 +114,9 @@ public:
     LONG CPUUsage = 0;
     LONG ThreadCount = 0;
     LONG VMCount = 0;
-    LONG CommittedBytes = 0;
-    LONG DiskCacheBytes = 0;
+    // Bytes; unsigned, as machines with 2 GB and more report figures above the signed range.
+    DWORD CommittedBytes = 0;
+    DWORD DiskCacheBytes = 0;
     LONG CPUHistoryCount = 0;
     LONG MemHistoryCount = 0;
     LONG SortColumn = 1;
@@ -223,11 +225,20 @@ public:
     bool SaveErrorShown = false;
     TTimer tmrRefresh;
     TTimer tmrSetTopWindow;
-    TPerfStats PerfStatsCPU{"KERNEL\\CPUUsage"};
-    TPerfStats PerfStatsThreads{"KERNEL\\Threads"};
-    TPerfStats PerfStatsVMs{"KERNEL\\VMs"};
-    TPerfStats PerfStatsDiskCache{"VMM\\cpgDiskcache"};
-    TPerfStats PerfStatsCommit{"VMM\\cpgCommit"};
+    // The statistics' polling threads; made before the readers and gone after them, so every thread
+    // has ended before the readers it ticks go.
+    TStatsThreads StatsThreads;
+    TPerfStats PerfStatsCPU;
+    TPerfStats PerfStatsThreads;
+    TPerfStats PerfStatsVMs;
+    TPerfStats PerfStatsDiskCache;
+    TPerfStats PerfStatsCommit;
+    // The readers' handlers (on OnStat and OnStatChange): each stores its value for the next tick.
+    void PerfStatsCPUStat(TCustomPerfStats& sender, LONG value);
+    void PerfStatsThreadsStat(TCustomPerfStats& sender, LONG value);
+    void PerfStatsVMsStat(TCustomPerfStats& sender, LONG value);
+    void PerfStatsDiskCacheStat(TCustomPerfStats& sender, LONG value);
+    void PerfStatsCommitStat(TCustomPerfStats& sender, LONG value);
     TWinList ApplicationsList;
     TSysInfoComp SystemInfo;
     // Tray icon.
@@ -236,6 +247,7 @@ public:
     TProcessPage ProcessPage;
 
 private:
+    void SetUpReaders();
     void BuildMenu();
     void BuildPages();
     void BuildPerformancePage();

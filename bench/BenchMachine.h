@@ -25,6 +25,7 @@ struct Machine {
     Platform platform{machine, machine, machine, machine, ui, registry, windows, files, threads};
     TApplication app{ui};
     explicit Machine(int processes) {
+        registry.AddWindows98Statistics();
         for (int i = 0; i < processes; ++i) machine.AddProcess("C:\\APPS\\PROGRAM" + std::to_string(i) + ".EXE");
     }
 };

@@ -433,4 +433,32 @@ LONG SimRegistry::RegEnumValueA(HKEY key, DWORD index, std::string& valueName) {
     return Finish(ERROR_SUCCESS);
 }
 
+namespace {
+constexpr const char* kStatEnum = "System\\CurrentControlSet\\control\\PerfStats\\Enum\\";
+}  // namespace
+
+void SimRegistry::AddStatistic(const std::string& keyName, bool differentiate, DWORD value) {
+    const size_t slash = keyName.find('\\');
+    const std::string category = keyName.substr(0, slash);
+    const std::string stat = slash == std::string::npos ? keyName : keyName.substr(slash + 1);
+    SetString(HKEY_LOCAL_MACHINE, kStatEnum + category, "Name", category + " statistics");
+    SetString(HKEY_LOCAL_MACHINE, kStatEnum + keyName, "Name", stat);
+    SetString(HKEY_LOCAL_MACHINE, kStatEnum + keyName, "Description", "The " + stat + " statistic.");
+    SetString(HKEY_LOCAL_MACHINE, kStatEnum + keyName, "Differentiate", differentiate ? "TRUE" : "FALSE");
+    SetRaw(HKEY_DYN_DATA, "PerfStats\\StartStat", keyName, REG_BINARY, {0, 0, 0, 0});
+    SetRaw(HKEY_DYN_DATA, "PerfStats\\StopStat", keyName, REG_BINARY, {0, 0, 0, 0});
+    SetStatValue(keyName, value);
+}
+
+void SimRegistry::AddWindows98Statistics() {
+    for (const char* name : {"KERNEL\\CPUUsage", "KERNEL\\Threads", "KERNEL\\VMs", "VMM\\cpgDiskcache", "VMM\\cpgCommit"})
+        AddStatistic(name, false);
+}
+
+void SimRegistry::SetStatValue(const std::string& keyName, DWORD value) {
+    SetRaw(HKEY_DYN_DATA, "PerfStats\\StatData", keyName, REG_BINARY,
+           {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+            static_cast<BYTE>(value >> 24)});
+}
+
 }  // namespace taskwell::sim

@@ -72,6 +72,17 @@ public:
     std::vector<std::string> ValueNames(HKEY root, const std::string& path) const;
     std::vector<std::string> SubkeyNames(HKEY root, const std::string& path) const;
 
+    // ---- The performance statistics of the Windows 95/98 family ------------------------------------
+    // Publishes a statistic "Category\Stat": its description under HKEY_LOCAL_MACHINE
+    // (System\CurrentControlSet\control\PerfStats\Enum\...) with Differentiate "FALSE" for a level
+    // or "TRUE" for a counter, its start and stop values and its live value under HKEY_DYN_DATA
+    // (PerfStats\StartStat, StopStat, StatData).
+    void AddStatistic(const std::string& keyName, bool differentiate, DWORD value = 0);
+    // The five statistics Windows 98 publishes that the program reads, all levels at 0.
+    void AddWindows98Statistics();
+    // Sets a statistic's live value (4 bytes).
+    void SetStatValue(const std::string& keyName, DWORD value);
+
     // ---- Handles ----------------------------------------------------------------------------------
     // Handles opened through the interface and not closed yet, and the keys they name.
     int OpenKeys() const { return static_cast<int>(handles_.size()); }

@@ -113,17 +113,17 @@ TEST(TrayMeter, AMissingPictureLeavesTheIconEmptyButSetsTheToolTip) {
 
 TEST(TrayMeter, EveryTickUpdatesTheIconWithoutLeakingPictures) {
     TrayMainFixture f;
-    TfrmMain& m = *f.form;
     // Creation made the icon present, as "&Show icon in tray" is on by default.
     ASSERT_NE(f.Shown(), nullptr);
     const size_t calls = f.machine.NotifyCalls.size();
-    m.CPUUsage = 30;
-    f.ui.Advance(1750);  // one tick at Normal speed
+    // The statistic reads 30: its reader takes it on its next poll, the tick after shows it.
+    f.registry.SetStatValue("KERNEL\\CPUUsage", 30);
+    f.ui.Advance(2 * 1750);
     EXPECT_GT(f.machine.NotifyCalls.size(), calls);
     EXPECT_STREQ(f.Shown()->szTip, "CPU Usage: 30%");
     const int icons = f.machine.LiveIcons();
     for (LONG usage : {10, 90, -1, 100, 0, 30}) {
-        m.CPUUsage = usage;
+        f.registry.SetStatValue("KERNEL\\CPUUsage", static_cast<DWORD>(usage));
         f.ui.Advance(1750);
     }
     // Six ticks over pictures loaded once each: one copy is held, whatever the level was.

@@ -28,7 +28,10 @@ struct SimFixture {
     Platform platform{machine, machine, machine, machine, ui, registry, windows, files, threads};
     TApplication app{ui};
 
-    SimFixture() { InitialiseApplication(app); }
+    SimFixture() {
+        InitialiseApplication(app);
+        registry.AddWindows98Statistics();
+    }
 
     // A process with the given executable; the machine gives it a new id.
     DWORD Start(const std::string& exe, DWORD exeType = sim::kExePE32, DWORD version = 0x00040000,
