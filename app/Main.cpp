@@ -50,6 +50,9 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
       SystemInfo(platform.System),
       TrayIcon(app, platform.Windows, platform.Shell),
       ProcessPage(*this, platform),
+      PerformancePage(*this),
+      SystemInfoPage(*this, platform),
+      UsageLogs(*this, platform),
       platform_(platform) {
     Name = "frmMain";
     SetBounds(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
@@ -194,11 +197,15 @@ void TfrmMain::BuildMenu() {
 
     itmEvents = &root.Add("&Events");
     itmLogCPU = &itmEvents->Add("Log CPU Usage History");
-    itmLogCPUEnabled = CheckItem(*itmLogCPU, "Enabled", false);
-    itmLogCPUChoose = &itmLogCPU->Add("Choose log file");
+    itmCPUHistEnabled = CheckItem(*itmLogCPU, "Enabled", false);
+    itmCPUHistChoose = &itmLogCPU->Add("Choose log file");
     itmLogMem = &itmEvents->Add("Log Memory Usage History");
-    itmLogMemEnabled = CheckItem(*itmLogMem, "Enabled", false);
-    itmLogMemChoose = &itmLogMem->Add("Choose log file");
+    itmMemHistEnable = CheckItem(*itmLogMem, "Enabled", false);
+    itmMemHistChoose = &itmLogMem->Add("Choose log file");
+    itmCPUHistEnabled->OnClick = [this] { UsageLogs.itmCPUHistEnabledClick(); };
+    itmMemHistEnable->OnClick = [this] { UsageLogs.itmMemHistEnableClick(); };
+    itmCPUHistChoose->OnClick = [this] { UsageLogs.itmCPUHistChooseClick(); };
+    itmMemHistChoose->OnClick = [this] { UsageLogs.itmMemHistChooseClick(); };
 
     itmWindows = &root.Add("&Windows");
     itmWinMinimize = &itmWindows->Add("&Minimize");
@@ -296,47 +303,8 @@ void TfrmMain::BuildPages() {
     sagProcesses->SetImages(&imglstProcLargeIcon, &imglstProcSmallIcon);
     ProcessPage.Build();
 
-    BuildPerformancePage();
-}
-
-void TfrmMain::BuildPerformancePage() {
-    pnlPerfBottom = &tsPerformance->Add<TPanel>();
-    pnlPerfBottom->SetHeight(150);
-    pnlPerfBottom->SetAlign(TAlign::alBottom);
-    pnlPerfLeft = &tsPerformance->Add<TPanel>();
-    pnlPerfLeft->SetWidth(110);
-    pnlPerfLeft->SetAlign(TAlign::alLeft);
-    pnlPerfRight = &tsPerformance->Add<TPanel>();
-    pnlPerfRight->SetAlign(TAlign::alClient);
-
-    gbCPUUsage = &pnlPerfLeft->Add<TGroupBox>(" CPU Usage ");
-    gbMemUsage = &pnlPerfLeft->Add<TGroupBox>(" MEM Usage ");
-    gbCPUHistory = &pnlPerfRight->Add<TGroupBox>(" CPU Usage History ");
-    gbMemHistory = &pnlPerfRight->Add<TGroupBox>(" Memory Usage History ");
-    gbTotals = &pnlPerfBottom->Add<TGroupBox>(" Totals ");
-    gbMemory = &pnlPerfBottom->Add<TGroupBox>(" Memory (K) ");
-    gbVirtual = &pnlPerfBottom->Add<TGroupBox>(" Virtual (K) ");
-    gbTotals->SetBounds(0, 2, 130, 148);
-    gbMemory->SetBounds(134, 2, 150, 148);
-    gbVirtual->SetBounds(288, 2, 126, 148);
-
-    auto gaugePanel = [](TGroupBox& group, TPanel*& panel, TGauge*& gauge, TLabel*& value) {
-        panel = &group.Add<TPanel>();
-        panel->Color = 0x000000;
-        panel->SetAlign(TAlign::alClient);
-        value = &panel->Add<TLabel>();
-        value->SetHeight(22);
-        value->SetAlign(TAlign::alBottom);
-        value->Alignment = TAlignment::taCenter;
-        gauge = &panel->Add<TGauge>();
-        gauge->SetBounds(8, 8, 10, 10);
-    };
-    gaugePanel(*gbCPUUsage, pnlCPUGauge, ggCPUUsage, valueCPUUsage);
-    gaugePanel(*gbMemUsage, pnlMemGauge, ggMemUsage, valueMemUsage);
-    ggCPUUsage->Name = "ggCPUUsage";
-    ggMemUsage->Name = "ggMemUsage";
-    valueCPUUsage->Name = "valueCPUUsage";
-    valueMemUsage->Name = "valueMemUsage";
+    PerformancePage.Build();
+    SystemInfoPage.Build();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -354,13 +322,17 @@ void TfrmMain::FormCreate() {
         App().Terminate();
         return;
     }
-    // 3. Time stamps of the usage logs are written as yyyy/mm/dd and HH:mm:ss.
+    // 3. Time stamps of the usage logs are written as yyyy/mm/dd and HH:mm:ss, with the locale's
+    // separators.
+    FormatSettings = TFormatSettings{};
+    FormatSettings.ReadLocale(platform_.System);
     // 4.
     CPULogFile = ProgramDirectory() + "CPU_Usage.Log";
     MemLogFile = ProgramDirectory() + "Mem_Usage.Log";
     // 5.
     CPUHistoryCount = 0;
     MemHistoryCount = 0;
+    PerformancePage.SetCrossAtZero(false);
     // 6.
     LoadSettings();
     // 7.
@@ -413,18 +385,7 @@ void TfrmMain::FormShow() {
 
 void TfrmMain::FormResize() {
     try {
-        const int column = pnlPerfLeft->ClientHeight();
-        gbCPUUsage->SetBounds(0, 0, pnlPerfLeft->ClientWidth(), column / 2);
-        gbMemUsage->SetBounds(0, gbCPUUsage->Height() + 2, pnlPerfLeft->ClientWidth(),
-                              column - gbCPUUsage->Height() - 2);
-        gbCPUHistory->SetBounds(4, 0, pnlPerfRight->ClientWidth() - 4, column / 2);
-        gbMemHistory->SetBounds(4, gbCPUHistory->Height() + 2, pnlPerfRight->ClientWidth() - 4,
-                                column - gbCPUHistory->Height() - 2);
-        for (auto [panel, gauge, value] : {std::tuple{pnlCPUGauge, ggCPUUsage, valueCPUUsage},
-                                           std::tuple{pnlMemGauge, ggMemUsage, valueMemUsage}}) {
-            gauge->SetBounds(gauge->Left(), gauge->Top(), panel->ClientWidth() - 2 * gauge->Left(),
-                             panel->ClientHeight() - value->Height() - 2 * gauge->Top());
-        }
+        PerformancePage.Layout();
     } catch (...) {
         // A failed re-layout leaves the page as it was.
     }
@@ -515,12 +476,24 @@ void TfrmMain::RefreshProcessList() {
     ProcessPage.RefreshProcessList();
 }
 
+void TfrmMain::UpdatePerformancePage() {
+    PerformancePage.UpdatePerformancePage();
+}
+
+void TfrmMain::UpdateSystemInfoPage() {
+    SystemInfoPage.UpdateSystemInfoPage();
+}
+
+void TfrmMain::UpdateUpTime() {
+    SystemInfoPage.UpdateUpTime();
+}
+
+void TfrmMain::LogUsageHistory() {
+    UsageLogs.LogUsageHistory();
+}
+
 // Steps whose pages and components are not built yet; each does nothing until then.
 void TfrmMain::UpdateTaskStatus() {}
-void TfrmMain::UpdatePerformancePage() {}
-void TfrmMain::UpdateSystemInfoPage() {}
-void TfrmMain::UpdateUpTime() {}
-void TfrmMain::LogUsageHistory() {}
 
 // ---------------------------------------------------------------------------------------------
 // Menus.

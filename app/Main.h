@@ -13,11 +13,15 @@
 #include "components/TTrayIcon.h"
 #include "components/TUpStatsThread.h"
 #include "components/TWinList.h"
+#include "app/DateTimeFormat.h"
+#include "performance/PerformancePage.h"
+#include "performance/UsageLogs.h"
 #include "platform/Platform.h"
 #include "process/ProcessColumns.h"
 #include "process/ProcessList.h"
 #include "process/ProcessMonitor.h"
 #include "process/ProcessPage.h"
+#include "sysinfo/SystemInfoPage.h"
 #include "ui/StdCtrls.h"
 #include "ui/TForm.h"
 #include "ui/TImageList.h"
@@ -155,11 +159,11 @@ public:
     TMenuItem* itmSelectColumns;
     TMenuItem* itmEvents;
     TMenuItem* itmLogCPU;
-    TMenuItem* itmLogCPUEnabled;
-    TMenuItem* itmLogCPUChoose;
+    TMenuItem* itmCPUHistEnabled;
+    TMenuItem* itmCPUHistChoose;
     TMenuItem* itmLogMem;
-    TMenuItem* itmLogMemEnabled;
-    TMenuItem* itmLogMemChoose;
+    TMenuItem* itmMemHistEnable;
+    TMenuItem* itmMemHistChoose;
     TMenuItem* itmWindows;
     TMenuItem* itmWinMinimize;
     TMenuItem* itmWinRestore;
@@ -194,24 +198,6 @@ public:
     TImageList imglstProcSmallIcon;
     TImageList imglstProcLargeIcon;
 
-    // Performance page groups.
-    TPanel* pnlPerfLeft;
-    TPanel* pnlPerfRight;
-    TPanel* pnlPerfBottom;
-    TGroupBox* gbCPUUsage;
-    TGroupBox* gbMemUsage;
-    TGroupBox* gbCPUHistory;
-    TGroupBox* gbMemHistory;
-    TGroupBox* gbTotals;
-    TGroupBox* gbMemory;
-    TGroupBox* gbVirtual;
-    TPanel* pnlCPUGauge;
-    TPanel* pnlMemGauge;
-    TGauge* ggCPUUsage;
-    TGauge* ggMemUsage;
-    TLabel* valueCPUUsage;
-    TLabel* valueMemUsage;
-
     // Non-visual members.
     // Settings store.
     TRegistryEnhanced RegistryEnhanced;
@@ -243,14 +229,18 @@ public:
     TSysInfoComp SystemInfo;
     // Tray icon.
     TTrayIcon TrayIcon;
-    // The Processes page: its list, button, popup menu and dialogs (process/ProcessPage.cpp).
+    // The pages with controls of their own, and the usage logs.
     TProcessPage ProcessPage;
+    TPerformancePage PerformancePage;
+    TSystemInfoPage SystemInfoPage;
+    TUsageLogs UsageLogs;
+    // The program's date and time formats, set at creation.
+    TFormatSettings FormatSettings;
 
 private:
     void SetUpReaders();
     void BuildMenu();
     void BuildPages();
-    void BuildPerformancePage();
     void SetHelpContexts();
     void ApplyUpdateSpeed(TUpdateSpeed speed);
     void FreeProcessRecords();

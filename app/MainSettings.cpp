@@ -103,9 +103,9 @@ void TfrmMain::LoadSettings() {
 
     // 2. Usage logs: switches and paths. An empty stored path names no file and keeps the default.
     reg.Key = std::string(kSettingsRoot) + kLogsKey;
-    itmLogCPUEnabled->SetChecked(reg.ReadBool("CPU", itmLogCPUEnabled->Checked()));
+    itmCPUHistEnabled->SetChecked(reg.ReadBool("CPU", itmCPUHistEnabled->Checked()));
     if (std::string path = reg.ReadString("CPU_Logfile", CPULogFile); !path.empty()) CPULogFile = path;
-    itmLogMemEnabled->SetChecked(reg.ReadBool("Mem", itmLogMemEnabled->Checked()));
+    itmMemHistEnable->SetChecked(reg.ReadBool("Mem", itmMemHistEnable->Checked()));
     if (std::string path = reg.ReadString("Mem_Logfile", MemLogFile); !path.empty()) MemLogFile = path;
 
     // 3. Options of the settings root.
@@ -239,9 +239,9 @@ void TfrmMain::SaveSettings() {
 
     // Usage logs.
     reg.Key = std::string(kSettingsRoot) + kLogsKey;
-    Save(*this, "CPU", itmLogCPUEnabled->Checked());
+    Save(*this, "CPU", itmCPUHistEnabled->Checked());
     Save(*this, "CPU_Logfile", CPULogFile);
-    Save(*this, "Mem", itmLogMemEnabled->Checked());
+    Save(*this, "Mem", itmMemHistEnable->Checked());
     Save(*this, "Mem_Logfile", MemLogFile);
 
     // Options, update speed, view style and page.

@@ -11,6 +11,7 @@ namespace taskwell {
 constexpr DWORD GENERIC_WRITE = 0x40000000;
 constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD FILE_END = 2;
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;

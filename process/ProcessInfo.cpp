@@ -55,7 +55,7 @@ TListView& ListPage(TTabSheet& page, const ColumnRow (&columns)[N], TLabel*& not
     list.SetAlign(TAlign::alClient);
     list.SetViewStyle(TViewStyle::vsReport);
     list.SetRowSelect(true);
-    list.SetFont(TFont{"Verdana", 8, 0, false});
+    list.SetFont(TFont{.Name = "Verdana", .Size = 8});
     for (const ColumnRow& c : columns) list.AddColumn(c.caption, c.width);
     return list;
 }

@@ -64,7 +64,7 @@ void TProcessPage::Build() {
     TListView& rows = *main_.sagProcesses;
     rows.SetViewStyle(TViewStyle::vsReport);
     rows.SetRowSelect(true);
-    rows.SetFont(TFont{"Verdana", 8, 0, false});
+    rows.SetFont(TFont{.Name = "Verdana", .Size = 8});
     rows.PopupMenu = &popProcesses;
     rows.OnClick = [this] { sagProcessesClick(); };
     rows.OnSelectItem = [this] { sagProcessesSelectItem(); };

@@ -26,9 +26,14 @@ public:
 
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 
+// A label's alignment is taken when its window is made: give it at construction when the label
+// is added to a form that is already on the screen.
 class TLabel : public TControl {
 public:
-    explicit TLabel(const std::string& caption = "") { SetCaption(caption); }
+    explicit TLabel(const std::string& caption = "", TAlignment alignment = TAlignment::taLeftJustify)
+        : Alignment(alignment) {
+        SetCaption(caption);
+    }
     TAlignment Alignment = TAlignment::taLeftJustify;
 };
 

@@ -414,15 +414,16 @@ TEST(FormShow, MarksTheWindowShown) {
 TEST(FormResize, SplitsTheColumnsOfThePerformancePage) {
     MainFixture f;
     TfrmMain& m = *f.form;
+    TPerformancePage& p = m.PerformancePage;
     for (int height : {538, 601, 700, 420}) {
         m.SetBounds(m.Left(), m.Top(), 500, height);
-        const int column = m.pnlPerfLeft->ClientHeight();
-        EXPECT_EQ(m.gbCPUUsage->Height(), column / 2) << height;
-        EXPECT_EQ(m.gbMemUsage->Height(), column - column / 2 - 2) << height;
-        EXPECT_EQ(m.gbCPUHistory->Height(), column / 2) << height;
-        EXPECT_EQ(m.gbMemHistory->Height(), column - column / 2 - 2) << height;
-        for (auto [panel, gauge, value] : {std::tuple{m.pnlCPUGauge, m.ggCPUUsage, m.valueCPUUsage},
-                                           std::tuple{m.pnlMemGauge, m.ggMemUsage, m.valueMemUsage}}) {
+        const int column = p.pnlPerfLeft->ClientHeight();
+        EXPECT_EQ(p.gbCPUUsage->Height(), column / 2) << height;
+        EXPECT_EQ(p.gbMemUsage->Height(), column - column / 2 - 2) << height;
+        EXPECT_EQ(p.gbCPUHistory->Height(), column / 2) << height;
+        EXPECT_EQ(p.gbMemHistory->Height(), column - column / 2 - 2) << height;
+        for (auto [panel, gauge, value] : {std::tuple{p.pnlCPUGauge, p.ggCPUUsage, p.valueCPUUsage},
+                                           std::tuple{p.pnlMemGauge, p.ggMemUsage, p.valueMemUsage}}) {
             EXPECT_EQ(gauge->Width(), panel->ClientWidth() - 2 * gauge->Left()) << height;
             EXPECT_EQ(gauge->Height(), panel->ClientHeight() - value->Height() - 2 * gauge->Top()) << height;
         }

@@ -139,8 +139,8 @@ TEST(Settings, AFirstRunWithNothingStoredStartsWithEveryDefault) {
     EXPECT_FALSE(m.itmShowKernelTimes->Checked());
     EXPECT_TRUE(m.itmLargeIcons->Checked());
     for (TMenuItem* item : {m.itmSmallIcons, m.itmList, m.itmDetails}) EXPECT_FALSE(item->Checked()) << item->Caption();
-    EXPECT_FALSE(m.itmLogCPUEnabled->Checked());
-    EXPECT_FALSE(m.itmLogMemEnabled->Checked());
+    EXPECT_FALSE(m.itmCPUHistEnabled->Checked());
+    EXPECT_FALSE(m.itmMemHistEnable->Checked());
     EXPECT_EQ(m.CPULogFile, std::string(kProgramDir) + "CPU_Usage.Log");
     EXPECT_EQ(m.MemLogFile, std::string(kProgramDir) + "Mem_Usage.Log");
     EXPECT_EQ(Bounds(m), (std::vector<int>{259, 137, 444, 538}));
@@ -201,8 +201,8 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
     SettingsFixture f;
     {
         TfrmMain& m = f.Create();
-        m.itmLogCPUEnabled->SetChecked(true);
-        m.itmLogMemEnabled->SetChecked(true);
+        m.itmCPUHistEnabled->SetChecked(true);
+        m.itmMemHistEnable->SetChecked(true);
         m.CPULogFile = "D:\\logs\\cpu.csv";
         m.MemLogFile = "D:\\logs\\mem.csv";
         m.itmAlwaysOnTop->SetChecked(true);
@@ -228,8 +228,8 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
     }
     const auto stored = f.Dump();
     TfrmMain& m = f.Create();
-    EXPECT_TRUE(m.itmLogCPUEnabled->Checked());
-    EXPECT_TRUE(m.itmLogMemEnabled->Checked());
+    EXPECT_TRUE(m.itmCPUHistEnabled->Checked());
+    EXPECT_TRUE(m.itmMemHistEnable->Checked());
     EXPECT_EQ(m.CPULogFile, "D:\\logs\\cpu.csv");
     EXPECT_EQ(m.MemLogFile, "D:\\logs\\mem.csv");
     EXPECT_TRUE(m.itmAlwaysOnTop->Checked());

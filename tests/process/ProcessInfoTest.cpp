@@ -74,7 +74,7 @@ TEST(ProcessInformation, IsLaidOutAsDescribed) {
     EXPECT_EQ(d.BorderStyle, TBorderStyle::bsSizeable);
     EXPECT_EQ(d.Width(), 427);
     EXPECT_EQ(d.Height(), 483);
-    EXPECT_EQ(d.Font(), (TFont{"MS Sans Serif", 8, 0, false}));
+    EXPECT_EQ(d.Font(), (TFont{.Name = "MS Sans Serif", .Size = 8}));
     EXPECT_EQ(d.HelpContext, 150);
     struct Place {
         const TControl* control;
@@ -146,7 +146,7 @@ TEST(ProcessInformation, IsLaidOutAsDescribed) {
         }
         EXPECT_EQ(c.list->ViewStyle(), TViewStyle::vsReport);
         EXPECT_TRUE(c.list->RowSelect());
-        EXPECT_EQ(c.list->Font(), (TFont{"Verdana", 8, 0, false}));
+        EXPECT_EQ(c.list->Font(), (TFont{.Name = "Verdana", .Size = 8}));
     }
     EXPECT_EQ(d.btnOk->Caption(), "&Ok");
     EXPECT_TRUE(d.btnOk->Default);

@@ -1,0 +1,208 @@
+#include "performance/PerformancePage.h"
+
+#include <cmath>
+#include <string>
+#include <algorithm>
+#include <iterator>
+#include <tuple>
+
+#include "app/Main.h"
+
+namespace taskwell {
+
+namespace {
+constexpr int kLeftColumnWidth = 110;
+constexpr int kBottomHeight = 150;
+constexpr int kGaugeLabelHeight = 22;
+constexpr int kGaugeMargin = 8;
+constexpr int kRowTop = 18;
+constexpr int kRowPitch = 20;
+constexpr int kBlack = 0x000000;
+constexpr int kLime = 0x00FF00;        // RGB(0, 255, 0) as 0xBBGGRR
+constexpr int kGridGreen = 0x004000;   // RGB(0, 64, 0)
+
+// One labelled figure of the bottom groups: its caption, the field holding its value, its hint.
+struct FigureRow {
+    const char* caption;
+    TLabel* TPerformancePage::*value;
+    const char* hint;
+};
+constexpr FigureRow kTotals[] = {
+    {"VMs:", &TPerformancePage::valueVMs, "Number of Virtual Machines"},
+    {"Threads", &TPerformancePage::valueThreads, "Number of threads"},
+    {"Processes", &TPerformancePage::valueProcesses, "Number of processes."},
+};
+constexpr FigureRow kMemory[] = {
+    {"Phys. Total", &TPerformancePage::valuePMTotal, "Total physical memory (RAM)."},
+    {"Phys. Available", &TPerformancePage::valuePMAvail, "Available physical memory (RAM)."},
+    {"Disk Cache", &TPerformancePage::valuePMFileCache, "Disk Cache."},
+    {"Page File Total", &TPerformancePage::valuePageFileTotal, "Total Page File."},
+    {"Page File Avail.", &TPerformancePage::valuePageFileAvailable, "Available Page File"},
+    {"Commit", &TPerformancePage::valueCommit, "Total Commited memory."},
+};
+constexpr FigureRow kVirtual[] = {
+    {"Total", &TPerformancePage::valueVirtualTotal, "Total virtual memory."},
+    {"Available", &TPerformancePage::valueVirtualAvailable, "Available virtual memory."},
+};
+
+std::string Kilobytes(DWORD bytes) {
+    return std::to_string(bytes / 1024);
+}
+}  // namespace
+
+void TPerformancePage::Build() {
+    TTabSheet& page = *main_.tsPerformance;
+    pnlPerfBottom = &page.Add<TPanel>();
+    pnlPerfBottom->SetHeight(kBottomHeight);
+    pnlPerfBottom->SetAlign(TAlign::alBottom);
+    pnlPerfLeft = &page.Add<TPanel>();
+    pnlPerfLeft->SetWidth(kLeftColumnWidth);
+    pnlPerfLeft->SetAlign(TAlign::alLeft);
+    pnlPerfRight = &page.Add<TPanel>();
+    pnlPerfRight->SetAlign(TAlign::alClient);
+
+    gbCPUUsage = &pnlPerfLeft->Add<TGroupBox>(" CPU Usage ");
+    gbMemUsage = &pnlPerfLeft->Add<TGroupBox>(" MEM Usage ");
+    gbCPUHistory = &pnlPerfRight->Add<TGroupBox>(" CPU Usage History ");
+    gbMemHistory = &pnlPerfRight->Add<TGroupBox>(" Memory Usage History ");
+    gbTotals = &pnlPerfBottom->Add<TGroupBox>(" Totals ");
+    gbMemory = &pnlPerfBottom->Add<TGroupBox>(" Memory (K) ");
+    gbVirtual = &pnlPerfBottom->Add<TGroupBox>(" Virtual (K) ");
+    gbTotals->SetBounds(0, 2, 130, 148);
+    gbMemory->SetBounds(134, 2, 150, 148);
+    gbVirtual->SetBounds(288, 2, 126, 148);
+
+    // A gauge in a black panel above its figure in bold 19-pixel lime Courier New.
+    auto gaugePanel = [](TGroupBox& group, TPanel*& panel, TGauge*& gauge, TLabel*& value) {
+        panel = &group.Add<TPanel>();
+        panel->Color = kBlack;
+        panel->SetAlign(TAlign::alClient);
+        value = &panel->Add<TLabel>("", TAlignment::taCenter);
+        value->SetHeight(kGaugeLabelHeight);
+        value->SetAlign(TAlign::alBottom);
+        value->SetFont(TFont{.Name = "Courier New", .Size = 14, .Height = 19, .Color = kLime, .Bold = true});
+        gauge = &panel->Add<TGauge>();
+        gauge->SetBounds(kGaugeMargin, kGaugeMargin, 10, 10);
+    };
+    gaugePanel(*gbCPUUsage, pnlCPUGauge, ggCPUUsage, valueCPUUsage);
+    gaugePanel(*gbMemUsage, pnlMemGauge, ggMemUsage, valueMemUsage);
+    ggCPUUsage->Name = "ggCPUUsage";
+    ggMemUsage->Name = "ggMemUsage";
+    valueCPUUsage->Name = "valueCPUUsage";
+    valueMemUsage->Name = "valueMemUsage";
+
+    // A history graph fills its black panel, which fills its group.
+    auto historyPanel = [](TGroupBox& group, TPanel*& panel, TxyGraph*& graph) {
+        panel = &group.Add<TPanel>();
+        panel->Color = kBlack;
+        panel->SetAlign(TAlign::alClient);
+        graph = &panel->Add<TxyGraph>();
+        graph->SetAlign(TAlign::alClient);
+        graph->BackColor = kBlack;
+        graph->AxisColor = kGridGreen;
+        graph->XAxis = TGraphAxis{0, HistoryLength, true, true, true, 1, true};
+        graph->YAxis = TGraphAxis{0, 100, true, true, false, 1, true};
+        graph->Y2Axis.Visible = false;
+        TDataSeries& series = graph->Series(1);
+        series.LineColor = kLime;
+        series.PointMarkers = false;
+    };
+    historyPanel(*gbCPUHistory, pnlCPUHistory, histCPUUsageHistory);
+    historyPanel(*gbMemHistory, pnlMemHistory, histMemUsageHistory);
+    histCPUUsageHistory->Name = "histCPUUsageHistory";
+    histMemUsageHistory->Name = "histMemUsageHistory";
+
+    // Captions on the left, values right-aligned on the right; caption and value share the hint.
+    auto figures = [this](TGroupBox& group, const FigureRow* rows, size_t count) {
+        const int width = group.Width();
+        const int captionWidth = (width - 16) * 3 / 5;
+        for (size_t i = 0; i < count; ++i) {
+            const int top = kRowTop + kRowPitch * static_cast<int>(i);
+            TLabel& caption = group.Add<TLabel>(rows[i].caption);
+            caption.SetBounds(8, top, captionWidth, 15);
+            caption.Hint = rows[i].hint;
+            TLabel& value = group.Add<TLabel>("0", TAlignment::taRightJustify);
+            value.SetBounds(8 + captionWidth, top, width - 16 - captionWidth, 15);
+            value.Hint = rows[i].hint;
+            this->*rows[i].value = &value;
+        }
+    };
+    figures(*gbTotals, kTotals, std::size(kTotals));
+    figures(*gbMemory, kMemory, std::size(kMemory));
+    figures(*gbVirtual, kVirtual, std::size(kVirtual));
+}
+
+void TPerformancePage::SetCrossAtZero(bool on) {
+    histCPUUsageHistory->CrossAtZero = on;
+    histMemUsageHistory->CrossAtZero = on;
+}
+
+void TPerformancePage::Layout() {
+    const int column = pnlPerfLeft->ClientHeight();
+    gbCPUUsage->SetBounds(0, 0, pnlPerfLeft->ClientWidth(), column / 2);
+    gbMemUsage->SetBounds(0, gbCPUUsage->Height() + 2, pnlPerfLeft->ClientWidth(), column - gbCPUUsage->Height() - 2);
+    gbCPUHistory->SetBounds(4, 0, pnlPerfRight->ClientWidth() - 4, column / 2);
+    gbMemHistory->SetBounds(4, gbCPUHistory->Height() + 2, pnlPerfRight->ClientWidth() - 4,
+                            column - gbCPUHistory->Height() - 2);
+    for (auto [panel, gauge, value] : {std::tuple{pnlCPUGauge, ggCPUUsage, valueCPUUsage},
+                                       std::tuple{pnlMemGauge, ggMemUsage, valueMemUsage}}) {
+        gauge->SetBounds(gauge->Left(), gauge->Top(), std::max(panel->ClientWidth() - 2 * gauge->Left(), 0),
+                         std::max(panel->ClientHeight() - value->Height() - 2 * gauge->Top(), 0));
+    }
+}
+
+LONG TPerformancePage::MemUsagePercent(DWORD committedBytes, DWORD totalPageFileBytes) {
+    // The divisor is the page file in kilobytes: a page file under 1 KB is as none.
+    const DWORD totalK = totalPageFileBytes / 1024;
+    if (totalK == 0) return 0;
+    const double percent = (static_cast<double>(committedBytes / 1024) * 100.0) / totalK;
+    return static_cast<LONG>(std::nearbyint(percent));
+}
+
+void TPerformancePage::AppendHistorySample(TxyGraph& graph, LONG& count, LONG value) {
+    TDataSeries& series = graph.Series(1);
+    graph.SetPlotting(false);
+    series.Hold();
+    if (count < HistoryLength) {
+        series.Add(count, value);
+        ++count;
+    } else {
+        for (int x = 0; x < HistoryLength - 1; ++x) {
+            const double next = series.ValueAt(x + 1);
+            series.Delete(x);
+            series.Add(x, next);
+        }
+        series.Delete(HistoryLength - 1);
+        series.Add(HistoryLength - 1, value);
+    }
+    graph.SetPlotting(true);
+    series.Release();
+}
+
+void TPerformancePage::UpdatePerformancePage() {
+    TfrmMain& m = main_;
+    const TSysInfoComp& info = m.SystemInfo;
+    // 1, 2.
+    ggCPUUsage->SetProgress(m.CPUUsage);
+    valueCPUUsage->SetCaption(m.CPUUsage >= 0 && m.CPUUsage <= 100 ? std::to_string(m.CPUUsage) + "%" : "");
+    AppendHistorySample(*histCPUUsageHistory, m.CPUHistoryCount, m.CPUUsage);
+    // 3, 4, 5.
+    const LONG memPercent = MemUsagePercent(m.CommittedBytes, info.msTotalPageFile());
+    ggMemUsage->SetProgress(memPercent);
+    valueMemUsage->SetCaption(Kilobytes(m.CommittedBytes) + "K");
+    AppendHistorySample(*histMemUsageHistory, m.MemHistoryCount, memPercent);
+    // 6.
+    valueVMs->SetCaption(std::to_string(m.VMCount));
+    valueThreads->SetCaption(std::to_string(m.ThreadCount));
+    valueProcesses->SetCaption(std::to_string(m.ProcessCount));
+    valuePageFileTotal->SetCaption(Kilobytes(info.msTotalPageFile()));
+    valuePageFileAvailable->SetCaption(Kilobytes(info.msAvailPageFile()));
+    valuePMTotal->SetCaption(Kilobytes(info.msTotalPhys()));
+    valuePMAvail->SetCaption(Kilobytes(info.msAvailPhys()));
+    valuePMFileCache->SetCaption(Kilobytes(m.DiskCacheBytes));
+    valueVirtualTotal->SetCaption(Kilobytes(info.msTotalVirtual()));
+    valueVirtualAvailable->SetCaption(Kilobytes(info.msAvailVirtual()));
+    valueCommit->SetCaption(Kilobytes(m.CommittedBytes));
+}
+
+}  // namespace taskwell

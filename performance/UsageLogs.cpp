@@ -1,0 +1,110 @@
+#include "performance/UsageLogs.h"
+
+#include "app/Main.h"
+#include "app/PathUtils.h"
+
+namespace taskwell {
+
+namespace {
+constexpr const char* kLineEnd = "\r\n";
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+}  // namespace
+
+TUsageLogs::TUsageLogs(TfrmMain& main, const Platform& platform)
+    : SaveDialog(main.App()), main_(main), platform_(platform) {
+    SaveDialog.Title = "Choose a log file";
+    SaveDialog.DefaultExt = "log";
+    SaveDialog.Filter = {{"Log files", "*.log"}, {"All files", "*.*"}};
+    SaveDialog.Options = ofHideReadOnly | ofPathMustExist;
+}
+
+std::string TUsageLogs::Line(const SYSTEMTIME& now, const std::string& value) const {
+    return Quoted(FormatDate(main_.FormatSettings, now)) + "," + Quoted(FormatTime(main_.FormatSettings, now)) + "," +
+           Quoted(value);
+}
+
+void TUsageLogs::LogUsageHistory() {
+    const bool cpu = main_.itmCPUHistEnabled->Checked();
+    const bool mem = main_.itmMemHistEnable->Checked();
+    if (!cpu && !mem) return;
+    // One reading of the clock for the tick: a date and a time from two readings could pair the old
+    // day with the new time at midnight.
+    SYSTEMTIME now{};
+    platform_.System.GetLocalTime(now);
+    if (cpu) {
+        try {
+            AppendLogLine(main_.CPULogFile, Line(now, std::to_string(main_.CPUUsage)));
+        } catch (...) {
+            // Tried again at the next tick.
+        }
+    }
+    if (mem) {
+        try {
+            AppendLogLine(main_.MemLogFile, Line(now, std::to_string(main_.CommittedBytes)));
+        } catch (...) {
+        }
+    }
+}
+
+bool TUsageLogs::AppendLogLine(const std::string& path, const std::string& line) {
+    IFiles& files = platform_.Files;
+    const bool exists = files.GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    const HANDLE file = files.CreateFileA(path, GENERIC_WRITE, exists ? OPEN_EXISTING : CREATE_NEW);
+    if (file == 0) return false;
+    bool written = false;
+    DWORD end = 0;
+    try {
+        end = exists ? files.SetFilePointer(file, 0, FILE_END) : 0;
+        if (end != INVALID_SET_FILE_POINTER) {
+            const std::string text = (exists ? std::string() : std::string(kHeader) + kLineEnd) + line + kLineEnd;
+            DWORD done = 0;
+            written = files.WriteFile(file, text, done);
+            if (!written && exists && done > 0) {
+                // Part of the line reached the file: cut it back off.
+                if (files.SetFilePointer(file, static_cast<LONG>(end), FILE_BEGIN) != INVALID_SET_FILE_POINTER)
+                    files.SetEndOfFile(file);
+            }
+        }
+    } catch (...) {
+        written = false;
+    }
+    try {
+        files.CloseHandle(file);
+    } catch (...) {
+    }
+    // A file made now without its header would take later lines without one: it goes.
+    if (!written && !exists) {
+        try {
+            files.DeleteFileA(path);
+        } catch (...) {
+        }
+    }
+    return written;
+}
+
+void TUsageLogs::itmCPUHistEnabledClick() {
+    main_.itmCPUHistEnabled->SetChecked(!main_.itmCPUHistEnabled->Checked());
+}
+
+void TUsageLogs::itmMemHistEnableClick() {
+    main_.itmMemHistEnable->SetChecked(!main_.itmMemHistEnable->Checked());
+}
+
+void TUsageLogs::itmCPUHistChooseClick() {
+    ChooseLogFile(main_.CPULogFile);
+}
+
+void TUsageLogs::itmMemHistChooseClick() {
+    ChooseLogFile(main_.MemLogFile);
+}
+
+void TUsageLogs::ChooseLogFile(std::string& path) {
+    SaveDialog.InitialDir = ExtractFilePath(path);
+    SaveDialog.FileName = ExtractFileName(path);
+    if (SaveDialog.Execute()) path = SaveDialog.FileName;
+}
+
+}  // namespace taskwell
