@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include <cstdint>
+#include <functional>
 #include <iterator>
 
 #include "app/MiscUtils.h"
@@ -76,10 +77,16 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
 
     OnShow = [this] { FormShow(); };
     OnResize = [this] { FormResize(); };
+    OnCloseQuery = [this] { return FormCloseQuery(); };
     OnClose = [this] { FormClose(); };
     FormResize();
 
+    // The main window from the start, so that a close during creation ends the program.
+    if (!App().MainForm) App().MainForm = this;
     FormCreate();
+    // A close that came during creation: now that everything is set up, it is carried out (the
+    // settings are saved once, and the program ends).
+    if (closeRequested_ && !refused_) Close();
 }
 
 TfrmMain::~TfrmMain() {
@@ -322,61 +329,89 @@ void TfrmMain::FormCreate() {
         App().Terminate();
         return;
     }
+    // From here on an error in a step is shown and creation goes on with the next step; a close
+    // asked for meanwhile (messages are handled during the waits) waits for creation's end.
+    creating_ = true;
+    auto step = [this](const std::function<void()>& run) { App().Guarded(run); };
     // 3. Time stamps of the usage logs are written as yyyy/mm/dd and HH:mm:ss, with the locale's
     // separators.
-    FormatSettings = TFormatSettings{};
-    FormatSettings.ReadLocale(platform_.System);
+    step([&] {
+        FormatSettings = TFormatSettings{};
+        FormatSettings.ReadLocale(platform_.System);
+    });
     // 4.
-    CPULogFile = ProgramDirectory() + "CPU_Usage.Log";
-    MemLogFile = ProgramDirectory() + "Mem_Usage.Log";
+    step([&] {
+        CPULogFile = ProgramDirectory() + "CPU_Usage.Log";
+        MemLogFile = ProgramDirectory() + "Mem_Usage.Log";
+    });
     // 5.
     CPUHistoryCount = 0;
     MemHistoryCount = 0;
     PerformancePage.SetCrossAtZero(false);
     // 6.
-    LoadSettings();
+    step([&] { LoadSettings(); });
     // 7.
-    SetupProcessColumns();
+    step([&] { SetupProcessColumns(); });
     // 8.
-    ProcessList.Clear();
-    LoadProcesses();
+    step([&] {
+        ProcessList.Clear();
+        LoadProcesses();
+    });
     // 9.
-    LoadActivePage();
-    pcMainChange();
+    step([&] {
+        LoadActivePage();
+        pcMainChange();
+    });
     // 10.
-    PerfStatsCPU.SetAutoTick(true);
-    PerfStatsCPU.SetActiveStat(true);
+    step([&] {
+        PerfStatsCPU.SetAutoTick(true);
+        PerfStatsCPU.SetActiveStat(true);
+    });
     WaitWithMessages(platform_.System, App(), 350);
     for (TPerfStats* s : {&PerfStatsThreads, &PerfStatsVMs, &PerfStatsCommit, &PerfStatsDiskCache}) {
-        s->SetAutoTick(true);
-        s->SetActiveStat(true);
+        step([&] {
+            s->SetAutoTick(true);
+            s->SetActiveStat(true);
+        });
     }
     // 11.
     tmrRefresh.SetInterval(750);
     tmrRefresh.SetEnabled(true);
     tmrRefreshTimer();
     // 12.
-    PerfStatsCPU.SetInterval(750);
+    step([&] { PerfStatsCPU.SetInterval(750); });
     WaitWithMessages(platform_.System, App(), 350);
-    for (TPerfStats* s : {&PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit}) s->SetInterval(1500);
+    step([&] {
+        for (TPerfStats* s : {&PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
+            s->SetInterval(1500);
+    });
     // 13.
-    ApplicationsList.Refresh();
-    ApplicationsList.SetTimerIntval(750);
-    ApplicationsList.SetTimerEnabled(true);
+    step([&] {
+        ApplicationsList.Refresh();
+        ApplicationsList.SetTimerIntval(750);
+        ApplicationsList.SetTimerEnabled(true);
+    });
     // 14.
-    LoadUpdateSpeed();
+    step([&] { LoadUpdateSpeed(); });
     // 15.
-    UpdateStatusBar();
-    UpdateTrayIcon();
-    UpdateTaskStatus();
-    RefreshProcessList();
-    UpdatePerformancePage();
-    UpdateSystemInfoPage();
-    UpdateUpTime();
+    step([&] { UpdateStatusBar(); });
+    step([&] { UpdateTrayIcon(); });
+    step([&] { UpdateTaskStatus(); });
+    step([&] { RefreshProcessList(); });
+    step([&] { UpdatePerformancePage(); });
+    step([&] { UpdateSystemInfoPage(); });
+    step([&] { UpdateUpTime(); });
     // 16.
-    LoadAppPosition();
+    step([&] { LoadAppPosition(); });
     // 17.
-    InstallMinimizeHook();
+    step([&] { InstallMinimizeHook(); });
+    creating_ = false;
+}
+
+bool TfrmMain::FormCloseQuery() {
+    if (!creating_) return true;
+    closeRequested_ = true;
+    return false;
 }
 
 void TfrmMain::FormShow() {
@@ -410,8 +445,17 @@ void TfrmMain::FormClose() {
 void TfrmMain::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
-    FreeProcessRecords();
+    // Nothing may run any more while the last placement is saved and a refusal shown: no tick, no
+    // tray menu (its icon goes), no bring-to-front. The refusal is shown before the teardown.
+    tmrRefresh.SetEnabled(false);
+    tmrSetTopWindow.SetEnabled(false);
+    ApplicationsList.SetTimerEnabled(false);
+    try {
+        TrayIcon.SetActive(false);
+    } catch (...) {
+    }
     SaveAppPosition();
+    FreeProcessRecords();
 }
 
 void TfrmMain::FreeProcessRecords() {

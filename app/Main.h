@@ -54,6 +54,8 @@ public:
     void FormCreate();
     void FormShow();
     void FormResize();
+    // A close asked for during creation is held until creation is done.
+    bool FormCloseQuery();
     void FormClose();
     void FormDestroy();
     void tmrRefreshTimer();
@@ -248,6 +250,8 @@ private:
     const Platform& platform_;
     std::unique_ptr<TProcessMonitor> monitor_;
     bool refused_ = false;
+    bool creating_ = false;
+    bool closeRequested_ = false;
     bool ticking_ = false;
     bool destroyed_ = false;
 };

@@ -74,6 +74,8 @@ void TfrmMain::InstallMinimizeHook() {
 
 void TfrmMain::FormMinimize() {
     if (!App().Minimized() || !itmHideWhenMinimized->Checked()) return;
+    // Hidden without its tray icon the window could never be brought back: it stays on the task bar.
+    if (!TrayIcon.Present()) return;
     const HWND window = platform_.Ui.WindowHandle(*this);
     if (window != 0) platform_.Windows.ShowWindow(window, SW_HIDE);
 }

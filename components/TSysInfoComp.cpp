@@ -5,7 +5,11 @@
 namespace taskwell {
 
 TSysInfoComp::TSysInfoComp(ISystem& system) : system_(system) {
-    RefreshInfo();
+    // A first reading that fails leaves the records cleared; the next refresh tries again.
+    try {
+        RefreshInfo();
+    } catch (...) {
+    }
 }
 
 void TSysInfoComp::RefreshInfo() {

@@ -118,11 +118,17 @@ void TTrayIcon::Notify(DWORD message) {
     record_.uCallbackMessage = kNotifyMessage;
     record_.hIcon = icon_.Handle();
     std::memcpy(record_.szTip, toolTip_.data(), std::min(toolTip_.size(), sizeof(record_.szTip) - 1));
+    bool accepted = false;
     try {
-        shell_.Shell_NotifyIconA(message, record_);
+        accepted = shell_.Shell_NotifyIconA(message, record_);
     } catch (...) {
         // Not reported and not retried, as a failure the call reports itself.
+        accepted = false;
     }
+    if (message == NIM_DELETE)
+        present_ = false;
+    else
+        present_ = accepted;
 }
 
 HWND TTrayIcon::ApplicationWindow() const {

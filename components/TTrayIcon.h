@@ -43,9 +43,12 @@ public:
 
     std::string Name;
 
-    // The icon is present in the notification area: true adds it, false removes it.
+    // The icon is meant to be in the notification area: true adds it, false removes it.
     bool Active() const { return active_; }
     void SetActive(bool active);
+    // The shell really holds the icon: its last add or change was accepted. A shell that refused it
+    // (or lost it) leaves the program without a way back through the tray.
+    bool Present() const { return present_; }
     // Only matters while a form is being designed; the program never is.
     bool ShowDesigning = false;
     // The picture shown. The component keeps a copy of its own; an empty picture shows nothing.
@@ -85,6 +88,7 @@ private:
     IWindows& windows_;
     IShell& shell_;
     bool active_ = false;
+    bool present_ = false;
     TIcon icon_;
     std::string toolTip_;
     HWND hwnd_ = 0;

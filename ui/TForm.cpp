@@ -97,6 +97,11 @@ void TForm::Hide() {
 }
 
 void TForm::Close() {
+    if (OnCloseQuery) {
+        bool canClose = true;
+        app_.Guarded([&] { canClose = OnCloseQuery(); });
+        if (!canClose) return;
+    }
     if (modal_) {
         app_.Guarded([&] {
             if (OnClose) OnClose();

@@ -70,6 +70,8 @@ public:
 
     std::function<void()> OnShow;
     std::function<void()> OnResize;
+    // Asked before a close: false keeps the form open (the close does not happen).
+    std::function<bool()> OnCloseQuery;
     std::function<void()> OnClose;
 
 protected:
