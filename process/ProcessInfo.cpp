@@ -35,16 +35,6 @@ constexpr ColumnRow kHeapColumns[] = {{"Heap List ID", 80}, {"List Flags", 80}, 
                                       {"Address", 80},      {"Block Size", 80}, {"Flags", 80},
                                       {"Lock Count", 50},   {"Reserved", 80}};
 
-// A read-only value on the button face, without a border.
-TEdit& ValueField(TWinControl& parent, int left, int top, int width, int height) {
-    TEdit& field = parent.Add<TEdit>();
-    field.SetReadOnly(true);
-    field.SetBorderStyle(TEditBorder::bsNone);
-    field.Color = clBtnFace;
-    field.SetBounds(left, top, width, height);
-    return field;
-}
-
 template <size_t N>
 TListView& ListPage(TTabSheet& page, const ColumnRow (&columns)[N], TLabel*& note) {
     note = &page.Add<TLabel>();
@@ -84,7 +74,7 @@ TfrmProcessInfo::TfrmProcessInfo(TApplication& app, const Platform& platform) : 
     imgIcon->SetStretch(true);
     lblName = &Add<TLabel>("Name:");
     lblName->SetBounds(50, 12, 60, 15);
-    valueProcName = &ValueField(*this, 49, 29, 365, 21);
+    valueProcName = &AddValueField(*this, 49, 29, 365, 21);
 
     gbProcessInfo = &Add<TGroupBox>(" Process Information ");
     gbProcessInfo->SetBounds(7, 58, 405, 201);
@@ -103,7 +93,7 @@ TfrmProcessInfo::TfrmProcessInfo(TApplication& app, const Platform& platform) : 
     for (const FieldRow& row : kFields) {
         TLabel& label = gbProcessInfo->Add<TLabel>(row.label);
         label.SetBounds(10, top, kFieldLeft - 14, kFieldHeight);
-        this->*row.field = &ValueField(*gbProcessInfo, kFieldLeft, top, kFieldWidth, kFieldHeight);
+        this->*row.field = &AddValueField(*gbProcessInfo, kFieldLeft, top, kFieldWidth, kFieldHeight);
         top += kFieldPitch;
     }
 

@@ -75,13 +75,8 @@ std::string Hex(unsigned value, int digits) {
     return text;
 }
 
-// A read-only value on the button face, without a border.
 TEdit& ValueField(TGroupBox& group, int left, int top, int width, const char* hint) {
-    TEdit& field = group.Add<TEdit>();
-    field.SetReadOnly(true);
-    field.SetBorderStyle(TEditBorder::bsNone);
-    field.Color = clBtnFace;
-    field.SetBounds(left, top, width, kFieldHeight);
+    TEdit& field = AddValueField(group, left, top, width, kFieldHeight);
     field.Hint = hint;
     return field;
 }

@@ -24,6 +24,15 @@ void TEdit::SetBorderStyle(TEditBorder v) {
     Notify(Change::ReadOnly);
 }
 
+TEdit& AddValueField(TWinControl& parent, int left, int top, int width, int height) {
+    TEdit& field = parent.Add<TEdit>();
+    field.SetReadOnly(true);
+    field.SetBorderStyle(TEditBorder::bsNone);
+    field.Color = clBtnFace;
+    field.SetBounds(left, top, width, height);
+    return field;
+}
+
 void TCheckBox::SetChecked(bool v) {
     if (v == checked_) return;
     checked_ = v;

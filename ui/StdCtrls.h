@@ -60,6 +60,10 @@ private:
     TEditBorder border_ = TEditBorder::bsSingle;
 };
 
+// Adds a read-only value field to parent: borderless on the button face, as the pages and dialogs
+// show a value the user can select and copy but not change.
+TEdit& AddValueField(TWinControl& parent, int left, int top, int width, int height);
+
 // A check box with its caption. The user's click toggles it and then runs OnClick.
 class TCheckBox : public TControl {
 public:
