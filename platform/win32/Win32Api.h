@@ -22,6 +22,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <cderr.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 #include <winver.h>

@@ -1,6 +1,9 @@
 #include "platform/win32/Win32Registry.h"
 
+#include <cctype>
+
 #include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32HostReadings.h"
 
 namespace {
 
@@ -9,6 +12,7 @@ namespace {
 // Our handles of these keys carry the same 32-bit values.
 const ::HKEY kPredefined[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,   HKEY_LOCAL_MACHINE,
                               HKEY_USERS,        HKEY_CURRENT_CONFIG, HKEY_DYN_DATA};
+const ::HKEY kStandInRoot = HKEY_LOCAL_MACHINE;
 
 }  // namespace
 
@@ -18,6 +22,12 @@ namespace {
 
 std::uint32_t Low32(::HKEY h) {
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(h));
+}
+
+bool IsRoot(taskwell::HKEY key) {
+    for (::HKEY root : kPredefined)
+        if (Low32(root) == key) return true;
+    return false;
 }
 
 ::HKEY ToHkey(taskwell::HKEY key) {
@@ -30,38 +40,17 @@ taskwell::HKEY FromHkey(::HKEY h) {
     return static_cast<taskwell::HKEY>(Low32(h));
 }
 
+// The system refuses a sub-key path that begins with a backslash (a bad path name); written so,
+// it names the key from the root, which is where the path is taken from anyway.
+std::string Relative(const std::string& subKey) {
+    return !subKey.empty() && subKey.front() == '\\' ? subKey.substr(1) : subKey;
+}
+
 // The longest value name the system allows, with its terminating zero.
 constexpr ::DWORD kMaxValueName = 16384;
 constexpr int kQueryAttempts = 4;
 
-}  // namespace
-
-LONG Win32Registry::RegOpenKeyExA(taskwell::HKEY key, const std::string& subKey, DWORD samDesired,
-                                  taskwell::HKEY& result) {
-    result = 0;
-    ::HKEY opened = nullptr;
-    LONG rc = ::RegOpenKeyExA(ToHkey(key), subKey.c_str(), 0, samDesired, &opened);
-    if (rc == ERROR_SUCCESS) result = FromHkey(opened);
-    return rc;
-}
-
-LONG Win32Registry::RegCreateKeyExA(taskwell::HKEY key, const std::string& subKey, DWORD samDesired,
-                                    taskwell::HKEY& result) {
-    result = 0;
-    ::HKEY created = nullptr;
-    LONG rc = ::RegCreateKeyExA(ToHkey(key), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, samDesired,
-                                nullptr, &created, nullptr);
-    if (rc == ERROR_SUCCESS) result = FromHkey(created);
-    return rc;
-}
-
-LONG Win32Registry::RegCloseKey(taskwell::HKEY key) {
-    return ::RegCloseKey(ToHkey(key));
-}
-
-LONG Win32Registry::RegQueryValueExA(taskwell::HKEY key, const std::string& valueName, DWORD& type,
-                                     std::vector<BYTE>& data) {
-    const ::HKEY h = ToHkey(key);
+LONG QueryReal(::HKEY h, const std::string& valueName, DWORD& type, std::vector<BYTE>& data) {
     for (int attempt = 0; attempt < kQueryAttempts; ++attempt) {
         ::DWORD size = 0;
         ::DWORD kind = REG_NONE;
@@ -81,18 +70,7 @@ LONG Win32Registry::RegQueryValueExA(taskwell::HKEY key, const std::string& valu
     return ERROR_MORE_DATA;
 }
 
-LONG Win32Registry::RegSetValueExA(taskwell::HKEY key, const std::string& valueName, DWORD type, const BYTE* data,
-                                   DWORD size) {
-    static const BYTE kNothing = 0;
-    return ::RegSetValueExA(ToHkey(key), valueName.c_str(), 0, type, data ? data : &kNothing, data ? size : 0);
-}
-
-LONG Win32Registry::RegDeleteValueA(taskwell::HKEY key, const std::string& valueName) {
-    return ::RegDeleteValueA(ToHkey(key), valueName.c_str());
-}
-
-LONG Win32Registry::RegEnumValueA(taskwell::HKEY key, DWORD index, std::string& valueName) {
-    const ::HKEY h = ToHkey(key);
+LONG EnumReal(::HKEY h, DWORD index, std::string& valueName) {
     std::vector<char> buffer(256);
     for (;;) {
         ::DWORD length = static_cast<::DWORD>(buffer.size());
@@ -105,6 +83,221 @@ LONG Win32Registry::RegEnumValueA(taskwell::HKEY key, DWORD index, std::string& 
         valueName.assign(buffer.data(), length < buffer.size() ? length : buffer.size());
         return ERROR_SUCCESS;
     }
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+Win32Registry::Win32Registry() = default;
+
+Win32Registry::~Win32Registry() {
+    for (const auto& entry : followed_) ::RegCloseKey(ToHkey(entry.first));
+}
+
+int Win32Registry::StandIns() const {
+    int n = 0;
+    for (const auto& entry : followed_)
+        if (!entry.second.real) ++n;
+    return n;
+}
+
+const EmulatedStatKeys::Offered& Win32Registry::Offered() {
+    if (!host_) host_ = std::make_unique<Win32HostReadings>();
+    return host_->Offered();
+}
+
+bool Win32Registry::Locate(taskwell::HKEY key, taskwell::HKEY& root, std::string& path,
+                           const Followed*& followed) const {
+    followed = nullptr;
+    if (IsRoot(key)) {
+        root = key;
+        path.clear();
+        return true;
+    }
+    auto it = followed_.find(key);
+    if (it == followed_.end()) return false;
+    followed = &it->second;
+    root = it->second.root;
+    path = it->second.path;
+    return true;
+}
+
+LONG Win32Registry::RegOpenKeyExA(taskwell::HKEY key, const std::string& subKey, DWORD samDesired,
+                                  taskwell::HKEY& result) {
+    result = 0;
+    const std::string sub = Relative(subKey);
+    taskwell::HKEY root = 0;
+    std::string basePath;
+    const Followed* base = nullptr;
+    const bool located = Locate(key, root, basePath, base);
+    // A key stood in for has no real key to open anything below.
+    const bool realBase = !base || base->real;
+    ::HKEY opened = nullptr;
+    LONG rc = realBase ? ::RegOpenKeyExA(ToHkey(key), sub.c_str(), 0, samDesired, &opened) : ERROR_FILE_NOT_FOUND;
+    if (!located) {
+        if (rc == ERROR_SUCCESS) result = FromHkey(opened);
+        return rc;
+    }
+    Followed entry;
+    entry.root = root;
+    entry.path = EmulatedStatKeys::Join(basePath, sub);
+    entry.key = EmulatedStatKeys::Classify(root, entry.path, Offered());
+    if (rc == ERROR_SUCCESS) {
+        result = FromHkey(opened);
+        if (entry.key.kind != EmulatedStatKeys::Kind::None) {
+            entry.real = true;
+            followed_[result] = entry;
+        }
+        return rc;
+    }
+    // A key that is there but refused stays refused; one that is missing is stood in for.
+    if (entry.key.kind == EmulatedStatKeys::Kind::None || rc == ERROR_ACCESS_DENIED) return rc;
+    ::HKEY standIn = nullptr;
+    if (::RegOpenKeyExA(kStandInRoot, "Software", 0, KEY_QUERY_VALUE, &standIn) != ERROR_SUCCESS) return rc;
+    result = FromHkey(standIn);
+    followed_[result] = entry;
+    return ERROR_SUCCESS;
+}
+
+LONG Win32Registry::RegCreateKeyExA(taskwell::HKEY key, const std::string& subKey, DWORD samDesired,
+                                    taskwell::HKEY& result) {
+    result = 0;
+    const std::string sub = Relative(subKey);
+    taskwell::HKEY root = 0;
+    std::string basePath;
+    const Followed* base = nullptr;
+    const bool located = Locate(key, root, basePath, base);
+    if (base && !base->real) return ERROR_ACCESS_DENIED;  // nothing is made below a missing key
+    ::HKEY created = nullptr;
+    LONG rc = ::RegCreateKeyExA(ToHkey(key), sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, samDesired, nullptr,
+                                &created, nullptr);
+    if (rc != ERROR_SUCCESS) return rc;
+    result = FromHkey(created);
+    if (located) {
+        Followed entry;
+        entry.root = root;
+        entry.path = EmulatedStatKeys::Join(basePath, sub);
+        entry.key = EmulatedStatKeys::Classify(root, entry.path, Offered());
+        entry.real = true;
+        if (entry.key.kind != EmulatedStatKeys::Kind::None) followed_[result] = entry;
+    }
+    return rc;
+}
+
+LONG Win32Registry::RegCloseKey(taskwell::HKEY key) {
+    // A followed key, stood in for or not, is a real key of ours: closing it closes that.
+    followed_.erase(key);
+    return ::RegCloseKey(ToHkey(key));
+}
+
+LONG Win32Registry::RegQueryValueExA(taskwell::HKEY key, const std::string& valueName, DWORD& type,
+                                     std::vector<BYTE>& data) {
+    auto it = followed_.find(key);
+    if (it == followed_.end()) return QueryReal(ToHkey(key), valueName, type, data);
+    if (it->second.real) {
+        const LONG rc = QueryReal(ToHkey(key), valueName, type, data);
+        if (rc != ERROR_FILE_NOT_FOUND) return rc;
+    }
+    return Emulate(it->second, valueName, type, data);
+}
+
+LONG Win32Registry::Emulate(const Followed& key, const std::string& valueName, DWORD& type,
+                            std::vector<BYTE>& data) {
+    using Kind = EmulatedStatKeys::Kind;
+    if (EmulatedStatKeys::DescriptionValue(key.key, valueName, data)) {
+        type = REG_SZ;
+        return ERROR_SUCCESS;
+    }
+    const auto stat = EmulatedStatKeys::StatValue(key.key, valueName, Offered());
+    if (!stat) return ERROR_FILE_NOT_FOUND;
+    LONG value = 0;
+    if (key.key.kind == Kind::Start && *stat == EmulatedStat::CPUUsage) {
+        // Starting the processor statistic: its first reading covers the time from now.
+        EmulatedStatistics::CpuTimes times;
+        if (host_->CpuTimes(times)) statistics_.StartCpu(times);
+    } else if (key.key.kind == Kind::Data) {
+        value = Reading(*stat);
+    }
+    type = REG_BINARY;
+    data = EmulatedStatKeys::Binary(value);
+    return ERROR_SUCCESS;
+}
+
+LONG Win32Registry::Reading(EmulatedStat stat) {
+    // A reading the system refuses this time repeats the last one, as a published value would
+    // simply not have changed.
+    switch (stat) {
+    case EmulatedStat::CPUUsage: {
+        EmulatedStatistics::CpuTimes times;
+        return host_->CpuTimes(times) ? statistics_.CpuUsage(times) : statistics_.Last(stat);
+    }
+    case EmulatedStat::Threads: {
+        std::uint64_t count = 0;
+        return host_->ThreadCount(count) ? statistics_.Threads(count) : statistics_.Last(stat);
+    }
+    case EmulatedStat::VMs:
+        return statistics_.VirtualMachines();
+    case EmulatedStat::DiskCache:
+    case EmulatedStat::Commit: {
+        std::uint64_t committed = 0, cache = 0, pageSize = 0;
+        if (!host_->MemoryPages(committed, cache, pageSize)) return statistics_.Last(stat);
+        return stat == EmulatedStat::Commit ? statistics_.Commit(committed, pageSize)
+                                            : statistics_.DiskCache(cache, pageSize);
+    }
+    }
+    return 0;
+}
+
+LONG Win32Registry::RegSetValueExA(taskwell::HKEY key, const std::string& valueName, DWORD type, const BYTE* data,
+                                   DWORD size) {
+    auto it = followed_.find(key);
+    if (it != followed_.end() && !it->second.real) return ERROR_ACCESS_DENIED;
+    static const BYTE kNothing = 0;
+    return ::RegSetValueExA(ToHkey(key), valueName.c_str(), 0, type, data ? data : &kNothing, data ? size : 0);
+}
+
+LONG Win32Registry::RegDeleteValueA(taskwell::HKEY key, const std::string& valueName) {
+    auto it = followed_.find(key);
+    if (it != followed_.end() && !it->second.real) return ERROR_ACCESS_DENIED;
+    return ::RegDeleteValueA(ToHkey(key), valueName.c_str());
+}
+
+LONG Win32Registry::RegEnumValueA(taskwell::HKEY key, DWORD index, std::string& valueName) {
+    auto it = followed_.find(key);
+    if (it == followed_.end()) return EnumReal(ToHkey(key), index, valueName);
+    // The real values first, then the emulated ones the real key lacks.
+    std::vector<std::string> names;
+    if (it->second.real) {
+        std::string name;
+        for (DWORD i = 0;; ++i) {
+            const LONG rc = EnumReal(ToHkey(key), i, name);
+            if (rc == ERROR_NO_MORE_ITEMS) break;
+            if (rc != ERROR_SUCCESS) return rc;
+            if (i == index) {
+                valueName = name;
+                return ERROR_SUCCESS;
+            }
+            names.push_back(name);
+        }
+    }
+    DWORD next = static_cast<DWORD>(names.size());
+    for (const std::string& emulated : EmulatedStatKeys::ValueNames(it->second.key, Offered())) {
+        bool real = false;
+        for (const std::string& name : names) real = real || SameName(name, emulated);
+        if (real) continue;
+        if (next++ == index) {
+            valueName = emulated;
+            return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_NO_MORE_ITEMS;
 }
 
 }  // namespace taskwell::win32

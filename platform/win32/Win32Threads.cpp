@@ -11,6 +11,7 @@ constexpr UINT kPassMessage = WM_APP + 20;
 }  // namespace
 
 struct Win32Threads::Polling {
+    Win32Threads* owner = nullptr;
     ::DWORD interval = 0;
     std::function<void()> pass;
     ::HANDLE stopEvent = nullptr;
@@ -66,6 +67,7 @@ HANDLE Win32Threads::CreatePollingThread(DWORD intervalMs, std::function<void()>
     Collect(false);
     if (!window_ || intervalMs == 0) return 0;
     auto* polling = new Polling;
+    polling->owner = this;
     polling->interval = intervalMs;
     polling->pass = std::move(pass);
     polling->window = window_;
@@ -98,6 +100,7 @@ void Win32Threads::StopThread(HANDLE thread) {
 }
 
 void Win32Threads::Join(Polling& polling) {
+    ++joining_;
     for (;;) {
         ::DWORD r = ::MsgWaitForMultipleObjects(1, &polling.thread, FALSE, INFINITE, QS_SENDMESSAGE);
         if (r != WAIT_OBJECT_0 + 1) break;  // ended (or the wait failed)
@@ -105,6 +108,7 @@ void Win32Threads::Join(Polling& polling) {
         MSG msg;
         ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
     }
+    --joining_;
 }
 
 void Win32Threads::Collect(bool wait) {
@@ -127,8 +131,9 @@ void Win32Threads::Collect(bool wait) {
 ::LRESULT CALLBACK Win32Threads::WindowProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     if (msg != kPassMessage) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
     auto* polling = reinterpret_cast<Polling*>(lParam);
-    // A stopped thread's pass that was already on its way does nothing.
-    if (!polling || polling->stopped) return 0;
+    // A stopped thread's pass that was already on its way does nothing; nor does any pass handed
+    // over while a stop waits.
+    if (!polling || polling->stopped || polling->owner->joining_ > 0) return 0;
     polling->inPass = true;
     try {
         polling->pass();

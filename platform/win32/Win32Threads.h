@@ -9,6 +9,11 @@
 // thread's own pass cannot wait for it (the thread waits for that very pass): the thread is then
 // left to end when the pass returns and is collected later. Every thread has ended before this
 // object and its window go.
+//
+// While a stop waits, the passes other threads hand over are answered without running: a pass
+// run inside the stop would run inside whatever called the stop (a statistic leaving its polling
+// thread, say) and could change the very lists that caller is changing. Such a thread simply polls
+// again after its next interval.
 #pragma once
 
 #include <functional>
@@ -33,12 +38,14 @@ public:
 
 private:
     static ::LRESULT CALLBACK WindowProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam);
-    // Waits for the thread to end, answering the sends of any thread meanwhile.
-    static void Join(Polling& polling);
+    // Waits for the thread to end, answering the sends of any thread meanwhile (passes without
+    // running them).
+    void Join(Polling& polling);
     // Closes and frees the threads that were left to end on their own and have done so.
     void Collect(bool wait);
 
     ::HWND window_ = nullptr;
+    int joining_ = 0;                 // stops waiting for their threads
     std::vector<Polling*> threads_;   // running
     std::vector<Polling*> leaving_;   // stopped from inside their own pass
 };

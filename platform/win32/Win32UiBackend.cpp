@@ -9,6 +9,7 @@
 #include "platform/win32/Win32EditPeer.h"
 #include "platform/win32/Win32FormPeer.h"
 #include "platform/win32/Win32GaugePeer.h"
+#include "platform/win32/Win32GraphPeer.h"
 #include "platform/win32/Win32GroupBoxPeer.h"
 #include "platform/win32/Win32ImageListPeer.h"
 #include "platform/win32/Win32ImagePeer.h"
@@ -28,6 +29,7 @@
 #include "ui/TPageControl.h"
 #include "ui/TSaveDialog.h"
 #include "ui/TStatusBar.h"
+#include "ui/TxyGraph.h"
 
 namespace taskwell::win32 {
 
@@ -57,7 +59,8 @@ bool HasFace(::HDC dc, const char* face) {
 // The face a font of that name is made in. Windows 98 has the faces the program names; a system
 // without them (Wine without the Windows fonts) would put its default sans serif in their place,
 // which has neither proportion, so a face of the same build stands in: Tahoma for MS Sans Serif,
-// a Verdana-like face for Verdana. Without any of them the system's own choice stays.
+// a Verdana-like face for Verdana, a typewriter face of the same widths for Courier New. Without
+// any of them the system's own choice stays.
 std::string FaceFor(::HDC dc, const std::string& name) {
     struct Alternates {
         const char* face;
@@ -66,6 +69,7 @@ std::string FaceFor(::HDC dc, const std::string& name) {
     static const Alternates kAlternates[] = {
         {"MS Sans Serif", {"Microsoft Sans Serif", "Tahoma", nullptr}},
         {"Verdana", {"DejaVu Sans", "Bitstream Vera Sans", nullptr}},
+        {"Courier New", {"Liberation Mono", "DejaVu Sans Mono", "Courier"}},
     };
     if (!dc || HasFace(dc, name.c_str())) return name;
     for (const auto& entry : kAlternates) {
@@ -93,7 +97,9 @@ std::string FaceFor(::HDC dc, const std::string& name) {
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     lf.lfQuality = DEFAULT_QUALITY;
-    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+    // A typewriter face asks for fixed pitch, so that a system without it picks one of the kind.
+    const bool typewriter = lstrcmpiA(face.c_str(), "Courier New") == 0 || lstrcmpiA(face.c_str(), "Courier") == 0;
+    lf.lfPitchAndFamily = typewriter ? FIXED_PITCH | FF_MODERN : DEFAULT_PITCH | FF_SWISS;
     lstrcpynA(lf.lfFaceName, made.c_str(), LF_FACESIZE);
     return ::CreateFontIndirectA(&lf);
 }
@@ -164,6 +170,8 @@ void Win32UiBackend::RegisterClasses() {
     ::RegisterClassExA(&wc);
     wc.lpszClassName = ImageClass();  // a stretched picture, too
     ::RegisterClassExA(&wc);
+    wc.lpszClassName = GraphClass();  // the plot spans the whole window
+    ::RegisterClassExA(&wc);
 }
 
 // --- Peers ---
@@ -179,6 +187,7 @@ std::unique_ptr<IPeer> Win32UiBackend::CreatePeer(TControl& control) {
     if (auto* panel = dynamic_cast<TPanel*>(&control)) return Win32PanelPeer::Create(*this, *panel);
     if (auto* label = dynamic_cast<TLabel*>(&control)) return Win32LabelPeer::Create(*this, *label);
     if (auto* gauge = dynamic_cast<TGauge*>(&control)) return Win32GaugePeer::Create(*this, *gauge);
+    if (auto* graph = dynamic_cast<TxyGraph*>(&control)) return Win32GraphPeer::Create(*this, *graph);
     if (auto* button = dynamic_cast<TButton*>(&control)) return Win32ButtonPeer::Create(*this, *button);
     if (auto* box = dynamic_cast<TCheckBox*>(&control)) return Win32CheckBoxPeer::Create(*this, *box);
     if (auto* edit = dynamic_cast<TEdit*>(&control)) return Win32EditPeer::Create(*this, *edit);
@@ -385,7 +394,14 @@ bool Win32UiBackend::ExecuteSaveDialog(TSaveDialog& dialog) {
     ofn.lpstrTitle = dialog.Title.empty() ? nullptr : dialog.Title.c_str();
     ofn.lpstrDefExt = dialog.DefaultExt.empty() ? nullptr : dialog.DefaultExt.c_str();
     ofn.Flags = dialog.Options | OFN_EXPLORER;
-    if (!::GetSaveFileNameA(&ofn)) return false;
+    // Cancelled, or the dialog could not be shown: FileName stays as it was.
+    if (!::GetSaveFileNameA(&ofn)) {
+        // A starting name the dialog refuses (characters no file name can hold) would keep the
+        // user from choosing at all: the dialog is offered again without it.
+        if (::CommDlgExtendedError() != FNERR_INVALIDFILENAME || file[0] == '\0') return false;
+        std::fill(file.begin(), file.end(), '\0');
+        if (!::GetSaveFileNameA(&ofn)) return false;
+    }
     dialog.FileName = file.data();
     return true;
 }

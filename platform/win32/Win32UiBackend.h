@@ -74,6 +74,7 @@ public:
     static const char* PanelClass() { return "TaskwellPanel"; }
     static const char* GaugeClass() { return "TaskwellGauge"; }
     static const char* ImageClass() { return "TaskwellImage"; }
+    static const char* GraphClass() { return "TaskwellGraph"; }
 
     // Control peers register themselves so that image list changes reach the controls showing them.
     void AddControl(Win32ControlPeer* peer);

@@ -12,7 +12,9 @@
 // Screenshots of the new controls (BMP) go to the directory named by the first argument or by
 // TASKWELL_PEER_ARTIFACTS (a Windows path); without either none are taken.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -20,6 +22,9 @@
 #include <vector>
 
 #include "app/Program.h"
+#include "components/RegistryKey.h"
+#include "components/TPerfStats.h"
+#include "components/TUpStatsThread.h"
 #include "ui/Exception.h"
 #include "ui/StdCtrls.h"
 #include "ui/TApplication.h"
@@ -28,12 +33,15 @@
 #include "ui/TListView.h"
 #include "ui/TMenu.h"
 #include "ui/TPageControl.h"
+#include "ui/TSaveDialog.h"
 #include "ui/TStatusBar.h"
 #include "ui/TTimer.h"
+#include "ui/TxyGraph.h"
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32ControlPeer.h"
 #include "platform/win32/Win32ImageListPeer.h"
 #include "platform/win32/Win32MenuPeer.h"
+#include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32UiBackend.h"
 
 namespace taskwell {
@@ -566,10 +574,476 @@ void PostClick(::HWND h, int x, int y, bool twice = false) {
     }
 }
 
+// --- Helpers of the checks of the statistics, the line graph, gauge labels, polling threads and
+// the save dialog ---
+
+// The roots as the system's own handles, for looks at the real registry beside ours.
+::HKEY SystemRoot(std::uint32_t root) { return reinterpret_cast<::HKEY>(static_cast<std::uintptr_t>(root)); }
+const std::string kStatEnum = "\\System\\CurrentControlSet\\control\\PerfStats\\Enum\\";
+const char* const kStatNames[] = {"KERNEL\\CPUUsage", "KERNEL\\Threads", "KERNEL\\VMs", "VMM\\cpgDiskcache",
+                                  "VMM\\cpgCommit"};
+
+// One live value as the statistics reader takes it: StatData opened with full access for the one
+// reading, a value of at most 4 bytes, least significant first.
+bool ReadStat(IRegistry& registry, const std::string& keyName, LONG& value) {
+    RegistryKey data(registry, HKEY_DYN_DATA, "PerfStats\\StatData", KEY_ALL_ACCESS);
+    std::vector<BYTE> bytes;
+    if (!data.ReadData(keyName, bytes) || bytes.empty() || bytes.size() > 4) return false;
+    DWORD v = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) v |= static_cast<DWORD>(bytes[i]) << (8 * i);
+    value = static_cast<LONG>(v);
+    return true;
+}
+
+// Reads the start or stop value of a statistic, as the reader starts and stops one.
+bool TouchStat(IRegistry& registry, const char* key, const std::string& keyName) {
+    RegistryKey k(registry, HKEY_DYN_DATA, key, KEY_ALL_ACCESS, true);
+    std::vector<BYTE> bytes;
+    return k.ReadData(keyName, bytes) && bytes.size() <= 4;
+}
+
+// The threads a toolhelp snapshot lists: all of them, or those of one process.
+int SnapshotThreads(DWORD process = 0) {
+    ::HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (reinterpret_cast<std::intptr_t>(snap) == -1) return -1;
+    ::THREADENTRY32 e{};
+    e.dwSize = sizeof e;
+    int n = 0;
+    for (::BOOL ok = ::Thread32First(snap, &e); ok; ok = ::Thread32Next(snap, &e)) {
+        if (process == 0 || e.th32OwnerProcessID == process) ++n;
+        e.dwSize = sizeof e;
+    }
+    ::CloseHandle(snap);
+    return n;
+}
+
+// The handles the process holds, where the system tells (not on Windows 95/98); -1 otherwise.
+long HandleCount() {
+    using Fn = ::BOOL(WINAPI*)(::HANDLE, ::DWORD*);
+    static const auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount")));
+    ::DWORD n = 0;
+    // A count of none means the system does not count (Wine answers so).
+    if (!fn || !fn(::GetCurrentProcess(), &n) || n == 0) return -1;
+    return static_cast<long>(n);
+}
+
+// How many more graphics objects the process can make: makes regions until the system refuses,
+// then deletes them all. Every system limits them (Wine to about 65000 a process).
+int GraphicsRoom() {
+    std::vector<::HRGN> made;
+    made.reserve(70000);
+    while (made.size() < 200000) {
+        ::HRGN r = ::CreateRectRgn(0, 0, 1, 1);
+        if (!r) break;
+        made.push_back(r);
+    }
+    for (::HRGN r : made) ::DeleteObject(r);
+    return static_cast<int>(made.size());
+}
+
+// Busy threads: each spins until told to stop.
+struct Burner {
+    volatile LONG stop = 0;
+    std::vector<::HANDLE> threads;
+};
+
+::DWORD WINAPI Burn(void* param) {
+    auto* burner = static_cast<Burner*>(param);
+    volatile unsigned spins = 0;
+    while (!burner->stop) spins = spins + 1;
+    return 0;
+}
+
+void StartBurning(Burner& burner, int count) {
+    burner.stop = 0;
+    for (int i = 0; i < count; ++i)
+        if (::HANDLE t = ::CreateThread(nullptr, 0, &Burn, &burner, 0, nullptr)) burner.threads.push_back(t);
+}
+
+void StopBurning(Burner& burner) {
+    burner.stop = 1;
+    for (::HANDLE t : burner.threads) {
+        ::WaitForSingleObject(t, 5000);
+        ::CloseHandle(t);
+    }
+    burner.threads.clear();
+}
+
+// Threads that wait for an event, to change the number of threads in the system.
+::DWORD WINAPI WaitForEvent(void* event) {
+    ::WaitForSingleObject(static_cast<::HANDLE>(event), 10000);
+    return 0;
+}
+
+void CheckStatistics(const Platform& platform) {
+    IRegistry& registry = platform.Registry;
+    auto* win32Registry = dynamic_cast<win32::Win32Registry*>(&registry);
+    if (!Check(win32Registry != nullptr, "the registry is the Win32 one")) return;
+
+    // What the real registry holds (the emulation answers what it lacks).
+    {
+        ::HKEY h = nullptr;
+        ::DWORD values = 0;
+        LONG rc = ::RegOpenKeyExA(SystemRoot(0x80000006u), "PerfStats\\StatData", 0, KEY_ALL_ACCESS, &h);
+        if (rc == ERROR_SUCCESS) {
+            ::RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                               nullptr, nullptr);
+            ::RegCloseKey(h);
+        }
+        std::printf("note: the real HKEY_DYN_DATA\\PerfStats\\StatData %s (%lu values)\n",
+                    rc == ERROR_SUCCESS ? "opens" : "does not open", static_cast<unsigned long>(values));
+        for (const char* path : {"PerfStats\\StartStat", "PerfStats\\StopStat"}) {
+            rc = ::RegOpenKeyExA(SystemRoot(0x80000006u), path, 0, KEY_READ, &h);
+            if (rc == ERROR_SUCCESS) ::RegCloseKey(h);
+            std::printf("note: the real HKEY_DYN_DATA\\%s %s (%ld)\n", path,
+                        rc == ERROR_SUCCESS ? "opens" : "does not open", static_cast<long>(rc));
+        }
+        rc = ::RegOpenKeyExA(SystemRoot(0x80000002u), "System\\CurrentControlSet\\Control\\PerfStats\\Enum", 0,
+                             KEY_READ, &h);
+        if (rc == ERROR_SUCCESS) ::RegCloseKey(h);
+        std::printf("note: the real statistics descriptions %s (%ld)\n", rc == ERROR_SUCCESS ? "open" : "do not open",
+                    static_cast<long>(rc));
+    }
+
+    // The descriptions, through the statistics reader itself.
+    TStatsThreads statsThreads(platform.Threads);
+    for (const char* name : kStatNames) {
+        TPerfStats stat(registry, statsThreads);
+        stat.SetAutoTick(false);
+        stat.SetKeyName(name);
+        const std::string what = std::string("the statistic ") + name;
+        Equal(stat.LastError(), 0, what + " is described");
+        Equal(stat.KeyName(), std::string(name), what + " takes its key name");
+        Check(!stat.CategoryName().empty() && !stat.StatName().empty() && !stat.Description().empty(),
+              what + " has a category, a name and a description (" + stat.CategoryName() + ": " + stat.StatName() +
+                  ": " + stat.Description() + ")");
+        Check(!stat.Differentiate(), what + " is a level, not a running counter");
+        stat.SetActiveStat(true);
+        ::Sleep(50);
+        stat.Tick();
+        const LONG value = stat.Stat();
+        std::printf("note: %s reads %ld\n", name, static_cast<long>(value));
+        Check(value >= 0, what + " gives a reading within 0..0x7FFFFFFF (" + std::to_string(value) + ")");
+        stat.SetActiveStat(false);
+    }
+    {
+        TPerfStats unknown(registry, statsThreads);
+        unknown.SetKeyName("KERNEL\\Interrupts");
+        Check(unknown.KeyName().empty() && unknown.LastError() != 0,
+              "a statistic the host cannot work out is not described");
+    }
+
+    // Start and stop values, read as the reader reads them.
+    for (const char* name : kStatNames) {
+        const std::string stat = name;
+        Check(TouchStat(registry, "PerfStats\\StartStat", stat), "the start value of " + stat + " is readable");
+        Check(TouchStat(registry, "PerfStats\\StopStat", stat), "the stop value of " + stat + " is readable");
+    }
+
+    // Processor usage: low-ish while this process rests, higher while it burns every processor.
+    ::SYSTEM_INFO si{};
+    ::GetSystemInfo(&si);
+    const int processors = static_cast<int>(si.dwNumberOfProcessors ? si.dwNumberOfProcessors : 1);
+    TouchStat(registry, "PerfStats\\StartStat", "KERNEL\\CPUUsage");
+    LONG resting = -1, busy = -1, first = -1;
+    ReadStat(registry, "KERNEL\\CPUUsage", first);
+    ::Sleep(700);
+    bool read = ReadStat(registry, "KERNEL\\CPUUsage", resting);
+    Burner burner;
+    StartBurning(burner, processors);
+    ::Sleep(700);
+    ReadStat(registry, "KERNEL\\CPUUsage", busy);  // the first stretch includes the threads' start
+    ::Sleep(700);
+    read = ReadStat(registry, "KERNEL\\CPUUsage", busy) && read;
+    StopBurning(burner);
+    TouchStat(registry, "PerfStats\\StopStat", "KERNEL\\CPUUsage");
+    Check(read && resting >= 0 && resting <= 100 && busy >= 0 && busy <= 100,
+          "processor usage is a percentage (resting " + std::to_string(resting) + "%, busy " + std::to_string(busy) +
+              "%)");
+    Check(busy > resting || busy >= 95, "processor usage rises while " + std::to_string(processors) +
+                                            " threads burn the processors (" + std::to_string(resting) + "% -> " +
+                                            std::to_string(busy) + "%)");
+    Check(busy >= 50, "and shows most of the processor time busy (" + std::to_string(busy) + "%)");
+
+    // Threads: near the count of a thread snapshot, and more of them with more threads.
+    LONG threads = -1, more = -1;
+    const int snapshot = SnapshotThreads();
+    ReadStat(registry, "KERNEL\\Threads", threads);
+    Check(threads > 0 && std::abs(threads - snapshot) <= 10, "the thread count is near a thread snapshot's (" +
+                                                                  std::to_string(threads) + " against " +
+                                                                  std::to_string(snapshot) + ")");
+    ::HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::vector<::HANDLE> waiting;
+    for (int i = 0; i < 8; ++i)
+        if (::HANDLE t = ::CreateThread(nullptr, 0, &WaitForEvent, release, 0, nullptr)) waiting.push_back(t);
+    ::Sleep(100);
+    ReadStat(registry, "KERNEL\\Threads", more);
+    ::SetEvent(release);
+    for (::HANDLE t : waiting) {
+        ::WaitForSingleObject(t, 5000);
+        ::CloseHandle(t);
+    }
+    ::CloseHandle(release);
+    Check(more >= threads + 6, "eight more threads raise the count (" + std::to_string(threads) + " -> " +
+                                   std::to_string(more) + ")");
+
+    LONG vms = -1;
+    const bool vmsRead = ReadStat(registry, "KERNEL\\VMs", vms);
+    Check(vmsRead && vms == 1, "one virtual machine: the system's (" + std::to_string(vms) + ")");
+
+    // Memory: committed memory and disk cache in bytes, within what a 32-bit value shows.
+    LONG commit = -1, cache = -1;
+    const bool commitRead = ReadStat(registry, "VMM\\cpgCommit", commit);
+    const bool cacheRead = ReadStat(registry, "VMM\\cpgDiskcache", cache);
+    Check(commitRead && commit >= 1024 * 1024,
+          "committed memory is at least a megabyte and at most 0x7FFFFFFF bytes (" + std::to_string(commit) + ")");
+    Check(cacheRead && cache >= 0, "the disk cache is within 0..0x7FFFFFFF bytes (" + std::to_string(cache) + ")");
+    Check(commit % 4096 == 0 || commit == 0x7FFFFFFF, "committed memory comes in whole pages");
+
+    // The real registry first: a value the real StatData key holds is the real one.
+    {
+        ::HKEY real = nullptr;
+        const DWORD seven = 7;
+        if (::RegOpenKeyExA(SystemRoot(0x80000006u), "PerfStats\\StatData", 0, KEY_ALL_ACCESS, &real) ==
+                ERROR_SUCCESS &&
+            ::RegSetValueExA(real, "KERNEL\\VMs", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&seven), 4) ==
+                ERROR_SUCCESS) {
+            LONG v = -1;
+            ReadStat(registry, "KERNEL\\VMs", v);
+            Equal(v, 7, "a live value the system publishes wins over the worked-out one");
+            ::RegDeleteValueA(real, "KERNEL\\VMs");
+            ReadStat(registry, "KERNEL\\VMs", v);
+            Equal(v, 1, "and once it is gone the worked-out one is back");
+        } else {
+            std::printf("note: the real StatData key takes no value here; the real-first check is left out\n");
+        }
+        if (real) ::RegCloseKey(real);
+        // A description the system holds for one value: that value is the system's, the rest ours.
+        ::HKEY made[4] = {};
+        const char* keyPath[] = {"System\\CurrentControlSet\\Control\\PerfStats", "Enum", "KERNEL", "Threads"};
+        ::HKEY parent = SystemRoot(0x80000002u);
+        bool madeAll = true;
+        for (int i = 0; i < 4 && madeAll; ++i) {
+            madeAll = ::RegCreateKeyExA(parent, keyPath[i], 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                        &made[i], nullptr) == ERROR_SUCCESS;
+            parent = made[i];
+        }
+        const char realName[] = "Real threads";
+        if (madeAll && ::RegSetValueExA(made[3], "Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(realName),
+                                        sizeof realName) == ERROR_SUCCESS) {
+            TPerfStats stat(registry, statsThreads);
+            stat.SetAutoTick(false);
+            stat.SetKeyName("KERNEL\\Threads");
+            Equal(stat.StatName(), std::string(realName), "a description value the system holds is the system's");
+            Check(!stat.Description().empty() && !stat.CategoryName().empty() && stat.LastError() == 0,
+                  "and the values it lacks are still answered");
+        } else {
+            std::printf("note: no description key could be made; the real-first description check is left out\n");
+        }
+        for (int i = 3; i >= 0; --i) {
+            if (!made[i]) continue;
+            ::RegCloseKey(made[i]);
+            ::RegDeleteKeyA(i == 0 ? SystemRoot(0x80000002u) : made[i - 1], keyPath[i]);
+        }
+    }
+
+    // Handles: every key the statistics opened is closed again, stand-ins included.
+    Equal(win32Registry->FollowedKeys(), 0, "no statistics key is left open");
+    {
+        HKEY start = 0;
+        LONG rc = registry.RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StartStat", KEY_ALL_ACCESS, start);
+        Check(rc == ERROR_SUCCESS && start != 0, "StartStat opens");
+        std::printf("note: StartStat is %s\n", win32Registry->StandIns() == 1 ? "stood in for" : "the system's own");
+        Equal(registry.RegCloseKey(start), static_cast<LONG>(ERROR_SUCCESS), "and closes");
+        Check(registry.RegCloseKey(start) != ERROR_SUCCESS, "after which its handle is no key any more");
+        Equal(win32Registry->StandIns(), 0, "no stand-in is left open");
+        HKEY nested = 0, below = 0;
+        registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\System\\CurrentControlSet\\control\\PerfStats", KEY_READ, nested);
+        rc = registry.RegOpenKeyExA(nested, "Enum\\KERNEL", KEY_READ, below);
+        std::vector<BYTE> data;
+        DWORD type = 0;
+        Check(rc == ERROR_SUCCESS && registry.RegQueryValueExA(below, "Name", type, data) == ERROR_SUCCESS &&
+                  type == REG_SZ && data.size() > 1,
+              "a category opened below an opened parent, path from the root, is described too");
+        if (below) registry.RegCloseKey(below);
+        if (nested) registry.RegCloseKey(nested);
+        HKEY version = 0;
+        rc = registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", KEY_READ,
+                                    version);
+        Equal(rc, static_cast<LONG>(ERROR_SUCCESS), "a path with a leading backslash opens from the root");
+        if (version) registry.RegCloseKey(version);
+        Equal(win32Registry->FollowedKeys(), 0, "and every key is closed again");
+    }
+    const long handlesBefore = HandleCount();
+    for (int i = 0; i < 2000; ++i) {
+        LONG v = 0;
+        TouchStat(registry, "PerfStats\\StartStat", "KERNEL\\Threads");
+        ReadStat(registry, "KERNEL\\CPUUsage", v);
+        TouchStat(registry, "PerfStats\\StopStat", "KERNEL\\Threads");
+    }
+    const long handlesAfter = HandleCount();
+    if (handlesBefore >= 0)
+        Check(handlesAfter <= handlesBefore + 2, "2000 readings keep no handles (" + std::to_string(handlesBefore) +
+                                                     " -> " + std::to_string(handlesAfter) + ")");
+    else
+        std::printf("note: the system does not count handles\n");
+    Equal(win32Registry->FollowedKeys(), 0, "2000 readings leave no statistics key open");
+}
+
+// The client area of a window as it shows on the screen, one colour per pixel, row by row.
+std::vector<COLORREF> ClientPixels(::HWND h, int& width, int& height) {
+    ::UpdateWindow(h);
+    RECT r{};
+    ::GetClientRect(h, &r);
+    width = r.right;
+    height = r.bottom;
+    std::vector<COLORREF> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    ::HDC dc = ::GetDC(h);
+    ::HDC mem = ::CreateCompatibleDC(dc);
+    ::HBITMAP bmp = ::CreateCompatibleBitmap(dc, width, height);
+    ::HGDIOBJ old = ::SelectObject(mem, bmp);
+    ::BitBlt(mem, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    ::SelectObject(mem, old);
+    BITMAPINFOHEADER bih{};
+    bih.biSize = sizeof bih;
+    bih.biWidth = width;
+    bih.biHeight = -height;  // top row first
+    bih.biPlanes = 1;
+    bih.biBitCount = 32;
+    bih.biCompression = BI_RGB;
+    std::vector<unsigned char> bits(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    if (::GetDIBits(mem, bmp, 0, static_cast<UINT>(height), bits.data(), reinterpret_cast<BITMAPINFO*>(&bih),
+                    DIB_RGB_COLORS) == height) {
+        pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = RGB(bits[4 * i + 2], bits[4 * i + 1], bits[4 * i]);
+    }
+    ::DeleteObject(bmp);
+    ::DeleteDC(mem);
+    ::ReleaseDC(h, dc);
+    return pixels;
+}
+
+// Where pixels of one colour lie in a window's client area.
+struct Lit {
+    int count = 0, others = 0;
+    int left = 1 << 30, right = -1, top = 1 << 30, bottom = -1;
+    int width = 0, height = 0;
+};
+
+Lit LitPixels(::HWND h, COLORREF colour, COLORREF background) {
+    Lit lit;
+    const auto pixels = ClientPixels(h, lit.width, lit.height);
+    for (int y = 0; y < lit.height && !pixels.empty(); ++y) {
+        for (int x = 0; x < lit.width; ++x) {
+            const COLORREF c = pixels[static_cast<size_t>(y) * lit.width + x];
+            if (c == colour) {
+                ++lit.count;
+                lit.left = std::min(lit.left, x);
+                lit.right = std::max(lit.right, x);
+                lit.top = std::min(lit.top, y);
+                lit.bottom = std::max(lit.bottom, y);
+            } else if (c != background) {
+                ++lit.others;  // the edges of smoothed letters
+            }
+        }
+    }
+    return lit;
+}
+
+// Whether a pixel of the colour lies within one pixel of (x, y).
+bool NearColour(const std::vector<COLORREF>& pixels, int width, int height, int x, int y, COLORREF colour) {
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+            const int px = x + dx, py = y + dy;
+            if (px >= 0 && py >= 0 && px < width && py < height &&
+                pixels[static_cast<size_t>(py) * width + px] == colour)
+                return true;
+        }
+    return false;
+}
+
+COLORREF PixelOf(const std::vector<COLORREF>& pixels, int width, int x, int y) {
+    return pixels.empty() ? CLR_INVALID : pixels[static_cast<size_t>(y) * width + x];
+}
+
+// Answers the next common dialog with the given caption from another thread, as a user would:
+// closes it with its close box, cancels it, or types a file name and presses OK.
+struct DialogAnswer {
+    enum Action { Close, Cancel, Choose };
+    std::string caption;
+    Action action = Cancel;
+    std::string fileName;
+    volatile bool seen = false;
+    volatile bool done = false;
+};
+
+::DWORD WINAPI AnswerDialog(void* param) {
+    auto* answer = static_cast<DialogAnswer*>(param);
+    for (int i = 0; i < 200 && !answer->seen; ++i) {
+        if (::HWND d = ::FindWindowA("#32770", answer->caption.c_str())) {
+            ::Sleep(200);  // let it settle
+            answer->seen = true;
+            if (answer->action == DialogAnswer::Close) {
+                ::PostMessageA(d, WM_CLOSE, 0, 0);
+            } else if (answer->action == DialogAnswer::Cancel) {
+                ::PostMessageA(d, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                               reinterpret_cast<::LPARAM>(::GetDlgItem(d, IDCANCEL)));
+            } else {
+                // The file name field: a combo box (cmb13) in newer dialogs, an edit (edt1) in older.
+                if (!::SetDlgItemTextA(d, 0x47C, answer->fileName.c_str()))
+                    ::SetDlgItemTextA(d, 0x480, answer->fileName.c_str());
+                ::PostMessageA(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                               reinterpret_cast<::LPARAM>(::GetDlgItem(d, IDOK)));
+            }
+            break;
+        }
+        ::Sleep(50);
+    }
+    answer->done = true;
+    return 0;
+}
+
+void AnswerNextDialog(DialogAnswer& answer, DialogAnswer::Action action, const std::string& fileName = "") {
+    answer.action = action;
+    answer.fileName = fileName;
+    answer.seen = false;
+    answer.done = false;
+    if (::HANDLE t = ::CreateThread(nullptr, 0, &AnswerDialog, &answer, 0, nullptr)) ::CloseHandle(t);
+}
+
+// A copy of a thread handle that stays valid after its owner closed the original, to see the
+// thread end.
+::HANDLE KeepThread(HANDLE thread) {
+    ::HANDLE copy = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), win32::ToHandle(thread), ::GetCurrentProcess(), &copy, SYNCHRONIZE,
+                      FALSE, 0);
+    return copy;
+}
+
+bool Ended(::HANDLE kept, DWORD waitMs = 0) {
+    return kept && ::WaitForSingleObject(kept, waitMs) == WAIT_OBJECT_0;
+}
+
+// Lets the user-interface thread run what others hand it for a while.
+void Pump(DWORD ms) {
+    const DWORD t0 = ::GetTickCount();
+    MSG msg;
+    while (::GetTickCount() - t0 < ms) {
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::Sleep(2);
+    }
+}
+
 }  // namespace
 
 int TaskwellMain(const Platform& platform) {
     CheckSystemServices(platform);
+    CheckStatistics(platform);
 
     TApplication app(platform.Ui);
     auto* win32Ui = dynamic_cast<win32::Win32UiBackend*>(&platform.Ui);
@@ -777,6 +1251,60 @@ int TaskwellMain(const Platform& platform) {
         // The user presses OK.
         ::PostMessageA(WindowOf(dialogOk), BM_CLICK, 0, 0);
     };
+
+    // The performance page's look on a form of its own: a black panel with gauge labels in bold
+    // 19-pixel lime Courier New, centred and right-aligned, and a history graph of 121 by 101
+    // pixels (two pixels per x unit, one per y unit) whose line leaves the top once.
+    const COLORREF lime = RGB(0, 255, 0), gridGreen = RGB(0, 64, 0), black = RGB(0, 0, 0);
+    TForm perfLook(app);
+    perfLook.BorderStyle = TBorderStyle::bsToolWindow;
+    perfLook.SetCaption("Performance look");
+    perfLook.SetBounds(560, 300, 100, 100);
+    perfLook.SetClientSize(290, 120);
+    TPanel& blackPanel = perfLook.Add<TPanel>();
+    blackPanel.Color = 0x000000;
+    blackPanel.SetAlign(TAlign::alClient);
+    TFont gaugeFont;
+    gaugeFont.Name = "Courier New";
+    gaugeFont.Height = 19;
+    gaugeFont.Bold = true;
+    gaugeFont.Color = 0x00FF00;
+    TLabel& centred = blackPanel.Add<TLabel>("42%");
+    centred.Alignment = TAlignment::taCenter;
+    centred.SetFont(gaugeFont);
+    centred.SetBounds(8, 8, 120, 24);
+    TLabel& righted = blackPanel.Add<TLabel>("1234K");
+    righted.Alignment = TAlignment::taRightJustify;
+    righted.SetFont(gaugeFont);
+    righted.SetBounds(8, 40, 120, 24);
+    TxyGraph& graph = blackPanel.Add<TxyGraph>();
+    graph.SetBounds(150, 8, 121, 101);
+    graph.XAxis.Min = 0;
+    graph.XAxis.Max = 60;
+    graph.YAxis.Min = 0;
+    graph.YAxis.Max = 100;
+    graph.YAxis.AutoStepping = false;
+    TDataSeries& graphLine = graph.Series(1);
+    const double graphPoints[][2] = {{0, 10}, {10, 50}, {20, 50}, {30, 150}, {40, 0}, {50, 30}, {60, 100}};
+    for (const auto& p : graphPoints) graphLine.Add(p[0], p[1]);
+
+    // The polling threads' records.
+    const DWORD uiThread = ::GetCurrentThreadId();
+    std::vector<DWORD> passTimes;
+    bool passesOnUi = true;
+    HANDLE pollA = 0, pollC = 0, pollE = 0;
+    ::HANDLE keptC = nullptr;
+    int cPasses = 0, ePasses = 0, eMark = 0;
+    DWORD pollStart = 0, stopInPassMs = 0;
+
+    // The save dialog.
+    TSaveDialog save(app);
+    save.Title = "Save the usage log";
+    save.Filter = {{"Log files (*.log)", "*.log"}, {"All files (*.*)", "*.*"}};
+    save.DefaultExt = "log";
+    save.Options = ofHideReadOnly | ofPathMustExist;
+    DialogAnswer dialogAnswer;
+    dialogAnswer.caption = save.Title;
 
     int ticks = 0;
     TTimer counter(app, 50, false);
@@ -1468,6 +1996,264 @@ int TaskwellMain(const Platform& platform) {
                                    std::to_string(::GetTickCount() - t0) + " ms)");
         if (probe) ::DeleteDC(probe);
         tool.Hide();
+    });
+
+    steps.push_back([&] {
+        // The performance page's look.
+        perfLook.Show();
+    });
+
+    steps.push_back([&] {
+        ::HWND pw = WindowOf(perfLook), gw = WindowOf(graph), cw = WindowOf(centred), rw = WindowOf(righted);
+        Check(pw && gw && cw && rw && ::IsWindowVisible(gw), "the graph and the gauge labels have windows");
+        Equal(ClassOf(gw), std::string(win32::Win32UiBackend::GraphClass()), "the graph is a window of our own class");
+        Equal(SizeText(ClientSize(gw)), std::string("121x101"), "at the widget's size");
+        ::RedrawWindow(pw, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        SaveShot(pw, "performance-look");
+        int w = 0, h = 0;
+        auto pixels = ClientPixels(gw, w, h);
+        if (!Check(w == 121 && h == 101 && !pixels.empty(), "the graph's pixels can be read")) return;
+        auto at = [&](int x, int y) { return Hex(PixelOf(pixels, w, x, y)); };
+        Equal(at(50, 90), Hex(black), "the graph's background is black");
+        Equal(at(110, 50), Hex(black), "between the grid lines too");
+        Equal(at(100, 90), Hex(gridGreen), "a vertical grid line every x step (x = 50)");
+        Equal(at(10, 20), Hex(gridGreen), "a horizontal grid line every y step (y = 80)");
+        Equal(at(50, 100), Hex(gridGreen), "the x axis along the bottom, where y is 0");
+        Equal(at(0, 50), Hex(gridGreen), "the y axis along the left edge, where x is 0");
+        Equal(at(30, 50), Hex(lime), "the line runs through its points in its colour (y = 50 from x = 10 to 20)");
+        Check(NearColour(pixels, w, h, 73, 50, lime), "a falling stretch of the line is drawn (x = 36.7, y = 50)");
+        Check(NearColour(pixels, w, h, 120, 0, lime), "the line reaches its last point in the top right corner");
+        Check(NearColour(pixels, w, h, 50, 1, lime) && NearColour(pixels, w, h, 67, 1, lime),
+              "a value above the top is drawn up to the top edge, where the line leaves and comes back");
+        Equal(at(58, 0), Hex(gridGreen), "and not along the top edge while it is out of sight");
+        Equal(at(58, 3), Hex(black), "nor anywhere below it");
+        // Flicker: the background is never erased on its own; the paint covers every pixel.
+        Check(::GetClassLongPtrA(gw, GCLP_HBRBACKGROUND) == 0, "the graph's class has no background brush");
+        {
+            ::HDC screen = ::GetDC(nullptr);
+            ::HDC mem = ::CreateCompatibleDC(screen);
+            ::HBITMAP bmp = ::CreateCompatibleBitmap(screen, 8, 8);
+            ::HGDIOBJ old = ::SelectObject(mem, bmp);
+            RECT all{0, 0, 8, 8};
+            ::FillRect(mem, &all, static_cast<::HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+            ::LRESULT erased = ::SendMessageA(gw, WM_ERASEBKGND, reinterpret_cast<::WPARAM>(mem), 0);
+            Check(erased != 0 && ::GetPixel(mem, 4, 4) == RGB(255, 255, 255),
+                  "erasing its background paints nothing and counts as done");
+            ::SelectObject(mem, old);
+            ::DeleteObject(bmp);
+            ::DeleteDC(mem);
+            ::ReleaseDC(nullptr, screen);
+        }
+        // Plotting off holds the picture; on again, the new points show.
+        graph.SetPlotting(false);
+        graphLine.Add(5, 95);  // (10, 5) in pixels
+        ::InvalidateRect(gw, nullptr, FALSE);
+        pixels = ClientPixels(gw, w, h);
+        Check(!NearColour(pixels, w, h, 10, 5, lime), "while plotting is off a repaint shows the last picture");
+        graph.SetPlotting(true);
+        pixels = ClientPixels(gw, w, h);
+        Check(NearColour(pixels, w, h, 10, 5, lime), "switched on, the new point shows");
+        graphLine.Delete(5);
+        pixels = ClientPixels(gw, w, h);
+        Check(!NearColour(pixels, w, h, 10, 5, lime), "and a deleted point goes");
+        // Graphics objects: many repaints keep none (a repaint that kept one would leave room for
+        // 3000 fewer).
+        const int roomBefore = GraphicsRoom();
+        const DWORD t0 = ::GetTickCount();
+        for (int i = 0; i < 3000; ++i) {
+            graphLine.Delete(60);
+            graphLine.Add(60, i % 2 ? 100 : 90);
+            ::UpdateWindow(gw);
+        }
+        const DWORD took = ::GetTickCount() - t0;
+        const int roomAfter = GraphicsRoom();
+        Check(roomBefore > 3000 && roomAfter >= roomBefore - 16,
+              "3000 repaints keep no graphics objects (room for " + std::to_string(roomBefore) + " -> " +
+                  std::to_string(roomAfter) + "; " + std::to_string(took) + " ms)");
+        pixels = ClientPixels(gw, w, h);
+        Check(NearColour(pixels, w, h, 120, 0, lime) && PixelOf(pixels, w, 50, 90) == black,
+              "after 3000 repaints the graph still draws the same");
+
+        // The gauge labels: bold 19-pixel lime text on the black panel, as aligned.
+        const LOGFONTA lf = FontOfWindow(cw);
+        Equal(static_cast<int>(lf.lfHeight), -19, "a label's font height in pixels wins over its point size");
+        Equal(static_cast<int>(lf.lfWeight), static_cast<int>(FW_BOLD), "in bold");
+        {
+            ::HDC dc = ::GetDC(cw);
+            ::HGDIOBJ old = ::SelectObject(dc, FontHandle(cw));
+            char face[LF_FACESIZE] = {};
+            ::GetTextFaceA(dc, sizeof face, face);
+            TEXTMETRICA tm{};
+            ::GetTextMetricsA(dc, &tm);
+            ::SelectObject(dc, old);
+            ::ReleaseDC(cw, dc);
+            // TMPF_FIXED_PITCH set means a variable pitch.
+            Check(!(tm.tmPitchAndFamily & TMPF_FIXED_PITCH),
+                  std::string("a fixed-pitch face for Courier New (") + lf.lfFaceName + " drawn as " + face + ")");
+        }
+        for (TLabel* label : {&centred, &righted}) {
+            ::HWND lw = WindowOf(*label);
+            const Lit text = LitPixels(lw, lime, black);
+            const std::string what = "the " + std::string(label == &centred ? "centred" : "right-aligned") + " label";
+            Check(text.count > 20, what + " draws its text in lime (" + std::to_string(text.count) + " pixels)");
+            const auto labelPixels = ClientPixels(lw, w, h);
+            Equal(Hex(PixelOf(labelPixels, w, 1, 1)), Hex(black), what + " shows the panel's black");
+            const int height = text.bottom - text.top + 1;
+            Check(height >= 11 && height <= 20, what + "'s letters are about 19-pixel ones (" + std::to_string(height) +
+                                                    " pixels tall)");
+            const int leftGap = text.left, rightGap = text.width - 1 - text.right;
+            if (label == &centred)
+                Check(std::abs(leftGap - rightGap) <= 2, what + " is centred (" + std::to_string(leftGap) + " and " +
+                                                             std::to_string(rightGap) + " pixels free)");
+            else
+                Check(rightGap <= 3 && leftGap > rightGap + 10, what + " ends at the right edge (" +
+                                                                    std::to_string(leftGap) + " and " +
+                                                                    std::to_string(rightGap) + " pixels free)");
+        }
+        perfLook.Hide();
+    });
+
+    steps.push_back([&] {
+        // Polling threads: passes on this thread, about once an interval.
+        passTimes.clear();
+        pollStart = ::GetTickCount();
+        pollA = platform.Threads.CreatePollingThread(100, [&] {
+            passesOnUi = passesOnUi && ::GetCurrentThreadId() == uiThread;
+            passTimes.push_back(::GetTickCount());
+        });
+        Check(pollA != 0, "a polling thread starts");
+        waitFor = [&] { return passTimes.size() >= 6 || ::GetTickCount() - pollStart > 4000; };
+    });
+
+    steps.push_back([&] {
+        const size_t n = passTimes.size();
+        Check(n >= 6, "its passes arrive (" + std::to_string(n) + " in " +
+                          std::to_string(::GetTickCount() - pollStart) + " ms)");
+        Check(passesOnUi, "each on the user-interface thread");
+        const DWORD gap = n >= 2 ? (passTimes.back() - passTimes.front()) / static_cast<DWORD>(n - 1) : 0;
+        Check(gap >= 80 && gap <= 250, "about every 100 ms (" + std::to_string(gap) + " ms on average)");
+        ::HANDLE keptA = KeepThread(pollA);
+        platform.Threads.StopThread(pollA);
+        Check(Ended(keptA), "a stopped thread has ended when the stop returns");
+        if (keptA) ::CloseHandle(keptA);
+        const size_t stoppedAt = passTimes.size();
+        Pump(300);
+        Equal(passTimes.size(), stoppedAt, "and runs no pass after it");
+        // A thread asleep for a minute: the stop wakes it.
+        HANDLE sleeper = platform.Threads.CreatePollingThread(60000, [] {});
+        Pump(50);
+        ::HANDLE keptB = KeepThread(sleeper);
+        const DWORD t0 = ::GetTickCount();
+        platform.Threads.StopThread(sleeper);
+        const DWORD took = ::GetTickCount() - t0;
+        Check(took < 500 && Ended(keptB), "a stop wakes a thread sleeping a minute at once (" + std::to_string(took) + " ms)");
+        if (keptB) ::CloseHandle(keptB);
+        // A thread stopped from inside its own pass.
+        cPasses = 0;
+        pollC = platform.Threads.CreatePollingThread(30, [&] {
+            ++cPasses;
+            const DWORD s = ::GetTickCount();
+            platform.Threads.StopThread(pollC);
+            stopInPassMs = ::GetTickCount() - s;
+        });
+        keptC = KeepThread(pollC);
+        pollStart = ::GetTickCount();
+        waitFor = [&] {
+            const DWORD elapsed = ::GetTickCount() - pollStart;
+            return (cPasses >= 1 && elapsed > 400) || elapsed > 3000;
+        };
+    });
+
+    steps.push_back([&] {
+        Equal(cPasses, 1, "a thread stopped from inside its own pass runs no further pass");
+        Check(stopInPassMs < 100, "the stop inside the pass returns at once (" + std::to_string(stopInPassMs) + " ms)");
+        Check(Ended(keptC, 1000), "and the thread ends once that pass has returned");
+        if (keptC) ::CloseHandle(keptC);
+        // A thread caught handing over its pass while this thread does not take it.
+        int dPasses = 0;
+        HANDLE pollD = platform.Threads.CreatePollingThread(20, [&] { ++dPasses; });
+        ::HANDLE keptD = KeepThread(pollD);
+        ::Sleep(300);  // it is waiting for this thread to take its pass now
+        DWORD t0 = ::GetTickCount();
+        platform.Threads.StopThread(pollD);
+        DWORD took = ::GetTickCount() - t0;
+        Check(took < 1000 && Ended(keptD), "a stop while the thread waits to hand over its pass ends it (" +
+                                               std::to_string(took) + " ms)");
+        Equal(dPasses, 0, "and the pass it was handing over does not run");
+        if (keptD) ::CloseHandle(keptD);
+        // Another thread waiting to hand over its pass while a stop waits: its pass does not run
+        // inside the stop.
+        bool stopping = false, insideStop = false;
+        ePasses = 0;
+        pollE = platform.Threads.CreatePollingThread(20, [&] {
+            ++ePasses;
+            insideStop = insideStop || stopping;
+        });
+        HANDLE pollF = platform.Threads.CreatePollingThread(20, [] {});
+        ::Sleep(300);
+        stopping = true;
+        platform.Threads.StopThread(pollF);
+        stopping = false;
+        Check(!insideStop, "another thread's pass does not run inside a stop");
+        eMark = ePasses;
+        pollStart = ::GetTickCount();
+        waitFor = [&] { return ePasses > eMark || ::GetTickCount() - pollStart > 2000; };
+    });
+
+    steps.push_back([&] {
+        Check(ePasses > eMark, "that thread polls again afterwards");
+        platform.Threads.StopThread(pollE);
+        // Twenty threads started and stopped, every other one from inside its own pass.
+        const DWORD self = ::GetCurrentProcessId();
+        const int threadsBefore = SnapshotThreads(self);
+        const long handlesBefore = HandleCount();
+        HANDLE cycle = 0;
+        int withPasses = 0;
+        for (int i = 0; i < 20; ++i) {
+            int passes = 0;
+            const bool stopsItself = i % 2 == 1;
+            cycle = platform.Threads.CreatePollingThread(5 + i % 3, [&, stopsItself] {
+                ++passes;
+                if (stopsItself) platform.Threads.StopThread(cycle);
+            });
+            Pump(40);
+            platform.Threads.StopThread(cycle);
+            if (passes > 0) ++withPasses;
+        }
+        Pump(50);
+        // A last start and stop takes in what the threads that stopped themselves left.
+        platform.Threads.StopThread(platform.Threads.CreatePollingThread(1000, [] {}));
+        Equal(withPasses, 20, "20 threads started and ran passes");
+        const int threadsAfter = SnapshotThreads(self);
+        Equal(threadsAfter, threadsBefore, "20 starts and stops leave no thread behind");
+        const long handlesAfter = HandleCount();
+        if (handlesBefore >= 0)
+            Check(handlesAfter <= handlesBefore + 1, "nor any handle (" + std::to_string(handlesBefore) + " -> " +
+                                                         std::to_string(handlesAfter) + ")");
+    });
+
+    steps.push_back([&] {
+        // The save dialog: closed with its close box, cancelled, a file chosen, a bad starting name.
+        save.FileName = "C:\\keep.log";
+        AnswerNextDialog(dialogAnswer, DialogAnswer::Close);
+        bool chosen = save.Execute();
+        Check(dialogAnswer.seen, "the save dialog shows, with its title as caption");
+        Check(!chosen, "closed with its close box it chooses nothing");
+        Equal(save.FileName, std::string("C:\\keep.log"), "and leaves the file name as it was");
+        AnswerNextDialog(dialogAnswer, DialogAnswer::Cancel);
+        chosen = save.Execute();
+        Check(dialogAnswer.seen && !chosen, "cancelled it chooses nothing");
+        Equal(save.FileName, std::string("C:\\keep.log"), "and leaves the file name as it was");
+        AnswerNextDialog(dialogAnswer, DialogAnswer::Choose, "C:\\windows\\temp\\peer-save.log");
+        chosen = save.Execute();
+        Check(dialogAnswer.seen && chosen, "a file name typed and confirmed is chosen");
+        Check(_stricmp(save.FileName.c_str(), "C:\\windows\\temp\\peer-save.log") == 0,
+              "and becomes the file name (" + save.FileName + ")");
+        save.FileName = "bad|name<>.log";
+        AnswerNextDialog(dialogAnswer, DialogAnswer::Cancel);
+        chosen = save.Execute();
+        Check(dialogAnswer.seen, "a starting name no file can have still shows the dialog");
+        Check(!chosen && save.FileName == "bad|name<>.log", "cancelled, it leaves that name as it was");
     });
 
     steps.push_back([&] {
