@@ -11,7 +11,7 @@ std::unique_ptr<Win32GaugePeer> Win32GaugePeer::Create(Win32UiBackend& backend, 
     return peer;
 }
 
-Win32GaugePeer::Win32GaugePeer(Win32UiBackend& backend, TGauge& gauge) : Win32ControlPeer(backend, gauge) {}
+Win32GaugePeer::Win32GaugePeer(Win32UiBackend& backend, TGauge& gauge) : Win32PaintedPeer(backend, gauge) {}
 
 int Win32GaugePeer::FilledHeight(int height, int progress) {
     if (height <= 0 || progress <= 0) return 0;
@@ -44,25 +44,6 @@ void Win32GaugePeer::Paint(::HDC dc) {
             ::FillRect(dc, &fore, f);
             ::DeleteObject(f);
         }
-    }
-}
-
-::LRESULT Win32GaugePeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
-    switch (msg) {
-    case WM_ERASEBKGND:
-        return 1;  // the paint covers every pixel
-    case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        ::HDC dc = ::BeginPaint(Handle(), &ps);
-        if (dc) {
-            // Paints even if the widget is going, so the window never stays invalid.
-            Paint(dc);
-            ::EndPaint(Handle(), &ps);
-        }
-        return 0;
-    }
-    default:
-        return Win32ControlPeer::WndProc(msg, wParam, lParam);
     }
 }
 

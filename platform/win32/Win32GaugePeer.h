@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/win32/Win32ControlPeer.h"
+#include "platform/win32/Win32PaintedPeer.h"
 
 namespace taskwell {
 class TGauge;
@@ -12,7 +12,7 @@ class TGauge;
 
 namespace taskwell::win32 {
 
-class Win32GaugePeer : public Win32ControlPeer {
+class Win32GaugePeer : public Win32PaintedPeer {
 public:
     static std::unique_ptr<Win32GaugePeer> Create(Win32UiBackend& backend, TGauge& gauge);
     Win32GaugePeer(Win32UiBackend& backend, TGauge& gauge);
@@ -22,10 +22,9 @@ public:
 
 protected:
     void Apply(Change what, int index) override;
-    ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
 
 private:
-    void Paint(::HDC dc);
+    void Paint(::HDC dc) override;
 };
 
 }  // namespace taskwell::win32

@@ -51,7 +51,7 @@ std::unique_ptr<Win32GraphPeer> Win32GraphPeer::Create(Win32UiBackend& backend, 
     return peer;
 }
 
-Win32GraphPeer::Win32GraphPeer(Win32UiBackend& backend, TxyGraph& graph) : Win32ControlPeer(backend, graph) {}
+Win32GraphPeer::Win32GraphPeer(Win32UiBackend& backend, TxyGraph& graph) : Win32PaintedPeer(backend, graph) {}
 
 Win32GraphPeer::~Win32GraphPeer() {
     DestroyHandle();
@@ -241,24 +241,6 @@ void Win32GraphPeer::Paint(::HDC dc) {
     ::BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
     ::SelectObject(memory, old);
     ::DeleteDC(memory);
-}
-
-::LRESULT Win32GraphPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
-    switch (msg) {
-    case WM_ERASEBKGND:
-        return 1;  // the paint covers every pixel
-    case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        ::HDC dc = ::BeginPaint(Handle(), &ps);
-        if (dc) {
-            Paint(dc);
-            ::EndPaint(Handle(), &ps);
-        }
-        return 0;
-    }
-    default:
-        return Win32ControlPeer::WndProc(msg, wParam, lParam);
-    }
 }
 
 }  // namespace taskwell::win32

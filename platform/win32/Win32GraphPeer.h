@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/win32/Win32ControlPeer.h"
+#include "platform/win32/Win32PaintedPeer.h"
 
 namespace taskwell {
 class TxyGraph;
@@ -20,7 +20,7 @@ class TxyGraph;
 
 namespace taskwell::win32 {
 
-class Win32GraphPeer : public Win32ControlPeer {
+class Win32GraphPeer : public Win32PaintedPeer {
 public:
     static std::unique_ptr<Win32GraphPeer> Create(Win32UiBackend& backend, TxyGraph& graph);
     Win32GraphPeer(Win32UiBackend& backend, TxyGraph& graph);
@@ -39,11 +39,10 @@ public:
 
 protected:
     void Apply(Change what, int index) override;
-    ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
 
 private:
     void Render(::HDC dc, int width, int height);
-    void Paint(::HDC dc);
+    void Paint(::HDC dc) override;
 
     ::HBITMAP picture_ = nullptr;  // the last picture drawn
     int pictureWidth_ = 0;

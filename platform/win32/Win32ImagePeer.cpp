@@ -11,7 +11,7 @@ std::unique_ptr<Win32ImagePeer> Win32ImagePeer::Create(Win32UiBackend& backend, 
     return peer;
 }
 
-Win32ImagePeer::Win32ImagePeer(Win32UiBackend& backend, TImage& image) : Win32ControlPeer(backend, image) {}
+Win32ImagePeer::Win32ImagePeer(Win32UiBackend& backend, TImage& image) : Win32PaintedPeer(backend, image) {}
 
 void Win32ImagePeer::Apply(Change what, int index) {
     if (what == Change::Picture) {
@@ -38,24 +38,6 @@ void Win32ImagePeer::Paint(::HDC dc) {
     // A size of 0 draws the icon at its own size.
     const bool stretch = image->Stretch();
     ::DrawIconEx(dc, 0, 0, icon, stretch ? r.right : 0, stretch ? r.bottom : 0, 0, nullptr, DI_NORMAL);
-}
-
-::LRESULT Win32ImagePeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
-    switch (msg) {
-    case WM_ERASEBKGND:
-        return 1;  // the paint covers every pixel
-    case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        ::HDC dc = ::BeginPaint(Handle(), &ps);
-        if (dc) {
-            Paint(dc);
-            ::EndPaint(Handle(), &ps);
-        }
-        return 0;
-    }
-    default:
-        return Win32ControlPeer::WndProc(msg, wParam, lParam);
-    }
 }
 
 }  // namespace taskwell::win32

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/win32/Win32ControlPeer.h"
+#include "platform/win32/Win32PaintedPeer.h"
 
 namespace taskwell {
 class TImage;
@@ -12,17 +12,16 @@ class TImage;
 
 namespace taskwell::win32 {
 
-class Win32ImagePeer : public Win32ControlPeer {
+class Win32ImagePeer : public Win32PaintedPeer {
 public:
     static std::unique_ptr<Win32ImagePeer> Create(Win32UiBackend& backend, TImage& image);
     Win32ImagePeer(Win32UiBackend& backend, TImage& image);
 
 protected:
     void Apply(Change what, int index) override;
-    ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
 
 private:
-    void Paint(::HDC dc);
+    void Paint(::HDC dc) override;
 };
 
 }  // namespace taskwell::win32

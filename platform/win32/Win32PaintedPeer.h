@@ -1,0 +1,20 @@
+// A control whose window the peer paints itself (a gauge, an icon picture, a graph): its window is
+// of one of our own classes, never erased by the system, and painted whole in Paint.
+#pragma once
+
+#include "platform/win32/Win32ControlPeer.h"
+
+namespace taskwell::win32 {
+
+class Win32PaintedPeer : public Win32ControlPeer {
+public:
+    using Win32ControlPeer::Win32ControlPeer;
+
+protected:
+    // Paints every pixel of the window; called also while the widget is going, so the window never
+    // stays invalid.
+    virtual void Paint(::HDC dc) = 0;
+    ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
+};
+
+}  // namespace taskwell::win32
