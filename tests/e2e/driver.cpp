@@ -2,6 +2,8 @@
 //
 //   taskwell_e2e.exe <path to taskwell.exe> <artifact directory>
 //   taskwell_e2e.exe --sleep      (a child of the driver that only waits)
+//   taskwell_e2e.exe --burn <ms> <threads>   (a child that keeps processors busy for a while)
+//   taskwell_e2e.exe --facts <file>          (a child that writes the system facts it reads)
 //
 // For each Windows version it sets the per-program version (value Version under
 // HKCU\Software\Wine\AppDefaults\<exe name>), starts the program and looks at its windows:
@@ -19,6 +21,10 @@
 //     (ProcessPageChecks.cpp): the rows against the driver's own snapshots, sorting by header
 //     clicks, the column chooser, the process information dialog, ending the child, and the
 //     stored sorting and columns;
+//   - as Windows 98 on the Performance page at High with both usage logs on, under load from a
+//     child of the driver (PerformanceChecks.cpp): CPU, thread and memory figures against the
+//     driver's own readings, the System Info page against a Windows 98 child of the driver, the
+//     usage log files, the program's processor time when idle, and a prompt close;
 //   - as Windows 95: the main window and a clean close;
 //   - as an NT version (explicit, and Wine's own default): the "Error" message box that
 //     refuses to run, no main window, and a clean exit once the box is dismissed.
@@ -57,31 +63,6 @@ bool checkTabs(Checks& checks, DWORD pid, HWND tab) {
 }
 
 // ---- Status bar ---------------------------------------------------------------------
-
-std::optional<std::string> statusText(DWORD pid, HWND sb, int part) {
-  auto len = e2e::send(sb, SB_GETTEXTLENGTHA, static_cast<WPARAM>(part), 0);
-  if (!len) return std::nullopt;
-  const size_t need = LOWORD(*len) + 1;
-  e2e::RemoteBuffer buf(pid, need < 1024 ? 1024 : need + 256);
-  if (!buf.ok() || !buf.zero()) return std::nullopt;
-  if (!e2e::send(sb, SB_GETTEXTA, static_cast<WPARAM>(part), buf.at())) return std::nullopt;
-  return buf.readString(0);
-}
-
-// "<prefix><digits><suffix>" exactly; returns the number.
-std::optional<long> parseNumber(const std::string& s, const std::string& prefix,
-                                const std::string& suffix, size_t* end = nullptr) {
-  if (s.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-  size_t i = prefix.size(), start = i;
-  while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
-  if (i == start || i - start > 9) return std::nullopt;
-  if (s.compare(i, suffix.size(), suffix) != 0) return std::nullopt;
-  if (end)
-    *end = i + suffix.size();
-  else if (i + suffix.size() != s.size())
-    return std::nullopt;
-  return std::strtol(s.c_str() + start, nullptr, 10);
-}
 
 void checkStatusBar(Checks& checks, DWORD pid, HWND sb) {
   auto parts = e2e::send(sb, SB_GETPARTS, 0, 0);
@@ -645,6 +626,10 @@ int main(int argc, char** argv) {
     Sleep(kSleeperLifetimeMs);
     return 0;
   }
+  // Children of the Performance page case: load for a bounded time, and the system facts as a
+  // Windows 98 program reads them.
+  if (argc >= 2 && std::strcmp(argv[1], kBurnArgument) == 0) return runBurnChild(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], kFactsArgument) == 0) return runFactsChild(argc, argv);
   if (argc != 3) {
     std::fprintf(stderr, "usage: %s <path to taskwell.exe> <artifact directory>\n",
                  argc > 0 ? argv[0] : "taskwell_e2e");
@@ -663,6 +648,7 @@ int main(int argc, char** argv) {
       runWindows98(checks, opt, version);
       runSeededSettings(checks, opt, version);
       runProcessPage(checks, opt, version);
+      runPerformance(checks, opt, version);
       runRefusal(checks, opt, version, "win10", "nt (win10)", "nt_refusal.bmp");
       runRefusal(checks, opt, version, nullptr, "nt (Wine default)", "nt_refusal_default.bmp");
       runWindows95(checks, opt, version);

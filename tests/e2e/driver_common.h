@@ -4,7 +4,9 @@
 
 #include "e2e_util.h"
 
+#include <cstdlib>
 #include <map>
+#include <utility>
 
 namespace e2e {
 
@@ -320,9 +322,130 @@ inline HWND waitMainWindow(Checks& checks, Launched& app, const char* label) {
 constexpr const char* kSleeperArgument = "--sleep";
 constexpr DWORD kSleeperLifetimeMs = 180000;
 
+// One registry value that a case changes for its own run: what was there before (or that nothing
+// was) is put back on destruction, and a key made only for it is removed again.
+class ScopedRegistryValue {
+ public:
+  ScopedRegistryValue(HKEY root, std::string key, std::string name)
+      : root_(root), key_(std::move(key)), name_(std::move(name)) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root_, key_.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+    keyExisted_ = true;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(k, name_.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+      StoredValue v{type, std::vector<BYTE>(size)};
+      if (RegQueryValueExA(k, name_.c_str(), nullptr, &type, v.data.data(), &size) == ERROR_SUCCESS) {
+        v.data.resize(size);
+        saved_ = std::move(v);
+      }
+    }
+    RegCloseKey(k);
+  }
+  ~ScopedRegistryValue() { restore(); }
+  ScopedRegistryValue(const ScopedRegistryValue&) = delete;
+  ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
+
+  bool set(const StoredValue& v) {
+    HKEY k = nullptr;
+    if (RegCreateKeyExA(root_, key_.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &k, nullptr) !=
+        ERROR_SUCCESS)
+      return false;
+    changed_ = true;
+    LONG rc = RegSetValueExA(k, name_.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+  }
+
+  // Puts back the value as it was found; true when the registry holds it so again.
+  bool restore() {
+    if (!changed_) return true;
+    changed_ = false;
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root_, key_.c_str(), 0, KEY_READ | KEY_WRITE, &k) != ERROR_SUCCESS) return !keyExisted_;
+    LONG rc;
+    if (saved_) {
+      rc = RegSetValueExA(k, name_.c_str(), 0, saved_->type, saved_->data.data(),
+                          static_cast<DWORD>(saved_->data.size()));
+    } else {
+      rc = RegDeleteValueA(k, name_.c_str());
+      if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
+    }
+    DWORD subkeys = 0, values = 0;
+    RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(k);
+    if (!keyExisted_ && subkeys == 0 && values == 0) RegDeleteKeyA(root_, key_.c_str());
+    return rc == ERROR_SUCCESS;
+  }
+
+  const std::optional<StoredValue>& saved() const { return saved_; }
+
+ private:
+  HKEY root_;
+  std::string key_;
+  std::string name_;
+  std::optional<StoredValue> saved_;
+  bool keyExisted_ = false;
+  bool changed_ = false;
+};
+
+// The path of the driver's own executable.
+inline std::string driverPath() {
+  char buf[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, buf, sizeof buf);
+  return buf;
+}
+
+// ---- Status bar ---------------------------------------------------------------------------
+
+// The text of one part of another process's status bar.
+inline std::optional<std::string> statusText(DWORD pid, HWND sb, int part) {
+  auto len = e2e::send(sb, SB_GETTEXTLENGTHA, static_cast<WPARAM>(part), 0);
+  if (!len) return std::nullopt;
+  const size_t need = LOWORD(*len) + 1;
+  e2e::RemoteBuffer buf(pid, need < 1024 ? 1024 : need + 256);
+  if (!buf.ok() || !buf.zero()) return std::nullopt;
+  if (!e2e::send(sb, SB_GETTEXTA, static_cast<WPARAM>(part), buf.at())) return std::nullopt;
+  return buf.readString(0);
+}
+
+// "<prefix><digits><suffix>" exactly (with `end`, the text may go on after the suffix and `end`
+// receives where); returns the number.
+inline std::optional<long> parseNumber(const std::string& s, const std::string& prefix, const std::string& suffix,
+                                       size_t* end = nullptr) {
+  if (s.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+  size_t i = prefix.size(), start = i;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+  if (i == start || i - start > 9) return std::nullopt;
+  if (s.compare(i, suffix.size(), suffix) != 0) return std::nullopt;
+  if (end)
+    *end = i + suffix.size();
+  else if (i + suffix.size() != s.size())
+    return std::nullopt;
+  return std::strtol(s.c_str() + start, nullptr, 10);
+}
+
+// ---- Children of the driver ------------------------------------------------------------------
+
+// The driver started with "--burn <ms> <threads>" keeps that many threads busy for that long (at
+// most kBurnLimitMs), then ends: load that the program's CPU figures must show.
+constexpr const char* kBurnArgument = "--burn";
+constexpr DWORD kBurnLimitMs = 60000;
+int runBurnChild(int argc, char** argv);
+
+// The driver started with "--facts <file>" writes the system facts it reads (version, directories,
+// names, processor, memory totals) into the file as "name=value" lines, then ends. Started while
+// the driver's own exe is told it runs on Windows 98, it reads them as the program does.
+constexpr const char* kFactsArgument = "--facts";
+int runFactsChild(int argc, char** argv);
+
 // ---- Cases in other files -------------------------------------------------------------------
 
 // The Processes page under Windows 98 (ProcessPageChecks.cpp).
 void runProcessPage(Checks& checks, const Options& opt, VersionSetting& version);
+
+// The Performance and System Info pages and the usage logs under Windows 98, the program's CPU
+// time when idle, and a prompt close (PerformanceChecks.cpp).
+void runPerformance(Checks& checks, const Options& opt, VersionSetting& version);
 
 }  // namespace e2e
