@@ -98,7 +98,8 @@ TfrmMain::~TfrmMain() {
 
 namespace {
 // The five readers as the window's layout stores them: inactive, not polled, showing the value
-// alone, at 1000 ms; creation starts them and the update speed sets their intervals.
+// alone, at 1000 ms; creation starts them and the update speed sets their intervals. The update
+// speeds' tables list the readers' intervals in this order.
 struct ReaderRow {
     TPerfStats TfrmMain::*reader;
     const char* name;
@@ -570,9 +571,6 @@ constexpr SpeedRow kSpeeds[] = {
     {TUpdateSpeed::Low, 3250, {3250, 3250, 3250, 3250, 3250}, &TfrmMain::itmUpdateSpeedLow},
     {TUpdateSpeed::Paused, 0, {1, 1, 1, 0, 0}, &TfrmMain::itmUpdateSpeedPaused},
 };
-constexpr TPerfStats TfrmMain::*kReaders[] = {&TfrmMain::PerfStatsCPU, &TfrmMain::PerfStatsThreads,
-                                              &TfrmMain::PerfStatsVMs, &TfrmMain::PerfStatsDiskCache,
-                                              &TfrmMain::PerfStatsCommit};
 
 const SpeedRow& SpeedOf(TUpdateSpeed speed) {
     for (const SpeedRow& row : kSpeeds)
@@ -586,9 +584,9 @@ void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
     const SpeedRow& paused = SpeedOf(TUpdateSpeed::Paused);
     tmrRefresh.SetInterval(paused.refresh);
     tmrRefresh.SetEnabled(false);
-    for (size_t i = 0; i < std::size(kReaders); ++i) {
-        (this->*kReaders[i]).SetAutoTick(false);
-        (this->*kReaders[i]).SetInterval(static_cast<LONG>(paused.readers[i]));
+    for (size_t i = 0; i < std::size(kReaderRows); ++i) {
+        (this->*kReaderRows[i].reader).SetAutoTick(false);
+        (this->*kReaderRows[i].reader).SetInterval(static_cast<LONG>(paused.readers[i]));
     }
     ApplicationsList.SetTimerIntval(paused.refresh);
     ApplicationsList.SetTimerEnabled(false);
@@ -600,9 +598,9 @@ void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
     const SpeedRow& row = SpeedOf(speed);
     tmrRefresh.SetInterval(row.refresh);
     tmrRefresh.SetEnabled(true);
-    for (size_t i = 0; i < std::size(kReaders); ++i) {
-        (this->*kReaders[i]).SetAutoTick(true);
-        (this->*kReaders[i]).SetInterval(static_cast<LONG>(row.readers[i]));
+    for (size_t i = 0; i < std::size(kReaderRows); ++i) {
+        (this->*kReaderRows[i].reader).SetAutoTick(true);
+        (this->*kReaderRows[i].reader).SetInterval(static_cast<LONG>(row.readers[i]));
     }
     ApplicationsList.SetTimerIntval(row.refresh);
     ApplicationsList.SetTimerEnabled(true);

@@ -31,6 +31,10 @@ std::string LowerCase(const std::string& text) {
     return lower;
 }
 
+bool SameText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && LowerCase(a) == LowerCase(b);
+}
+
 std::string ImageName(const std::string& path) {
     return LowerCase(ExtractFileName(path));
 }

@@ -17,6 +17,9 @@ std::string ExtractFilePath(const std::string& path);
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 // The text with the letters A to Z in lower case; every other character stays as it is.
 std::string LowerCase(const std::string& text);
+// True when the texts are equal but for the case of the letters A to Z (as the system compares file,
+// key and value names).
+bool SameText(const std::string& a, const std::string& b);
 // The name a process is listed under: the file-name part of its executable, in lower case.
 std::string ImageName(const std::string& path);
 // True when the text begins with the prefix (false for a text shorter than the prefix).

@@ -1,6 +1,7 @@
 #include "components/EmulatedStatKeys.h"
 
-#include <cctype>
+
+#include "app/PathUtils.h"
 
 namespace taskwell {
 
@@ -36,14 +37,6 @@ const Description& DescriptionOf(EmulatedStat stat) {
 // The key below HKEY_LOCAL_MACHINE that holds a key per category.
 const char* const kEnumPath[] = {"System", "CurrentControlSet", "Control", "PerfStats", "Enum"};
 constexpr size_t kEnumDepth = sizeof kEnumPath / sizeof kEnumPath[0];
-
-bool Same(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // The key names a path is made of, without one leading and one trailing backslash.
 std::vector<std::string> Segments(const std::string& path) {
@@ -89,12 +82,12 @@ EmulatedStatKeys::Key EmulatedStatKeys::Classify(HKEY root, const std::string& p
     const std::vector<std::string> segments = Segments(path);
     if (root == HKEY_LOCAL_MACHINE) {
         for (size_t i = 0; i < segments.size() && i < kEnumDepth; ++i)
-            if (!Same(segments[i], kEnumPath[i])) return key;
+            if (!SameText(segments[i], kEnumPath[i])) return key;
         if (segments.size() <= kEnumDepth) {
             key.kind = Kind::Branch;
         } else if (segments.size() == kEnumDepth + 1) {
             for (EmulatedStat stat : offered) {
-                if (!Same(segments[kEnumDepth], CategoryOf(stat))) continue;
+                if (!SameText(segments[kEnumDepth], CategoryOf(stat))) continue;
                 key.kind = Kind::Category;
                 key.category = CategoryOf(stat);
             }
@@ -108,18 +101,18 @@ EmulatedStatKeys::Key EmulatedStatKeys::Classify(HKEY root, const std::string& p
     } else if (root == HKEY_DYN_DATA) {
         if (segments.empty()) {
             key.kind = Kind::Branch;
-        } else if (Same(segments[0], "PerfStats")) {
+        } else if (SameText(segments[0], "PerfStats")) {
             if (segments.size() == 1) key.kind = Kind::Branch;
-            if (segments.size() == 2 && Same(segments[1], "StartStat")) key.kind = Kind::Start;
-            if (segments.size() == 2 && Same(segments[1], "StopStat")) key.kind = Kind::Stop;
-            if (segments.size() == 2 && Same(segments[1], "StatData")) key.kind = Kind::Data;
+            if (segments.size() == 2 && SameText(segments[1], "StartStat")) key.kind = Kind::Start;
+            if (segments.size() == 2 && SameText(segments[1], "StopStat")) key.kind = Kind::Stop;
+            if (segments.size() == 2 && SameText(segments[1], "StatData")) key.kind = Kind::Data;
         }
     }
     return key;
 }
 
 bool EmulatedStatKeys::DescriptionValue(const Key& key, const std::string& valueName, std::vector<BYTE>& data) {
-    if (key.kind == Kind::Category && Same(valueName, "Name")) {
+    if (key.kind == Kind::Category && SameText(valueName, "Name")) {
         for (const Description& d : kDescriptions) {
             if (CategoryOf(d.stat) != key.category) continue;
             data = Text(d.categoryName);
@@ -129,11 +122,11 @@ bool EmulatedStatKeys::DescriptionValue(const Key& key, const std::string& value
     }
     if (key.kind != Kind::Description) return false;
     const Description& d = DescriptionOf(key.stat);
-    if (Same(valueName, "Name")) {
+    if (SameText(valueName, "Name")) {
         data = Text(d.name);
-    } else if (Same(valueName, "Description")) {
+    } else if (SameText(valueName, "Description")) {
         data = Text(d.description);
-    } else if (Same(valueName, "Differentiate")) {
+    } else if (SameText(valueName, "Differentiate")) {
         data = Text("FALSE");
     } else {
         return false;

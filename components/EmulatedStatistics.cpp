@@ -1,7 +1,8 @@
 #include "components/EmulatedStatistics.h"
 
-#include <cctype>
 #include <limits>
+
+#include "app/PathUtils.h"
 
 namespace taskwell {
 
@@ -9,14 +10,6 @@ namespace {
 
 const char* const kKeyNames[kEmulatedStatCount] = {"KERNEL\\CPUUsage", "KERNEL\\Threads", "KERNEL\\VMs",
                                                    "VMM\\cpgDiskcache", "VMM\\cpgCommit"};
-
-bool SameText(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && !b[i];
-}
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #include "platform/win32/Win32Registry.h"
 
-#include <cctype>
 
+#include "app/PathUtils.h"
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32HostReadings.h"
 
@@ -83,14 +83,6 @@ LONG EnumReal(::HKEY h, DWORD index, std::string& valueName) {
         valueName.assign(buffer.data(), length < buffer.size() ? length : buffer.size());
         return ERROR_SUCCESS;
     }
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 }  // namespace
@@ -290,7 +282,7 @@ LONG Win32Registry::RegEnumValueA(taskwell::HKEY key, DWORD index, std::string& 
     DWORD next = static_cast<DWORD>(names.size());
     for (const std::string& emulated : EmulatedStatKeys::ValueNames(it->second.key, Offered())) {
         bool real = false;
-        for (const std::string& name : names) real = real || SameName(name, emulated);
+        for (const std::string& name : names) real = real || SameText(name, emulated);
         if (real) continue;
         if (next++ == index) {
             valueName = emulated;

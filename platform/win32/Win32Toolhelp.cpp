@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/PathUtils.h"
 #include "platform/win32/Win32Api.h"
 
 namespace taskwell::win32 {
@@ -89,19 +90,6 @@ void CopyBlock(const ::HEAPENTRY32& from, taskwell::HEAPENTRY32& to) {
     to.th32HeapID = static_cast<taskwell::DWORD>(from.th32HeapID);
 }
 
-// The file-name part of a path (after the last backslash, slash or drive colon).
-std::string FileNameOf(const std::string& path) {
-    const size_t cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-bool SameFileName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 bool IsBareName(const char* name) { return std::strpbrk(name, "\\/:") == nullptr; }
 
 }  // namespace
@@ -122,7 +110,7 @@ std::string ExePathCache::Complete(taskwell::DWORD processId, const std::string&
     if (known.failures >= kMaxAttempts) return bareName;
 
     std::string path;
-    if (lookup_ && lookup_(processId, path) && SameFileName(FileNameOf(path), bareName)) {
+    if (lookup_ && lookup_(processId, path) && SameText(ExtractFileName(path), bareName)) {
         known.path = path;
         return path;
     }
