@@ -18,6 +18,7 @@ class TImageList;
 class TTimer;
 struct TFont;
 class TSaveDialog;
+class TOpenDialog;
 
 // What changed in a widget; the peer reads the new state from the widget itself.
 enum class Change {
@@ -26,8 +27,8 @@ enum class Change {
     Caption,      // caption or text
     Enabled,
     Structure,    // menu items added, removed, shown, hidden or changed
-    Items,        // list view item (index) added, changed (index) or all items (-1)
-    ItemDeleted,  // list view item (index) removed
+    Items,        // list view or combo box item (index) added, changed (index) or all items (-1)
+    ItemDeleted,  // list view or combo box item (index) removed
     Columns,      // list view columns
     Panels,       // status bar panel (index) text or the panel layout (-1)
     ActivePage,
@@ -43,6 +44,7 @@ enum class Change {
     Picture,      // an image control's icon or stretching
     TopIndex,     // the list view's first visible row
     ReadOnly,     // an edit field's read-only state or border
+    ItemIndex,    // the combo box's selected item
 };
 
 // The screen cursor the program asks for over its windows.
@@ -119,6 +121,9 @@ public:
     // Shows the save-file dialog modally over the main form; true when the user chose a file, whose
     // full path is then in the dialog's FileName.
     virtual bool ExecuteSaveDialog(TSaveDialog& dialog) = 0;
+    // Shows the open-file dialog modally over the main form; true when the user chose a file, whose
+    // full path is then in the dialog's FileName. Cancelled or not shown: false, FileName unchanged.
+    virtual bool ExecuteOpenDialog(TOpenDialog& dialog) = 0;
 
     // The outer size a form of the given client size has, with its border style and menu.
     virtual void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,

@@ -91,6 +91,8 @@ protected:
         if (peer_) peer_->Changed(what, index);
     }
     virtual void BoundsChanged() {}
+    // The caption the native control already shows (the user typed it): taken without echo.
+    void TakeCaption(const std::string& v) { caption_ = v; }
 
 private:
     friend class TWinControl;

@@ -129,6 +129,25 @@ TButton* DefaultButton(const TWinControl& parent) {
 }
 }  // namespace
 
+namespace {
+// Whether c is one of the controls inside parent, at any depth. Compares addresses only, so a
+// pointer to a control that no longer exists is merely not found.
+bool Holds(const TWinControl& parent, const TControl* c) {
+    for (auto& child : parent.Controls()) {
+        if (child.get() == c) return true;
+        if (auto* inner = dynamic_cast<const TWinControl*>(child.get()); inner && Holds(*inner, c)) return true;
+    }
+    return false;
+}
+}  // namespace
+
+TControl* TForm::FocusTarget() const {
+    if (!ActiveControl || !Holds(*this, ActiveControl)) return nullptr;
+    for (const TControl* c = ActiveControl; c && c != this; c = c->Parent())
+        if (!c->Visible() || !c->Enabled()) return nullptr;
+    return ActiveControl;
+}
+
 bool TForm::DialogKey(int virtualKey) {
     constexpr int kReturn = 0x0D;
     constexpr int kEscape = 0x1B;

@@ -68,6 +68,12 @@ public:
     int ModalResult = mrNone;
     bool Modal() const { return modal_; }
 
+    // The control that has the keyboard focus when the form is shown (null: the form itself).
+    TControl* ActiveControl = nullptr;
+    // ActiveControl when it can take the focus: a control of this form, shown and enabled, and so
+    // are the controls around it; null otherwise.
+    TControl* FocusTarget() const;
+
     std::function<void()> OnShow;
     std::function<void()> OnResize;
     // Asked before a close: false keeps the form open (the close does not happen).

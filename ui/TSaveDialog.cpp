@@ -5,7 +5,7 @@
 namespace taskwell {
 
 bool TSaveDialog::Execute() {
-    return app_.Backend().ExecuteSaveDialog(*this);
+    return App().Backend().ExecuteSaveDialog(*this);
 }
 
 }  // namespace taskwell

@@ -251,9 +251,25 @@ void SimUi::WindowSizeForClient(const TForm& form, int clientWidth, int clientHe
     height = clientHeight + frame.Top + frame.Bottom;
 }
 
+namespace {
+// Records the dialog as it was set up and lets the responder answer it; a cancelled dialog keeps
+// its file name, as the system's does.
+template <class Dialog>
+bool AnswerFileDialog(Dialog& dialog, std::vector<Dialog>& record, const std::function<bool(Dialog&)>& responder) {
+    record.push_back(dialog);
+    const std::string before = dialog.FileName;
+    if (responder && responder(dialog)) return true;
+    dialog.FileName = before;
+    return false;
+}
+}  // namespace
+
 bool SimUi::ExecuteSaveDialog(TSaveDialog& dialog) {
-    SaveDialogs.push_back(dialog);
-    return SaveDialogResponder ? SaveDialogResponder(dialog) : false;
+    return AnswerFileDialog(dialog, SaveDialogs, SaveDialogResponder);
+}
+
+bool SimUi::ExecuteOpenDialog(TOpenDialog& dialog) {
+    return AnswerFileDialog(dialog, OpenDialogs, OpenDialogResponder);
 }
 
 void SimUi::RunModal(TForm& form) {

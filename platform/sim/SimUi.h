@@ -17,6 +17,7 @@
 #include "platform/UiBackend.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimWindows.h"
+#include "ui/TOpenDialog.h"
 #include "ui/TSaveDialog.h"
 
 namespace taskwell::sim {
@@ -84,10 +85,14 @@ public:
     int TextWidth(const TFont& font, const std::string& text) override;
     // Save dialogs are recorded (as they were set up) and answered by SaveDialogResponder, which may
     // set the dialog's FileName and returns whether the user confirmed; without one they are
-    // cancelled.
+    // cancelled. A cancelled dialog leaves FileName as it was, whatever the responder did to it.
     bool ExecuteSaveDialog(TSaveDialog& dialog) override;
     std::function<bool(TSaveDialog&)> SaveDialogResponder;
     std::vector<TSaveDialog> SaveDialogs;
+    // Open dialogs likewise, with OpenDialogResponder.
+    bool ExecuteOpenDialog(TOpenDialog& dialog) override;
+    std::function<bool(TOpenDialog&)> OpenDialogResponder;
+    std::vector<TOpenDialog> OpenDialogs;
 
     // The classic frame metrics of the form's border style (TForm::ClassicFrame).
     void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,

@@ -2,9 +2,11 @@
 
 #include <stdexcept>
 
+#include "platform/win32/Win32FormPeer.h"
 #include "platform/win32/Win32UiBackend.h"
 #include "ui/TApplication.h"
 #include "ui/TControl.h"
+#include "ui/TForm.h"
 #include "ui/TMenu.h"
 
 namespace taskwell::win32 {
@@ -67,7 +69,84 @@ void Win32ControlPeer::ApplyFont() {
     return corner;
 }
 
+namespace {
+// A tool record in the layout the oldest common controls know, which every later one takes.
+TTTOOLINFOA ToolFor(::HWND owner, ::HWND window) {
+    TTTOOLINFOA info{};
+    info.cbSize = TTTOOLINFOA_V1_SIZE;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = owner;
+    info.uId = reinterpret_cast<UINT_PTR>(window);
+    info.lpszText = LPSTR_TEXTCALLBACKA;
+    return info;
+}
+
+// Whether the handle still is a tooltip window: a form's tooltip goes with the form's window, and
+// its handle may since have been given to another window.
+bool IsTooltip(::HWND hwnd) {
+    char name[64] = {};
+    return hwnd && ::IsWindow(hwnd) && ::GetClassNameA(hwnd, name, sizeof name) > 0 &&
+           lstrcmpiA(name, TOOLTIPS_CLASSA) == 0;
+}
+}  // namespace
+
+void Win32ControlPeer::AddHintTool(::HWND window) {
+    if (!window || control_.Hint.empty()) return;
+    TForm* form = control_.ParentForm();
+    auto* formPeer = form ? dynamic_cast<Win32FormPeer*>(form->Peer()) : nullptr;
+    if (!formPeer || formPeer == this || !formPeer->Handle()) return;
+    ::HWND tip = formPeer->Tooltip();
+    if (!tip || (tooltip_ && tip != tooltip_)) return;
+    TTTOOLINFOA info = ToolFor(formPeer->Handle(), window);
+    if (!::SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<::LPARAM>(&info))) return;
+    tooltip_ = tip;
+    tooltipOwner_ = formPeer->Handle();
+    hintTools_.push_back(window);
+}
+
+void Win32ControlPeer::RemoveHintTools() {
+    // Before the window procedure is given back: the tooltip takes its own subclass out first.
+    if (IsTooltip(tooltip_)) {
+        for (::HWND window : hintTools_) {
+            TTTOOLINFOA info = ToolFor(tooltipOwner_, window);
+            ::SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<::LPARAM>(&info));
+        }
+    }
+    hintTools_.clear();
+    tooltip_ = tooltipOwner_ = nullptr;
+}
+
+bool Win32ControlPeer::HintText(const NMHDR& header) {
+    // The tool is the peer's window or a window inside it (a combo box's field). Requests of other
+    // tooltips (a list view's own) are theirs to answer.
+    auto tool = reinterpret_cast<::HWND>(header.idFrom);
+    Win32ControlPeer* peer = FromWindow(tool);
+    if (!peer && tool) peer = FromWindow(::GetParent(tool));
+    if (!peer || !peer->tooltip_ || peer->tooltip_ != header.hwndFrom) return false;
+    if (header.code == TTN_GETDISPINFOA) {
+        auto& info = const_cast<NMTTDISPINFOA&>(reinterpret_cast<const NMTTDISPINFOA&>(header));
+        info.hinst = nullptr;
+        info.szText[0] = '\0';
+        // The tooltip copies the text before the widget could change it.
+        info.lpszText = const_cast<char*>(peer->control_.Hint.c_str());
+        return true;
+    }
+    auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header));
+    info.hinst = nullptr;
+    info.szText[0] = L'\0';
+    info.lpszText = info.szText;
+    if (peer->control_.Hint.empty()) return true;
+    const std::string& hint = peer->control_.Hint;
+    int length = ::MultiByteToWideChar(CP_ACP, 0, hint.c_str(), static_cast<int>(hint.size()), nullptr, 0);
+    if (length <= 0) return true;
+    peer->hintWide_.assign(static_cast<size_t>(length) + 1, L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, hint.c_str(), static_cast<int>(hint.size()), peer->hintWide_.data(), length);
+    info.lpszText = peer->hintWide_.data();
+    return true;
+}
+
 void Win32ControlPeer::DestroyHandle() {
+    RemoveHintTools();
     ::HWND hwnd = hwnd_;
     if (!hwnd) return;
     // Release first, so that nothing the destruction sends reaches this peer.
@@ -108,6 +187,7 @@ bool Win32ControlPeer::CreateChild(const char* className, DWORD style, DWORD exS
                                     backend_.Instance(), nullptr);
     if (!hwnd) return false;
     Attach(hwnd, true);
+    AddHintTool(hwnd);
     return true;
 }
 
@@ -164,6 +244,7 @@ void Win32ControlPeer::Recheck() {}
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (!header) break;
+        if ((header->code == TTN_GETDISPINFOA || header->code == TTN_GETDISPINFOW) && HintText(*header)) return 0;
         // A list view passes on its header's notifications: those go to the list view's peer.
         Win32ControlPeer* child = FromWindow(header->hwndFrom);
         if (!child && header->hwndFrom) child = FromWindow(::GetParent(header->hwndFrom));

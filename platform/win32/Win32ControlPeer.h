@@ -7,6 +7,8 @@
 #pragma once
 
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "platform/UiBackend.h"
 #include "platform/win32/Win32Api.h"
@@ -62,6 +64,10 @@ protected:
     bool CreateChild(const char* className, DWORD style, DWORD exStyle, const char* text = "");
     // Takes over a window made by a subclass: routes its messages here and sets the font.
     void Attach(::HWND hwnd, bool setFont);
+    // When the widget has a hint, the form's tooltip shows it while the pointer rests on the
+    // window (the peer's own, or one inside it); the text is asked for each time it shows, so a
+    // hint changed later shows too. Nothing happens without a hint, a form peer or a tooltip.
+    void AddHintTool(::HWND window);
     // Releases the window and destroys it; called by the destructor, and earlier by subclasses whose
     // windows need work before they go.
     void DestroyHandle();
@@ -104,10 +110,20 @@ protected:
     bool applying_ = false;
 
 private:
+    // Takes the peer's windows out of the form's tooltip again.
+    void RemoveHintTools();
+    // Answers a form tooltip's request for the text of a tool (TTN_GETDISPINFO); false when the
+    // request is not about one of our tools.
+    static bool HintText(const NMHDR& header);
+
     Win32UiBackend& backend_;
     TControl& control_;
     ::HWND hwnd_ = nullptr;
     WNDPROC previous_ = nullptr;
+    ::HWND tooltip_ = nullptr;       // the form's tooltip the windows below are tools of
+    ::HWND tooltipOwner_ = nullptr;  // the window that tooltip asks for their texts
+    std::vector<::HWND> hintTools_;
+    std::wstring hintWide_;  // the hint for a tooltip that asks in UTF-16
 };
 
 // Sets a flag for the lifetime of a scope.

@@ -18,6 +18,8 @@ Win32FormPeer::Win32FormPeer(Win32UiBackend& backend, TForm& form) : Win32Contro
 
 Win32FormPeer::~Win32FormPeer() {
     Backend().RemoveForm(this);
+    if (tooltip_ && ::IsWindow(tooltip_)) ::DestroyWindow(tooltip_);
+    tooltip_ = nullptr;
     // The menu belongs to the menu's own peer, which destroys it; the window must not take it along.
     if (::HWND hwnd = Handle(); hwnd && ::IsWindow(hwnd)) ::SetMenu(hwnd, nullptr);
     DestroyHandle();
@@ -84,6 +86,31 @@ void Win32FormPeer::ApplyStyles() {
     ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+::HWND Win32FormPeer::Tooltip() {
+    if (tooltip_ && ::IsWindow(tooltip_)) return tooltip_;
+    tooltip_ = nullptr;
+    if (!Handle()) return nullptr;
+    // Owned by the form, so it stays above it and goes with it; shown whether or not the form is
+    // the active window (tool windows rarely are).
+    tooltip_ = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr, Backend().Instance(),
+                                 nullptr);
+    // Long hints wrap rather than run across the screen (common controls that know no width
+    // ignore this).
+    if (tooltip_) ::SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 300);
+    return tooltip_;
+}
+
+void Win32FormPeer::FocusActiveControl() {
+    TForm* form = As<TForm>();
+    if (!form) return;
+    TControl* target = form->FocusTarget();
+    auto* peer = target ? dynamic_cast<Win32ControlPeer*>(target->Peer()) : nullptr;
+    ::HWND window = peer ? peer->Handle() : nullptr;
+    if (window && ::IsChild(Handle(), window) && ::IsWindowVisible(window) && ::IsWindowEnabled(window))
+        ::SetFocus(window);
+}
+
 bool Win32FormPeer::IsMainForm() const {
     TForm* form = As<TForm>();
     return form && form->App().MainForm == form;
@@ -134,7 +161,9 @@ void Win32FormPeer::ShowAsState() {
     ApplyStyles();
     shown_ = true;
     ::ShowWindow(Handle(), cmd);
-    if (cmd != SW_SHOWMINIMIZED) ::SetForegroundWindow(Handle());
+    if (cmd == SW_SHOWMINIMIZED) return;
+    ::SetForegroundWindow(Handle());
+    FocusActiveControl();
 }
 
 void Win32FormPeer::Apply(Change what, int index) {
@@ -211,6 +240,21 @@ void Win32FormPeer::Apply(Change what, int index) {
     case WM_CLOSE:
         form->Close();
         return 0;
+    case WM_ACTIVATE: {
+        // The control that had the focus gets it back when the user returns to the form (the
+        // system would give it to the form's own window).
+        ::HWND focus = ::GetFocus();
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
+        } else if (HIWORD(wParam) == 0 && lastFocus_ && ::IsChild(Handle(), lastFocus_) &&
+                   ::IsWindowVisible(lastFocus_) && ::IsWindowEnabled(lastFocus_)) {
+            ::SetFocus(lastFocus_);
+            return 0;
+        } else {
+            lastFocus_ = nullptr;
+        }
+        return Win32ControlPeer::WndProc(msg, wParam, lParam);
+    }
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:

@@ -25,6 +25,10 @@ public:
     // The window styles of the form's border style (and, for a sizable form, of its modal state).
     static void StylesOf(const TForm& form, DWORD& style, DWORD& exStyle);
 
+    // The form's tooltip, which shows the hints of its controls; made when first asked for, null
+    // when the system makes none.
+    ::HWND Tooltip();
+
 protected:
     void Apply(Change what, int index) override;
     ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
@@ -38,7 +42,12 @@ private:
     void ShowAsState();
     // Gives the window the styles of the form's border style and modal state, when they differ.
     void ApplyStyles();
+    // Gives the keyboard focus to the form's active control, when it can take it.
+    void FocusActiveControl();
     bool shown_ = false;
+    ::HWND tooltip_ = nullptr;
+    // The control window that had the focus when the form was last deactivated.
+    ::HWND lastFocus_ = nullptr;
 };
 
 }  // namespace taskwell::win32

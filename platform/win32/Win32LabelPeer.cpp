@@ -10,6 +10,9 @@ std::unique_ptr<Win32LabelPeer> Win32LabelPeer::Create(Win32UiBackend& backend, 
     DWORD align = SS_LEFT;
     if (label.Alignment == TAlignment::taRightJustify) align = SS_RIGHT;
     if (label.Alignment == TAlignment::taCenter) align = SS_CENTER;
+    // A static control lets the pointer through to its parent unless it notifies: a label with a
+    // hint must take the pointer itself for its tooltip to show.
+    if (!label.Hint.empty()) align |= SS_NOTIFY;
     if (!peer->CreateChild("STATIC", align, 0, label.Caption().c_str())) return nullptr;
     return peer;
 }

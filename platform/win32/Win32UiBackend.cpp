@@ -5,6 +5,7 @@
 
 #include "platform/win32/Win32ButtonPeer.h"
 #include "platform/win32/Win32CheckBoxPeer.h"
+#include "platform/win32/Win32ComboBoxPeer.h"
 #include "platform/win32/Win32ControlPeer.h"
 #include "platform/win32/Win32EditPeer.h"
 #include "platform/win32/Win32FormPeer.h"
@@ -25,7 +26,9 @@
 #include "ui/TApplication.h"
 #include "ui/TForm.h"
 #include "ui/TListView.h"
+#include "ui/TComboBox.h"
 #include "ui/TMenu.h"
+#include "ui/TOpenDialog.h"
 #include "ui/TPageControl.h"
 #include "ui/TSaveDialog.h"
 #include "ui/TStatusBar.h"
@@ -191,6 +194,7 @@ std::unique_ptr<IPeer> Win32UiBackend::CreatePeer(TControl& control) {
     if (auto* button = dynamic_cast<TButton*>(&control)) return Win32ButtonPeer::Create(*this, *button);
     if (auto* box = dynamic_cast<TCheckBox*>(&control)) return Win32CheckBoxPeer::Create(*this, *box);
     if (auto* edit = dynamic_cast<TEdit*>(&control)) return Win32EditPeer::Create(*this, *edit);
+    if (auto* combo = dynamic_cast<TComboBox*>(&control)) return Win32ComboBoxPeer::Create(*this, *combo);
     if (auto* image = dynamic_cast<TImage*>(&control)) return Win32ImagePeer::Create(*this, *image);
     return nullptr;
 }
@@ -372,6 +376,14 @@ bool Win32UiBackend::ShowHelp(const std::string& helpFile, UINT topic) {
 }
 
 bool Win32UiBackend::ExecuteSaveDialog(TSaveDialog& dialog) {
+    return RunFileDialog(dialog, true);
+}
+
+bool Win32UiBackend::ExecuteOpenDialog(TOpenDialog& dialog) {
+    return RunFileDialog(dialog, false);
+}
+
+bool Win32UiBackend::RunFileDialog(TFileDialog& dialog, bool save) {
     // The filter: description and pattern pairs, each ended by a NUL, the whole by another.
     std::string filter;
     for (const auto& entry : dialog.Filter) {
@@ -394,13 +406,14 @@ bool Win32UiBackend::ExecuteSaveDialog(TSaveDialog& dialog) {
     ofn.lpstrTitle = dialog.Title.empty() ? nullptr : dialog.Title.c_str();
     ofn.lpstrDefExt = dialog.DefaultExt.empty() ? nullptr : dialog.DefaultExt.c_str();
     ofn.Flags = dialog.Options | OFN_EXPLORER;
+    auto run = [&] { return (save ? ::GetSaveFileNameA(&ofn) : ::GetOpenFileNameA(&ofn)) != FALSE; };
     // Cancelled, or the dialog could not be shown: FileName stays as it was.
-    if (!::GetSaveFileNameA(&ofn)) {
+    if (!run()) {
         // A starting name the dialog refuses (characters no file name can hold) would keep the
         // user from choosing at all: the dialog is offered again without it.
         if (::CommDlgExtendedError() != FNERR_INVALIDFILENAME || file[0] == '\0') return false;
         std::fill(file.begin(), file.end(), '\0');
-        if (!::GetSaveFileNameA(&ofn)) return false;
+        if (!run()) return false;
     }
     dialog.FileName = file.data();
     return true;

@@ -17,6 +17,7 @@
 
 namespace taskwell {
 class TApplication;
+class TFileDialog;
 class TMenuItem;
 }  // namespace taskwell
 
@@ -52,6 +53,7 @@ public:
     bool ShowHelp(const std::string& helpFile, UINT topic) override;
     void SetCursor(TCursor cursor) override;
     bool ExecuteSaveDialog(TSaveDialog& dialog) override;
+    bool ExecuteOpenDialog(TOpenDialog& dialog) override;
     int TextWidth(const TFont& font, const std::string& text) override;
     void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
                              int& height) override;
@@ -121,6 +123,8 @@ public:
     void PostRecheck(::HWND window);
 
 private:
+    // The system's open or save dialog for the dialog's settings; see ExecuteSaveDialog.
+    bool RunFileDialog(TFileDialog& dialog, bool save);
     static ::LRESULT CALLBACK UtilityProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     ::LRESULT HandleUtility(UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     void RegisterClasses();

@@ -28,10 +28,12 @@
 #include "ui/Exception.h"
 #include "ui/StdCtrls.h"
 #include "ui/TApplication.h"
+#include "ui/TComboBox.h"
 #include "ui/TForm.h"
 #include "ui/TImageList.h"
 #include "ui/TListView.h"
 #include "ui/TMenu.h"
+#include "ui/TOpenDialog.h"
 #include "ui/TPageControl.h"
 #include "ui/TSaveDialog.h"
 #include "ui/TStatusBar.h"
@@ -1039,6 +1041,67 @@ void Pump(DWORD ms) {
     }
 }
 
+// The items a combo box's list shows, in order.
+std::vector<std::string> ComboItems(::HWND combo) {
+    std::vector<std::string> items;
+    const auto count = static_cast<int>(::SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char buf[256] = {};
+        const auto length = ::SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<::WPARAM>(i), 0);
+        if (length >= 0 && length < static_cast<::LRESULT>(sizeof buf))
+            ::SendMessageA(combo, CB_GETLBTEXT, static_cast<::WPARAM>(i), reinterpret_cast<::LPARAM>(buf));
+        items.push_back(buf);
+    }
+    return items;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+    std::string all;
+    for (const auto& item : items) all += (all.empty() ? "" : "|") + item;
+    return all;
+}
+
+int ComboSelection(::HWND combo) { return static_cast<int>(::SendMessageA(combo, CB_GETCURSEL, 0, 0)); }
+
+struct TooltipSearch {
+    ::HWND owner;
+    std::vector<::HWND> found;
+};
+
+::BOOL CALLBACK NoteTooltip(::HWND h, ::LPARAM param) {
+    auto* search = reinterpret_cast<TooltipSearch*>(param);
+    if (ClassOf(h) == TOOLTIPS_CLASSA && ::GetWindow(h, GW_OWNER) == search->owner) search->found.push_back(h);
+    return TRUE;
+}
+
+// The program's tooltip windows owned by the window.
+std::vector<::HWND> TooltipsOf(::HWND owner) {
+    TooltipSearch search{owner, {}};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &NoteTooltip, reinterpret_cast<::LPARAM>(&search));
+    return search.found;
+}
+
+// Whether the window is a tool of the tooltip.
+bool IsTool(::HWND tooltip, ::HWND owner, ::HWND window) {
+    TTTOOLINFOA info{};
+    info.cbSize = TTTOOLINFOA_V1_SIZE;
+    info.hwnd = owner;
+    info.uId = reinterpret_cast<UINT_PTR>(window);
+    return ::SendMessageA(tooltip, TTM_GETTOOLINFOA, 0, reinterpret_cast<::LPARAM>(&info)) != 0;
+}
+
+// The text a window gives its tooltip for the tool, asked for as the tooltip asks.
+std::string ToolText(::HWND tooltip, ::HWND owner, ::HWND window) {
+    NMTTDISPINFOA info{};
+    info.hdr.hwndFrom = tooltip;
+    info.hdr.idFrom = reinterpret_cast<UINT_PTR>(window);
+    info.hdr.code = TTN_GETDISPINFOA;
+    info.uFlags = TTF_IDISHWND;
+    ::SendMessageA(owner, WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<::LPARAM>(&info));
+    if (info.lpszText && info.lpszText != LPSTR_TEXTCALLBACKA && !IS_INTRESOURCE(info.lpszText)) return info.lpszText;
+    return info.szText;
+}
+
 }  // namespace
 
 int TaskwellMain(const Platform& platform) {
@@ -1305,6 +1368,58 @@ int TaskwellMain(const Platform& platform) {
     save.Options = ofHideReadOnly | ofPathMustExist;
     DialogAnswer dialogAnswer;
     dialogAnswer.caption = save.Title;
+
+    // A dialog-like form with a combo box, controls with hints and an active control; shown
+    // plainly first, then modally with another active control (its timer looks at the focus and
+    // presses OK).
+    TForm entry(app);
+    entry.BorderStyle = TBorderStyle::bsDialog;
+    entry.SetCaption("Combo and hints");
+    entry.SetBounds(150, 150, 100, 100);
+    entry.SetClientSize(300, 120);
+    TLabel& entryLabel = entry.Add<TLabel>("&Open:");
+    entryLabel.SetBounds(8, 12, 40, 16);
+    entryLabel.Hint = "What to start";
+    TComboBox& combo = entry.Add<TComboBox>();
+    combo.SetBounds(56, 8, 230, 21);
+    combo.Hint = "Type a program or pick one";
+    for (const char* item : {"notepad", "calc", "sol"}) combo.AddItem(item);
+    TEdit& entryEdit = entry.Add<TEdit>("");
+    entryEdit.SetBounds(56, 40, 230, 21);
+    TButton& entryOk = entry.Add<TButton>("OK");
+    entryOk.SetBounds(126, 84, 75, 23);
+    entryOk.ModalResult = mrOk;
+    entryOk.Hint = "Start it";
+    TButton& entryCancel = entry.Add<TButton>("Cancel");
+    entryCancel.SetBounds(211, 84, 75, 23);
+    entryCancel.ModalResult = mrCancel;
+    entry.ActiveControl = &combo;
+    int comboChanges = 0;
+    combo.OnChange = [&] {
+        ++comboChanges;
+        // A handler that puts a text of its own in place of a picked item.
+        if (combo.ItemIndex() == 2) combo.SetText("sol.exe");
+    };
+    ::HWND entryWindow = nullptr, comboWindow = nullptr, comboEdit = nullptr, entryTip = nullptr;
+    std::string typedBefore;
+    DWORD hoverStart = 0;
+    TTimer entryTimer(app, 150, false);
+    bool entryModalChecked = false;
+    entryTimer.OnTimer = [&] {
+        ::HWND d = WindowOf(entry);
+        if (!d || !::IsWindowVisible(d)) return;
+        entryTimer.SetEnabled(false);
+        entryModalChecked = true;
+        Check(::GetFocus() == WindowOf(entryEdit), "a form shown modally gives the focus to its active control");
+        ::PostMessageA(WindowOf(entryOk), BM_CLICK, 0, 0);
+    };
+
+    // The open dialog.
+    TOpenDialog openDialog(app);
+    openDialog.Title = "Open a program";
+    openDialog.Filter = {{"Programs (*.exe)", "*.exe"}, {"All files (*.*)", "*.*"}};
+    openDialog.DefaultExt = "exe";
+    openDialog.Options = ofHideReadOnly | ofPathMustExist | ofFileMustExist;
 
     int ticks = 0;
     TTimer counter(app, 50, false);
@@ -2254,6 +2369,166 @@ int TaskwellMain(const Platform& platform) {
         chosen = save.Execute();
         Check(dialogAnswer.seen, "a starting name no file can have still shows the dialog");
         Check(!chosen && save.FileName == "bad|name<>.log", "cancelled, it leaves that name as it was");
+    });
+
+    steps.push_back([&] {
+        // The combo box form, shown plainly.
+        entry.Show();
+    });
+
+    steps.push_back([&] {
+        entryWindow = WindowOf(entry);
+        comboWindow = WindowOf(combo);
+        Check(entryWindow && comboWindow && ::IsWindowVisible(comboWindow), "the combo box has a window");
+        Equal(ClassOf(comboWindow), std::string("ComboBox"), "a combo box is the system's combo box");
+        const auto style = static_cast<DWORD>(::GetWindowLongA(comboWindow, GWL_STYLE));
+        Check((style & 3) == CBS_DROPDOWN && (style & CBS_AUTOHSCROLL), "editable, dropping down, scrolling sideways");
+        comboEdit = ::FindWindowExA(comboWindow, nullptr, "Edit", nullptr);
+        Check(comboEdit != nullptr, "with an edit field inside");
+        Equal(Joined(ComboItems(comboWindow)), std::string("notepad|calc|sol"), "the items show in order");
+        Equal(ComboSelection(comboWindow), -1, "nothing selected at first");
+        // Dropped down with ten items, the list shows eight of them.
+        for (int i = 0; i < 7; ++i) combo.AddItem("extra " + std::to_string(i));
+        const auto itemHeight = static_cast<int>(::SendMessageA(comboWindow, CB_GETITEMHEIGHT, 0, 0));
+        ::SendMessageA(comboWindow, CB_SHOWDROPDOWN, TRUE, 0);
+        COMBOBOXINFO comboInfo{};
+        comboInfo.cbSize = sizeof comboInfo;
+        RECT list{};
+        if (::GetComboBoxInfo(comboWindow, &comboInfo) && comboInfo.hwndList) ::GetWindowRect(comboInfo.hwndList, &list);
+        ::SendMessageA(comboWindow, CB_SHOWDROPDOWN, FALSE, 0);
+        const int listHeight = static_cast<int>(list.bottom - list.top);
+        Check(itemHeight > 0 && listHeight >= 8 * itemHeight && listHeight < 9 * itemHeight,
+              "the dropped-down list shows 8 items (" + std::to_string(listHeight) + " pixels, items of " +
+                  std::to_string(itemHeight) + ")");
+        while (combo.ItemCount() > 3) combo.DeleteItem(3);
+        RECT field{};
+        ::GetWindowRect(comboWindow, &field);
+        Check(field.bottom - field.top < 40, "while the field keeps the height of one line");
+        // The active control has the focus (a combo box hands it to its field).
+        ::HWND focus = ::GetFocus();
+        Check(focus == comboWindow || focus == comboEdit, "the form's active control has the focus when it shows");
+        // The program's changes.
+        combo.SetItemIndex(1);
+        Equal(ComboSelection(comboWindow), 1, "the program's selection shows");
+        Equal(WindowText(comboWindow), std::string("calc"), "with the item's text in the field");
+        combo.InsertItem(0, "first");
+        Equal(Joined(ComboItems(comboWindow)), std::string("first|notepad|calc|sol"), "an inserted item shows in its place");
+        Equal(ComboSelection(comboWindow), 2, "and the selection stays on its item");
+        combo.DeleteItem(2);
+        Equal(Joined(ComboItems(comboWindow)), std::string("first|notepad|sol"), "a deleted item goes");
+        Equal(ComboSelection(comboWindow), -1, "deleting the selected item leaves nothing selected");
+        Equal(WindowText(comboWindow), std::string("calc"), "and the field keeps its text");
+        combo.SetItemIndex(0);
+        combo.SetText("typed by the program");
+        Equal(WindowText(comboWindow), std::string("typed by the program"), "the program's text shows");
+        Equal(ComboSelection(comboWindow), -1, "and a text that is no item's leaves nothing selected");
+        combo.SetItemIndex(2);
+        combo.ClearItems();
+        Equal(static_cast<int>(::SendMessageA(comboWindow, CB_GETCOUNT, 0, 0)), 0, "clearing the items empties the list");
+        Equal(WindowText(comboWindow), std::string("sol"), "and keeps the field's text");
+        for (const char* item : {"notepad", "calc", "sol"}) combo.AddItem(item);
+        combo.SetItemIndex(0);
+        Equal(Joined(ComboItems(comboWindow)) + " " + std::to_string(ComboSelection(comboWindow)) + " " +
+                  WindowText(comboWindow),
+              std::string("notepad|calc|sol 0 notepad"), "items added again show, with the selection");
+        Equal(comboChanges, 0, "none of the program's changes ran OnChange");
+        // Hints: one tooltip for the form, with the hinted controls (the combo box's field too)
+        // as its tools, answering with their hints.
+        auto tips = TooltipsOf(entryWindow);
+        Equal(static_cast<int>(tips.size()), 1, "the form has one tooltip");
+        entryTip = tips.empty() ? nullptr : tips[0];
+        if (entryTip) {
+            Equal(static_cast<int>(::SendMessageA(entryTip, TTM_GETTOOLCOUNT, 0, 0)), 4,
+                  "its tools: the label, the combo box and its field, the OK button");
+            Check(IsTool(entryTip, entryWindow, WindowOf(entryOk)) && IsTool(entryTip, entryWindow, comboEdit) &&
+                      IsTool(entryTip, entryWindow, WindowOf(entryLabel)),
+                  "the hinted windows are tools");
+            Check(!IsTool(entryTip, entryWindow, WindowOf(entryEdit)) && !IsTool(entryTip, entryWindow, WindowOf(entryCancel)),
+                  "controls without a hint are not");
+            Equal(ToolText(entryTip, entryWindow, WindowOf(entryOk)), std::string("Start it"),
+                  "the form answers the tooltip with the button's hint");
+            Equal(ToolText(entryTip, entryWindow, comboEdit), std::string("Type a program or pick one"),
+                  "and with the combo box's for its field");
+            entryOk.Hint = "Start the program";
+            Equal(ToolText(entryTip, entryWindow, WindowOf(entryOk)), std::string("Start the program"),
+                  "a hint changed later is the one shown");
+        }
+        // The user types at the end of the field.
+        typedBefore = combo.Text();
+        ::PostMessageA(comboEdit, WM_KEYDOWN, VK_END, 0);
+        ::PostMessageA(comboEdit, WM_CHAR, '!', 0);
+    });
+
+    steps.push_back([&] {
+        Equal(combo.Text(), typedBefore + "!", "what the user types in the field becomes the widget's text");
+        Equal(combo.ItemIndex(), -1, "and leaves no item selected");
+        Equal(comboChanges, 1, "OnChange ran once");
+        // The user picks the next item with the arrow key.
+        ::PostMessageA(comboEdit, WM_KEYDOWN, VK_DOWN, 0);
+    });
+
+    steps.push_back([&] {
+        Equal(std::to_string(combo.ItemIndex()) + " " + combo.Text(),
+              std::to_string(ComboSelection(comboWindow)) + " " + WindowText(comboWindow),
+              "the user's pick reaches the widget: selection and text as the control shows them");
+        Check(combo.ItemIndex() >= 0, "an item is picked (" + std::to_string(combo.ItemIndex()) + ")");
+        Equal(comboChanges, 2, "OnChange ran for the pick");
+        // Picking the third item makes the handler put a text of its own in the field.
+        combo.SetItemIndex(1);
+        ::PostMessageA(comboEdit, WM_KEYDOWN, VK_DOWN, 0);
+    });
+
+    steps.push_back([&] {
+        Equal(combo.Text(), std::string("sol.exe"), "a handler's text replaces the picked item's");
+        Equal(WindowText(comboWindow), std::string("sol.exe"), "in the field too, after the control's own update");
+        Equal(ComboSelection(comboWindow), -1, "with nothing selected");
+        // The pointer rests on the OK button: its hint shows.
+        ::HWND okWindow = WindowOf(entryOk);
+        ::POINT over = ToScreen(okWindow, 20, 10);
+        ::SetCursorPos(over.x, over.y);
+        ::PostMessageA(okWindow, WM_MOUSEMOVE, 0, MAKELPARAM(20, 10));
+        hoverStart = ::GetTickCount();
+        waitFor = [&] {
+            return (entryTip && ::IsWindowVisible(entryTip)) || ::GetTickCount() - hoverStart > 4000;
+        };
+    });
+
+    steps.push_back([&] {
+        Check(entryTip && ::IsWindowVisible(entryTip), "resting the pointer on a control shows its tooltip");
+        if (entryTip) Equal(WindowText(entryTip), std::string("Start the program"), "with the control's hint");
+        SaveShot(entryWindow, "combo-and-hints");
+        entry.Hide();
+        ::SetCursorPos(0, 0);
+        // Shown modally with another active control.
+        entry.ActiveControl = &entryEdit;
+        entryTimer.SetEnabled(true);
+        int result = entry.ShowModal();
+        Check(entryModalChecked, "the modal form was looked at");
+        Equal(result, mrOk, "and its OK button ended the showing");
+    });
+
+    steps.push_back([&] {
+        // The open dialog: cancelled, closed, and an existing file chosen.
+        dialogAnswer.caption = openDialog.Title;
+        openDialog.FileName = "C:\\keep.exe";
+        AnswerNextDialog(dialogAnswer, DialogAnswer::Cancel);
+        bool chosen = openDialog.Execute();
+        Check(dialogAnswer.seen, "the open dialog shows, with its title as caption");
+        Check(!chosen, "cancelled it chooses nothing");
+        Equal(openDialog.FileName, std::string("C:\\keep.exe"), "and leaves the file name as it was");
+        AnswerNextDialog(dialogAnswer, DialogAnswer::Close);
+        chosen = openDialog.Execute();
+        Check(dialogAnswer.seen && !chosen && openDialog.FileName == "C:\\keep.exe",
+              "closed with its close box it chooses nothing either");
+        char windows[MAX_PATH] = {};
+        ::GetWindowsDirectoryA(windows, MAX_PATH);
+        const std::string existing = std::string(windows) + "\\notepad.exe";
+        AnswerNextDialog(dialogAnswer, DialogAnswer::Choose, existing);
+        chosen = openDialog.Execute();
+        Check(dialogAnswer.seen && chosen, "an existing file named and confirmed is chosen");
+        Check(_stricmp(openDialog.FileName.c_str(), existing.c_str()) == 0,
+              "and becomes the file name (" + openDialog.FileName + ")");
+        dialogAnswer.caption = save.Title;
     });
 
     steps.push_back([&] {

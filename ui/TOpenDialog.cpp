@@ -1,0 +1,11 @@
+#include "ui/TOpenDialog.h"
+
+#include "ui/TApplication.h"
+
+namespace taskwell {
+
+bool TOpenDialog::Execute() {
+    return App().Backend().ExecuteOpenDialog(*this);
+}
+
+}  // namespace taskwell
