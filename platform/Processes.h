@@ -25,6 +25,10 @@ public:
     virtual HINSTANCE ShellExecuteA(HWND owner, const std::string& operation, const std::string& file,
                                     const std::string& parameters, const std::string& directory,
                                     int showCmd) = 0;
+    // Starts a program from a command line (split at the first space unless the program's path is
+    // quoted). Above 31 when it started; 0 to 31 are the system's reasons for not starting it (2:
+    // file not found, 3: path not found, 11: not an executable).
+    virtual UINT WinExec(const std::string& commandLine, UINT showCmd) = 0;
     // A handle to the process with the given access rights, which the caller closes with CloseHandle;
     // 0 when the system refuses (no such process, or no right to it).
     virtual HANDLE OpenProcess(DWORD desiredAccess, bool inheritHandle, DWORD processId) = 0;

@@ -48,6 +48,10 @@ public:
     // The icon of the given index in the file, extracted on behalf of module hInst. 0 when the file has
     // none; 1 when the file is not an executable, DLL or icon file. Neither is a usable icon.
     virtual HICON ExtractIconA(HINSTANCE hInst, const std::string& path, UINT index) = 0;
+    // The icon of the file at index, or the icon of the program associated with the file. path
+    // and index are in and out: the system may rewrite them to name where the icon came from. 0 when
+    // there is none.
+    virtual HICON ExtractAssociatedIconA(HINSTANCE hInst, std::string& path, WORD& index) = 0;
     // True when the handle is an icon that can be drawn or added to an image list.
     virtual bool IsUsableIcon(HICON icon) = 0;
     virtual bool DestroyIcon(HICON icon) = 0;

@@ -102,6 +102,9 @@ public:
     virtual bool GetSystemDirectoryA(std::string& directory) = 0;
     virtual bool GetComputerNameA(std::string& name) = 0;
     virtual bool GetUserNameA(std::string& name) = 0;
+    // Compares two texts as the user's locale sorts them (letter case counting only between texts
+    // that are otherwise equal): negative, 0 or positive.
+    virtual int lstrcmpA(const std::string& a, const std::string& b) = 0;
 };
 
 }  // namespace taskwell

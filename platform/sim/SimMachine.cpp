@@ -51,6 +51,9 @@ const char* OpName(Op op) {
     case Op::GetSystemDirectoryA: return "GetSystemDirectoryA";
     case Op::GetComputerNameA: return "GetComputerNameA";
     case Op::GetUserNameA: return "GetUserNameA";
+    case Op::ExtractAssociatedIconA: return "ExtractAssociatedIconA";
+    case Op::WinExec: return "WinExec";
+    case Op::lstrcmpA: return "lstrcmpA";
     }
     return "?";
 }
@@ -423,12 +426,80 @@ HICON SimMachine::NewIcon() {
     return h;
 }
 
+namespace {
+// Files the shell takes icons from: executables, libraries and icon files.
+bool HoldsIcons(const std::string& path) {
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos) return true;
+    std::string ext = path.substr(dot);
+    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return ext == ".EXE" || ext == ".DLL" || ext == ".ICO" || ext == ".COM" || ext == ".SCR";
+}
+}  // namespace
+
 HICON SimMachine::ExtractIconA(HINSTANCE, const std::string& path, UINT index) {
     if (Enter(Op::ExtractIconA)) return 0;
     const SimProcess* p = ByPath(processes_, path);
-    if (!p) return 1;  // not an executable the shell knows
+    if (!p || !HoldsIcons(path)) return 1;  // not an executable the shell knows
     if (!p->hasIcon || index != 0) return 0;
     return NewIcon();
+}
+
+namespace {
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+}  // namespace
+
+HICON SimMachine::ExtractAssociatedIconA(HINSTANCE hInst, std::string& path, WORD& index) {
+    if (Enter(Op::ExtractAssociatedIconA)) return 0;
+    const SimProcess* p = ByPath(processes_, path);
+    if (p) return p->hasIcon && index == 0 ? NewIcon() : 0;
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of("\\:");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
+    if (!AssociatedExtensions.count(Upper(path.substr(dot)))) return 0;
+    // The icon comes from the associated program, which the system names in the buffer.
+    (void)hInst;
+    path = WindowsDirectory + "\\NOTEPAD.EXE";
+    index = 0;
+    return NewIcon();
+}
+
+UINT SimMachine::WinExec(const std::string& commandLine, UINT) {
+    if (Enter(Op::WinExec)) return 0;  // out of memory or resources
+    ExecutedCommands.push_back(commandLine);
+    auto forced = WinExecResults.find(commandLine);
+    if (forced != WinExecResults.end()) return forced->second;
+    // The program is the text up to the first space, or the quoted text when it starts quoted.
+    std::string program;
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        const size_t close = commandLine.find('"', 1);
+        program = commandLine.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    } else {
+        program = commandLine.substr(0, commandLine.find(' '));
+    }
+    for (const std::string& known : Programs)
+        if (Upper(known) == Upper(program)) {
+            AddProcess(known);
+            return 33;
+        }
+    return 2;  // file not found
+}
+
+int SimMachine::lstrcmpA(const std::string& a, const std::string& b) {
+    if (Enter(Op::lstrcmpA)) return 0;
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return std::islower(static_cast<unsigned char>(a[i])) ? -1 : 1;
+    return 0;
 }
 
 bool SimMachine::IsUsableIcon(HICON icon) {

@@ -56,6 +56,9 @@ enum class Op {
     GetSystemDirectoryA,
     GetComputerNameA,
     GetUserNameA,
+    ExtractAssociatedIconA,
+    WinExec,
+    lstrcmpA,
 };
 
 const char* OpName(Op op);
@@ -207,6 +210,15 @@ public:
     };
     std::vector<Started> StartedPrograms;
 
+    // Programs WinExec can start, by path (compared ignoring case); a start adds a process running
+    // that file. Every command line WinExec was given, in order; WinExecResults answers a command
+    // line with a result of its own (a start is made only when it is above 31).
+    std::set<std::string> Programs;
+    std::vector<std::string> ExecutedCommands;
+    std::map<std::string, UINT> WinExecResults;
+    // Extensions (upper case, with the dot) whose files have an associated program with an icon.
+    std::set<std::string> AssociatedExtensions{".TXT", ".DOC"};
+
     int OpenSnapshots() const { return static_cast<int>(snapshots_.size()); }
     int OpenProcessHandles() const { return static_cast<int>(processHandles_.size()); }
     struct SpiCall {
@@ -233,12 +245,14 @@ public:
     DWORD GetProcessVersion(DWORD processId) override;
     HINSTANCE ShellExecuteA(HWND owner, const std::string& operation, const std::string& file,
                             const std::string& parameters, const std::string& directory, int showCmd) override;
+    UINT WinExec(const std::string& commandLine, UINT showCmd) override;
     HANDLE OpenProcess(DWORD desiredAccess, bool inheritHandle, DWORD processId) override;
     bool TerminateProcess(HANDLE process, UINT exitCode) override;
     DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) override;
     // IShell
     DWORD SHGetFileInfoA(const std::string& path, DWORD fileAttributes, SHFILEINFOA& info, UINT flags) override;
     HICON ExtractIconA(HINSTANCE hInst, const std::string& path, UINT index) override;
+    HICON ExtractAssociatedIconA(HINSTANCE hInst, std::string& path, WORD& index) override;
     bool IsUsableIcon(HICON icon) override;
     bool DestroyIcon(HICON icon) override;
     HICON CopyIcon(HICON icon) override;
@@ -261,6 +275,8 @@ public:
     bool GetSystemDirectoryA(std::string& directory) override;
     bool GetComputerNameA(std::string& name) override;
     bool GetUserNameA(std::string& name) override;
+    // Letters compare without regard to case first; between texts equal so, lower case comes first.
+    int lstrcmpA(const std::string& a, const std::string& b) override;
 
 private:
     // Counts and logs the call; true when it is to report failure. Throws when told to raise.

@@ -23,6 +23,17 @@ constexpr int kMaxOwnerDepth = 64;
 
 const char* WinOpName(WinOp op) {
     switch (op) {
+    case WinOp::EnumWindows: return "EnumWindows";
+    case WinOp::GetWindowTextA: return "GetWindowTextA";
+    case WinOp::GetClassNameA: return "GetClassNameA";
+    case WinOp::GetWindowLongA: return "GetWindowLongA";
+    case WinOp::GetWindow: return "GetWindow";
+    case WinOp::GetWindowThreadProcessId: return "GetWindowThreadProcessId";
+    case WinOp::GetParent: return "GetParent";
+    case WinOp::SendMessageTimeoutA: return "SendMessageTimeoutA";
+    case WinOp::BringWindowToTop: return "BringWindowToTop";
+    case WinOp::SetActiveWindow: return "SetActiveWindow";
+    case WinOp::ShowWindowAsync: return "ShowWindowAsync";
     case WinOp::SetWindowPos: return "SetWindowPos";
     case WinOp::ShowWindow: return "ShowWindow";
     case WinOp::SendMessageA: return "SendMessageA";
@@ -54,6 +65,7 @@ HWND SimWindows::NewHandle() {
 
 HWND SimWindows::AddWindow(SimWindow w) {
     if (w.hwnd == 0) w.hwnd = NewHandle();
+    if (w.style & WS_DISABLED) w.enabled = false;
     HWND h = w.hwnd;
     windows_[h] = std::move(w);
     ToTop(h);
@@ -158,6 +170,25 @@ void SimWindows::Broadcast(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 int SimWindows::DeliverPosted() {
     int delivered = 0;
+    // Late answers that are due, in the order they were sent; their windows' threads take them now.
+    std::vector<Late> due;
+    for (auto it = late_.begin(); it != late_.end();) {
+        const SimWindow* w = Find(it->message.hwnd);
+        std::uint64_t since = 0;
+        if (!w) {
+            it = late_.erase(it);
+        } else if (it->due <= machine_.Now() && !ThreadBlocked(*w, since)) {
+            due.push_back(*it);
+            it = late_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const Late& l : due) {
+        if (!Find(l.message.hwnd)) continue;
+        Dispatch(l.message.hwnd, l.message.msg, l.message.wParam, l.message.lParam, WindowEvent::Kind::Sent);
+        ++delivered;
+    }
     for (size_t n = posted_.size(); n > 0 && !posted_.empty(); --n) {
         Post p = posted_.front();
         posted_.pop_front();
@@ -180,7 +211,15 @@ LRESULT SimWindows::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, 
     if (w->hung) return 0;
     // A copy: the handler may destroy its own window.
     MessageHandler handler = w->handler;
-    if (!handler) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (!handler) {
+        // Another program's window without a procedure of its own closes when asked: its own thread
+        // destroys it.
+        if (msg == WM_CLOSE && w->threadId != ProgramThreadId) {
+            Destroy(hwnd);
+            return 0;
+        }
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
     try {
         return handler(msg, wParam, lParam);
     } catch (const std::exception& ex) {
@@ -189,6 +228,47 @@ LRESULT SimWindows::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, 
         HandlerErrors.push_back("unknown error");
     }
     return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Threads of other programs.
+
+void SimWindows::BlockThread(DWORD threadId) {
+    if (!blockedThreads_.count(threadId)) blockedThreads_[threadId] = machine_.Now();
+}
+
+void SimWindows::ReleaseThread(DWORD threadId) {
+    blockedThreads_.erase(threadId);
+    // What was sent to its windows meanwhile is handled now.
+    for (Late& l : late_) {
+        const SimWindow* w = Find(l.message.hwnd);
+        if (w && w->threadId == threadId && l.due > machine_.Now()) l.due = machine_.Now();
+    }
+}
+
+bool SimWindows::ThreadBlocked(const SimWindow& w, std::uint64_t& since) const {
+    auto it = blockedThreads_.find(w.threadId);
+    if (it == blockedThreads_.end()) return false;
+    since = it->second;
+    return true;
+}
+
+bool SimWindows::Blocked(HWND hwnd) const {
+    const SimWindow* w = Find(hwnd);
+    std::uint64_t since = 0;
+    return w && (w->hung || ThreadBlocked(*w, since));
+}
+
+void SimWindows::Wait(std::uint64_t ms) {
+    SendWaitMs += ms;
+    machine_.SetNow(machine_.Now() + ms);
+}
+
+void SimWindows::WaitForThreadOf(HWND hwnd, const char* call) {
+    const SimWindow* w = Find(hwnd);
+    if (!w || w->threadId == ProgramThreadId || !Blocked(hwnd)) return;
+    ++BlockingCalls;
+    throw std::runtime_error(std::string(call) + " waits without limit for a blocked thread");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -249,6 +329,7 @@ bool SimWindows::SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx,
     e.flags = flags;
     Record(e);
     if (Enter(WinOp::SetWindowPos)) return false;
+    if (!(flags & SWP_ASYNCWINDOWPOS)) WaitForThreadOf(hwnd, "SetWindowPos");
     SimWindow* w = Find(hwnd);
     if (!w) return false;
     if (!(flags & SWP_NOMOVE)) {
@@ -287,6 +368,7 @@ bool SimWindows::ShowWindow(HWND hwnd, int cmdShow) {
     e.cmdShow = cmdShow;
     Record(e);
     if (Enter(WinOp::ShowWindow)) return false;
+    WaitForThreadOf(hwnd, "ShowWindow");
     const SimWindow* w = Find(hwnd);
     if (!w) return false;
     const bool wasVisible = w->visible;
@@ -428,6 +510,160 @@ LRESULT SimWindows::DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
     default:
         return 0;
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Top-level windows of every program.
+
+bool SimWindows::EnumWindows(const WindowVisitor& visit) {
+    if (Enter(WinOp::EnumWindows)) return false;
+    // The system lists the windows first, then visits them: a window made meanwhile is not visited,
+    // one destroyed meanwhile is (its handle no longer valid).
+    const std::vector<HWND> windows = zorder_;
+    for (HWND h : windows)
+        if (!visit(h)) break;
+    if (AfterEnumWindows) AfterEnumWindows();
+    return true;
+}
+
+namespace {
+int CutText(const std::string& from, std::string& to, int maxCount) {
+    to.clear();
+    if (maxCount <= 0) return 0;
+    to = from.substr(0, static_cast<size_t>(maxCount - 1));
+    return static_cast<int>(to.size());
+}
+}  // namespace
+
+int SimWindows::GetWindowTextA(HWND hwnd, std::string& text, int maxCount) {
+    text.clear();
+    if (Enter(WinOp::GetWindowTextA)) return 0;
+    const SimWindow* w = Find(hwnd);
+    return w ? CutText(w->caption, text, maxCount) : 0;
+}
+
+int SimWindows::GetClassNameA(HWND hwnd, std::string& name, int maxCount) {
+    name.clear();
+    if (Enter(WinOp::GetClassNameA)) return 0;
+    const SimWindow* w = Find(hwnd);
+    return w ? CutText(w->className, name, maxCount) : 0;
+}
+
+LONG SimWindows::GetWindowLongA(HWND hwnd, int index) {
+    if (Enter(WinOp::GetWindowLongA)) return 0;
+    const SimWindow* w = Find(hwnd);
+    if (!w) return 0;
+    switch (index) {
+    case GWL_STYLE: {
+        DWORD style = w->style & ~(WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE);
+        if (w->visible) style |= WS_VISIBLE;
+        if (!w->enabled) style |= WS_DISABLED;
+        if (w->state == ShowState::Minimized) style |= WS_MINIMIZE;
+        if (w->state == ShowState::Maximized) style |= WS_MAXIMIZE;
+        return static_cast<LONG>(style);
+    }
+    case GWL_EXSTYLE: return static_cast<LONG>(w->exStyle);
+    case GWL_HWNDPARENT: return static_cast<LONG>(w->owner);
+    default: return 0;
+    }
+}
+
+HWND SimWindows::GetWindow(HWND hwnd, UINT cmd) {
+    if (Enter(WinOp::GetWindow)) return 0;
+    const SimWindow* w = Find(hwnd);
+    if (!w || cmd != GW_OWNER) return 0;
+    return w->owner;
+}
+
+DWORD SimWindows::GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
+    if (Enter(WinOp::GetWindowThreadProcessId)) return 0;
+    const SimWindow* w = Find(hwnd);
+    if (processId) *processId = w ? w->processId : 0;
+    return w ? w->threadId : 0;
+}
+
+HWND SimWindows::GetParent(HWND hwnd) {
+    if (Enter(WinOp::GetParent)) return 0;
+    const SimWindow* w = Find(hwnd);
+    // A top-level window answers its owner only when it is a popup.
+    if (!w || !(w->style & WS_POPUP)) return 0;
+    return w->owner;
+}
+
+LRESULT SimWindows::SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags,
+                                        UINT timeoutMs, DWORD* result) {
+    if (Enter(WinOp::SendMessageTimeoutA)) return 0;
+    const SimWindow* w = Find(hwnd);
+    if (!w) return 0;
+    WindowEvent timedOut{WindowEvent::Kind::SendTimedOut, hwnd};
+    timedOut.msg = msg;
+    timedOut.wParam = wParam;
+    timedOut.lParam = lParam;
+    timedOut.flags = flags;
+    timedOut.timeoutMs = timeoutMs;
+    if (w->threadId == ProgramThreadId) {
+        const LRESULT r = Dispatch(hwnd, msg, wParam, lParam, WindowEvent::Kind::Sent);
+        if (result) *result = static_cast<DWORD>(r);
+        return 1;
+    }
+    std::uint64_t since = 0;
+    const bool threadBlocked = ThreadBlocked(*w, since);
+    if (w->hung || threadBlocked) {
+        Record(timedOut);
+        // A blocked thread takes the message when it is released; a hung window never does.
+        if (threadBlocked && !w->hung)
+            late_.push_back(Late{UINT64_MAX, Post{hwnd, msg, wParam, lParam}});
+        const bool countsHung = w->hung || machine_.Now() - since >= kHungAfterMs;
+        if (!((flags & SMTO_ABORTIFHUNG) && countsHung)) Wait(timeoutMs);
+        return 0;
+    }
+    if (w->answerDelayMs > timeoutMs) {
+        Record(timedOut);
+        Wait(timeoutMs);
+        late_.push_back(Late{machine_.Now() + (w->answerDelayMs - timeoutMs), Post{hwnd, msg, wParam, lParam}});
+        return 0;
+    }
+    Wait(w->answerDelayMs);
+    if (!Find(hwnd)) return 0;
+    const LRESULT r = Dispatch(hwnd, msg, wParam, lParam, WindowEvent::Kind::Sent);
+    if (result) *result = static_cast<DWORD>(r);
+    return 1;
+}
+
+bool SimWindows::BringWindowToTop(HWND hwnd) {
+    Record(WindowEvent{WindowEvent::Kind::BringWindowToTop, hwnd});
+    if (Enter(WinOp::BringWindowToTop)) return false;
+    WaitForThreadOf(hwnd, "BringWindowToTop");
+    if (!Find(hwnd)) return false;
+    ToTop(hwnd);
+    return true;
+}
+
+HWND SimWindows::SetActiveWindow(HWND hwnd) {
+    Record(WindowEvent{WindowEvent::Kind::SetActiveWindow, hwnd});
+    if (Enter(WinOp::SetActiveWindow)) return 0;
+    const SimWindow* w = Find(hwnd);
+    // Only a window of the calling thread's input can be activated.
+    if (!w || w->threadId != ProgramThreadId) return 0;
+    const HWND before = ActiveWindow;
+    ActiveWindow = hwnd;
+    return before;
+}
+
+bool SimWindows::ShowWindowAsync(HWND hwnd, int cmdShow) {
+    if (!ShowWindowAsyncAvailable) return false;
+    WindowEvent e{WindowEvent::Kind::ShowWindow, hwnd};
+    e.cmdShow = cmdShow;
+    e.async = true;
+    Record(e);
+    if (Enter(WinOp::ShowWindowAsync)) return false;
+    const SimWindow* w = Find(hwnd);
+    if (!w) return false;
+    const bool wasVisible = w->visible;
+    // The change is the window's own thread's to make: a blocked thread makes it when released,
+    // which the simulation folds into now.
+    Apply(hwnd, cmdShow);
+    return wasVisible;
 }
 
 }  // namespace taskwell::sim

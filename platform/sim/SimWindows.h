@@ -8,10 +8,18 @@
 //
 // As on Windows 98 with a program in the background, ShowWindow never moves the foreground: only
 // SetForegroundWindow does.
+//
+// Other programs' threads answer sent messages at once, late (answerDelayMs), or not at all while
+// blocked. Waiting for an answer moves the virtual clock by the time the program would have waited,
+// as a user-interface thread that waits does (no timer fires meanwhile). A thread blocked for
+// kHungAfterMs or more counts as hung: SMTO_ABORTIFHUNG then returns at once. ShowWindow,
+// SetWindowPos (without SWP_ASYNCWINDOWPOS) and BringWindowToTop on a blocked thread's window wait
+// for that thread without limit: here they raise, and BlockingCalls counts them.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -35,7 +43,21 @@ constexpr HWND kDesktopWindow = 0x00000010;
 constexpr UINT kSwpShowWindow = 0x0040;
 constexpr UINT kSwpHideWindow = 0x0080;
 
+// A blocked thread counts as hung after this long without taking its messages.
+constexpr std::uint64_t kHungAfterMs = 5000;
+
 enum class WinOp {
+    EnumWindows,
+    GetWindowTextA,
+    GetClassNameA,
+    GetWindowLongA,
+    GetWindow,
+    GetWindowThreadProcessId,
+    GetParent,
+    SendMessageTimeoutA,
+    BringWindowToTop,
+    SetActiveWindow,
+    ShowWindowAsync,
     SetWindowPos,
     ShowWindow,
     SendMessageA,
@@ -67,8 +89,11 @@ struct SimWindow {
     bool visible = false;
     bool enabled = true;
     bool topmost = false;
-    // Takes no input: messages sent to it are logged but never handled.
+    // Takes no input: messages sent to it are logged but never handled (hung since long ago).
     bool hung = false;
+    // Its thread takes this long to answer a sent message (0: at once). A message whose sender
+    // gave up waiting is still handled, when the time has passed.
+    std::uint64_t answerDelayMs = 0;
     ShowState state = ShowState::Normal;
     // Maximised before it was minimised: a restore maximises it again.
     bool restoreMaximized = false;
@@ -86,7 +111,10 @@ struct WindowEvent {
         ShowWindow,
         SetForegroundWindow,
         DestroyWindow,
-        Sent,     // a message sent to the window (SendMessageA)
+        BringWindowToTop,
+        SetActiveWindow,
+        Sent,     // a message sent to the window and handled (SendMessageA, SendMessageTimeoutA)
+        SendTimedOut,  // SendMessageTimeoutA gave up: the window's thread did not answer in time
         Posted,   // a posted message, logged when the message loop delivers it
         System,   // a message from the window manager itself (WM_SIZE on a change of state)
     };
@@ -98,6 +126,10 @@ struct WindowEvent {
     int cmdShow = 0;
     HWND insertAfter = 0;
     UINT flags = 0;
+    // ShowWindow: made through ShowWindowAsync. Sent: through SendMessageTimeoutA, with its flags
+    // and timeout.
+    bool async = false;
+    UINT timeoutMs = 0;
     std::uint64_t time = 0;
 };
 
@@ -121,6 +153,23 @@ public:
     std::vector<HWND> ZOrder() const { return zorder_; }
     HWND Foreground() const { return foreground_; }
 
+    // Blocks a thread (it takes no messages) from now on, or releases it; messages sent to its
+    // windows meanwhile are handled on release, in order.
+    void BlockThread(DWORD threadId);
+    void ReleaseThread(DWORD threadId);
+    bool Blocked(HWND hwnd) const;
+    // Calls that would have waited without limit for a blocked thread (and raised here).
+    int BlockingCalls = 0;
+    // Milliseconds of virtual time spent waiting in SendMessageTimeoutA.
+    std::uint64_t SendWaitMs = 0;
+    // Whether the system has ShowWindowAsync (looked up at run time on the real one).
+    bool ShowWindowAsyncAvailable = true;
+    // Runs once after each enumeration has visited its windows, before EnumWindows returns: a test
+    // makes windows vanish or appear there, between the enumeration and what the caller does next.
+    std::function<void()> AfterEnumWindows;
+    // The window the program's thread activated last (SetActiveWindow).
+    HWND ActiveWindow = 0;
+
     // Changes a window's show state as the system does on the user's behalf (or for a peer of the
     // widget layer): the window gets WM_SIZE when it is minimised, maximised or restored. Not logged
     // as a call of the program. False when the window does not exist.
@@ -129,8 +178,8 @@ public:
     // Sends a message to every top-level window, as the shell does for "TaskbarCreated".
     void Broadcast(UINT msg, WPARAM wParam, LPARAM lParam);
 
-    // Hands the posted messages waiting now to their windows; messages posted meanwhile wait for
-    // the next round. Returns how many were delivered.
+    // Hands the posted messages waiting now to their windows, and the late answers that are due;
+    // messages posted meanwhile wait for the next round. Returns how many were delivered.
     int DeliverPosted();
     bool HasPosted() const { return !posted_.empty(); }
 
@@ -151,6 +200,19 @@ public:
     int Calls(WinOp op) const;
 
     // --- IWindows ---
+    bool EnumWindows(const WindowVisitor& visit) override;
+    int GetWindowTextA(HWND hwnd, std::string& text, int maxCount) override;
+    int GetClassNameA(HWND hwnd, std::string& name, int maxCount) override;
+    LONG GetWindowLongA(HWND hwnd, int index) override;
+    HWND GetWindow(HWND hwnd, UINT cmd) override;
+    DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) override;
+    HWND GetParent(HWND hwnd) override;
+    LRESULT SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags,
+                                UINT timeoutMs, DWORD* result) override;
+    bool BringWindowToTop(HWND hwnd) override;
+    HWND SetActiveWindow(HWND hwnd) override;
+    bool HasShowWindowAsync() override { return ShowWindowAsyncAvailable; }
+    bool ShowWindowAsync(HWND hwnd, int cmdShow) override;
     bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) override;
     // Returns whether the window was visible before, as the platform's call does.
     bool ShowWindow(HWND hwnd, int cmdShow) override;
@@ -177,6 +239,12 @@ private:
     // the window or others meanwhile.
     LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, WindowEvent::Kind kind);
     void ToTop(HWND hwnd);
+    // A call that waits for the window's thread: raises when that thread is blocked.
+    void WaitForThreadOf(HWND hwnd, const char* call);
+    // Moves the virtual clock on by a wait of the program's thread.
+    void Wait(std::uint64_t ms);
+    // Whether the window's thread takes messages now, and since when it has not.
+    bool ThreadBlocked(const SimWindow& w, std::uint64_t& since) const;
     void Destroy(HWND hwnd);
     HWND NewHandle();
 
@@ -192,6 +260,13 @@ private:
         LPARAM lParam;
     };
     std::deque<Post> posted_;
+    // Sent messages whose sender gave up waiting: handled when due (or when the thread is released).
+    struct Late {
+        std::uint64_t due;
+        Post message;
+    };
+    std::vector<Late> late_;
+    std::map<DWORD, std::uint64_t> blockedThreads_;  // thread id to the time it was blocked
     std::map<std::string, UINT> registered_;
     UINT nextRegistered_ = 0xC000;
     std::set<WinOp> failing_, raising_;

@@ -17,6 +17,10 @@ taskwell::HINSTANCE Win32Processes::ShellExecuteA(taskwell::HWND owner, const st
     return FromHinstance(result);
 }
 
+taskwell::UINT Win32Processes::WinExec(const std::string& commandLine, taskwell::UINT showCmd) {
+    return ::WinExec(commandLine.c_str(), showCmd);
+}
+
 taskwell::HANDLE Win32Processes::OpenProcess(taskwell::DWORD desiredAccess, bool inheritHandle,
                                              taskwell::DWORD processId) {
     return FromHandle(::OpenProcess(desiredAccess, inheritHandle ? TRUE : FALSE, processId));

@@ -70,6 +70,19 @@ taskwell::HICON Win32Shell::ExtractIconA(taskwell::HINSTANCE hInst, const std::s
     return FromHicon(::ExtractIconA(ToHinstance(hInst), path.c_str(), index));
 }
 
+taskwell::HICON Win32Shell::ExtractAssociatedIconA(taskwell::HINSTANCE hInst, std::string& path, taskwell::WORD& index) {
+    // The system may write a path of up to MAX_PATH characters into the buffer (the program
+    // associated with the file, or the module the icon came from); a longer path is cut to fit.
+    char buffer[MAX_PATH] = {};
+    path.copy(buffer, sizeof buffer - 1);
+    ::WORD iconIndex = index;
+    ::HICON icon = ::ExtractAssociatedIconA(ToHinstance(hInst), buffer, &iconIndex);
+    buffer[sizeof buffer - 1] = '\0';
+    path.assign(buffer);
+    index = iconIndex;
+    return FromHicon(icon);
+}
+
 bool Win32Shell::IsUsableIcon(taskwell::HICON icon) {
     return IconIsUsable(ToHicon(icon));
 }

@@ -11,6 +11,7 @@ public:
     DWORD SHGetFileInfoA(const std::string& path, DWORD fileAttributes, SHFILEINFOA& info,
                          UINT flags) override;
     HICON ExtractIconA(HINSTANCE hInst, const std::string& path, UINT index) override;
+    HICON ExtractAssociatedIconA(HINSTANCE hInst, std::string& path, WORD& index) override;
     bool IsUsableIcon(HICON icon) override;
     bool DestroyIcon(HICON icon) override;
     HICON CopyIcon(HICON icon) override;

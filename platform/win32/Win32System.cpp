@@ -159,4 +159,8 @@ bool Win32System::GetUserNameA(std::string& name) {
     });
 }
 
+int Win32System::lstrcmpA(const std::string& a, const std::string& b) {
+    return ::lstrcmpA(a.c_str(), b.c_str());
+}
+
 }  // namespace taskwell::win32

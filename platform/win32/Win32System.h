@@ -24,6 +24,7 @@ public:
     bool GetSystemDirectoryA(std::string& directory) override;
     bool GetComputerNameA(std::string& name) override;
     bool GetUserNameA(std::string& name) override;
+    int lstrcmpA(const std::string& a, const std::string& b) override;
 };
 
 }  // namespace taskwell::win32

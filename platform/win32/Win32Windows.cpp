@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Windows.h"
 
+#include <exception>
+
 #include "platform/win32/Win32Api.h"
 
 namespace taskwell::win32 {
@@ -30,7 +32,134 @@ using Handler = IWindows::MessageHandler;
     }
 }
 
+// One enumeration's state, on the stack of the EnumWindows call that reaches the callback through
+// its LPARAM: the caller's visitor, whether the visitor ended the walk, and an error it raised.
+struct WindowEnumeration {
+    const IWindows::WindowVisitor* visit = nullptr;
+    bool stopped = false;
+    std::exception_ptr error;
+};
+
+// No exception may unwind through the system's frames: the visitor's error stops the walk here and
+// is raised again once the system's call has returned.
+BOOL CALLBACK VisitTopLevelWindow(::HWND hwnd, ::LPARAM param) {
+    auto* walk = reinterpret_cast<WindowEnumeration*>(param);
+    try {
+        if ((*walk->visit)(FromHwnd(hwnd))) return TRUE;
+    } catch (...) {
+        walk->error = std::current_exception();
+    }
+    walk->stopped = true;
+    return FALSE;
+}
+
+// ShowWindowAsync is not in every user32 of the Windows 95 family, so it is never imported: the
+// exe must load where it is missing. Looked up once, on first use.
+using ShowWindowAsyncFunction = BOOL(WINAPI*)(::HWND, int);
+
+ShowWindowAsyncFunction ShowWindowAsyncEntry() {
+    static const ShowWindowAsyncFunction entry = [] {
+        ::HMODULE user32 = ::GetModuleHandleA("user32.dll");
+        if (!user32) return ShowWindowAsyncFunction{};
+        return reinterpret_cast<ShowWindowAsyncFunction>(
+            reinterpret_cast<void*>(::GetProcAddress(user32, "ShowWindowAsync")));
+    }();
+    return entry;
+}
+
+// Reads a window text through a call that fills a buffer of maxCount characters, and answers its
+// length. The text is cut to what the call reported and to maxCount - 1 characters, whatever the
+// call wrote; empty on failure.
+template <class Read>
+int ReadWindowText(std::string& text, int maxCount, Read read) {
+    text.clear();
+    if (maxCount <= 0) return 0;
+    text.assign(static_cast<std::size_t>(maxCount), '\0');
+    int length = read(text.data(), maxCount);
+    if (length < 0) length = 0;
+    if (length > maxCount - 1) length = maxCount - 1;
+    text.resize(static_cast<std::size_t>(length));
+    // A window procedure answering WM_GETTEXT may report more than it wrote.
+    text.resize(std::char_traits<char>::length(text.c_str()));
+    return static_cast<int>(text.size());
+}
+
 }  // namespace
+
+bool Win32Windows::EnumWindows(const WindowVisitor& visit) {
+    if (!visit) return false;
+    WindowEnumeration walk;
+    walk.visit = &visit;
+    const bool completed = ::EnumWindows(&VisitTopLevelWindow, reinterpret_cast<::LPARAM>(&walk)) != FALSE;
+    if (walk.error) std::rethrow_exception(walk.error);
+    // The system answers FALSE also when the callback ended the walk; that is no failure.
+    return completed || walk.stopped;
+}
+
+int Win32Windows::GetWindowTextA(taskwell::HWND hwnd, std::string& text, int maxCount) {
+    const int length = ReadWindowText(
+        text, maxCount, [&](char* buffer, int count) { return ::GetWindowTextA(ToHwnd(hwnd), buffer, count); });
+    // Wine answers a window that does not exist (or vanishes during the call) with whatever its
+    // conversion buffer held: a text counts only if the window still exists after the read.
+    if (length > 0 && !::IsWindow(ToHwnd(hwnd))) {
+        text.clear();
+        return 0;
+    }
+    return length;
+}
+
+int Win32Windows::GetClassNameA(taskwell::HWND hwnd, std::string& name, int maxCount) {
+    return ReadWindowText(name, maxCount,
+                          [&](char* buffer, int count) { return ::GetClassNameA(ToHwnd(hwnd), buffer, count); });
+}
+
+taskwell::LONG Win32Windows::GetWindowLongA(taskwell::HWND hwnd, int index) {
+    return static_cast<taskwell::LONG>(::GetWindowLongA(ToHwnd(hwnd), index));
+}
+
+taskwell::HWND Win32Windows::GetWindow(taskwell::HWND hwnd, taskwell::UINT cmd) {
+    return FromHwnd(::GetWindow(ToHwnd(hwnd), cmd));
+}
+
+taskwell::DWORD Win32Windows::GetWindowThreadProcessId(taskwell::HWND hwnd, taskwell::DWORD* processId) {
+    ::DWORD process = 0;
+    const ::DWORD thread = ::GetWindowThreadProcessId(ToHwnd(hwnd), &process);
+    // 0 for a window that does not exist, whatever the system left in the variable.
+    if (processId) *processId = thread != 0 ? process : 0;
+    return thread;
+}
+
+taskwell::HWND Win32Windows::GetParent(taskwell::HWND hwnd) {
+    return FromHwnd(::GetParent(ToHwnd(hwnd)));
+}
+
+taskwell::LRESULT Win32Windows::SendMessageTimeoutA(taskwell::HWND hwnd, taskwell::UINT msg, taskwell::WPARAM wParam,
+                                                    taskwell::LPARAM lParam, taskwell::UINT flags,
+                                                    taskwell::UINT timeoutMs, taskwell::DWORD* result) {
+    ::DWORD_PTR answer = 0;
+    const ::LRESULT handled = ::SendMessageTimeoutA(ToHwnd(hwnd), msg, static_cast<::WPARAM>(wParam),
+                                                    static_cast<::LPARAM>(lParam), flags, timeoutMs, &answer);
+    if (result) *result = handled != 0 ? static_cast<taskwell::DWORD>(answer) : 0;
+    return static_cast<taskwell::LRESULT>(handled);
+}
+
+bool Win32Windows::BringWindowToTop(taskwell::HWND hwnd) {
+    return ::BringWindowToTop(ToHwnd(hwnd)) != FALSE;
+}
+
+taskwell::HWND Win32Windows::SetActiveWindow(taskwell::HWND hwnd) {
+    return FromHwnd(::SetActiveWindow(ToHwnd(hwnd)));
+}
+
+bool Win32Windows::HasShowWindowAsync() {
+    return ShowWindowAsyncEntry() != nullptr;
+}
+
+bool Win32Windows::ShowWindowAsync(taskwell::HWND hwnd, int cmdShow) {
+    ShowWindowAsyncFunction entry = ShowWindowAsyncEntry();
+    if (!entry) return false;
+    return entry(ToHwnd(hwnd), cmdShow) != FALSE;
+}
 
 bool Win32Windows::SetWindowPos(taskwell::HWND hwnd, taskwell::HWND insertAfter, int x, int y, int cx, int cy,
                                 taskwell::UINT flags) {

@@ -12,6 +12,19 @@ public:
     Win32Windows(const Win32Windows&) = delete;
     Win32Windows& operator=(const Win32Windows&) = delete;
 
+    bool EnumWindows(const WindowVisitor& visit) override;
+    int GetWindowTextA(HWND hwnd, std::string& text, int maxCount) override;
+    int GetClassNameA(HWND hwnd, std::string& name, int maxCount) override;
+    LONG GetWindowLongA(HWND hwnd, int index) override;
+    HWND GetWindow(HWND hwnd, UINT cmd) override;
+    DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) override;
+    HWND GetParent(HWND hwnd) override;
+    LRESULT SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags,
+                                UINT timeoutMs, DWORD* result) override;
+    bool BringWindowToTop(HWND hwnd) override;
+    HWND SetActiveWindow(HWND hwnd) override;
+    bool HasShowWindowAsync() override;
+    bool ShowWindowAsync(HWND hwnd, int cmdShow) override;
     bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) override;
     // Whether the window was visible before, as the system's call answers.
     bool ShowWindow(HWND hwnd, int cmdShow) override;

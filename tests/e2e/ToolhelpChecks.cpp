@@ -1,8 +1,10 @@
-// taskwell_toolhelp_checks: checks the toolhelp and process adapters of the Win32 platform from
-// inside a running program under Wine.
+// taskwell_toolhelp_checks: checks the toolhelp and process adapters of the Win32 platform, and
+// the windowing, shell and system operations the task list uses, from inside a running program
+// under Wine.
 //
-//   taskwell_toolhelp_checks.exe            run the checks
-//   taskwell_toolhelp_checks.exe --sleep    the child the checks start: waits until it is ended
+//   taskwell_toolhelp_checks.exe                run the checks
+//   taskwell_toolhelp_checks.exe --sleep        the child the checks start: waits until it is ended
+//   taskwell_toolhelp_checks.exe --signal NAME  the program WinExec starts: sets the named event
 //
 // What Wine's toolhelp reports and the adapter relies on (priority class numbers 1 to 4 instead of
 // base priorities, bare file names instead of full paths, no heap list, a heap walk that would end
@@ -16,14 +18,20 @@
 // One PASS/FAIL line per check, then "N passed, M failed"; the exit code is 0 only when nothing
 // failed. Run by run_e2e.sh --self.
 #include "platform/win32/Win32Processes.h"
+#include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32System.h"
 #include "platform/win32/Win32Toolhelp.h"
+#include "platform/win32/Win32Windows.h"
 #include "platform/win32/Win32Api.h"
 
 #include "e2e_util.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -332,6 +340,597 @@ void checkEndProcess(Checks& checks, const Child& child, Win32Toolhelp& toolhelp
                 static_cast<unsigned>(toolhelp.KnownPaths()), static_cast<unsigned>(walk.size()));
 }
 
+// ---- Windows, shell and system adapters ------------------------------------------------------
+//
+// Windows of this program's own making, read back through the windowing adapter: the test knows
+// what it created (captions, classes, styles, owners, threads), so each answer has an independent
+// expectation. A second thread owns one window and can be made to sleep without looking at its
+// messages, as a hung program would.
+
+using tw::win32::FromHwnd;
+using tw::win32::ToHwnd;
+
+constexpr char kCheckClass[] = "TaskwellCheckWindow";
+constexpr UINT kSumMessage = WM_APP + 1;    // answered with wParam + lParam
+constexpr UINT kBlockMessage = WM_APP + 2;  // a thread message: the window thread sleeps kBlockMs
+constexpr DWORD kBlockMs = 1500;
+constexpr UINT kProbeTimeoutMs = 200;
+constexpr DWORD kPromptMs = 1000;  // a generous bound for calls that never wait for another thread
+
+LRESULT CALLBACK checkWindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == kSumMessage) return static_cast<LRESULT>(wp + static_cast<WPARAM>(lp));
+  return DefWindowProcA(w, msg, wp, lp);
+}
+
+bool registerCheckClass() {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = checkWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = kCheckClass;
+  return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HWND createCheckWindow(DWORD exStyle, const char* caption, DWORD style, int x, HWND parent) {
+  return CreateWindowExA(exStyle, kCheckClass, caption, style, x, 40, 200, 120, parent, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
+void pumpMessages() {
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+  }
+}
+
+// Polls with this thread's messages processed between the probes.
+bool waitPumping(DWORD timeoutMs, const std::function<bool()>& probe) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    pumpMessages();
+    if (probe()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(20);
+  }
+}
+
+// The windows this thread creates; destroyed at the end whatever happened.
+struct OwnWindows {
+  HWND main = nullptr;    // overlapped, visible
+  HWND owned = nullptr;   // overlapped, owned by main
+  HWND popup = nullptr;   // tool-window popup owned by main, no caption
+  HWND hidden = nullptr;  // overlapped, never shown
+  HWND child = nullptr;   // child of main: not a top-level window
+  HWND spare = nullptr;   // overlapped, visible: activated, raised and minimised
+  HWND gone = nullptr;    // created and destroyed again
+  ~OwnWindows() {
+    for (HWND w : {child, popup, owned, hidden, spare, main})
+      if (w && IsWindow(w)) DestroyWindow(w);
+  }
+  bool create() {
+    main = createCheckWindow(0, "Taskwell check main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, nullptr);
+    owned = createCheckWindow(0, "Taskwell check owned", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 60,
+                              main);
+    popup = createCheckWindow(WS_EX_TOOLWINDOW, "", WS_POPUP | WS_BORDER | WS_VISIBLE, 100, main);
+    hidden = createCheckWindow(0, "Taskwell check hidden", WS_OVERLAPPEDWINDOW, 140, nullptr);
+    child = createCheckWindow(0, "Taskwell check child", WS_CHILD | WS_VISIBLE, 0, main);
+    spare = createCheckWindow(0, "Taskwell check spare", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 180, nullptr);
+    gone = createCheckWindow(0, "Taskwell check gone", WS_OVERLAPPEDWINDOW, 220, nullptr);
+    const bool made = main && owned && popup && hidden && child && spare && gone;
+    if (gone) DestroyWindow(gone);
+    pumpMessages();
+    return made && !IsWindow(gone);
+  }
+};
+
+// A window on a thread of its own that answers its messages until block() makes it sleep
+// kBlockMs without looking at them.
+class WindowThread {
+ public:
+  ~WindowThread() {
+    if (thread_) {
+      PostThreadMessageA(id_, WM_QUIT, 0, 0);
+      if (WaitForSingleObject(thread_, kBlockMs + 5000) != WAIT_OBJECT_0) TerminateThread(thread_, 1);
+      CloseHandle(thread_);
+    }
+    if (ready_) CloseHandle(ready_);
+    if (blocking_) CloseHandle(blocking_);
+  }
+  bool start() {
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    blocking_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!ready_ || !blocking_) return false;
+    thread_ = CreateThread(nullptr, 0, &WindowThread::run, this, 0, &id_);
+    return thread_ && WaitForSingleObject(ready_, 5000) == WAIT_OBJECT_0 && hwnd_;
+  }
+  // Returns once the thread sleeps; GetTickCount at that moment in blockedAt.
+  bool block(DWORD& blockedAt) {
+    if (!PostThreadMessageA(id_, kBlockMessage, 0, 0)) return false;
+    const bool ok = WaitForSingleObject(blocking_, 5000) == WAIT_OBJECT_0;
+    blockedAt = GetTickCount();
+    return ok;
+  }
+  HWND hwnd() const { return hwnd_; }
+  DWORD id() const { return id_; }
+
+ private:
+  static DWORD WINAPI run(void* param) {
+    auto* self = static_cast<WindowThread*>(param);
+    self->hwnd_ = createCheckWindow(0, "Taskwell check other thread", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 420, nullptr);
+    MSG m;
+    PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);  // the queue exists before anyone posts to it
+    SetEvent(self->ready_);
+    if (!self->hwnd_) return 1;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+      if (!m.hwnd && m.message == kBlockMessage) {
+        SetEvent(self->blocking_);
+        Sleep(kBlockMs);
+        continue;
+      }
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+    DestroyWindow(self->hwnd_);
+    return 0;
+  }
+  HANDLE thread_ = nullptr;
+  HANDLE ready_ = nullptr;
+  HANDLE blocking_ = nullptr;
+  DWORD id_ = 0;
+  HWND hwnd_ = nullptr;
+};
+
+// The windows by name, for tables and messages.
+struct NamedWindow {
+  const char* name;
+  HWND hwnd;
+};
+
+std::vector<tw::HWND> visitAll(tw::win32::Win32Windows& windows, bool* completed = nullptr) {
+  std::vector<tw::HWND> visited;
+  const bool ok = windows.EnumWindows([&](tw::HWND h) {
+    visited.push_back(h);
+    return true;
+  });
+  if (completed) *completed = ok;
+  return visited;
+}
+
+void checkEnumWindows(Checks& checks, tw::win32::Win32Windows& windows, const OwnWindows& own,
+                      const WindowThread& thread) {
+  bool completed = false;
+  const auto visited = visitAll(windows, &completed);
+  checks.expect(completed && visited.size() >= 6, "EnumWindows: a full walk answers true (%u windows)",
+                static_cast<unsigned>(visited.size()));
+  const NamedWindow topLevel[] = {{"main", own.main},     {"owned", own.owned}, {"popup", own.popup},
+                                  {"hidden", own.hidden}, {"spare", own.spare}, {"other thread", thread.hwnd()}};
+  for (const NamedWindow& w : topLevel) {
+    const auto n = std::count(visited.begin(), visited.end(), FromHwnd(w.hwnd));
+    checks.expect(n == 1, "EnumWindows: the %s window visited once (%d times)", w.name, static_cast<int>(n));
+  }
+  const NamedWindow notTopLevel[] = {{"child", own.child}, {"destroyed", own.gone}};
+  for (const NamedWindow& w : notTopLevel) {
+    const auto n = std::count(visited.begin(), visited.end(), FromHwnd(w.hwnd));
+    checks.expect(n == 0, "EnumWindows: the %s window is not visited (%d times)", w.name, static_cast<int>(n));
+  }
+
+  int calls = 0;
+  const bool stopped = windows.EnumWindows([&](tw::HWND) { return ++calls < 3; });
+  checks.expect(stopped && calls == 3, "EnumWindows: a visitor answering false at the 3rd window ends the walk "
+                "there (%d visits, answer %s)", calls, stopped ? "true" : "false");
+
+  calls = 0;
+  std::string caught;
+  try {
+    windows.EnumWindows([&](tw::HWND) -> bool {
+      if (++calls == 2) throw std::runtime_error("visitor failed");
+      return true;
+    });
+  } catch (const std::runtime_error& e) {
+    caught = e.what();
+  }
+  checks.expect(caught == "visitor failed" && calls == 2,
+                "EnumWindows: a visitor's error ends the walk and reaches the caller (\"%s\" after %d visits)",
+                caught.c_str(), calls);
+  checks.expect(visitAll(windows).size() >= 6, "EnumWindows: walks again after a visitor's error");
+  checks.expect(!windows.EnumWindows(tw::IWindows::WindowVisitor{}), "EnumWindows: an empty visitor walks nothing");
+}
+
+void checkTexts(Checks& checks, tw::win32::Win32Windows& windows, const OwnWindows& own, const WindowThread& thread) {
+  enum Kind { Caption, ClassName };
+  struct Case {
+    const char* what;
+    HWND hwnd;
+    Kind kind;
+    int maxCount;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"caption", own.main, Caption, 256, "Taskwell check main"},
+      {"caption cut at maxCount 9", own.main, Caption, 9, "Taskwell"},
+      {"caption at maxCount 1", own.main, Caption, 1, ""},
+      {"caption at maxCount 0", own.main, Caption, 0, ""},
+      {"caption at maxCount -4", own.main, Caption, -4, ""},
+      {"empty caption", own.popup, Caption, 256, ""},
+      {"caption of a hidden window", own.hidden, Caption, 256, "Taskwell check hidden"},
+      {"caption of another thread's window", thread.hwnd(), Caption, 256, "Taskwell check other thread"},
+      {"caption of a destroyed window", own.gone, Caption, 256, ""},
+      {"class name", own.main, ClassName, 256, kCheckClass},
+      {"class name cut at maxCount 5", own.hidden, ClassName, 5, "Task"},
+      {"class name at maxCount 0", own.main, ClassName, 0, ""},
+      {"class name of the desktop (another process)", GetDesktopWindow(), ClassName, 256, "#32769"},
+      {"class name of a destroyed window", own.gone, ClassName, 256, ""},
+  };
+  for (const Case& c : cases) {
+    std::string text = "stale text";
+    const int n = c.kind == Caption ? windows.GetWindowTextA(FromHwnd(c.hwnd), text, c.maxCount)
+                                    : windows.GetClassNameA(FromHwnd(c.hwnd), text, c.maxCount);
+    checks.expect(text == c.expected && n == static_cast<int>(std::strlen(c.expected)),
+                  "%s: %d \"%s\" (expected %d \"%s\")", c.what, n, text.c_str(),
+                  static_cast<int>(std::strlen(c.expected)), c.expected);
+  }
+}
+
+void checkStylesAndRelations(Checks& checks, tw::win32::Win32Windows& windows, const OwnWindows& own) {
+  // Bits the window must have (those it was created with) and bits it must lack; the system adds
+  // a few of its own (WS_CLIPSIBLINGS, WS_EX_WINDOWEDGE), so the answer is not compared whole.
+  struct StyleCase {
+    const char* what;
+    HWND hwnd;
+    int index;
+    DWORD has;
+    DWORD lacks;
+  };
+  const StyleCase styles[] = {
+      {"main style", own.main, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE, WS_POPUP | WS_CHILD},
+      {"hidden style", own.hidden, GWL_STYLE, WS_OVERLAPPEDWINDOW, WS_VISIBLE | WS_POPUP | WS_CHILD},
+      {"popup style", own.popup, GWL_STYLE, WS_POPUP | WS_BORDER | WS_VISIBLE, WS_CHILD | WS_DLGFRAME | WS_SYSMENU},
+      {"child style", own.child, GWL_STYLE, WS_CHILD | WS_VISIBLE, WS_POPUP | WS_CAPTION},
+      {"popup extended style", own.popup, GWL_EXSTYLE, WS_EX_TOOLWINDOW, WS_EX_TOPMOST},
+      {"main extended style", own.main, GWL_EXSTYLE, 0, WS_EX_TOOLWINDOW | WS_EX_TOPMOST},
+  };
+  for (const StyleCase& c : styles) {
+    const DWORD got = static_cast<DWORD>(windows.GetWindowLongA(FromHwnd(c.hwnd), c.index));
+    checks.expect((got & c.has) == c.has && (got & c.lacks) == 0, "GetWindowLongA %s: 0x%08lX (has 0x%08lX, lacks 0x%08lX)",
+                  c.what, got, c.has, c.lacks);
+  }
+
+  // Owners and parents: GetWindow(GW_OWNER) names the owner of a top-level window, GetParent the
+  // owner only of a popup and the parent of a child, GWL_HWNDPARENT the owner or parent.
+  struct RelationCase {
+    const char* what;
+    HWND hwnd;
+    HWND owner;
+    HWND parent;
+    HWND hwndParent;
+  };
+  const RelationCase relations[] = {
+      {"main", own.main, nullptr, nullptr, nullptr},
+      {"owned", own.owned, own.main, nullptr, own.main},
+      {"popup", own.popup, own.main, own.main, own.main},
+      {"child", own.child, nullptr, own.main, own.main},
+      {"hidden", own.hidden, nullptr, nullptr, nullptr},
+      {"destroyed", own.gone, nullptr, nullptr, nullptr},
+  };
+  for (const RelationCase& c : relations) {
+    const tw::HWND owner = windows.GetWindow(FromHwnd(c.hwnd), GW_OWNER);
+    const tw::HWND parent = windows.GetParent(FromHwnd(c.hwnd));
+    const tw::HWND hwndParent = static_cast<tw::HWND>(windows.GetWindowLongA(FromHwnd(c.hwnd), GWL_HWNDPARENT));
+    checks.expect(owner == FromHwnd(c.owner) && parent == FromHwnd(c.parent) && hwndParent == FromHwnd(c.hwndParent),
+                  "%s window: owner 0x%lX, parent 0x%lX, GWL_HWNDPARENT 0x%lX (expected 0x%lX, 0x%lX, 0x%lX)", c.what,
+                  static_cast<unsigned long>(owner), static_cast<unsigned long>(parent),
+                  static_cast<unsigned long>(hwndParent), static_cast<unsigned long>(FromHwnd(c.owner)),
+                  static_cast<unsigned long>(FromHwnd(c.parent)), static_cast<unsigned long>(FromHwnd(c.hwndParent)));
+  }
+  checks.expect(windows.GetWindowLongA(FromHwnd(own.gone), GWL_STYLE) == 0 &&
+                    windows.GetWindowLongA(FromHwnd(own.gone), GWL_EXSTYLE) == 0,
+                "GetWindowLongA of a destroyed window: 0");
+}
+
+void checkThreadIds(Checks& checks, tw::win32::Win32Windows& windows, const OwnWindows& own,
+                    const WindowThread& thread) {
+  struct Case {
+    const char* what;
+    HWND hwnd;
+    DWORD thread;
+    DWORD process;
+  };
+  const Case cases[] = {
+      {"main window", own.main, GetCurrentThreadId(), GetCurrentProcessId()},
+      {"hidden window", own.hidden, GetCurrentThreadId(), GetCurrentProcessId()},
+      {"other thread's window", thread.hwnd(), thread.id(), GetCurrentProcessId()},
+      {"destroyed window", own.gone, 0, 0},
+  };
+  for (const Case& c : cases) {
+    tw::DWORD process = 0xDEADu;
+    const tw::DWORD tid = windows.GetWindowThreadProcessId(FromHwnd(c.hwnd), &process);
+    checks.expect(tid == c.thread && process == c.process,
+                  "GetWindowThreadProcessId %s: thread %lu, process %lu (expected %lu, %lu)", c.what,
+                  static_cast<unsigned long>(tid), static_cast<unsigned long>(process),
+                  static_cast<unsigned long>(c.thread), static_cast<unsigned long>(c.process));
+  }
+  checks.expect(windows.GetWindowThreadProcessId(FromHwnd(thread.hwnd()), nullptr) == thread.id(),
+                "GetWindowThreadProcessId without a process id variable");
+  tw::DWORD desktopProcess = 0;
+  windows.GetWindowThreadProcessId(FromHwnd(GetDesktopWindow()), &desktopProcess);
+  checks.expect(desktopProcess != 0 && desktopProcess != GetCurrentProcessId(),
+                "GetWindowThreadProcessId of the desktop: another process (%lu)",
+                static_cast<unsigned long>(desktopProcess));
+}
+
+// SendMessageTimeoutA to windows that answer, and to one that no longer exists.
+void checkSendToAnswering(Checks& checks, tw::win32::Win32Windows& windows, const OwnWindows& own,
+                          const WindowThread& thread) {
+  struct Case {
+    const char* what;
+    HWND hwnd;
+    UINT msg;
+    tw::WPARAM wParam;
+    tw::LPARAM lParam;
+    bool handled;
+    tw::DWORD result;
+  };
+  const Case cases[] = {
+      {"own thread's window", own.main, kSumMessage, 0x10, -1, true, 0xF},
+      {"own thread's window, negative answer", own.hidden, kSumMessage, 1, -3, true, 0xFFFFFFFEu},
+      {"other thread's window", thread.hwnd(), kSumMessage, 40, 2, true, 42},
+      {"other thread's window, WM_NULL", thread.hwnd(), WM_NULL, 0, 0, true, 0},
+      {"destroyed window", own.gone, kSumMessage, 40, 2, false, 0},
+  };
+  for (const Case& c : cases) {
+    tw::DWORD result = 77;
+    const DWORD start = GetTickCount();
+    const tw::LRESULT handled =
+        windows.SendMessageTimeoutA(FromHwnd(c.hwnd), c.msg, c.wParam, c.lParam, SMTO_NORMAL, kProbeTimeoutMs, &result);
+    const DWORD took = GetTickCount() - start;
+    checks.expect((handled != 0) == c.handled && result == c.result && took < 2000,
+                  "SendMessageTimeoutA to the %s: %ld, result 0x%lX (expected %s, 0x%lX) in %lu ms", c.what,
+                  static_cast<long>(handled), static_cast<unsigned long>(result), c.handled ? "nonzero" : "0",
+                  static_cast<unsigned long>(c.result), static_cast<unsigned long>(took));
+  }
+  checks.expect(windows.SendMessageTimeoutA(FromHwnd(own.main), WM_NULL, 0, 0, SMTO_NORMAL, kProbeTimeoutMs,
+                                            nullptr) != 0,
+                "SendMessageTimeoutA without a result variable");
+}
+
+// The window thread sleeps: a probe waits at most its limit, and the asynchronous calls return at
+// once; what they posted is carried out when the thread looks at its messages again.
+void checkBlockedThread(Checks& checks, tw::win32::Win32Windows& windows, WindowThread& thread) {
+  const tw::HWND target = FromHwnd(thread.hwnd());
+  DWORD blockedAt = 0;
+  if (!checks.expect(thread.block(blockedAt), "the window thread sleeps without looking at its messages")) return;
+
+  tw::DWORD result = 77;
+  DWORD start = GetTickCount();
+  const tw::LRESULT answered =
+      windows.SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_NORMAL, kProbeTimeoutMs, &result);
+  DWORD took = GetTickCount() - start;
+  Checks::info("probe of the sleeping thread's window (limit %u ms) returned after %lu ms", kProbeTimeoutMs,
+               static_cast<unsigned long>(took));
+  checks.expect(answered == 0 && result == 0 && took < 2000,
+                "SendMessageTimeoutA to the sleeping thread's window: %ld after %lu ms (0 within 2000 ms)",
+                static_cast<long>(answered), static_cast<unsigned long>(took));
+
+  start = GetTickCount();
+  const bool shown = windows.ShowWindowAsync(target, SW_MINIMIZE);
+  took = GetTickCount() - start;
+  Checks::info("ShowWindowAsync on the sleeping thread's window took %lu ms", static_cast<unsigned long>(took));
+  checks.expect(shown && took < kPromptMs, "ShowWindowAsync on the sleeping thread's window: %s, %lu ms",
+                shown ? "true" : "false", static_cast<unsigned long>(took));
+
+  start = GetTickCount();
+  const bool moved = windows.SetWindowPos(target, FromHwnd(HWND_TOP), 0, 0, 0, 0,
+                                          SWP_ASYNCWINDOWPOS | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  took = GetTickCount() - start;
+  Checks::info("SetWindowPos(SWP_ASYNCWINDOWPOS) on the sleeping thread's window took %lu ms",
+               static_cast<unsigned long>(took));
+  checks.expect(moved && took < kPromptMs, "SetWindowPos(SWP_ASYNCWINDOWPOS) on the sleeping thread's window: %s, %lu ms",
+                moved ? "true" : "false", static_cast<unsigned long>(took));
+
+  const DWORD sinceBlock = GetTickCount() - blockedAt;
+  checks.expect(sinceBlock < kBlockMs, "the calls above ran while the thread slept (%lu of %lu ms)",
+                static_cast<unsigned long>(sinceBlock), static_cast<unsigned long>(kBlockMs));
+  checks.expect(!IsIconic(thread.hwnd()), "the posted minimise waits for the thread");
+
+  const bool minimised = e2e::waitFor(kBlockMs + 3000, [&] { return IsIconic(thread.hwnd()) != FALSE; });
+  checks.expect(minimised, "the thread carries out the posted minimise when it wakes (%lu ms after it slept)",
+                static_cast<unsigned long>(GetTickCount() - blockedAt));
+  checks.expect(windows.SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_NORMAL, kProbeTimeoutMs, nullptr) != 0,
+                "SendMessageTimeoutA to the woken thread's window is answered");
+}
+
+void checkShowAndActivate(Checks& checks, tw::win32::Win32Windows& windows, const OwnWindows& own) {
+  const tw::HWND main = FromHwnd(own.main), spare = FromHwnd(own.spare), gone = FromHwnd(own.gone);
+  checks.expect(windows.HasShowWindowAsync(), "ShowWindowAsync exists under Wine");
+
+  windows.SetActiveWindow(main);
+  pumpMessages();
+  const tw::HWND before = windows.SetActiveWindow(spare);
+  pumpMessages();
+  checks.expect(before == main && GetActiveWindow() == own.spare,
+                "SetActiveWindow answers the window active before (0x%lX, expected 0x%lX) and activates",
+                static_cast<unsigned long>(before), static_cast<unsigned long>(main));
+
+  // Raising changes the order of the next walk.
+  auto position = [&](tw::HWND h) {
+    const auto walk = visitAll(windows);
+    return std::find(walk.begin(), walk.end(), h) - walk.begin();
+  };
+  const bool raisedMain = windows.BringWindowToTop(main);
+  pumpMessages();
+  const bool mainFirst = position(main) < position(spare);
+  const bool raisedSpare = windows.BringWindowToTop(spare);
+  pumpMessages();
+  const bool spareFirst = position(spare) < position(main);
+  checks.expect(raisedMain && raisedSpare && mainFirst && spareFirst,
+                "BringWindowToTop puts the window above the other in the walk (main first %s, spare first %s)",
+                mainFirst ? "yes" : "no", spareFirst ? "yes" : "no");
+
+  windows.ShowWindowAsync(spare, SW_MINIMIZE);
+  const bool minimised = waitPumping(2000, [&] { return IsIconic(own.spare) != FALSE; });
+  checks.expect(minimised, "ShowWindowAsync(SW_MINIMIZE) minimises an own window");
+  windows.ShowWindowAsync(spare, SW_RESTORE);
+  const bool restored = waitPumping(2000, [&] { return IsIconic(own.spare) == FALSE; });
+  checks.expect(restored, "ShowWindowAsync(SW_RESTORE) restores it");
+
+  checks.expect(!windows.ShowWindowAsync(gone, SW_MINIMIZE) && !windows.BringWindowToTop(gone) &&
+                    windows.SetActiveWindow(gone) == 0,
+                "a destroyed window: ShowWindowAsync and BringWindowToTop false, SetActiveWindow 0");
+}
+
+// Whether this executable imports the function by name from any DLL (read from its own import
+// directory in memory).
+bool importsFunction(const char* function) {
+  const auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleA(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (dir.VirtualAddress == 0) return false;
+  for (const auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+    if (!d->OriginalFirstThunk) continue;
+    for (const auto* t = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+         t->u1.AddressOfData; ++t) {
+      if (IMAGE_SNAP_BY_ORDINAL(t->u1.Ordinal)) continue;
+      const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + t->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) return true;
+    }
+  }
+  return false;
+}
+
+void checkImports(Checks& checks) {
+  const bool enumImported = importsFunction("EnumWindows");
+  const bool asyncImported = importsFunction("ShowWindowAsync");
+  checks.expect(enumImported && !asyncImported,
+                "imports: EnumWindows is imported (%s), ShowWindowAsync is not (%s)", enumImported ? "yes" : "no",
+                asyncImported ? "imported" : "not imported");
+}
+
+void checkWindowing(Checks& checks) {
+  if (!checks.expect(registerCheckClass(), "window class registered")) return;
+  OwnWindows own;
+  if (!checks.expect(own.create(), "own windows created (one destroyed again)")) return;
+  WindowThread thread;
+  if (!checks.expect(thread.start(), "window thread started with its window")) return;
+  tw::win32::Win32Windows windows;
+  checkEnumWindows(checks, windows, own, thread);
+  checkTexts(checks, windows, own, thread);
+  checkStylesAndRelations(checks, windows, own);
+  checkThreadIds(checks, windows, own, thread);
+  checkSendToAnswering(checks, windows, own, thread);
+  checkBlockedThread(checks, windows, thread);
+  checkShowAndActivate(checks, windows, own);
+  checkImports(checks);
+}
+
+// ---- WinExec, associated icons, text order ----------------------------------------------------
+
+void checkWinExec(Checks& checks) {
+  tw::win32::Win32Processes processes;
+  struct Case {
+    const char* what;
+    std::string commandLine;
+  };
+  const Case refused[] = {
+      {"a missing program", "C:\\taskwell-no-such-dir\\no-such-program.exe"},
+      {"a missing program with arguments", "taskwell-no-such-program --now"},
+      {"an empty command line", ""},
+  };
+  for (const Case& c : refused) {
+    const tw::UINT answer = processes.WinExec(c.commandLine, SW_HIDE);
+    checks.expect(answer <= 31, "WinExec of %s: %u (expected 0 to 31)", c.what, answer);
+  }
+
+  // This program again, told to set a named event and end: the answer says it started, the
+  // event that it ran with its arguments.
+  const std::string eventName = "TaskwellChecksWinExec" + std::to_string(GetCurrentProcessId());
+  HANDLE started = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+  if (!checks.expect(started != nullptr, "event for the started program created")) return;
+  const DWORD start = GetTickCount();
+  const tw::UINT answer = processes.WinExec("\"" + selfPath() + "\" --signal " + eventName, SW_HIDE);
+  const bool ran = answer > 31 && WaitForSingleObject(started, 15000) == WAIT_OBJECT_0;
+  checks.expect(answer > 31 && ran, "WinExec of this program: %u, and it ran with its arguments (%s, %lu ms)", answer,
+                ran ? "yes" : "no", static_cast<unsigned long>(GetTickCount() - start));
+  CloseHandle(started);
+}
+
+bool iconDrawable(tw::HICON icon) {
+  ICONINFO info{};
+  if (icon <= 1 || !GetIconInfo(reinterpret_cast<HICON>(static_cast<std::uintptr_t>(icon)), &info)) return false;
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  return info.fIcon != FALSE;
+}
+
+void checkAssociatedIcons(Checks& checks) {
+  tw::win32::Win32Shell shell;
+  const tw::HINSTANCE self = shell.GetModuleHandleA();
+
+  // This executable carries the application icon at index 0 and the page images after it.
+  for (tw::WORD want : {tw::WORD{0}, tw::WORD{1}}) {
+    std::string path = selfPath();
+    tw::WORD index = want;
+    const tw::HICON icon = shell.ExtractAssociatedIconA(self, path, index);
+    checks.expect(iconDrawable(icon) && sameTextIgnoringCase(path, selfPath()) && index == want,
+                  "ExtractAssociatedIconA of this executable, index %u: icon 0x%lX from \"%s\", index %u", want,
+                  static_cast<unsigned long>(icon), path.c_str(), index);
+    checks.expect(shell.DestroyIcon(icon), "the icon of index %u destroyed", want);
+  }
+
+  // A text file: its own icon or its program's, or none; the path and index say where it came from.
+  char temp[MAX_PATH] = {};
+  GetTempPathA(sizeof temp, temp);
+  const std::string textFile = std::string(temp) + "taskwell-check-" + std::to_string(GetCurrentProcessId()) + ".txt";
+  HANDLE f = CreateFileA(textFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (checks.expect(f != INVALID_HANDLE_VALUE, "text file %s created", textFile.c_str())) {
+    DWORD written = 0;
+    WriteFile(f, "Taskwell\r\n", 10, &written, nullptr);
+    CloseHandle(f);
+    std::string path = textFile;
+    tw::WORD index = 0;
+    const tw::HICON icon = shell.ExtractAssociatedIconA(self, path, index);
+    checks.expect(icon == 0 || iconDrawable(icon), "ExtractAssociatedIconA of a text file: icon 0x%lX from \"%s\", index %u",
+                  static_cast<unsigned long>(icon), path.c_str(), index);
+    if (icon) shell.DestroyIcon(icon);
+    DeleteFileA(textFile.c_str());
+  }
+
+  // A path longer than the system's buffer is cut, not overrun.
+  std::string path = std::string(temp) + std::string(400, 'x') + ".txt";
+  tw::WORD index = 0;
+  const tw::HICON icon = shell.ExtractAssociatedIconA(self, path, index);
+  checks.expect((icon == 0 || iconDrawable(icon)) && path.size() < MAX_PATH,
+                "ExtractAssociatedIconA of a %u-character path: icon 0x%lX, path written back with %u characters",
+                static_cast<unsigned>(std::strlen(temp) + 404), static_cast<unsigned long>(icon),
+                static_cast<unsigned>(path.size()));
+  if (icon) shell.DestroyIcon(icon);
+}
+
+void checkTextOrder(Checks& checks) {
+  tw::win32::Win32System system;
+  struct Case {
+    const char* a;
+    const char* b;
+    int sign;
+  };
+  // Letters before case: a byte-wise comparison would put "Banana" first.
+  const Case cases[] = {
+      {"apple", "Banana", -1}, {"Banana", "cherry", -1}, {"apple", "cherry", -1}, {"cherry", "apple", 1},
+      {"Banana", "apple", 1},  {"apple", "apple", 0},    {"", "", 0},            {"", "apple", -1},
+      {"apple", "apples", -1},
+  };
+  for (const Case& c : cases) {
+    const int got = system.lstrcmpA(c.a, c.b);
+    const int sign = (got > 0) - (got < 0);
+    checks.expect(sign == c.sign, "lstrcmpA(\"%s\", \"%s\") = %d (expected sign %d)", c.a, c.b, got, c.sign);
+  }
+  // Texts that differ only in case are not equal, and the order is the same both ways round.
+  const int ab = system.lstrcmpA("apple", "APPLE"), ba = system.lstrcmpA("APPLE", "apple");
+  checks.expect(ab != 0 && (ab > 0) == (ba < 0), "lstrcmpA of \"apple\" and \"APPLE\": %d and %d", ab, ba);
+}
+
 // The last word of a program that crashed: one FAIL line, then the end of the process.
 LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
   std::printf("FAIL: the checks crashed (exception 0x%08lX)\n", info ? info->ExceptionRecord->ExceptionCode : 0UL);
@@ -388,6 +987,14 @@ int main(int argc, char** argv) {
     Sleep(120000);
     return 0;
   }
+  if (argc > 2 && std::strcmp(argv[1], "--signal") == 0) {
+    HANDLE started = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]);
+    if (started) {
+      SetEvent(started);
+      CloseHandle(started);
+    }
+    return started ? 0 : 1;
+  }
   // A crash (Wine's unimplemented functions raise one) ends the program at once and fails the run,
   // instead of waiting in Wine's debugger.
   SetUnhandledExceptionFilter(reportCrash);
@@ -411,6 +1018,10 @@ int main(int argc, char** argv) {
       checkEndProcess(checks, child, toolhelp);
     }
   }
+  checkWindowing(checks);
+  checkWinExec(checks);
+  checkAssociatedIcons(checks);
+  checkTextOrder(checks);
   std::printf("%d passed, %d failed\n", checks.passed(), checks.failed());
   std::fflush(stdout);
   return checks.failed() == 0 ? 0 : 1;
