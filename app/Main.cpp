@@ -48,8 +48,10 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
       PerfStatsVMs(platform.Registry, StatsThreads),
       PerfStatsDiskCache(platform.Registry, StatsThreads),
       PerfStatsCommit(platform.Registry, StatsThreads),
+      ApplicationsList(app, platform),
       SystemInfo(platform.System),
       TrayIcon(app, platform.Windows, platform.Shell),
+      ApplicationsPage(*this, platform),
       ProcessPage(*this, platform),
       PerformancePage(*this),
       SystemInfoPage(*this, platform),
@@ -63,6 +65,7 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     SetUpReaders();
     ApplicationsList.Name = "ApplicationsList";
     ApplicationsList.SetTimerIntval(1000);
+    ApplicationsList.OnChanged = [this] { ApplicationsPage.ApplicationsListChanged(); };
 
     // The window exists from the start, as the handlers of creation need it (z-order, placement).
     Realise();
@@ -160,6 +163,7 @@ void TfrmMain::BuildMenu() {
     TMenuItem& root = MainMenu.Items();
     itmFile = &root.Add("&File");
     itmNewTask = &itmFile->Add("&New Task (Run..)");
+    itmNewTask->OnClick = [this] { ApplicationsPage.btnNewTaskClick(); };
     itmFile->Add("-");
     itmExit = &itmFile->Add("E&xit Taskwell");
     itmExit->OnClick = [this] { itmExitClick(); };
@@ -216,15 +220,22 @@ void TfrmMain::BuildMenu() {
     itmMemHistChoose->OnClick = [this] { UsageLogs.itmMemHistChooseClick(); };
 
     itmWindows = &root.Add("&Windows");
-    itmWinMinimize = &itmWindows->Add("&Minimize");
-    itmWinRestore = &itmWindows->Add("&Restore");
-    itmWinMaximize = &itmWindows->Add("Ma&ximize");
-    itmWinBringToFront = &itmWindows->Add("&Bring To Front");
-    itmWinAlwaysOnTop = &itmWindows->Add("Set as &Always on top");
-    itmWinAlwaysOnTopEnable = &itmWinAlwaysOnTop->Add("Enable");
-    itmWinAlwaysOnTopDisable = &itmWinAlwaysOnTop->Add("Disable");
-    for (TMenuItem* item : {itmWinMinimize, itmWinRestore, itmWinMaximize, itmWinBringToFront, itmWinAlwaysOnTop})
+    itmMinimize = &itmWindows->Add("&Minimize");
+    itmAppRestore = &itmWindows->Add("&Restore");
+    itmMaximize = &itmWindows->Add("Ma&ximize");
+    itmBringToFront = &itmWindows->Add("&Bring To Front");
+    itmAppAlwaysOnTop = &itmWindows->Add("Set as &Always on top");
+    itmSetasAlwaysOnTop = &itmAppAlwaysOnTop->Add("Enable");
+    itmDisableAlwaysOnTop = &itmAppAlwaysOnTop->Add("Disable");
+    for (TMenuItem* item : {itmMinimize, itmAppRestore, itmMaximize, itmBringToFront, itmAppAlwaysOnTop})
         item->SetEnabled(false);
+    itmWindows->OnClick = [this] { ApplicationsPage.itmWindowsClick(); };
+    itmMinimize->OnClick = [this] { ApplicationsPage.itmMinimizeClick(); };
+    itmAppRestore->OnClick = [this] { ApplicationsPage.itmAppRestoreClick(); };
+    itmMaximize->OnClick = [this] { ApplicationsPage.itmMaximizeClick(); };
+    itmBringToFront->OnClick = [this] { ApplicationsPage.itmBringToFrontClick(); };
+    itmSetasAlwaysOnTop->OnClick = [this] { ApplicationsPage.itmSetasAlwaysOnTopClick(); };
+    itmDisableAlwaysOnTop->OnClick = [this] { ApplicationsPage.itmDisableAlwaysOnTopClick(); };
 
     itmTools = &root.Add("&Tools");
     itmToolsUpdate = &itmTools->Add("&Update Taskwell 98");
@@ -301,6 +312,7 @@ void TfrmMain::BuildPages() {
     sagApplications->SetAlign(TAlign::alClient);
     sagApplications->AddColumn("Task", 250);
     sagApplications->AddColumn("Status", 100);
+    ApplicationsPage.Build();
 
     imglstProcSmallIcon.Name = "imglstProcSmallIcon";
     imglstProcLargeIcon.Name = "imglstProcLargeIcon";
@@ -389,8 +401,9 @@ void TfrmMain::FormCreate() {
     // 13.
     step([&] {
         ApplicationsList.Refresh();
+        ApplicationsPage.ApplicationsListChanged();
         ApplicationsList.SetTimerIntval(750);
-        ApplicationsList.SetTimerEnabled(true);
+        ApplicationsList.SetEnableTimer(true);
     });
     // 14.
     step([&] { LoadUpdateSpeed(); });
@@ -431,7 +444,7 @@ void TfrmMain::FormClose() {
     // 1.
     ResetScreenSaverFlag(platform_.System);
     // 2.
-    ApplicationsList.SetTimerEnabled(false);
+    ApplicationsList.SetEnableTimer(false);
     tmrRefresh.SetEnabled(false);
     // 3.
     for (TPerfStats* s : {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
@@ -450,13 +463,14 @@ void TfrmMain::FormDestroy() {
     // tray menu (its icon goes), no bring-to-front. The refusal is shown before the teardown.
     tmrRefresh.SetEnabled(false);
     tmrSetTopWindow.SetEnabled(false);
-    ApplicationsList.SetTimerEnabled(false);
+    ApplicationsList.SetEnableTimer(false);
     try {
         TrayIcon.SetActive(false);
     } catch (...) {
     }
     SaveAppPosition();
     FreeProcessRecords();
+    ApplicationsPage.FreeRecords();
 }
 
 void TfrmMain::FreeProcessRecords() {
@@ -537,8 +551,9 @@ void TfrmMain::LogUsageHistory() {
     UsageLogs.LogUsageHistory();
 }
 
-// Steps whose pages and components are not built yet; each does nothing until then.
-void TfrmMain::UpdateTaskStatus() {}
+void TfrmMain::UpdateTaskStatus() {
+    ApplicationsPage.UpdateTaskStatus();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Menus.
@@ -589,7 +604,7 @@ void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
         (this->*kReaderRows[i].reader).SetInterval(static_cast<LONG>(paused.readers[i]));
     }
     ApplicationsList.SetTimerIntval(paused.refresh);
-    ApplicationsList.SetTimerEnabled(false);
+    ApplicationsList.SetEnableTimer(false);
     (this->*paused.item)->SetChecked(true);
     UpdateSpeed = TUpdateSpeed::Paused;
     if (speed == TUpdateSpeed::Paused) return;
@@ -603,7 +618,7 @@ void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
         (this->*kReaderRows[i].reader).SetInterval(static_cast<LONG>(row.readers[i]));
     }
     ApplicationsList.SetTimerIntval(row.refresh);
-    ApplicationsList.SetTimerEnabled(true);
+    ApplicationsList.SetEnableTimer(true);
     (this->*row.item)->SetChecked(true);
     UpdateSpeed = speed;
 }

@@ -22,6 +22,7 @@
 #include "process/ProcessMonitor.h"
 #include "process/ProcessPage.h"
 #include "sysinfo/SystemInfoPage.h"
+#include "tasks/ApplicationsPage.h"
 #include "ui/StdCtrls.h"
 #include "ui/TForm.h"
 #include "ui/TImageList.h"
@@ -167,13 +168,13 @@ public:
     TMenuItem* itmMemHistEnable;
     TMenuItem* itmMemHistChoose;
     TMenuItem* itmWindows;
-    TMenuItem* itmWinMinimize;
-    TMenuItem* itmWinRestore;
-    TMenuItem* itmWinMaximize;
-    TMenuItem* itmWinBringToFront;
-    TMenuItem* itmWinAlwaysOnTop;
-    TMenuItem* itmWinAlwaysOnTopEnable;
-    TMenuItem* itmWinAlwaysOnTopDisable;
+    TMenuItem* itmMinimize;
+    TMenuItem* itmAppRestore;
+    TMenuItem* itmMaximize;
+    TMenuItem* itmBringToFront;
+    TMenuItem* itmAppAlwaysOnTop;
+    TMenuItem* itmSetasAlwaysOnTop;
+    TMenuItem* itmDisableAlwaysOnTop;
     TMenuItem* itmTools;
     TMenuItem* itmToolsUpdate;
     TMenuItem* itmHelp;
@@ -232,6 +233,7 @@ public:
     // Tray icon.
     TTrayIcon TrayIcon;
     // The pages with controls of their own, and the usage logs.
+    TApplicationsPage ApplicationsPage;
     TProcessPage ProcessPage;
     TPerformancePage PerformancePage;
     TSystemInfoPage SystemInfoPage;

@@ -1,33 +1,131 @@
-// The window list engine: tracks the top-level windows that count as tasks and raises OnChanged
-// when their set changes, rescanning on its own timer.
+// The window list engine: keeps the list of top-level windows that count as running tasks, with
+// the facts about each that the Applications page shows, and raises OnChanged when the set of
+// those windows has changed, rescanning on its own timer.
 //
-// Present so far: the timer the main window drives (period and switch) and the change event. The
-// scan itself is not built yet: Refresh finds no windows and OnChanged never fires on its own.
+// A scan touches only a caption, the visibility, the owner, the style and the creating thread of
+// each window. The list is rebuilt (one process snapshot for all windows, icons extracted) only when
+// the accepted set of (window, thread) pairs differs from the one of the last rebuild, in any order:
+// a handle that the system gave to a new window of another thread counts as a new window.
+//
+// Icons: each record's icon is extracted for it and belongs to the engine until a view adopts it
+// (AdoptIcon); the engine destroys every icon nobody adopted when its record goes.
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
-#include "platform/Types.h"
+#include "platform/Platform.h"
+#include "ui/TTimer.h"
 
 namespace taskwell {
 
+class TApplication;
+
+// Which windows a scan takes by their visibility.
+enum class TFind_ID { id_All, id_VisOnly, id_InvisOnly };
+
+// The facts about one listed window.
+class TWinInfo {
+public:
+    HWND ParentHandle = 0;  // parent or owner, 0 for none
+    HWND Handle = 0;
+    DWORD ThreadID = 0;
+    std::string ParentCaption;  // "Desktop" without parent, "NoName" for a parent without caption
+    std::string WinClassName;
+    std::string ExePath;  // empty when the window's process was not found
+    HICON Icon = 0;       // 0 when none
+    DWORD ProcessID = 0;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+};
+
+// Whether a window with this style would get a task bar button: any window that is no popup, and a
+// popup with a minimise box and a system menu that is not disabled.
+bool ShowsOnTaskBar(DWORD style);
+
 class TWinList {
 public:
+    TWinList(TApplication& app, const Platform& platform);
+    ~TWinList();
+    TWinList(const TWinList&) = delete;
+    TWinList& operator=(const TWinList&) = delete;
+
     std::string Name;
 
-    DWORD TimerIntval() const { return interval_; }
-    void SetTimerIntval(DWORD ms) { interval_ = ms; }
-    bool TimerEnabled() const { return enabled_; }
-    void SetTimerEnabled(bool v) { enabled_ = v; }
+    // Filters of the scan.
+    TFind_ID WhatDoFind = TFind_ID::id_VisOnly;
+    bool EmptyNames = false;
+    bool TaskBarSty = true;
 
-    // Rescans the windows at once.
-    void Refresh() {}
+    // The engine's own timer: period in milliseconds (0 or less stops polling) and switch.
+    LONG TimerIntval() const { return interval_; }
+    void SetTimerIntval(LONG ms);
+    bool EnableTimer() const { return enabled_; }
+    void SetEnableTimer(bool v);
 
+    // Raised by the timer after a scan that rebuilt the list.
     std::function<void()> OnChanged;
 
+    // Scans the windows and rebuilds the list when the accepted set changed. Raises no OnChanged: a
+    // caller that scans directly updates its view itself.
+    virtual void Refresh();
+    // Whether the last Refresh rebuilt the list.
+    bool Changed() const { return changed_; }
+
+    // The list, in the order of the scan: captions (which may repeat) and records.
+    int Count() const { return static_cast<int>(records_.size()); }
+    const std::string& Caption(int index) const;
+    const TWinInfo& Info(int index) const;
+    // Accessors by index (0 to Count() - 1; any other index raises).
+    HWND GetParentHandle(int index) const { return Info(index).ParentHandle; }
+    HWND GetWinHandle(int index) const { return Info(index).Handle; }
+    DWORD GetThreadID(int index) const { return Info(index).ThreadID; }
+    HICON GetIcon(int index) const { return Info(index).Icon; }
+    DWORD GetProcessID(int index) const { return Info(index).ProcessID; }
+    DWORD GetStyle(int index) const { return Info(index).Style; }
+    DWORD GetExStyle(int index) const { return Info(index).ExStyle; }
+    const std::string& GetExePath(int index) const { return Info(index).ExePath; }
+    const std::string& GetWinClassName(int index) const { return Info(index).WinClassName; }
+    const std::string& GetParentCaption(int index) const { return Info(index).ParentCaption; }
+
+    // A view takes over the record's icon: from now on the view destroys it, the engine never does.
+    void AdoptIcon(int index);
+
+    // The timer's tick: scan, let pending messages run, raise OnChanged after a rebuild.
+    void TimerTick();
+    TTimer& Timer() { return timer_; }
+
 private:
-    DWORD interval_ = 1000;
+    // One accepted window of a scan: its handle and creating thread.
+    using Accepted = std::pair<HWND, DWORD>;
+    struct Entry {
+        std::string caption;
+        TWinInfo info;
+        bool iconAdopted = false;
+    };
+    // Whether the window passes the caption, visibility and task-bar filters.
+    bool Accepts(HWND hwnd);
+    // Makes the record of one window; false when the window went away before it could be read.
+    bool AddWindow(HWND hwnd, const std::unordered_map<DWORD, std::string>& exeByProcess);
+    // Executable paths of the running processes, from one snapshot; empty when none can be taken.
+    std::unordered_map<DWORD, std::string> ExePaths();
+    HICON IconOf(const std::string& exePath);
+    void ReleaseRecords();
+
+    TApplication& app_;
+    const Platform& platform_;
+    static constexpr LONG kDefaultIntval = 500;
+    TTimer timer_;
+    LONG interval_ = kDefaultIntval;
     bool enabled_ = false;
+    bool changed_ = false;
+    std::vector<Entry> records_;
+    // The accepted set of the last rebuild, sorted.
+    std::vector<Accepted> listed_;
 };
 
 }  // namespace taskwell

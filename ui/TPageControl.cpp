@@ -24,6 +24,12 @@ TTabSheet& TPageControl::Page(int index) const {
     return *pages_[static_cast<size_t>(index)];
 }
 
+int TPageControl::PageIndexOf(const TTabSheet& page) const {
+    for (int i = 0; i < PageCount(); ++i)
+        if (pages_[static_cast<size_t>(i)] == &page) return i;
+    return -1;
+}
+
 void TPageControl::SetActivePageIndex(int index) {
     if (index < 0 || index >= PageCount() || index == active_) return;
     active_ = index;

@@ -27,6 +27,8 @@ public:
     TTabSheet& AddPage(const std::string& caption, int imageIndex);
     int PageCount() const { return static_cast<int>(pages_.size()); }
     TTabSheet& Page(int index) const;
+    // The position of a page of this control; -1 for another control's page.
+    int PageIndexOf(const TTabSheet& page) const;
 
     int ActivePageIndex() const { return active_; }
     TTabSheet* ActivePage() const { return active_ < 0 ? nullptr : pages_[static_cast<size_t>(active_)]; }

@@ -377,10 +377,10 @@ DWORD SimMachine::GetProcessVersion(DWORD processId) {
     return p ? p->version : 0;
 }
 
-HINSTANCE SimMachine::ShellExecuteA(HWND, const std::string& operation, const std::string& file,
+HINSTANCE SimMachine::ShellExecuteA(HWND owner, const std::string& operation, const std::string& file,
                                     const std::string& parameters, const std::string& directory, int showCmd) {
     if (Enter(Op::ShellExecuteA)) return 2;  // file not found
-    StartedPrograms.push_back(Started{operation, file, parameters, directory, showCmd});
+    StartedPrograms.push_back(Started{operation, file, parameters, directory, showCmd, owner});
     return 42;
 }
 

@@ -207,6 +207,7 @@ public:
     struct Started {
         std::string operation, file, parameters, directory;
         int showCmd;
+        HWND owner;
     };
     std::vector<Started> StartedPrograms;
 

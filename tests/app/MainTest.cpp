@@ -103,11 +103,11 @@ TEST(FormCreate, BuildsTheFrame) {
     EXPECT_EQ(m.pnlMain->ClientWidth() - m.pcMain->Left() - m.pcMain->Width(), 7);
     EXPECT_EQ(m.pnlMain->Height() - m.pcMain->Top() - m.pcMain->Height(), 7);
     EXPECT_EQ(m.sbMain->Top() + m.sbMain->Height(), m.ClientHeight());
-    // The Applications list fills its page; the process list fills the Processes page above the
-    // 41-pixel panel of the End Process button.
+    // Each list fills its page above the 41-pixel panel of its buttons.
     for (TListView* list : {m.sagApplications, m.sagProcesses})
         EXPECT_EQ(list->Width(), list->Parent()->ClientWidth()) << list->Name;
-    EXPECT_EQ(m.sagApplications->Height(), m.tsApplications->ClientHeight());
+    EXPECT_EQ(m.sagApplications->Height() + 41, m.tsApplications->ClientHeight());
+    EXPECT_EQ(m.ApplicationsPage.pnlApplicationsBottom->Top(), m.sagApplications->Height());
     EXPECT_EQ(m.sagProcesses->Height() + 41, m.tsProcesses->ClientHeight());
     EXPECT_EQ(m.ProcessPage.pnlProcessesBottom->Top(), m.sagProcesses->Height());
     EXPECT_FALSE(m.WindowShown);
@@ -167,7 +167,7 @@ TEST(FormCreate, BuildsTheMenuBarWithItsInitialStates) {
         EXPECT_EQ(item->Enabled(), c.enabled) << c.path.back();
         EXPECT_EQ(item->RadioItem(), c.radio) << c.path.back();
     }
-    EXPECT_FALSE(m.itmWinAlwaysOnTop->Enabled());
+    EXPECT_FALSE(m.itmAppAlwaysOnTop->Enabled());
     EXPECT_FALSE(m.itmShowKernelTimes->Visible());
     EXPECT_NE(m.itmUpdateSpeedHigh->GroupIndex(), m.itmLargeIcons->GroupIndex());
 }
@@ -214,8 +214,8 @@ TEST(FormCreate, RunsTheStartUpInOrderAndEndsAtNormalSpeed) {
         EXPECT_TRUE(s->AutoTick()) << s->Name;
         EXPECT_EQ(s->Interval(), 1750u) << s->Name;
     }
-    EXPECT_EQ(m.ApplicationsList.TimerIntval(), 1750u);
-    EXPECT_TRUE(m.ApplicationsList.TimerEnabled());
+    EXPECT_EQ(m.ApplicationsList.TimerIntval(), 1750);
+    EXPECT_TRUE(m.ApplicationsList.EnableTimer());
     // Two waits of a little more than 350 ms each, with messages processed.
     EXPECT_GE(f.machine.Now(), 702u);
     EXPECT_LE(f.machine.Now(), 710u);
@@ -333,8 +333,8 @@ void ExpectRow(const TfrmMain& m, const SpeedRow& r) {
         EXPECT_EQ(readers[i]->AutoTick(), r.autoTick) << readers[i]->Name;
         EXPECT_TRUE(readers[i]->ActiveStat()) << readers[i]->Name;  // started stays started
     }
-    EXPECT_EQ(m.ApplicationsList.TimerIntval(), r.refresh);
-    EXPECT_EQ(m.ApplicationsList.TimerEnabled(), r.running);
+    EXPECT_EQ(m.ApplicationsList.TimerIntval(), static_cast<LONG>(r.refresh));
+    EXPECT_EQ(m.ApplicationsList.EnableTimer(), r.running);
     TMenuItem* own = m.*(r.item);
     EXPECT_TRUE(own->Checked());
     for (TMenuItem* i : {m.itmUpdateSpeedHigh, m.itmUpdateSpeedNormal, m.itmUpdateSpeedLow, m.itmUpdateSpeedPaused})
@@ -399,7 +399,7 @@ TEST(UpdateSpeeds, RefreshNowWhilePausedTicksOnceAndStartsNothing) {
     // The tick enabled a timer whose interval is 0: no further ticks.
     EXPECT_TRUE(m.tmrRefresh.Enabled());
     EXPECT_EQ(m.tmrRefresh.Interval(), 0u);
-    EXPECT_FALSE(m.ApplicationsList.TimerEnabled());
+    EXPECT_FALSE(m.ApplicationsList.EnableTimer());
     f.ui.Advance(10000);
     EXPECT_EQ(f.machine.Calls(Op::CreateToolhelp32Snapshot), 1);
 }
@@ -436,7 +436,7 @@ TEST(FormClose, StopsPollingInOrder) {
     m.Close();
     ASSERT_EQ(f.machine.SystemParameterCalls.size(), 1u);
     EXPECT_EQ(f.machine.SystemParameterCalls[0].action, 97u);
-    EXPECT_FALSE(m.ApplicationsList.TimerEnabled());
+    EXPECT_FALSE(m.ApplicationsList.EnableTimer());
     EXPECT_FALSE(m.tmrRefresh.Enabled());
     for (TPerfStats* s : {&m.PerfStatsCPU, &m.PerfStatsThreads, &m.PerfStatsVMs, &m.PerfStatsDiskCache, &m.PerfStatsCommit}) {
         EXPECT_FALSE(s->AutoTick());

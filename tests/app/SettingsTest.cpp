@@ -126,7 +126,7 @@ TEST(Settings, AFirstRunWithNothingStoredStartsWithEveryDefault) {
     TfrmMain& m = f.Create();
     EXPECT_EQ(m.UpdateSpeed, TUpdateSpeed::Normal);
     EXPECT_EQ(m.tmrRefresh.Interval(), 1750u);
-    EXPECT_EQ(m.ApplicationsList.TimerIntval(), 1750u);
+    EXPECT_EQ(m.ApplicationsList.TimerIntval(), 1750);
     EXPECT_TRUE(m.itmUpdateSpeedNormal->Checked());
     EXPECT_EQ(m.pcMain->ActivePage(), m.tsApplications);
     EXPECT_FALSE(m.itmAlwaysOnTop->Checked());
@@ -331,7 +331,7 @@ TEST(Settings, TheUpdateSpeedStoredOnLastWins) {
         TfrmMain& m = f.Create();
         EXPECT_EQ(m.UpdateSpeed, cases[i].speed) << "case " << i;
         EXPECT_EQ(m.tmrRefresh.Interval(), cases[i].interval) << "case " << i;
-        EXPECT_EQ(m.ApplicationsList.TimerIntval(), cases[i].interval) << "case " << i;
+        EXPECT_EQ(m.ApplicationsList.TimerIntval(), static_cast<LONG>(cases[i].interval)) << "case " << i;
         EXPECT_EQ(m.PerfStatsThreads.AutoTick(), cases[i].speed != TUpdateSpeed::Paused) << "case " << i;
     }
 }

@@ -151,7 +151,9 @@ TEST(ComboBox, TheSelectionFollowsItsItemThroughInsertsAndDeletes) {
         c.change(f.combo);
         EXPECT_EQ(f.combo.ItemIndex(), c.selected) << c.name;
         EXPECT_EQ(f.combo.Text(), c.text) << c.name;
-        if (c.selected >= 0) EXPECT_EQ(f.combo.Item(c.selected), "c") << c.name;
+        if (c.selected >= 0) {
+            EXPECT_EQ(f.combo.Item(c.selected), "c") << c.name;
+        }
         EXPECT_EQ(f.changes, 0) << c.name << ": the program's changes are not the user's";
     }
 }
@@ -291,8 +293,9 @@ TEST(ComboBox, APeerFollowingTheNotificationsAlwaysShowsTheWidgetsState) {
         ASSERT_EQ(m->items, f.Items()) << "step " << step << " (" << what << ")";
         ASSERT_EQ(m->selected, f.combo.ItemIndex()) << "step " << step << " (" << what << ")";
         ASSERT_EQ(m->text, f.combo.Text()) << "step " << step << " (" << what << ")";
-        if (f.combo.ItemIndex() >= 0)
+        if (f.combo.ItemIndex() >= 0) {
             ASSERT_EQ(f.combo.Text(), f.combo.Item(f.combo.ItemIndex())) << "step " << step << " (" << what << ")";
+        }
     }
 }
 

@@ -1,0 +1,465 @@
+#include "tasks/ApplicationsPage.h"
+
+#include <algorithm>
+#include <functional>
+#include <set>
+#include <tuple>
+
+#include "app/Main.h"
+#include "tasks/NewTask.h"
+#include "tasks/TaskInfo.h"
+#include "ui/TApplication.h"
+
+namespace taskwell {
+
+namespace {
+constexpr int kBottomPanelHeight = 41;
+constexpr int kApplicationsPopupTopic = 70;
+// Buffer of the live caption, in characters with the terminating NUL.
+constexpr int kLiveCaptionBuffer = 257;
+constexpr const char* kRunning = "Running";
+constexpr const char* kNotResponding = "Not Responding";
+// Always on top: keep place and size, do not activate.
+constexpr UINT kTopmostFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+
+// The buttons under the list: caption, hint, left edge.
+struct ButtonRow {
+    TButton* TApplicationsPage::*button;
+    const char* name;
+    const char* caption;
+    const char* hint;
+    int left;
+};
+constexpr ButtonRow kButtons[] = {
+    {&TApplicationsPage::btnEndTask, "btnEndTask", "&End Task", "Terminate this task.", 8},
+    {&TApplicationsPage::btnSwitchTo, "btnSwitchTo", "&Switch To", "Give focus to this task.", 95},
+    {&TApplicationsPage::btnNewTask, "btnNewTask", "&New Task..", "Create a new task.", 182},
+};
+constexpr int kButtonTop = 12;
+constexpr int kButtonWidth = 81;
+constexpr int kButtonHeight = 25;
+
+// Runs a step on its own: an error ends only that step.
+template <class Step>
+void Guarded(Step step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+}  // namespace
+
+TApplicationsPage::TApplicationsPage(TfrmMain& main, const Platform& platform)
+    : imglstAppSmallIcon(main.App(), 16, 16), imglstAppLargeIcon(main.App(), 32, 32), main_(main), platform_(platform) {}
+
+TApplicationsPage::~TApplicationsPage() {
+    FreeRecords();
+}
+
+void TApplicationsPage::Build() {
+    imglstAppSmallIcon.Name = "imglstAppSmallIcon";
+    imglstAppLargeIcon.Name = "imglstAppLargeIcon";
+    TListView& rows = *main_.sagApplications;
+    rows.SetRowSelect(true);
+    rows.SetImages(&imglstAppLargeIcon, &imglstAppSmallIcon);
+    rows.PopupMenu = &popApplications;
+    rows.OnClick = [this] { sagApplicationsClick(); };
+    rows.OnSelectItem = [this] { sagApplicationsSelectItem(); };
+    rows.OnDblClick = [this] { sagApplicationsDblClick(); };
+
+    pnlApplicationsBottom = &main_.tsApplications->Add<TPanel>();
+    pnlApplicationsBottom->Name = "pnlApplicationsBottom";
+    pnlApplicationsBottom->SetHeight(kBottomPanelHeight);
+    pnlApplicationsBottom->SetAlign(TAlign::alBottom);
+    for (const ButtonRow& row : kButtons) {
+        TButton& button = pnlApplicationsBottom->Add<TButton>(row.caption);
+        button.Name = row.name;
+        button.Hint = row.hint;
+        button.SetBounds(row.left, kButtonTop, kButtonWidth, kButtonHeight);
+        this->*row.button = &button;
+    }
+    btnEndTask->SetEnabled(false);
+    btnSwitchTo->SetEnabled(false);
+    btnEndTask->OnClick = [this] { btnEndTaskClick(); };
+    btnSwitchTo->OnClick = [this] { btnSwitchToClick(); };
+    btnNewTask->OnClick = [this] { btnNewTaskClick(); };
+
+    popApplications.Name = "popApplications";
+    TMenuItem& items = popApplications.Items();
+    itmAppProperties = &items.Add("&Properties");
+    itmAppProperties->SetDefault(true);
+    itmSwitchTo = &items.Add("&Switch To");
+    itmAppBringToFront = &items.Add("&Bring To Front");
+    items.Add("-");
+    itmAppMinimize = &items.Add("&Minimize");
+    itmPopAppRestore = &items.Add("&Restore");
+    itmAppMaximize = &items.Add("Ma&ximize");
+    items.Add("-");
+    itmAppEndTask = &items.Add("&End Task");
+    itmAppGotoProcess = &items.Add("&Goto Process");
+    for (int i = 0; i < items.Count(); ++i) items[i].HelpContext = kApplicationsPopupTopic;
+    itmAppProperties->OnClick = [this] { itmAppPropertiesClick(); };
+    itmSwitchTo->OnClick = [this] { btnSwitchToClick(); };
+    itmAppBringToFront->OnClick = [this] { itmBringToFrontClick(); };
+    itmAppMinimize->OnClick = [this] { itmMinimizeClick(); };
+    itmPopAppRestore->OnClick = [this] { itmAppRestoreClick(); };
+    itmAppMaximize->OnClick = [this] { itmMaximizeClick(); };
+    itmAppEndTask->OnClick = [this] { btnEndTaskClick(); };
+    itmAppGotoProcess->OnClick = [this] { itmAppGotoProcessClick(); };
+    popApplications.OnPopup = [this] { popApplicationsPopup(); };
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rows and records.
+
+const TApplicationWin* TApplicationsPage::RecordOf(const TListItem& row) const {
+    auto it = records_.find(row.Data);
+    return it == records_.end() ? nullptr : it->second.get();
+}
+
+void TApplicationsPage::FreeRecords() {
+    for (auto& [key, record] : records_)
+        if (record->Icon != 0) Guarded([&] { platform_.Shell.DestroyIcon(record->Icon); });
+    records_.clear();
+}
+
+void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
+    TListView& rows = *main_.sagApplications;
+    std::vector<std::unique_ptr<TApplicationWin>> records;
+    std::vector<int> images;
+    for (int index : gone) {
+        auto it = records_.find(rows.Item(index).Data);
+        if (it == records_.end()) continue;
+        if (it->second->ImageIndex >= 0) images.push_back(it->second->ImageIndex);
+        records.push_back(std::move(it->second));
+        records_.erase(it);
+    }
+    // Their images go from both lists, the highest first; an image that can't be deleted stays, and
+    // its row goes all the same.
+    std::sort(images.begin(), images.end(), std::greater<>());
+    std::vector<int> deleted;
+    for (int image : images)
+        Guarded([&] {
+            imglstAppSmallIcon.Delete(image);
+            imglstAppLargeIcon.Delete(image);
+            deleted.push_back(image);
+        });
+    // The other rows keep their pictures: each index drops by the number of images deleted below it.
+    if (!deleted.empty()) {
+        std::sort(deleted.begin(), deleted.end());
+        auto below = [&](int index) {
+            return static_cast<int>(std::lower_bound(deleted.begin(), deleted.end(), index) - deleted.begin());
+        };
+        for (int i = 0; i < rows.ItemCount(); ++i) {
+            TListItem& row = rows.Item(i);
+            if (row.ImageIndex() > 0) row.SetImageIndex(row.ImageIndex() - below(row.ImageIndex()));
+            if (auto it = records_.find(row.Data); it != records_.end() && it->second->ImageIndex > 0)
+                it->second->ImageIndex -= below(it->second->ImageIndex);
+        }
+    }
+    for (const auto& record : records)
+        if (record->Icon != 0) Guarded([&] { platform_.Shell.DestroyIcon(record->Icon); });
+    // From the last to the first, so the positions still to come stay valid.
+    for (auto it = gone.rbegin(); it != gone.rend(); ++it) Guarded([&] { rows.DeleteItem(*it); });
+}
+
+void TApplicationsPage::AddRow(int engineIndex) {
+    TWinList& list = main_.ApplicationsList;
+    const TWinInfo& info = list.Info(engineIndex);
+    auto record = std::make_unique<TApplicationWin>();
+    record->Handle = info.Handle;
+    record->ParentHandle = info.ParentHandle;
+    record->ThreadID = info.ThreadID;
+    record->Icon = info.Icon;
+    record->ProcessID = info.ProcessID;
+    record->Style = info.Style;
+    record->ExStyle = info.ExStyle;
+    record->ExePath = info.ExePath;
+    record->WinClassName = info.WinClassName;
+    record->ParentCaption = info.ParentCaption;
+    // From here the record owns the icon.
+    list.AdoptIcon(engineIndex);
+    const std::uintptr_t key = nextKey_++;
+    TApplicationWin& owned = *record;
+    records_[key] = std::move(record);
+
+    // The icon goes into both image lists or into neither, so one index is valid in both.
+    if (owned.Icon != 0) {
+        int small = -1, large = -1;
+        Guarded([&] {
+            small = imglstAppSmallIcon.AddIcon(owned.Icon);
+            if (small >= 0) large = imglstAppLargeIcon.AddIcon(owned.Icon);
+        });
+        if (small >= 0 && large == small) {
+            owned.ImageIndex = large;
+        } else {
+            if (large >= 0) Guarded([&] { imglstAppLargeIcon.Delete(large); });
+            if (small >= 0) Guarded([&] { imglstAppSmallIcon.Delete(small); });
+        }
+    }
+
+    TListView& rows = *main_.sagApplications;
+    TListItem& row = rows.AddItem();
+    row.Data = key;
+    row.SetCaption(list.Caption(engineIndex));
+    row.SetImageIndex(owned.ImageIndex);
+    row.SetSubItems({""});
+}
+
+void TApplicationsPage::ApplicationsListChanged() {
+    TListView& rows = *main_.sagApplications;
+    TWinList& list = main_.ApplicationsList;
+    rows.BeginUpdate();
+    struct EndUpdate {
+        TListView& rows;
+        ~EndUpdate() { rows.EndUpdate(); }
+    } endUpdate{rows};
+
+    // Removal: a row stays while the engine lists its window with the same parent, process and
+    // thread; a handle reused by another window loses its row here and gets a fresh one below.
+    std::set<std::tuple<HWND, HWND, DWORD, DWORD>> listed;
+    for (int j = 0; j < list.Count(); ++j) {
+        const TWinInfo& info = list.Info(j);
+        listed.emplace(info.Handle, info.ParentHandle, info.ProcessID, info.ThreadID);
+    }
+    std::vector<int> gone;
+    for (int i = 0; i < rows.ItemCount(); ++i) {
+        Guarded([&] {
+            const TApplicationWin* record = RecordOf(rows.Item(i));
+            if (!record || !listed.count({record->Handle, record->ParentHandle, record->ProcessID, record->ThreadID}))
+                gone.push_back(i);
+        });
+    }
+    if (!gone.empty()) RemoveRows(gone);
+
+    // Addition: a window without a row gets one.
+    std::set<HWND> shown;
+    for (const auto& [key, record] : records_) shown.insert(record->Handle);
+    bool added = false;
+    for (int j = 0; j < list.Count(); ++j) {
+        Guarded([&] {
+            const HWND handle = list.GetWinHandle(j);
+            if (shown.count(handle)) return;
+            AddRow(j);
+            shown.insert(handle);
+            added = true;
+        });
+    }
+    if (added) {
+        ISystem& system = platform_.System;
+        Guarded([&] {
+            rows.Sort([&system](const TListItem& a, const TListItem& b) {
+                return system.lstrcmpA(a.Caption(), b.Caption()) < 0;
+            });
+        });
+    }
+    UpdateTaskStatus();
+}
+
+bool TApplicationsPage::Answers(HWND handle) const {
+    return platform_.Windows.SendMessageTimeoutA(handle, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kProbeTimeoutMs,
+                                                 nullptr) != 0;
+}
+
+void TApplicationsPage::UpdateTaskStatus() {
+    TListView& rows = *main_.sagApplications;
+    for (int i = 0; i < rows.ItemCount(); ++i) {
+        Guarded([&] {
+            const std::uintptr_t key = rows.Item(i).Data;
+            const TApplicationWin* record = RecordOf(rows.Item(i));
+            if (!record) return;
+            const HWND handle = record->Handle;
+            std::string caption;
+            platform_.Windows.GetWindowTextA(handle, caption, kLiveCaptionBuffer);
+            rows.Item(i).SetCaption(caption);
+            const bool answers = Answers(handle);
+            // While the probe waited, other threads' messages ran and may have changed the rows.
+            if (i >= rows.ItemCount() || rows.Item(i).Data != key) return;
+            rows.Item(i).SetSubItem(0, answers ? kRunning : kNotResponding);
+        });
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selection, popup menu, Windows menu.
+
+void TApplicationsPage::UpdateButtons() {
+    const bool selected = main_.sagApplications->Selected() != nullptr;
+    btnEndTask->SetEnabled(selected);
+    btnSwitchTo->SetEnabled(selected);
+}
+
+void TApplicationsPage::sagApplicationsClick() {
+    UpdateButtons();
+}
+
+void TApplicationsPage::sagApplicationsSelectItem() {
+    UpdateButtons();
+    itmWindowsClick();
+}
+
+void TApplicationsPage::popApplicationsPopup() {
+    const bool selected = main_.sagApplications->Selected() != nullptr;
+    for (TMenuItem* item : {itmAppProperties, itmSwitchTo, itmAppBringToFront, itmAppMinimize, itmPopAppRestore,
+                            itmAppMaximize, itmAppEndTask, itmAppGotoProcess})
+        item->SetEnabled(selected);
+}
+
+void TApplicationsPage::itmWindowsClick() {
+    const bool selected = main_.sagApplications->Selected() != nullptr;
+    for (TMenuItem* item :
+         {main_.itmMinimize, main_.itmAppRestore, main_.itmMaximize, main_.itmBringToFront, main_.itmAppAlwaysOnTop})
+        item->SetEnabled(selected);
+}
+
+void TApplicationsPage::sagApplicationsDblClick() {
+    itmAppPropertiesClick();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands on the selected window.
+
+bool TApplicationsPage::SelectedTarget(Target& target) const {
+    const TListItem* row = main_.sagApplications->Selected();
+    if (!row) return false;
+    const TApplicationWin* record = RecordOf(*row);
+    if (!record) return false;
+    target = Target{record->Handle, record->ThreadID, record->ProcessID};
+    return true;
+}
+
+bool TApplicationsPage::StillThere(const Target& target) const {
+    DWORD processId = 0;
+    const DWORD threadId = platform_.Windows.GetWindowThreadProcessId(target.handle, &processId);
+    return threadId != 0 && threadId == target.threadId && processId == target.processId;
+}
+
+bool TApplicationsPage::OtherThread(const Target& target) const {
+    return target.threadId != platform_.Windows.GetCurrentThreadId();
+}
+
+void TApplicationsPage::Show(int cmdShow) {
+    Target target;
+    if (!SelectedTarget(target) || !StillThere(target)) return;
+    IWindows& windows = platform_.Windows;
+    if (!OtherThread(target))
+        windows.ShowWindow(target.handle, cmdShow);
+    else if (windows.HasShowWindowAsync())
+        windows.ShowWindowAsync(target.handle, cmdShow);
+    else if (Answers(target.handle))
+        windows.ShowWindow(target.handle, cmdShow);
+}
+
+void TApplicationsPage::Raise(const Target& target) {
+    IWindows& windows = platform_.Windows;
+    if (!OtherThread(target))
+        windows.BringWindowToTop(target.handle);
+    else if (windows.HasShowWindowAsync())
+        windows.SetWindowPos(target.handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
+    else if (Answers(target.handle))
+        windows.BringWindowToTop(target.handle);
+}
+
+void TApplicationsPage::SetTopmost(HWND insertAfter) {
+    Target target;
+    if (!SelectedTarget(target) || !StillThere(target)) return;
+    IWindows& windows = platform_.Windows;
+    UINT flags = kTopmostFlags;
+    if (OtherThread(target)) {
+        if (windows.HasShowWindowAsync())
+            flags |= SWP_ASYNCWINDOWPOS;
+        else if (!Answers(target.handle))
+            return;
+    }
+    windows.SetWindowPos(target.handle, insertAfter, -1, -1, -1, -1, flags);
+}
+
+void TApplicationsPage::itmMinimizeClick() {
+    Show(SW_MINIMIZE);
+}
+
+void TApplicationsPage::itmAppRestoreClick() {
+    Show(SW_RESTORE);
+}
+
+void TApplicationsPage::itmMaximizeClick() {
+    Show(SW_SHOWMAXIMIZED);
+}
+
+void TApplicationsPage::itmBringToFrontClick() {
+    Target target;
+    if (!SelectedTarget(target) || !StillThere(target)) return;
+    Raise(target);
+}
+
+void TApplicationsPage::itmSetasAlwaysOnTopClick() {
+    SetTopmost(HWND_TOPMOST);
+}
+
+void TApplicationsPage::itmDisableAlwaysOnTopClick() {
+    SetTopmost(HWND_NOTOPMOST);
+}
+
+void TApplicationsPage::btnSwitchToClick() {
+    Target target;
+    if (!SelectedTarget(target) || !StillThere(target)) return;
+    Raise(target);
+    platform_.Windows.SetForegroundWindow(target.handle);
+    platform_.Windows.SetActiveWindow(target.handle);
+}
+
+void TApplicationsPage::btnEndTaskClick() {
+    // The window is the one selected when the command starts: the engine's timer and the refresh
+    // tick run while the question is open and may change the rows.
+    Target target;
+    if (!SelectedTarget(target)) return;
+    // Whatever the answer, the list is brought up to date afterwards, so a window that went away
+    // loses its row at once.
+    struct Resync {
+        TApplicationsPage& page;
+        ~Resync() {
+            Guarded([&] {
+                page.main_.ApplicationsList.Refresh();
+                page.ApplicationsListChanged();
+            });
+        }
+    } resync{*this};
+    if (main_.itmConfirmations->Checked() &&
+        main_.App().MessageBox("Are you sure you want to end this task ?", "Confirm", MB_YESNO | MB_ICONQUESTION) !=
+            IDYES)
+        return;
+    // Only the close is asked for: a program that is slow to answer (asking whether to save) closes
+    // in its own time, and one that is stuck is ended from the Processes page.
+    if (StillThere(target))
+        platform_.Windows.SendMessageTimeoutA(target.handle, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kCloseTimeoutMs,
+                                              nullptr);
+}
+
+void TApplicationsPage::itmAppGotoProcessClick() {
+    Target target;
+    if (!SelectedTarget(target)) return;
+    // The rows may be stale while the Processes page is hidden: bring them up to date first.
+    main_.UpdateProcesses();
+    main_.ProcessPage.RefreshProcessList();
+    TListItem* row = main_.ProcessPage.FindProcessRow(target.processId);
+    if (!row) return;
+    main_.sagProcesses->SetSelectedIndex(row->Index());
+    main_.pcMain->SetActivePageIndex(main_.pcMain->PageIndexOf(*main_.tsProcesses));
+    main_.pcMainChange();
+}
+
+void TApplicationsPage::itmAppPropertiesClick() {
+    const TListItem* row = main_.sagApplications->Selected();
+    if (!row) return;
+    const TApplicationWin* record = RecordOf(*row);
+    if (!record) return;
+    // The dialog gets its own copy: the engine's timer runs while it is open and may free the record.
+    const TApplicationWin copy = *record;
+    ShowTaskProperties(main_, platform_, copy);
+}
+
+void TApplicationsPage::btnNewTaskClick() {
+    RunNewTask(main_, main_.RegistryEnhanced, platform_);
+}
+
+}  // namespace taskwell

@@ -1,0 +1,150 @@
+#include "tasks/NewTask.h"
+
+#include <exception>
+#include <memory>
+#include <optional>
+
+#include "app/MiscUtils.h"
+#include "app/PathUtils.h"
+#include "ui/Exception.h"
+#include "ui/TApplication.h"
+
+namespace taskwell {
+
+namespace {
+constexpr int kClientWidth = 366;
+constexpr int kClientHeight = 107;
+constexpr int kNewTaskTopic = 140;
+// What a read gives for a value that is missing or unreadable: no entry can be this text.
+const std::string kNoEntry(1, '\0');
+// Above this, WinExec started the program; at or below, it names why it could not.
+constexpr UINT kLastExecError = 31;
+
+// WinExec takes the command line up to the first space as the program. A text that as a whole
+// names an existing file or folder ("C:\Program Files\Editor\edit.exe") is therefore handed over
+// in quotes, unless it is quoted already. A text the probe cannot answer for goes as typed.
+std::string CommandLineOf(IFiles& files, const std::string& text) {
+    if (text.empty() || text.front() == '"') return text;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    try {
+        attributes = files.GetFileAttributesA(text);
+    } catch (...) {
+        attributes = INVALID_FILE_ATTRIBUTES;
+    }
+    return attributes == INVALID_FILE_ATTRIBUTES ? text : "\"" + text + "\"";
+}
+}  // namespace
+
+TfrmNewTask::TfrmNewTask(TApplication& app, TRegistryEnhanced& registry)
+    : TForm(app), OpenDialog(app), registry_(registry) {
+    Name = "frmNewTask";
+    BorderStyle = TBorderStyle::bsToolWindow;
+    HelpContext = kNewTaskTopic;
+    SetCaption("New Task");
+    SetClientSize(kClientWidth, kClientHeight);
+
+    lblRun = &Add<TLabel>("Type the name of a program, folder, or document to run :");
+    lblRun->Name = "lblRun";
+    lblRun->SetBounds(8, 8, 350, 13);
+    cbRun = &Add<TComboBox>();
+    cbRun->Name = "cbRun";
+    cbRun->SetBounds(8, 28, 318, 21);
+    btnBrowse = &Add<TButton>("...");
+    btnBrowse->Name = "btnBrowse";
+    btnBrowse->SetBounds(332, 28, 26, 21);
+    btnBrowse->OnClick = [this] { btnBrowseClick(); };
+    btnOk = &Add<TButton>("&Ok");
+    btnOk->Name = "btnOk";
+    btnOk->Default = true;
+    btnOk->ModalResult = mrOk;
+    btnOk->SetBounds(104, 72, 75, 25);
+    btnOk->OnClick = [this] { btnOkClick(); };
+    // The cancel button: Escape closes the dialog with the same result.
+    btnCancel = &Add<TButton>("&Cancel");
+    btnCancel->Name = "btnCancel";
+    btnCancel->ModalResult = mrCancel;
+    btnCancel->SetBounds(187, 72, 75, 25);
+    ActiveControl = cbRun;
+
+    OpenDialog.Title = "Choose a program, folder or document";
+    OpenDialog.Filter = {{"All files", "*.*"},
+                         {"Executables", "*.exe;*.com;*.bat"},
+                         {"Text files", "*.txt"},
+                         {"Documents", "*.doc"},
+                         {"HTML", "*.htm*"}};
+    OpenDialog.DefaultExt = "exe";
+    OpenDialog.Options = ofHideReadOnly | ofPathMustExist | ofFileMustExist;
+
+    FormCreate();
+}
+
+void TfrmNewTask::FormCreate() {
+    registry_.RootKey = TRootKey::hkCurrentUser;
+    registry_.Key = kHistoryKey;
+    for (int n = 0; n < kMaxEntries; ++n) {
+        const std::optional<std::string> entry = registry_.ReadValue(std::to_string(n), kNoEntry).AsText();
+        // An entry is a text; a value of another kind is no entry.
+        if (!entry || *entry == kNoEntry || entry->empty()) continue;
+        // The same entry stored twice (left behind past the count by an older list) is shown once.
+        bool known = false;
+        for (int i = 0; i < cbRun->ItemCount() && !known; ++i) known = SameText(cbRun->Item(i), *entry);
+        if (!known) cbRun->AddItem(*entry);
+    }
+    if (cbRun->ItemCount() > 0) cbRun->SetItemIndex(0);
+}
+
+void TfrmNewTask::MakeRoomForOne() {
+    while (cbRun->ItemCount() > kMaxEntries - 1) cbRun->DeleteItem(cbRun->ItemCount() - 1);
+}
+
+void TfrmNewTask::PutOnTop(const std::string& text) {
+    std::string entry = text;
+    for (int i = 0; i < cbRun->ItemCount(); ++i) {
+        if (!SameText(cbRun->Item(i), text)) continue;
+        entry = cbRun->Item(i);
+        cbRun->DeleteItem(i);
+        break;
+    }
+    cbRun->InsertItem(0, entry);
+    cbRun->SetItemIndex(0);
+}
+
+void TfrmNewTask::btnBrowseClick() {
+    if (!OpenDialog.Execute()) return;
+    MakeRoomForOne();
+    PutOnTop(OpenDialog.FileName);
+}
+
+void TfrmNewTask::btnOkClick() {
+    MakeRoomForOne();
+    PutOnTop(cbRun->Text());
+    registry_.RootKey = TRootKey::hkCurrentUser;
+    registry_.Key = kHistoryKey;
+    // A value the registry refuses does not cost the others, nor the start of the entry: every
+    // entry is written, the dialog closes with OK, and the first refusal is then reported.
+    std::exception_ptr refused;
+    for (int i = 0; i < cbRun->ItemCount(); ++i) {
+        try {
+            registry_.WriteValue(std::to_string(i), cbRun->Item(i));
+        } catch (const Exception&) {
+            if (!refused) refused = std::current_exception();
+        }
+    }
+    if (refused) {
+        ModalResult = mrOk;
+        std::rethrow_exception(refused);
+    }
+}
+
+void RunNewTask(TForm& owner, TRegistryEnhanced& registry, const Platform& platform) {
+    auto dialog = std::make_unique<TfrmNewTask>(owner.App(), registry);
+    PlaceDialog(*dialog, owner);
+    if (dialog->ShowModal() != mrOk) return;
+    // The entry as the history stores it (a case-insensitive match runs as stored).
+    const std::string text = dialog->cbRun->Text();
+    if (text.empty()) return;
+    if (platform.Processes.WinExec(CommandLineOf(platform.Files, text), SW_SHOW) <= kLastExecError)
+        platform.Processes.ShellExecuteA(platform.Windows.GetDesktopWindow(), "open", text, "", "", SW_SHOW);
+}
+
+}  // namespace taskwell
