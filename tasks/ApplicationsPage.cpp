@@ -429,10 +429,15 @@ void TApplicationsPage::btnEndTaskClick() {
             IDYES)
         return;
     // Only the close is asked for: a program that is slow to answer (asking whether to save) closes
-    // in its own time, and one that is stuck is ended from the Processes page.
-    if (StillThere(target))
-        platform_.Windows.SendMessageTimeoutA(target.handle, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kCloseTimeoutMs,
-                                              nullptr);
+    // in its own time, and one that is stuck is ended from the Processes page. A window that does not
+    // answer now gets the close posted, so it closes when its program takes messages again: a sent
+    // close that times out may be withdrawn by the system, and a hung thread is not sent one at all.
+    if (!StillThere(target)) return;
+    IWindows& windows = platform_.Windows;
+    if (Answers(target.handle))
+        windows.SendMessageTimeoutA(target.handle, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kCloseTimeoutMs, nullptr);
+    else
+        windows.PostMessageA(target.handle, WM_CLOSE, 0, 0);
 }
 
 void TApplicationsPage::itmAppGotoProcessClick() {

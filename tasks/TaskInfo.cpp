@@ -16,8 +16,8 @@ constexpr int kTaskPropertiesTopic = 160;
 // The longest caption a window can have, with its terminating zero.
 constexpr int kCaptionBuffer = 257;
 
-constexpr int kLabelLeft = 10;
-constexpr int kFieldLeft = 84;
+constexpr int kLabelLeft = 6;
+constexpr int kFieldLeft = 88;
 constexpr int kFieldWidth = 310;
 constexpr int kFieldHeight = 15;
 constexpr int kFirstFieldTop = 16;

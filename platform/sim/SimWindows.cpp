@@ -168,6 +168,15 @@ void SimWindows::Broadcast(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (Find(h)) Dispatch(h, msg, wParam, lParam, WindowEvent::Kind::Sent);
 }
 
+bool SimWindows::HasPosted() const {
+    for (const Post& p : posted_) {
+        const SimWindow* w = Find(p.hwnd);
+        std::uint64_t since = 0;
+        if (!w || !ThreadBlocked(*w, since)) return true;
+    }
+    return false;
+}
+
 int SimWindows::DeliverPosted() {
     int delivered = 0;
     // Late answers that are due, in the order they were sent; their windows' threads take them now.
@@ -193,7 +202,14 @@ int SimWindows::DeliverPosted() {
         Post p = posted_.front();
         posted_.pop_front();
         // A message for a window destroyed meanwhile is dropped, as the system does.
-        if (!Find(p.hwnd)) continue;
+        const SimWindow* w = Find(p.hwnd);
+        if (!w) continue;
+        // A blocked thread takes its posted messages when it is released.
+        std::uint64_t since = 0;
+        if (ThreadBlocked(*w, since)) {
+            posted_.push_back(p);
+            continue;
+        }
         Dispatch(p.hwnd, p.msg, p.wParam, p.lParam, WindowEvent::Kind::Posted);
         ++delivered;
     }

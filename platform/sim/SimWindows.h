@@ -181,7 +181,8 @@ public:
     // Hands the posted messages waiting now to their windows, and the late answers that are due;
     // messages posted meanwhile wait for the next round. Returns how many were delivered.
     int DeliverPosted();
-    bool HasPosted() const { return !posted_.empty(); }
+    // Whether a posted message can be delivered now (messages for blocked threads wait).
+    bool HasPosted() const;
 
     POINT Cursor{0, 0};
 

@@ -13,6 +13,9 @@ std::unique_ptr<Win32EditPeer> Win32EditPeer::Create(Win32UiBackend& backend, TE
     DWORD style = 0, exStyle = 0;
     StylesOf(edit, style, exStyle);
     if (!peer->CreateChild("EDIT", style, exStyle, edit.Text().c_str())) return nullptr;
+    // No inner margins: the text starts where the field starts, in line with the labels beside it,
+    // and a text measured to fit the field's width (a shortened path) is shown whole.
+    ::SendMessageA(peer->Handle(), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
     return peer;
 }
 

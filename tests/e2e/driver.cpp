@@ -4,6 +4,10 @@
 //   taskwell_e2e.exe --sleep      (a child of the driver that only waits)
 //   taskwell_e2e.exe --burn <ms> <threads>   (a child that keeps processors busy for a while)
 //   taskwell_e2e.exe --facts <file>          (a child that writes the system facts it reads)
+//   taskwell_e2e.exe --signal <event name>   (a child that sets the named event and ends)
+//
+// TASKWELL_E2E_CASES, when set, names the cases to run, separated by commas (win98, stored,
+// processes, performance, applications, nt, win95); unset, every case runs.
 //
 // For each Windows version it sets the per-program version (value Version under
 // HKCU\Software\Wine\AppDefaults\<exe name>), starts the program and looks at its windows:
@@ -25,6 +29,11 @@
 //     child of the driver (PerformanceChecks.cpp): CPU, thread and memory figures against the
 //     driver's own readings, the System Info page against a Windows 98 child of the driver, the
 //     usage log files, the program's processor time when idle, and a prompt close;
+//   - as Windows 98 on the Applications page at High, beside windows of the driver on threads of
+//     its own (ApplicationsChecks.cpp): the rows against the driver's own scan, a window's row
+//     coming and going, "Not Responding" for a blocked thread, every command of the popup and
+//     Windows menus on an answering and a blocked window while the program is probed, End Task's
+//     question and a slow closer, the task properties dialog and New Task;
 //   - as Windows 95: the main window and a clean close;
 //   - as an NT version (explicit, and Wine's own default): the "Error" message box that
 //     refuses to run, no main window, and a clean exit once the box is dismissed.
@@ -617,6 +626,15 @@ void runRefusal(Checks& checks, const Options& opt, VersionSetting& version, con
   checkEnds(checks, app, (std::string(label) + ": OK on the message box").c_str());
 }
 
+// Whether the case `name` runs: every case unless TASKWELL_E2E_CASES names some.
+bool caseSelected(const char* name) {
+  char buf[512] = {};
+  const DWORD n = GetEnvironmentVariableA("TASKWELL_E2E_CASES", buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return true;
+  const std::string list = std::string(",") + buf + ",";
+  return list.find(std::string(",") + name + ",") != std::string::npos;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -630,6 +648,9 @@ int main(int argc, char** argv) {
   // Windows 98 program reads them.
   if (argc >= 2 && std::strcmp(argv[1], kBurnArgument) == 0) return runBurnChild(argc, argv);
   if (argc >= 2 && std::strcmp(argv[1], kFactsArgument) == 0) return runFactsChild(argc, argv);
+  // The child New Task starts: by its argument, or as the copy under a path with spaces.
+  if (argc >= 2 && std::strcmp(argv[1], kSignalArgument) == 0) return runSignalChild(argc, argv);
+  if (argc == 1 && lstrcmpiA(baseName(driverPath()).c_str(), kSignalCopyName) == 0) return runSignalChild(argc, argv);
   if (argc != 3) {
     std::fprintf(stderr, "usage: %s <path to taskwell.exe> <artifact directory>\n",
                  argc > 0 ? argv[0] : "taskwell_e2e");
@@ -645,13 +666,16 @@ int main(int argc, char** argv) {
     Checks::info("program %s, artifacts in %s", opt.exe.c_str(), opt.artifacts.c_str());
     {
       VersionSetting version(baseName(opt.exe));
-      runWindows98(checks, opt, version);
-      runSeededSettings(checks, opt, version);
-      runProcessPage(checks, opt, version);
-      runPerformance(checks, opt, version);
-      runRefusal(checks, opt, version, "win10", "nt (win10)", "nt_refusal.bmp");
-      runRefusal(checks, opt, version, nullptr, "nt (Wine default)", "nt_refusal_default.bmp");
-      runWindows95(checks, opt, version);
+      if (caseSelected("win98")) runWindows98(checks, opt, version);
+      if (caseSelected("stored")) runSeededSettings(checks, opt, version);
+      if (caseSelected("processes")) runProcessPage(checks, opt, version);
+      if (caseSelected("performance")) runPerformance(checks, opt, version);
+      if (caseSelected("applications")) runApplicationsPage(checks, opt, version);
+      if (caseSelected("nt")) {
+        runRefusal(checks, opt, version, "win10", "nt (win10)", "nt_refusal.bmp");
+        runRefusal(checks, opt, version, nullptr, "nt (Wine default)", "nt_refusal_default.bmp");
+      }
+      if (caseSelected("win95")) runWindows95(checks, opt, version);
     }  // VersionSetting puts Version=win98 back here
     VersionSetting readBack(baseName(opt.exe));
     auto v = readBack.get();

@@ -439,7 +439,93 @@ int runBurnChild(int argc, char** argv);
 constexpr const char* kFactsArgument = "--facts";
 int runFactsChild(int argc, char** argv);
 
+// ---- Buttons, boxes and menus of another process --------------------------------------------
+
+// A descendant BUTTON of `parent` whose text is `text`.
+inline HWND buttonWithText(HWND parent, const char* text) {
+  for (HWND b : e2e::childrenOfClass(parent, "Button")) {
+    auto t = e2e::windowText(b);
+    if (t && *t == text) return b;
+  }
+  return nullptr;
+}
+
+// A visible top-level window of `pid` with this caption (and class), waited for at most `timeoutMs`.
+inline HWND waitShownTopLevel(DWORD pid, const char* wantCaption, const char* wantClass, DWORD timeoutMs) {
+  HWND w = nullptr;
+  e2e::waitFor(timeoutMs, [&] {
+    w = e2e::findTopLevel(pid, wantCaption, wantClass);
+    return w && IsWindowVisible(w);
+  });
+  return w && IsWindowVisible(w) ? w : nullptr;
+}
+
+// Waits until `w` is gone or hidden.
+inline bool waitHidden(HWND w, DWORD timeoutMs) {
+  return e2e::waitFor(timeoutMs, [&] { return !IsWindow(w) || !IsWindowVisible(w); });
+}
+
+// The visible menus (class #32768) of `pid`, the one opened last first as the system stacks them.
+inline std::vector<HWND> visibleMenus(DWORD pid) {
+  std::vector<HWND> out;
+  for (HWND w : e2e::topLevelWindowsOf(pid))
+    if (e2e::sameClass(e2e::className(w), "#32768") && IsWindowVisible(w)) out.push_back(w);
+  return out;
+}
+
+// Waits until `pid` shows at least `count` menus; returns one of them, or null.
+inline HWND waitMenus(DWORD pid, size_t count, DWORD timeoutMs) {
+  HWND menu = nullptr;
+  e2e::waitFor(timeoutMs, [&] {
+    auto menus = visibleMenus(pid);
+    menu = menus.size() >= count ? menus.front() : nullptr;
+    return menu != nullptr;
+  });
+  return menu;
+}
+
+// Opens a menu of the menu bar by its accelerator letter, as Alt+letter does; returns the menu.
+inline HWND openMenuBarMenu(HWND main, char letter, DWORD timeoutMs) {
+  SetForegroundWindow(main);
+  PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(letter));
+  return waitMenus(e2e::windowPid(main), 1, timeoutMs);
+}
+
+// Leaves whatever menu `pid` shows: Escape to each, then a cancel of the menu mode.
+inline void closeMenus(DWORD pid, HWND main) {
+  for (HWND m : visibleMenus(pid)) PostMessageA(m, WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageA(main, WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageA(main, WM_CANCELMODE, 0, 0);
+  e2e::waitFor(2000, [&] { return visibleMenus(pid).empty(); });
+}
+
+// A right click on a row's caption (posted, as the mouse would); the row is scrolled into view
+// first, and the cursor is put where the click is, since the control takes the place of its
+// context menu from the message's cursor position.
+inline bool rightClickRow(DWORD pid, HWND list, int row) {
+  e2e::send(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+  auto rc = e2e::remoteRect(pid, list, LVM_GETITEMRECT, static_cast<WPARAM>(row), LVIR_LABEL);
+  if (!rc) return false;
+  const POINT at{(rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2};
+  POINT onScreen = at;
+  if (!ClientToScreen(list, &onScreen)) return false;
+  SetCursorPos(onScreen.x, onScreen.y);
+  const LPARAM lp = MAKELPARAM(at.x, at.y);
+  PostMessageA(list, WM_MOUSEMOVE, 0, lp);
+  PostMessageA(list, WM_RBUTTONDOWN, MK_RBUTTON, lp);
+  PostMessageA(list, WM_RBUTTONUP, 0, lp);
+  return true;
+}
+
 // ---- Cases in other files -------------------------------------------------------------------
+
+// The driver started with "--signal <event name>" sets that named event and ends: the child the
+// Applications page case starts through the program's New Task dialog. Started under the file name
+// kSignalCopyName without arguments, it sets kSignalCopyEvent instead.
+constexpr const char* kSignalArgument = "--signal";
+constexpr const char* kSignalCopyName = "tw e2e signal.exe";
+constexpr const char* kSignalCopyEvent = "TaskwellE2E.SignalCopy";
+int runSignalChild(int argc, char** argv);
 
 // The Processes page under Windows 98 (ProcessPageChecks.cpp).
 void runProcessPage(Checks& checks, const Options& opt, VersionSetting& version);
@@ -447,5 +533,9 @@ void runProcessPage(Checks& checks, const Options& opt, VersionSetting& version)
 // The Performance and System Info pages and the usage logs under Windows 98, the program's CPU
 // time when idle, and a prompt close (PerformanceChecks.cpp).
 void runPerformance(Checks& checks, const Options& opt, VersionSetting& version);
+
+// The Applications page under Windows 98, against windows of the driver's own: its rows, statuses,
+// commands, End Task, the task properties and New Task dialogs (ApplicationsChecks.cpp).
+void runApplicationsPage(Checks& checks, const Options& opt, VersionSetting& version);
 
 }  // namespace e2e

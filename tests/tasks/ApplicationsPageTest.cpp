@@ -311,22 +311,23 @@ TEST(ApplicationsPage, TheProgramsOwnWindowIsShownDirectly) {
     EXPECT_EQ(f.windows.Calls(WinOp::ShowWindowAsync), 0);
 }
 
-TEST(ApplicationsPage, EndTaskAsksThenSendsOnlyTheClose) {
+TEST(ApplicationsPage, EndTaskAsksThenAsksOnlyForTheClose) {
     struct Case {
         const char* name;
         bool confirmations;
         int answer;
         std::uint64_t answerDelay;
         bool blocked;
-        bool closes;
+        bool closesAtOnce;
         int boxes;
+        int closes;  // WM_CLOSE sent or posted
     };
     const Case cases[] = {
-        {"yes", true, IDYES, 0, false, true, 1},
-        {"no", true, IDNO, 0, false, false, 1},
-        {"without confirmation", false, IDNO, 0, false, true, 0},
-        {"slow closer", true, IDYES, 3000, false, false, 1},
-        {"blocked", true, IDYES, 0, true, false, 1},
+        {"yes", true, IDYES, 0, false, true, 1, 1},
+        {"no", true, IDNO, 0, false, false, 1, 0},
+        {"without confirmation", false, IDNO, 0, false, true, 0, 1},
+        {"slow closer", true, IDYES, 3000, false, false, 1, 1},
+        {"blocked", true, IDYES, 0, true, false, 1, 1},
     };
     for (const Case& c : cases) {
         AppsFixture f;
@@ -343,17 +344,36 @@ TEST(ApplicationsPage, EndTaskAsksThenSendsOnlyTheClose) {
         };
         f.Select(h);
         const int enumerations = f.windows.Calls(WinOp::EnumWindows);
+        const int posts = f.windows.Calls(WinOp::PostMessageA);
         const std::uint64_t waited = f.windows.SendWaitMs;
         f.Page().btnEndTaskClick();
         EXPECT_EQ(static_cast<int>(f.ui.MessageBoxes.size()), c.boxes) << c.name;
-        EXPECT_EQ(f.Sent(h, WM_CLOSE), c.answer == IDYES || !c.confirmations ? 1 : 0) << c.name;
+        EXPECT_EQ(f.Sent(h, WM_CLOSE) + f.windows.Calls(WinOp::PostMessageA) - posts, c.closes) << c.name;
         EXPECT_EQ(f.Sent(h, WM_DESTROY) + f.Sent(h, WM_QUIT), 0) << c.name;
-        // At most the close's limit, and one probe of the window by the refresh that follows.
-        EXPECT_LE(f.windows.SendWaitMs - waited, 1200u) << c.name;
+        // At most the probe, the close's limit, and one probe of the window by the refresh after.
+        EXPECT_LE(f.windows.SendWaitMs - waited, 1400u) << c.name;
         EXPECT_EQ(f.windows.Calls(WinOp::EnumWindows), enumerations + 1) << c.name;  // rescanned in every case
-        EXPECT_EQ(f.RowOf(h) < 0, c.closes) << c.name;
+        EXPECT_EQ(f.RowOf(h) < 0, c.closesAtOnce) << c.name;
         EXPECT_TRUE(f.RowsBoundToRecords()) << c.name;
+        EXPECT_EQ(f.windows.BlockingCalls, 0) << c.name;
     }
+}
+
+TEST(ApplicationsPage, ABlockedWindowClosesWhenItsProgramAnswersAgain) {
+    AppsFixture f;
+    const HWND h = f.Window("Target", f.editPid, 11);
+    f.Create();
+    f.form->itmConfirmations->SetChecked(false);
+    f.windows.BlockThread(11);
+    f.Select(h);
+    f.Page().btnEndTaskClick();
+    f.ui.Advance(3000);
+    EXPECT_NE(f.windows.Find(h), nullptr);
+    f.windows.ReleaseThread(11);
+    f.ui.Advance(3000);
+    EXPECT_EQ(f.windows.Find(h), nullptr);
+    EXPECT_EQ(f.RowOf(h), -1);
+    EXPECT_EQ(f.Sent(h, WM_DESTROY) + f.Sent(h, WM_QUIT), 0);
 }
 
 TEST(ApplicationsPage, ASlowCloserClosesInItsOwnTimeAndLosesItsRow) {
