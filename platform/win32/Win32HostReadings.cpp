@@ -2,6 +2,8 @@
 
 #include <psapi.h>
 
+#include "platform/win32/Win32SystemFunction.h"
+
 namespace taskwell::win32 {
 
 namespace {
@@ -10,26 +12,19 @@ std::uint64_t Ticks(const ::FILETIME& t) {
     return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-template <class Fn>
-Fn Lookup(::HMODULE module, const char* name) {
-    if (!module) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
-
 }  // namespace
 
 Win32HostReadings::Win32HostReadings() {
-    ::HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    getSystemTimes_ = Lookup<GetSystemTimesFn>(kernel, "GetSystemTimes");
+    getSystemTimes_ = SystemFunction<GetSystemTimesFn>("kernel32.dll", "GetSystemTimes");
     if (!getSystemTimes_) return;  // Windows 95/98: the system publishes its own statistics
-    getPerformanceInfo_ = Lookup<GetPerformanceInfoFn>(kernel, "K32GetPerformanceInfo");
+    getPerformanceInfo_ = SystemFunction<GetPerformanceInfoFn>("kernel32.dll", "K32GetPerformanceInfo");
     if (!getPerformanceInfo_) {
         // Older systems of the NT family have it in psapi.dll only. A missing library must not
         // bring up the system's "file not found" box.
         const ::UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
         psapi_ = ::LoadLibraryA("psapi.dll");
         ::SetErrorMode(oldMode);
-        getPerformanceInfo_ = Lookup<GetPerformanceInfoFn>(psapi_, "GetPerformanceInfo");
+        getPerformanceInfo_ = SystemFunction<GetPerformanceInfoFn>(psapi_, "GetPerformanceInfo");
     }
     offered_ = {EmulatedStat::CPUUsage, EmulatedStat::Threads, EmulatedStat::VMs};
     if (getPerformanceInfo_) offered_.insert({EmulatedStat::DiskCache, EmulatedStat::Commit});

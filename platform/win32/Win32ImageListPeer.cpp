@@ -1,5 +1,6 @@
 #include "platform/win32/Win32ImageListPeer.h"
 
+#include "platform/win32/Win32BlankImage.h"
 #include "platform/win32/Win32UiBackend.h"
 #include "ui/TImageList.h"
 
@@ -31,9 +32,8 @@ Win32ImageListPeer::~Win32ImageListPeer() {
 }
 
 void Win32ImageListPeer::Append(int index) {
-    int at = ::ImageList_GetImageCount(handle_);
     if (::ImageList_AddIcon(handle_, ToHicon(images_.Icon(index))) >= 0) return;
-    ::ImageList_SetImageCount(handle_, static_cast<UINT>(at + 1));
+    AddBlankImage(handle_);
 }
 
 void Win32ImageListPeer::Resync() {

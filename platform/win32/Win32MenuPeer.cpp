@@ -1,5 +1,6 @@
 #include "platform/win32/Win32MenuPeer.h"
 
+#include <cstddef>
 #include <string>
 
 #include "platform/win32/Win32ControlPeer.h"
@@ -57,9 +58,15 @@ std::vector<Win32MenuPeer::ShapeStep> Win32MenuPeer::Shape() const {
     return shape;
 }
 
+// The menu item record as Windows 95 and NT 4 know it: everything before hbmpItem, which Windows 98
+// and 2000 added. Windows 95 checks the size and may refuse the larger record, which would leave
+// every menu empty there; the later systems take both sizes.
+constexpr UINT kMenuItemInfoSize = offsetof(::MENUITEMINFOA, hbmpItem);
+static_assert(kMenuItemInfoSize == 44, "the 4.0 menu item record is eleven 32-bit fields");
+
 void Win32MenuPeer::FillInfo(const TMenuItem& item, MENUITEMINFOA& info, std::string& text) const {
     text = item.Caption();
-    info.cbSize = sizeof info;
+    info.cbSize = kMenuItemInfoSize;
     // MIIM_TYPE rather than MIIM_STRING/MIIM_FTYPE: the older flags are what Windows 95 knows.
     info.fMask = MIIM_TYPE | MIIM_STATE;
     info.fType = MFT_STRING | (item.RadioItem() ? MFT_RADIOCHECK : 0);

@@ -7,6 +7,7 @@
 
 #include "app/PathUtils.h"
 #include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32SystemFunction.h"
 
 namespace taskwell::win32 {
 
@@ -136,8 +137,8 @@ Win32Toolhelp::Win32Toolhelp(bool onWine, ExePathCache::Lookup exePathLookup)
 
 bool Win32Toolhelp::RunsOnWine() {
     // Looked up at run time: Windows 95 and 98 have no ntdll.dll, and only Wine's exports this name.
-    ::HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    using WineVersionFunction = const char*(CDECL*)();
+    return SystemFunction<WineVersionFunction>("ntdll.dll", "wine_get_version") != nullptr;
 }
 
 taskwell::LONG Win32Toolhelp::BasePriorityOfWineClass(taskwell::LONG priorityClass) {

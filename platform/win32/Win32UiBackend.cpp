@@ -20,6 +20,7 @@
 #include "platform/win32/Win32PageControlPeer.h"
 #include "platform/win32/Win32PanelPeer.h"
 #include "platform/win32/Win32StatusBarPeer.h"
+#include "platform/win32/Win32SystemFunction.h"
 #include "platform/win32/Win32TabSheetPeer.h"
 #include "platform/win32/Win32TimerPeer.h"
 #include "ui/StdCtrls.h"
@@ -115,10 +116,16 @@ std::string FaceFor(::HDC dc, const std::string& name) {
 }  // namespace
 
 Win32UiBackend::Win32UiBackend(::HINSTANCE instance) : instance_(instance) {
+    // InitCommonControlsEx came with common controls 4.70; Windows 95's own (4.00) has only
+    // InitCommonControls, which registers every class we use there. From version 6 on only the
+    // former registers anything, so it is used wherever it exists.
+    using InitCommonControlsExFunction = ::BOOL(WINAPI*)(const ::INITCOMMONCONTROLSEX*);
+    static const auto initCommonControlsEx =
+        SystemFunction<InitCommonControlsExFunction>("comctl32.dll", "InitCommonControlsEx");
     INITCOMMONCONTROLSEX icc{};
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES;
-    if (!::InitCommonControlsEx(&icc)) ::InitCommonControls();
+    if (!initCommonControlsEx || !initCommonControlsEx(&icc)) ::InitCommonControls();
     // The classic dialog face: 8-point MS Sans Serif.
     font_ = MakeFont("MS Sans Serif", 8, 0, false);
     ownFont_ = font_ != nullptr;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32SystemFunction.h"
 
 namespace taskwell::win32 {
 
@@ -58,12 +59,7 @@ BOOL CALLBACK VisitTopLevelWindow(::HWND hwnd, ::LPARAM param) {
 using ShowWindowAsyncFunction = BOOL(WINAPI*)(::HWND, int);
 
 ShowWindowAsyncFunction ShowWindowAsyncEntry() {
-    static const ShowWindowAsyncFunction entry = [] {
-        ::HMODULE user32 = ::GetModuleHandleA("user32.dll");
-        if (!user32) return ShowWindowAsyncFunction{};
-        return reinterpret_cast<ShowWindowAsyncFunction>(
-            reinterpret_cast<void*>(::GetProcAddress(user32, "ShowWindowAsync")));
-    }();
+    static const auto entry = SystemFunction<ShowWindowAsyncFunction>("user32.dll", "ShowWindowAsync");
     return entry;
 }
 
