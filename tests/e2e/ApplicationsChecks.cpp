@@ -641,6 +641,9 @@ bool choose(Checks& checks, const Options& opt, Program& tw, const Command& cmd,
         closeMenus(tw.pid, tw.main);
         return false;
       }
+      // The submenu's window shows before the menu loop has made it the one that takes keys: a
+      // key sent at once may still reach the parent menu.
+      Sleep(250);
     }
   }
   if (!waitFor(kUiLimitMs, [&] { return visibleMenus(tw.pid).empty(); })) {
