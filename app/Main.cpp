@@ -7,6 +7,7 @@
 #include "app/MiscUtils.h"
 #include "app/PathUtils.h"
 #include "ui/TApplication.h"
+#include "ui/TIcon.h"
 
 namespace taskwell {
 
@@ -278,8 +279,13 @@ void TfrmMain::SetHelpContexts() {
 
 void TfrmMain::BuildPages() {
     imglstPages.Name = "imglstPages";
-    for (const char* name : {"PAGE_APPS", "PAGE_PROCS", "PAGE_PERF", "PAGE_SYSINFO"})
-        imglstPages.AddIcon(platform_.Shell.LoadIconA(name));
+    // Each picture is loaded as an icon of the program's own (a private copy of the module's
+    // resource) and stays while its image does; FreePageIcons destroys them with the window.
+    for (const char* name : {"PAGE_APPS", "PAGE_PROCS", "PAGE_PERF", "PAGE_SYSINFO"}) {
+        TIcon picture;
+        LoadIconResource(platform_.Shell, picture, name);
+        if (imglstPages.AddIcon(picture.Handle()) < 0 && !picture.Empty()) DestroyIconQuietly(picture.Handle());
+    }
 
     sbMain = &Add<TStatusBar>();
     sbMain->Name = "sbMain";
@@ -441,19 +447,28 @@ void TfrmMain::FormResize() {
 }
 
 void TfrmMain::FormClose() {
+    // Every step runs whatever the ones before it met: a system call that fails while the polling
+    // stops must not cost the saving of the settings (which reports its own refusals). Nothing else
+    // is shown; the program is ending.
+    auto step = [](const std::function<void()>& run) {
+        try {
+            run();
+        } catch (...) {
+        }
+    };
     // 1.
-    ResetScreenSaverFlag(platform_.System);
+    step([&] { ResetScreenSaverFlag(platform_.System); });
     // 2.
-    ApplicationsList.SetEnableTimer(false);
+    step([&] { ApplicationsList.SetEnableTimer(false); });
     tmrRefresh.SetEnabled(false);
     // 3.
     for (TPerfStats* s : {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
-        s->SetAutoTick(false);
+        step([&] { s->SetAutoTick(false); });
     for (TPerfStats* s : {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
-        s->SetActiveStat(false);
+        step([&] { s->SetActiveStat(false); });
     // 4.
-    SaveAppPosition();
-    SaveSettings();
+    step([&] { SaveAppPosition(); });
+    step([&] { SaveSettings(); });
 }
 
 void TfrmMain::FormDestroy() {
@@ -471,6 +486,19 @@ void TfrmMain::FormDestroy() {
     SaveAppPosition();
     FreeProcessRecords();
     ApplicationsPage.FreeRecords();
+    FreePageIcons();
+}
+
+void TfrmMain::DestroyIconQuietly(HICON icon) {
+    try {
+        platform_.Shell.DestroyIcon(icon);
+    } catch (...) {
+        // An icon that cannot be freed costs a handle, nothing else.
+    }
+}
+
+void TfrmMain::FreePageIcons() {
+    for (int i = 0; i < imglstPages.Count(); ++i) DestroyIconQuietly(imglstPages.Icon(i));
 }
 
 void TfrmMain::FreeProcessRecords() {

@@ -248,6 +248,9 @@ private:
     void SetHelpContexts();
     void ApplyUpdateSpeed(TUpdateSpeed speed);
     void FreeProcessRecords();
+    // The pages' tab pictures, loaded at building, go with the window.
+    void FreePageIcons();
+    void DestroyIconQuietly(HICON icon);
 
     const Platform& platform_;
     std::unique_ptr<TProcessMonitor> monitor_;

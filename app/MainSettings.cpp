@@ -113,7 +113,8 @@ void TfrmMain::LoadSettings() {
     const bool onTop = reg.ReadBool(itmAlwaysOnTop->Caption(), itmAlwaysOnTop->Checked());
     itmAlwaysOnTop->SetChecked(onTop);
     itmPopAlwaysOnTop->SetChecked(onTop);
-    ApplyAlwaysOnTop();
+    // A z-order the window manager refuses is shown, and costs none of the settings read after it.
+    App().Guarded([&] { ApplyAlwaysOnTop(); });
     itmShowIconInTray->SetChecked(reg.ReadBool(itmShowIconInTray->Caption(), itmShowIconInTray->Checked()));
     itmConfirmations->SetChecked(reg.ReadBool(itmConfirmations->Caption(), itmConfirmations->Checked()));
     const bool hide = reg.ReadBool(itmHideWhenMinimized->Caption(), itmHideWhenMinimized->Checked());

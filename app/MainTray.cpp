@@ -106,9 +106,15 @@ void TfrmMain::tmrSetTopWindowTimer() {
     IWindows& windows = platform_.Windows;
     const HWND window = platform_.Ui.WindowHandle(*this);
     if (window == 0) return;
-    const HWND target = windows.GetLastActivePopup(window);
-    if (target != 0 && windows.IsWindowVisible(target) && windows.IsWindowEnabled(target))
-        windows.SetForegroundWindow(target);
+    // The restore itself is done; this is its finishing touch, run by a timer with no command the
+    // user is waiting on. A window manager that fails here leaves the window where it is, rather
+    // than putting an error box in front of the window just restored.
+    try {
+        const HWND target = windows.GetLastActivePopup(window);
+        if (target != 0 && windows.IsWindowVisible(target) && windows.IsWindowEnabled(target))
+            windows.SetForegroundWindow(target);
+    } catch (...) {
+    }
 }
 
 }  // namespace taskwell

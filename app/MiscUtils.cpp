@@ -11,10 +11,17 @@ namespace taskwell {
 
 namespace {
 
+// False when the record cannot be had, whether the call reports its failure or raises an error: the
+// version tests then say no, and the program entry and creation go on as on the family it was
+// built for rather than end.
 bool ReadVersion(ISystem& system, OSVERSIONINFOA& info) {
     info = OSVERSIONINFOA{};
     info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-    return system.GetVersionExA(info);
+    try {
+        return system.GetVersionExA(info);
+    } catch (...) {
+        return false;
+    }
 }
 
 bool Windows98Condition(const OSVERSIONINFOA& v) {

@@ -1,13 +1,33 @@
 #include "components/RegistryKey.h"
 
+#include <functional>
+
 namespace taskwell {
+
+namespace {
+// A call that raises an error instead of returning one is taken as failed: the statistics and the
+// System Info page read their keys in every tick and at creation, where a raised error would end
+// the step (or creation) instead of leaving the one reading out.
+LONG Quietly(const std::function<LONG()>& call) {
+    try {
+        return call();
+    } catch (...) {
+        return ERROR_ACCESS_DENIED;
+    }
+}
+}  // namespace
 
 RegistryKey::RegistryKey(IRegistry& registry, HKEY root, const std::string& path, DWORD access, bool fallBackToRead)
     : registry_(registry) {
     const std::string relative = !path.empty() && path.front() == '\\' ? path.substr(1) : path;
-    opened_ = registry_.RegOpenKeyExA(root, relative, access, key_) == ERROR_SUCCESS;
-    if (!opened_ && fallBackToRead && access != KEY_READ)
-        opened_ = registry_.RegOpenKeyExA(root, relative, KEY_READ, key_) == ERROR_SUCCESS;
+    auto open = [&](DWORD mask) {
+        HKEY key = 0;
+        if (Quietly([&] { return registry_.RegOpenKeyExA(root, relative, mask, key); }) != ERROR_SUCCESS) return false;
+        key_ = key;
+        return true;
+    };
+    opened_ = open(access);
+    if (!opened_ && fallBackToRead && access != KEY_READ) opened_ = open(KEY_READ);
 }
 
 RegistryKey::~RegistryKey() {
@@ -23,14 +43,16 @@ bool RegistryKey::ReadData(const std::string& name, std::vector<BYTE>& data) con
     data.clear();
     if (!opened_) return false;
     DWORD type = REG_NONE;
-    return registry_.RegQueryValueExA(key_, name, type, data) == ERROR_SUCCESS;
+    if (Quietly([&] { return registry_.RegQueryValueExA(key_, name, type, data); }) == ERROR_SUCCESS) return true;
+    data.clear();
+    return false;
 }
 
 std::string RegistryKey::ReadString(const std::string& name) const {
     if (!opened_) return "";
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
-    if (registry_.RegQueryValueExA(key_, name, type, data) != ERROR_SUCCESS) return "";
+    if (Quietly([&] { return registry_.RegQueryValueExA(key_, name, type, data); }) != ERROR_SUCCESS) return "";
     if (type != REG_SZ && type != REG_EXPAND_SZ) return "";
     std::string text(data.begin(), data.end());
     return text.substr(0, text.find('\0'));

@@ -22,7 +22,8 @@ public:
 
     bool Opened() const { return opened_; }
     // The text of a string value (REG_SZ or REG_EXPAND_SZ, up to its first NUL); empty when the
-    // value is missing, is of another type or cannot be read.
+    // value is missing, is of another type or cannot be read. A call that raises an error counts as
+    // one that failed, here and in the opening.
     std::string ReadString(const std::string& name) const;
     // The value's bytes, whatever its type; false when it is missing or cannot be read.
     bool ReadData(const std::string& name, std::vector<BYTE>& data) const;

@@ -7,15 +7,22 @@
 namespace taskwell {
 
 TUpStatsThread::TUpStatsThread(IThreads& threads, LONG interval) : threads_(threads), interval_(interval) {
-    if (interval_ > 0)
-        handle_ = threads_.CreatePollingThread(static_cast<DWORD>(interval_), [this] { UpdateMembers(); });
+    if (interval_ <= 0) return;
+    // The pass reaches this object only while it exists: a thread that could not be stopped runs
+    // on with empty passes after it has gone.
+    try {
+        handle_ = threads_.CreatePollingThread(static_cast<DWORD>(interval_), [this, alive = alive_] {
+            if (*alive) UpdateMembers();
+        });
+    } catch (...) {
+        // As a thread the platform could not make: the members take no readings.
+        handle_ = 0;
+    }
 }
 
 TUpStatsThread::~TUpStatsThread() {
-    try {
-        Terminate();
-    } catch (...) {
-    }
+    *alive_ = false;
+    Terminate();
 }
 
 void TUpStatsThread::AddMember(TCustomPerfStats& member) {
@@ -52,7 +59,14 @@ void TUpStatsThread::UpdateMembers() {
 void TUpStatsThread::Terminate() {
     if (terminated_) return;
     terminated_ = true;
-    if (handle_ != 0) threads_.StopThread(handle_);
+    if (handle_ == 0) return;
+    try {
+        threads_.StopThread(handle_);
+    } catch (...) {
+        // A thread that could not be stopped is stopped for the program all the same: its passes
+        // tick nobody from now on, so whoever stopped it (a reader leaving it, an update speed, the
+        // close) goes on rather than stop halfway.
+    }
 }
 
 TStatsThreads::~TStatsThreads() {

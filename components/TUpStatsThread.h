@@ -18,7 +18,8 @@ class TCustomPerfStats;
 
 class TUpStatsThread {
 public:
-    // Starts the platform's polling thread; Started() tells whether it could be made.
+    // Starts the platform's polling thread; Started() tells whether it could be made (a call that
+    // raises an error counts as one that could not).
     TUpStatsThread(IThreads& threads, LONG interval);
     // Stops the thread (Terminate) if it still runs.
     ~TUpStatsThread();
@@ -36,7 +37,8 @@ public:
     // One pass: ticks every active member in the order they joined. A member's failure ends its
     // own tick only; members that leave during the pass are not ticked.
     void UpdateMembers();
-    // Stops the thread: no pass runs after this, and a pass under way ticks no further member.
+    // Stops the thread: no pass runs after this, and a pass under way ticks no further member. A
+    // stop the platform refuses with an error is not passed on: the passes are empty all the same.
     void Terminate();
     bool Terminated() const { return terminated_; }
     // True while a pass runs.
@@ -49,6 +51,8 @@ private:
     std::vector<TCustomPerfStats*> members_;
     bool terminated_ = false;
     bool inPass_ = false;
+    // Cleared when the object goes; the platform's thread holds it with its pass.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 class TStatsThreads {

@@ -15,6 +15,11 @@ namespace taskwell::sim {
 
 enum class FileOp { GetFileAttributesA, CreateFileA, SetFilePointer, WriteFile, SetEndOfFile, CloseHandle, DeleteFileA };
 
+// The last operation, as kLastOp of the machine's.
+constexpr FileOp kLastFileOp = FileOp::DeleteFileA;
+constexpr int kFileOpCount = static_cast<int>(kLastFileOp) + 1;
+
+// "?" for a value that names no operation.
 const char* FileOpName(FileOp op);
 
 class SimFiles : public IFiles {

@@ -523,6 +523,7 @@ HICON SimMachine::LoadIconA(const std::string& resourceName) {
     LoadedIconNames.push_back(resourceName);
     if (Enter(Op::LoadIconA)) return 0;
     if (!IconResources.count(resourceName)) return 0;
+    if (!SharedResourceIcons) return NewIcon();
     auto it = resourceIcons_.find(resourceName);
     if (it != resourceIcons_.end()) return it->second;
     HICON h = NewIcon();

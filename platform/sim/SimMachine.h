@@ -61,6 +61,12 @@ enum class Op {
     lstrcmpA,
 };
 
+// The last operation: a sweep over every operation runs from the first to this one. A new operation
+// goes before it or takes its place here; a test checks that no named operation comes after it.
+constexpr Op kLastOp = Op::lstrcmpA;
+constexpr int kOpCount = static_cast<int>(kLastOp) + 1;
+
+// "?" for a value that names no operation.
 const char* OpName(Op op);
 
 // Executable-type values as the shell reports them.
@@ -177,6 +183,11 @@ public:
 
     // Icons.
     std::set<std::string> IconResources;  // names LoadIconA knows (upper case)
+    // True: LoadIconA hands out one shared icon per resource, which DestroyIcon leaves alone (the
+    // platform's LoadIcon). False: every call makes a new icon that the caller owns and must destroy,
+    // as the Win32 implementation's LoadImageA without LR_SHARED does; then a resource icon the
+    // program loads and never destroys counts in LiveIcons.
+    bool SharedResourceIcons = true;
     int LiveIcons() const { return static_cast<int>(liveIcons_.size()); }
     std::vector<std::string> LoadedIconNames;
 

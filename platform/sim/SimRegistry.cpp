@@ -310,7 +310,8 @@ LONG SimRegistry::Enter(RegOp op, HKEY key, const std::string& name) {
         path = PathOf(it->second.key);
     else
         path = "<invalid handle>";
-    log_.push_back(Call{op, path, name, ERROR_SUCCESS});
+    // A call that raises stores nothing: its entry says so, and Writes leaves it out.
+    log_.push_back(Call{op, path, name, raising_.count(op) ? kRaised : ERROR_SUCCESS});
     if (raising_.count(op)) throw std::runtime_error(std::string(RegOpName(op)) + " failed");
     auto it = failing_.find(op);
     return it == failing_.end() ? ERROR_SUCCESS : it->second;

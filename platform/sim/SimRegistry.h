@@ -33,12 +33,19 @@ enum class RegOp {
     RegEnumValueA,
 };
 
+// The last operation, as kLastOp of the machine's.
+constexpr RegOp kLastRegOp = RegOp::RegEnumValueA;
+constexpr int kRegOpCount = static_cast<int>(kLastRegOp) + 1;
+
+// "?" for a value that names no operation.
 const char* RegOpName(RegOp op);
 
 // Error codes the registry reports besides those of platform/Registry.h.
 constexpr LONG ERROR_INVALID_HANDLE = 6;
 constexpr LONG ERROR_BAD_PATHNAME = 161;
 constexpr LONG ERROR_KEY_DELETED = 1018;
+// The result the call log shows for a call that was told to raise (it returned nothing).
+constexpr LONG kRaised = -1;
 
 class SimRegistry : public IRegistry {
 public:

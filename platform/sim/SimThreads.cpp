@@ -1,15 +1,50 @@
 #include "platform/sim/SimThreads.h"
 
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace taskwell::sim {
+
+const char* ThreadOpName(ThreadOp op) {
+    switch (op) {
+    case ThreadOp::CreatePollingThread: return "CreatePollingThread";
+    case ThreadOp::StopThread: return "StopThread";
+    }
+    return "?";
+}
+
+void SimThreads::Fail(ThreadOp op, bool on) {
+    if (on)
+        failing_.insert(op);
+    else
+        failing_.erase(op);
+}
+
+void SimThreads::Raise(ThreadOp op, bool on) {
+    if (on)
+        raising_.insert(op);
+    else
+        raising_.erase(op);
+}
+
+int SimThreads::Calls(ThreadOp op) const {
+    auto it = calls_.find(op);
+    return it == calls_.end() ? 0 : it->second;
+}
+
+bool SimThreads::Enter(ThreadOp op) {
+    ++calls_[op];
+    if (raising_.count(op)) throw std::runtime_error(std::string(ThreadOpName(op)) + " failed");
+    return failing_.count(op) != 0;
+}
 
 SimThreads::~SimThreads() {
     for (auto& t : threads_) t.second->stopped = true;
 }
 
 HANDLE SimThreads::CreatePollingThread(DWORD intervalMs, std::function<void()> pass) {
-    if (FailCreate || intervalMs == 0) return 0;
+    if (Enter(ThreadOp::CreatePollingThread) || FailCreate || intervalMs == 0) return 0;
     auto thread = std::make_shared<Thread>(Thread{intervalMs, std::move(pass)});
     const HANDLE h = next_;
     next_ += 4;
@@ -45,6 +80,7 @@ void SimThreads::RunPass(HANDLE h, const std::shared_ptr<Thread>& t) {
 }
 
 void SimThreads::StopThread(HANDLE thread) {
+    Enter(ThreadOp::StopThread);
     auto it = threads_.find(thread);
     if (it == threads_.end()) return;
     it->second->stopped = true;

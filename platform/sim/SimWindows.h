@@ -73,6 +73,11 @@ enum class WinOp {
     DestroyWindow,
 };
 
+// The last operation, as kLastOp of the machine's.
+constexpr WinOp kLastWinOp = WinOp::DestroyWindow;
+constexpr int kWinOpCount = static_cast<int>(kLastWinOp) + 1;
+
+// "?" for a value that names no operation.
 const char* WinOpName(WinOp op);
 
 enum class ShowState { Normal, Minimized, Maximized };
