@@ -259,6 +259,8 @@ private:
     bool closeRequested_ = false;
     bool ticking_ = false;
     bool destroyed_ = false;
+    // The CPU level picture the tray icon and the task bar button show ("" before the first).
+    std::string trayLevelShown_;
 };
 
 }  // namespace taskwell

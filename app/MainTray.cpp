@@ -47,18 +47,25 @@ void TfrmMain::ConnectTray() {
 }
 
 void TfrmMain::UpdateTrayIcon() {
-    TIcon picture;
-    LoadIconResource(platform_.Shell, picture, TrayIconName(CPUUsage));
-    TrayIcon.SetToolTip(CPUUsage < 0 ? std::string() : "CPU Usage: " + std::to_string(CPUUsage) + "%");
-    // The tray icon keeps a copy of the picture; the task bar button shows that same copy, which
-    // lives until the next update has replaced it in both places.
-    TrayIcon.SetIcon(picture);
-    App().SetIcon(TrayIcon.Icon().Handle());
-    if (!picture.Empty()) {
-        try {
-            platform_.Shell.DestroyIcon(picture.Handle());
-        } catch (...) {
-            // A picture that cannot be freed costs a handle, not the display.
+    // Only what changed goes to the shell: every change of the icon or its tooltip crosses to the
+    // shell's process, and a tick whose CPU level is the last one's has nothing new to show.
+    const std::string tip = CPUUsage < 0 ? std::string() : "CPU Usage: " + std::to_string(CPUUsage) + "%";
+    if (tip != TrayIcon.ToolTip()) TrayIcon.SetToolTip(tip);
+    const std::string level = TrayIconName(CPUUsage);
+    if (level != trayLevelShown_ || TrayIcon.Icon().Empty()) {
+        TIcon picture;
+        LoadIconResource(platform_.Shell, picture, level);
+        // The tray icon keeps a copy of the picture; the task bar button shows that same copy, which
+        // lives until the next update has replaced it in both places.
+        TrayIcon.SetIcon(picture);
+        App().SetIcon(TrayIcon.Icon().Handle());
+        trayLevelShown_ = TrayIcon.Icon().Empty() ? std::string() : level;
+        if (!picture.Empty()) {
+            try {
+                platform_.Shell.DestroyIcon(picture.Handle());
+            } catch (...) {
+                // A picture that cannot be freed costs a handle, not the display.
+            }
         }
     }
     if (itmShowIconInTray->Checked()) TrayIcon.SetActive(true);

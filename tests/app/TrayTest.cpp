@@ -133,6 +133,29 @@ TEST(TrayMeter, EveryTickUpdatesTheIconWithoutLeakingPictures) {
     EXPECT_EQ(f.machine.LiveIcons(), icons + loadedResources);
 }
 
+TEST(TrayMeter, ATickWithNothingNewLeavesTheShellAlone) {
+    TrayMainFixture f;
+    TfrmMain& m = *f.form;
+    struct Step {
+        LONG cpuUsage;
+        int notifies;  // changes handed to the shell
+        int loads;     // level pictures loaded
+    };
+    // 40 and 41 share the level picture Z_5 but not the tooltip; the same reading again changes
+    // nothing; a missing reading changes both.
+    const Step steps[] = {{40, 2, 1}, {40, 0, 0}, {41, 1, 0}, {41, 0, 0}, {-1, 2, 1}, {-1, 0, 0}};
+    for (const Step& s : steps) {
+        const size_t notifies = f.machine.NotifyCalls.size();
+        const size_t loads = f.machine.LoadedIconNames.size();
+        m.CPUUsage = s.cpuUsage;
+        m.UpdateTrayIcon();
+        EXPECT_EQ(static_cast<int>(f.machine.NotifyCalls.size() - notifies), s.notifies) << s.cpuUsage;
+        EXPECT_EQ(static_cast<int>(f.machine.LoadedIconNames.size() - loads), s.loads) << s.cpuUsage;
+        ASSERT_NE(f.Shown(), nullptr);
+        EXPECT_EQ(f.app.Icon(), f.Shown()->hIcon) << s.cpuUsage;
+    }
+}
+
 TEST(TrayMeter, TheOptionDecidesWhetherTheIconIsPresent) {
     TrayMainFixture f;
     TfrmMain& m = *f.form;
