@@ -4,9 +4,11 @@
 #
 #   run_e2e.sh <taskwell.exe> <taskwell_e2e.exe> [artifact dir]
 #   run_e2e.sh --self <checks.exe> [artifact dir]
+#   run_e2e.sh --soak <minutes> <taskwell.exe> <taskwell_soak.exe> [artifact dir]
 #
 # The second form runs a program that checks itself from inside (the native peer checks) in the
-# same prefix and display, with the same time limit.
+# same prefix and display, with the same time limit. The third runs the soak for that many minutes;
+# its time limit is the run plus 180 s.
 #
 # The artifact directory (default build/e2e-artifacts) receives the driver's screenshots as
 # PNG files and the Wine log. Exit code: the driver's (0 only when every check passed);
@@ -22,6 +24,12 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$here/../../scripts/setup.sh"
 
 self=0
+soak_minutes=""
+if [ "${1:-}" = "--soak" ] && [ $# -ge 2 ]; then
+  soak_minutes="$2"
+  shift 2
+  [[ "$soak_minutes" =~ ^[0-9]+([.][0-9]+)?$ ]] || tw_die "--soak: minutes must be a number, not \"$soak_minutes\""
+fi
 if [ "${1:-}" = "--self" ]; then
   self=1
   shift
@@ -39,6 +47,9 @@ artifacts="$(realpath -m "${3:-$TW_ROOT/build/e2e-artifacts}")"
 [ -f "$driver" ] || tw_die "driver not found: $driver (build the win32 build first)"
 driver_args=("$(tw_winpath "$exe")" "$(tw_winpath "$artifacts")")
 [ "$self" -eq 0 ] || driver_args=()
+[ -z "$soak_minutes" ] || driver_args+=("$soak_minutes")
+limit="${TASKWELL_E2E_TIMEOUT:-420}"
+[ -z "$soak_minutes" ] || limit="${TASKWELL_E2E_TIMEOUT:-$(awk -v m="$soak_minutes" 'BEGIN { printf "%d", m * 60 + 180 }')}"
 command -v wine >/dev/null 2>&1 || tw_die "wine is not installed (run scripts/setup.sh)"
 
 mkdir -p "$artifacts"
@@ -69,11 +80,11 @@ fi
 tw_log "e2e: $exe"
 t0=$SECONDS
 rc=0
-timeout -k 15 "${TASKWELL_E2E_TIMEOUT:-420}" \
+timeout -k 15 "$limit" \
   wine "$driver" "${driver_args[@]}" 2>"$artifacts/wine.log" ||
   rc=$?
 if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
-  echo "FAIL: driver did not finish within ${TASKWELL_E2E_TIMEOUT:-420} s" >&2
+  echo "FAIL: driver did not finish within $limit s" >&2
   rc=124
 fi
 tw_log "e2e driver finished in $((SECONDS - t0)) s with exit code $rc"
