@@ -26,14 +26,6 @@ Win32ComboBoxPeer::Win32ComboBoxPeer(Win32UiBackend& backend, TComboBox& combo)
     return Handle() ? ::FindWindowExA(Handle(), nullptr, "Edit", nullptr) : nullptr;
 }
 
-std::string Win32ComboBoxPeer::FieldText() const {
-    int length = ::GetWindowTextLengthA(Handle());
-    if (length <= 0) return std::string();
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    int got = ::GetWindowTextA(Handle(), buffer.data(), length + 1);
-    return std::string(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0);
-}
-
 void Win32ComboBoxPeer::Place() {
     TComboBox* combo = As<TComboBox>();
     if (!combo || !Handle()) return;
@@ -69,11 +61,11 @@ void Win32ComboBoxPeer::Sync() {
     // Text set into the field makes the control drop the list's selection, and selecting nothing
     // empties the field: the text goes first, the selection next, and the text again after an
     // empty selection. (A selected item's text is the widget's text.)
-    if (FieldText() != combo->Text()) ::SetWindowTextA(Handle(), combo->Text().c_str());
+    if (WindowText() != combo->Text()) ::SetWindowTextA(Handle(), combo->Text().c_str());
     const int wanted = combo->ItemIndex();
     if (static_cast<int>(::SendMessageA(Handle(), CB_GETCURSEL, 0, 0)) != wanted)
         ::SendMessageA(Handle(), CB_SETCURSEL, static_cast<::WPARAM>(wanted), 0);
-    if (FieldText() != combo->Text()) ::SetWindowTextA(Handle(), combo->Text().c_str());
+    if (WindowText() != combo->Text()) ::SetWindowTextA(Handle(), combo->Text().c_str());
 }
 
 void Win32ComboBoxPeer::Apply(Change what, int index) {
@@ -128,7 +120,7 @@ bool Win32ComboBoxPeer::OnCommand(WORD code) {
     TComboBox* combo = As<TComboBox>();
     if (!combo) return true;
     if (code == CBN_EDITCHANGE) {
-        combo->PeerText(FieldText());
+        combo->PeerText(WindowText());
         return true;
     }
     // The control puts the picked item's text in the field after this notification; a handler

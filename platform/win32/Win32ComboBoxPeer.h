@@ -39,7 +39,6 @@ private:
     void Rebuild();
     // Brings the field's text and the list's selection in line with the widget.
     void Sync();
-    std::string FieldText() const;
 };
 
 }  // namespace taskwell::win32

@@ -1,6 +1,7 @@
 #include "platform/win32/Win32ControlPeer.h"
 
 #include <stdexcept>
+#include <vector>
 
 #include "platform/win32/Win32FormPeer.h"
 #include "platform/win32/Win32UiBackend.h"
@@ -161,6 +162,14 @@ void Win32ControlPeer::DestroyHandle() {
 
 TApplication* Win32ControlPeer::App() const {
     return control_.Application();
+}
+
+std::string Win32ControlPeer::WindowText() const {
+    const int length = ::GetWindowTextLengthA(hwnd_);
+    if (length <= 0) return std::string();
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    const int got = ::GetWindowTextA(hwnd_, buffer.data(), length + 1);
+    return std::string(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0);
 }
 
 ::HWND Win32ControlPeer::ParentWindow(int& dx, int& dy) const {

@@ -105,6 +105,8 @@ protected:
     // The window's position for the widget's bounds, in the parent window's client coordinates.
     void PlaceWindow();
     ::HWND ParentWindow(int& dx, int& dy) const;
+    // The text the control's window holds now (what the user typed, for a field).
+    std::string WindowText() const;
 
     // True while the peer itself changes the window: notifications that result are not news.
     bool applying_ = false;

@@ -31,14 +31,6 @@ void Win32EditPeer::StylesOf(const TEdit& edit, DWORD& style, DWORD& exStyle) {
     exStyle = edit.BorderStyle() == TEditBorder::bsSingle ? WS_EX_CLIENTEDGE : 0;
 }
 
-std::string Win32EditPeer::WindowText() const {
-    int length = ::GetWindowTextLengthA(Handle());
-    if (length <= 0) return std::string();
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    int got = ::GetWindowTextA(Handle(), buffer.data(), length + 1);
-    return std::string(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0);
-}
-
 void Win32EditPeer::ApplyText() {
     TEdit* edit = As<TEdit>();
     // Setting the same text again would move the user's caret and selection.

@@ -35,7 +35,6 @@ protected:
 private:
     void ApplyText();
     void ApplyReadOnly();
-    std::string WindowText() const;
     ::HBRUSH brush_ = nullptr;
     int brushColor_ = -1;
 };
