@@ -43,12 +43,12 @@ TListView::TListView() = default;
 
 void TListView::AddColumn(const std::string& caption, int width) {
     columns_.push_back(TListColumn{caption, width});
-    Notify(Change::Columns);
+    NotifyChange(Change::Columns);
 }
 
 void TListView::ClearColumns() {
     columns_.clear();
-    Notify(Change::Columns);
+    NotifyChange(Change::Columns);
 }
 
 const TListColumn& TListView::Column(int index) const {
@@ -60,7 +60,7 @@ const TListColumn& TListView::Column(int index) const {
 void TListView::SetColumnWidth(int index, int width) {
     Column(index);
     columns_[static_cast<size_t>(index)].Width = width;
-    Notify(Change::Columns, index);
+    NotifyChange(Change::Columns, index);
 }
 
 void TListView::PeerColumnWidth(int index, int width) {
@@ -74,7 +74,7 @@ TListItem& TListView::AddItem() {
     TListItem& ref = *item;
     items_.push_back(std::move(item));
     byCaption_[ref.caption_].push_back(&ref);
-    Notify(Change::Items, ref.index_);
+    NotifyChange(Change::Items, ref.index_);
     return ref;
 }
 
@@ -88,7 +88,7 @@ void TListView::DeleteItem(int index) {
         selected_ = -1;
     else if (selected_ > index)
         --selected_;
-    Notify(Change::ItemDeleted, index);
+    NotifyChange(Change::ItemDeleted, index);
     if (lostSelection) SelectionChanged();
 }
 
@@ -98,7 +98,7 @@ void TListView::ClearItems() {
     byCaption_.clear();
     selected_ = -1;
     top_ = 0;
-    Notify(Change::ItemDeleted, -1);
+    NotifyChange(Change::ItemDeleted, -1);
     if (lostSelection) SelectionChanged();
 }
 
@@ -109,7 +109,7 @@ TListItem& TListView::Item(int index) const {
 }
 
 void TListView::ItemChanged(const TListItem& item) {
-    Notify(Change::Items, item.index_);
+    NotifyChange(Change::Items, item.index_);
 }
 
 void TListView::Unindex(TListItem& item, const std::string& caption) {
@@ -144,7 +144,7 @@ void TListView::Sort(const TItemLess& less) {
     for (size_t i = 0; i < items_.size(); ++i) items_[i]->index_ = static_cast<int>(i);
     if (selected) selected_ = selected->index_;
     // The peer compares every row with what it shows and sends only the texts that moved.
-    Notify(Change::Items, -1);
+    NotifyChange(Change::Items, -1);
 }
 
 bool TListView::IsSorted(const TItemLess& less) const {
@@ -162,7 +162,7 @@ void TListView::SetTopIndex(int index) {
     if (index < 0) index = 0;
     if (index == top_) return;
     top_ = index;
-    Notify(Change::TopIndex);
+    NotifyChange(Change::TopIndex);
 }
 
 void TListView::PeerTopIndex(int index) {
@@ -172,27 +172,40 @@ void TListView::PeerTopIndex(int index) {
 void TListView::SetRowSelect(bool v) {
     if (v == rowSelect_) return;
     rowSelect_ = v;
-    Notify(Change::ViewStyle);
+    NotifyChange(Change::ViewStyle);
 }
 
+// Drawing is suspended only once something changes inside the batch: a batch that changes nothing
+// (a refresh that finds every row as it was) costs the control no repaint.
 void TListView::BeginUpdate() {
-    if (updating_++ == 0) Notify(Change::Redraw, 0);
+    ++updating_;
 }
 
 void TListView::EndUpdate() {
-    if (updating_ > 0 && --updating_ == 0) Notify(Change::Redraw, 1);
+    if (updating_ == 0 || --updating_ > 0) return;
+    if (!suspended_) return;
+    suspended_ = false;
+    Notify(Change::Redraw, 1);
+}
+
+void TListView::NotifyChange(Change what, int index) {
+    if (updating_ > 0 && !suspended_) {
+        suspended_ = true;
+        Notify(Change::Redraw, 0);
+    }
+    Notify(what, index);
 }
 
 void TListView::SetViewStyle(TViewStyle s) {
     if (s == style_) return;
     style_ = s;
-    Notify(Change::ViewStyle);
+    NotifyChange(Change::ViewStyle);
 }
 
 void TListView::SetImages(TImageList* large, TImageList* small) {
     large_ = large;
     small_ = small;
-    Notify(Change::Images);
+    NotifyChange(Change::Images);
 }
 
 void TListView::Raise(const std::function<void()>& handler) {
@@ -211,7 +224,7 @@ void TListView::SetSelectedIndex(int index) {
     if (index < -1 || index >= ItemCount()) index = -1;
     if (index == selected_) return;
     selected_ = index;
-    Notify(Change::Items, -1);
+    NotifyChange(Change::Items, -1);
     SelectionChanged();
 }
 

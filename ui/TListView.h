@@ -125,6 +125,8 @@ private:
     // Runs an event handler, handing its errors to the application.
     void Raise(const std::function<void()>& handler);
     void SelectionChanged();
+    // Tells the peer of a change; inside BeginUpdate/EndUpdate it suspends drawing first.
+    void NotifyChange(Change what, int index = -1);
     std::vector<TListColumn> columns_;
     std::vector<std::unique_ptr<TListItem>> items_;
     std::unordered_map<std::string, std::vector<TListItem*>> byCaption_;
@@ -133,6 +135,8 @@ private:
     TImageList* small_ = nullptr;
     int selected_ = -1;
     int updating_ = 0;
+    // Drawing is suspended for the batch under way (a change came inside it).
+    bool suspended_ = false;
     int top_ = 0;
     bool rowSelect_ = false;
 };

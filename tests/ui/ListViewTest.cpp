@@ -197,3 +197,68 @@ TEST(HourGlass, ComesBackToTheCursorBeforeItAlsoOnAnError) {
 
 }  // namespace
 }  // namespace taskwell
+
+namespace taskwell {
+namespace {
+
+// What a list view's native control is told, in order.
+class RecordingPeer : public IPeer {
+public:
+    void Changed(Change what, int index) override { changes.emplace_back(what, index); }
+    std::vector<std::pair<Change, int>> changes;
+};
+
+class RecordingUi : public sim::SimUi {
+public:
+    using SimUi::SimUi;
+    std::unique_ptr<IPeer> CreatePeer(TControl& control) override {
+        if (dynamic_cast<TListView*>(&control)) {
+            auto peer = std::make_unique<RecordingPeer>();
+            recorder = peer.get();
+            return peer;
+        }
+        return SimUi::CreatePeer(control);
+    }
+    RecordingPeer* recorder = nullptr;
+};
+
+// A refresh that finds every row as it was costs the control nothing; one that changes rows
+// suspends drawing once around all of them, however deeply the batches nest.
+TEST(ListViewUpdate, DrawingIsSuspendedOnlyForABatchThatChangesSomething) {
+    sim::SimMachine machine;
+    RecordingUi ui{machine};
+    TApplication app{ui};
+    TForm form{app};
+    TListView& list = form.Add<TListView>();
+    for (const char* c : {"a", "b"}) list.AddItem().SetCaption(c);
+    form.Realise();
+    ASSERT_NE(ui.recorder, nullptr);
+    auto& changes = ui.recorder->changes;
+    auto redraws = [&] {
+        std::vector<int> out;
+        for (auto& [what, index] : changes)
+            if (what == Change::Redraw) out.push_back(index);
+        return out;
+    };
+
+    changes.clear();
+    list.BeginUpdate();
+    list.Item(0).SetCaption("a");  // the same text
+    list.Sort([](const TListItem& x, const TListItem& y) { return x.Caption() < y.Caption(); });  // already sorted
+    list.EndUpdate();
+    EXPECT_TRUE(changes.empty());
+
+    list.BeginUpdate();
+    list.BeginUpdate();
+    list.Item(0).SetCaption("c");
+    list.Item(1).SetCaption("d");
+    list.EndUpdate();
+    EXPECT_EQ(redraws(), std::vector<int>{0});
+    list.EndUpdate();
+    EXPECT_EQ(redraws(), (std::vector<int>{0, 1}));
+    ASSERT_FALSE(changes.empty());
+    EXPECT_EQ(changes.front().first, Change::Redraw);  // suspended before the first change
+}
+
+}  // namespace
+}  // namespace taskwell
