@@ -44,14 +44,17 @@ bool Win32HostReadings::CpuTimes(EmulatedStatistics::CpuTimes& times) const {
 }
 
 bool Win32HostReadings::ThreadCount(std::uint64_t& count) const {
-    ::HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    // The threads of every process, from a process snapshot: each entry carries its process's
+    // thread count. A thread snapshot would list the same threads one by one, at about three times
+    // the cost under Wine, and this reading is taken on every polling pass.
+    ::HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     // The system's "no snapshot" has all bits set.
     if (reinterpret_cast<std::intptr_t>(snap) == -1 || !snap) return false;
-    ::THREADENTRY32 entry{};
+    ::PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     std::uint64_t n = 0;
-    for (::BOOL ok = ::Thread32First(snap, &entry); ok; ok = ::Thread32Next(snap, &entry)) {
-        ++n;
+    for (::BOOL ok = ::Process32First(snap, &entry); ok; ok = ::Process32Next(snap, &entry)) {
+        n += entry.cntThreads;
         entry.dwSize = sizeof entry;
     }
     ::CloseHandle(snap);
