@@ -1,7 +1,5 @@
 #include "platform/win32/Win32HostReadings.h"
 
-#include <psapi.h>
-
 #include "platform/win32/Win32SystemFunction.h"
 
 namespace taskwell::win32 {
@@ -19,11 +17,8 @@ Win32HostReadings::Win32HostReadings() {
     if (!getSystemTimes_) return;  // Windows 95/98: the system publishes its own statistics
     getPerformanceInfo_ = SystemFunction<GetPerformanceInfoFn>("kernel32.dll", "K32GetPerformanceInfo");
     if (!getPerformanceInfo_) {
-        // Older systems of the NT family have it in psapi.dll only. A missing library must not
-        // bring up the system's "file not found" box.
-        const ::UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-        psapi_ = ::LoadLibraryA("psapi.dll");
-        ::SetErrorMode(oldMode);
+        // Older systems of the NT family have it in psapi.dll only.
+        psapi_ = LoadSystemLibrary("psapi.dll");
         getPerformanceInfo_ = SystemFunction<GetPerformanceInfoFn>(psapi_, "GetPerformanceInfo");
     }
     offered_ = {EmulatedStat::CPUUsage, EmulatedStat::Threads, EmulatedStat::VMs};
@@ -43,10 +38,37 @@ bool Win32HostReadings::CpuTimes(EmulatedStatistics::CpuTimes& times) const {
     return true;
 }
 
+bool Win32HostReadings::PerformanceInfo(::PERFORMANCE_INFORMATION& info) const {
+    if (!getPerformanceInfo_) return false;
+    const ::DWORD now = ::GetTickCount();
+    if (!sharedHeld_ || now - sharedAt_ >= kSharedReadingMs) {
+        ::PERFORMANCE_INFORMATION fresh{};
+        fresh.cb = sizeof fresh;
+        // A refused reading is not kept: the next statistic asks the system again.
+        sharedHeld_ = false;
+        if (!getPerformanceInfo_(&fresh, sizeof fresh)) return false;
+        shared_ = fresh;
+        sharedAt_ = now;
+        sharedHeld_ = true;
+    }
+    info = shared_;
+    return true;
+}
+
 bool Win32HostReadings::ThreadCount(std::uint64_t& count) const {
-    // The threads of every process, from a process snapshot: each entry carries its process's
-    // thread count. A thread snapshot would list the same threads one by one, at about three times
-    // the cost under Wine, and this reading is taken on every polling pass.
+    // The system's own count where the performance information carries one (the reading the memory
+    // statistics of the same pass use), else the sum over a process snapshot.
+    ::PERFORMANCE_INFORMATION info{};
+    if (PerformanceInfo(info) && info.ThreadCount > 0) {
+        count = info.ThreadCount;
+        return true;
+    }
+    return SnapshotThreadCount(count);
+}
+
+bool Win32HostReadings::SnapshotThreadCount(std::uint64_t& count) {
+    // Each entry of a process snapshot carries its process's thread count: a thread snapshot would
+    // list the same threads one by one, at about three times the cost under Wine.
     ::HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     // The system's "no snapshot" has all bits set.
     if (reinterpret_cast<std::intptr_t>(snap) == -1 || !snap) return false;
@@ -64,8 +86,7 @@ bool Win32HostReadings::ThreadCount(std::uint64_t& count) const {
 
 bool Win32HostReadings::MemoryPages(std::uint64_t& committed, std::uint64_t& cache, std::uint64_t& pageSize) const {
     ::PERFORMANCE_INFORMATION info{};
-    info.cb = sizeof info;
-    if (!getPerformanceInfo_ || !getPerformanceInfo_(&info, sizeof info)) return false;
+    if (!PerformanceInfo(info)) return false;
     committed = info.CommitTotal;
     cache = info.SystemCache;
     pageSize = info.PageSize;

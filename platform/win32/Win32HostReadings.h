@@ -1,7 +1,11 @@
 // The running system's own readings of the facts behind the performance statistics, for hosts that
 // do not publish the statistics themselves: processor times (GetSystemTimes), the number of threads
-// (a toolhelp thread snapshot) and the memory counters (GetPerformanceInfo, in kernel32 as
-// K32GetPerformanceInfo or in psapi.dll).
+// and the memory counters (GetPerformanceInfo, in kernel32 as K32GetPerformanceInfo or in
+// psapi.dll; without it the threads are counted from a process snapshot).
+//
+// A polling pass reads the thread count, the disk cache and the committed memory one after another,
+// milliseconds apart, and each performance information call costs about a millisecond under Wine
+// (it lists every process): a reading serves every statistic read within kSharedReadingMs of it.
 //
 // GetSystemTimes and GetPerformanceInfo do not exist on Windows 95/98, which publish the statistics
 // in their registry: both are looked up at run time, so the program still loads there, and a host
@@ -14,6 +18,8 @@
 #include "components/EmulatedStatKeys.h"
 #include "components/EmulatedStatistics.h"
 #include "platform/win32/Win32Api.h"
+
+#include <psapi.h>
 
 namespace taskwell::win32 {
 
@@ -33,7 +39,16 @@ public:
     bool ThreadCount(std::uint64_t& count) const;
     bool MemoryPages(std::uint64_t& committed, std::uint64_t& cache, std::uint64_t& pageSize) const;
 
+    // How long one performance information reading serves, in milliseconds: far below the shortest
+    // polling interval (750 ms), far above the time between the reads of one pass.
+    static constexpr ::DWORD kSharedReadingMs = 50;
+
 private:
+    // The system's performance information, or the reading taken less than kSharedReadingMs ago.
+    bool PerformanceInfo(::PERFORMANCE_INFORMATION& info) const;
+    // The thread count summed over a process snapshot, for hosts without performance information.
+    static bool SnapshotThreadCount(std::uint64_t& count);
+
     using GetSystemTimesFn = ::BOOL(WINAPI*)(::FILETIME*, ::FILETIME*, ::FILETIME*);
     using GetPerformanceInfoFn = ::BOOL(WINAPI*)(void*, ::DWORD);
 
@@ -41,6 +56,10 @@ private:
     GetPerformanceInfoFn getPerformanceInfo_ = nullptr;
     ::HMODULE psapi_ = nullptr;  // loaded by us, freed when we go
     EmulatedStatKeys::Offered offered_;
+    // The last performance information reading and the tick count it was taken at.
+    mutable ::PERFORMANCE_INFORMATION shared_{};
+    mutable ::DWORD sharedAt_ = 0;
+    mutable bool sharedHeld_ = false;
 };
 
 }  // namespace taskwell::win32

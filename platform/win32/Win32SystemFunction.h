@@ -28,4 +28,15 @@ Fn SystemFunction(const char* moduleName, const char* name) {
     return SystemFunction<Fn>(::GetModuleHandleA(moduleName), name);
 }
 
+// Loads a library of the system that the exe does not import: one that only some systems have, or
+// one only a rarely used command needs (kept out of the resident memory until then). Null when it
+// cannot be loaded; a missing library brings up no "file not found" box. The caller frees it
+// (FreeLibrary) or keeps it to the end of the process.
+inline ::HMODULE LoadSystemLibrary(const char* name) {
+    const ::UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    ::HMODULE module = ::LoadLibraryA(name);
+    ::SetErrorMode(oldMode);
+    return module;
+}
+
 }  // namespace taskwell::win32
