@@ -45,6 +45,30 @@ constexpr UINT kRecheckMessage = WM_APP + 1;
 constexpr UINT kFirstCommand = 100;
 constexpr UINT kLastCommand = 0xEFFF;
 
+// The common dialog library, loaded when a file dialog is first asked for and kept to the end of the
+// process: loaded at start it would bring the printing libraries with it (the system's print spooler
+// and, under Wine, the host's printing and encryption libraries), megabytes of resident memory
+// that most sessions never use.
+struct FileDialogFunctions {
+    using GetFileName = ::BOOL(WINAPI*)(::OPENFILENAMEA*);
+    using ExtendedError = ::DWORD(WINAPI*)();
+    GetFileName open = nullptr;
+    GetFileName save = nullptr;
+    ExtendedError error = nullptr;
+};
+
+const FileDialogFunctions& FileDialogs() {
+    static const FileDialogFunctions functions = [] {
+        FileDialogFunctions f;
+        const ::HMODULE comdlg = LoadSystemLibrary("comdlg32.dll");
+        f.open = SystemFunction<FileDialogFunctions::GetFileName>(comdlg, "GetOpenFileNameA");
+        f.save = SystemFunction<FileDialogFunctions::GetFileName>(comdlg, "GetSaveFileNameA");
+        f.error = SystemFunction<FileDialogFunctions::ExtendedError>(comdlg, "CommDlgExtendedError");
+        return f;
+    }();
+    return functions;
+}
+
 ::BOOL CALLBACK NoteFace(const LOGFONTA*, const TEXTMETRICA*, DWORD, ::LPARAM found) {
     *reinterpret_cast<bool*>(found) = true;
     return FALSE;
@@ -413,12 +437,16 @@ bool Win32UiBackend::RunFileDialog(TFileDialog& dialog, bool save) {
     ofn.lpstrTitle = dialog.Title.empty() ? nullptr : dialog.Title.c_str();
     ofn.lpstrDefExt = dialog.DefaultExt.empty() ? nullptr : dialog.DefaultExt.c_str();
     ofn.Flags = dialog.Options | OFN_EXPLORER;
-    auto run = [&] { return (save ? ::GetSaveFileNameA(&ofn) : ::GetOpenFileNameA(&ofn)) != FALSE; };
+    const FileDialogFunctions& dialogs = FileDialogs();
+    const auto show = save ? dialogs.save : dialogs.open;
+    // Without the common dialog library no dialog can be shown: as if cancelled.
+    if (!show) return false;
+    auto run = [&] { return show(&ofn) != FALSE; };
     // Cancelled, or the dialog could not be shown: FileName stays as it was.
     if (!run()) {
         // A starting name the dialog refuses (characters no file name can hold) would keep the
         // user from choosing at all: the dialog is offered again without it.
-        if (::CommDlgExtendedError() != FNERR_INVALIDFILENAME || file[0] == '\0') return false;
+        if (!dialogs.error || dialogs.error() != FNERR_INVALIDFILENAME || file[0] == '\0') return false;
         std::fill(file.begin(), file.end(), '\0');
         if (!run()) return false;
     }
