@@ -60,9 +60,8 @@ void TWinList::AdoptIcon(int index) {
 
 bool TWinList::Accepts(HWND hwnd) {
     IWindows& windows = platform_.Windows;
-    std::string caption;
-    windows.GetWindowTextA(hwnd, caption, kCaptionBuffer);
-    if (!EmptyNames && caption.empty()) return false;
+    // Visibility first: most top-level windows are hidden ones (of the system, of every program's
+    // input and messaging helpers), and it rejects them with one question instead of two.
     switch (WhatDoFind) {
     case TFind_ID::id_All: break;
     case TFind_ID::id_VisOnly:
@@ -71,6 +70,11 @@ bool TWinList::Accepts(HWND hwnd) {
     case TFind_ID::id_InvisOnly:
         if (windows.IsWindowVisible(hwnd)) return false;
         break;
+    }
+    if (!EmptyNames) {
+        std::string caption;
+        windows.GetWindowTextA(hwnd, caption, kCaptionBuffer);
+        if (caption.empty()) return false;
     }
     if (!TaskBarSty) return true;
     if (windows.GetWindow(hwnd, GW_OWNER) != 0) return false;

@@ -209,6 +209,23 @@ TEST_F(WinListTest, OneSnapshotPerRebuildAndNoneWhenNothingChanged) {
     EXPECT_EQ(machine.Calls(Op::ExtractIconA), 5);
 }
 
+// A scan that finds nothing new asks one question of each hidden window (most top-level windows
+// are hidden) and reads no caption of one.
+TEST_F(WinListTest, ARepeatedScanAsksHiddenWindowsOnlyWhetherTheyAreVisible) {
+    for (int i = 0; i < 3; ++i) Window("Doc " + std::to_string(i));
+    for (int i = 0; i < 20; ++i) Window("Helper " + std::to_string(i), kTaskStyle, 0, false);
+    list.Refresh();
+    ASSERT_EQ(list.Count(), 3);
+    const int captions = windows.Calls(WinOp::GetWindowTextA);
+    const int styles = windows.Calls(WinOp::GetWindowLongA);
+    const int visibility = windows.Calls(WinOp::IsWindowVisible);
+    list.Refresh();
+    EXPECT_FALSE(list.Changed());
+    EXPECT_EQ(windows.Calls(WinOp::IsWindowVisible) - visibility, 23);
+    EXPECT_EQ(windows.Calls(WinOp::GetWindowTextA) - captions, 3);
+    EXPECT_EQ(windows.Calls(WinOp::GetWindowLongA) - styles, 3);
+}
+
 TEST_F(WinListTest, ChangeDetectionByTheSetOfWindowsAndThreads) {
     // The very first scan with no task finds nothing new.
     list.Refresh();
