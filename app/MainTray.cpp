@@ -49,15 +49,15 @@ void TfrmMain::ConnectTray() {
 void TfrmMain::UpdateTrayIcon() {
     // Only what changed goes to the shell: every change of the icon or its tooltip crosses to the
     // shell's process, and a tick whose CPU level is the last one's has nothing new to show.
+    // A new level picture and a new tooltip go together, in one change.
     const std::string tip = CPUUsage < 0 ? std::string() : "CPU Usage: " + std::to_string(CPUUsage) + "%";
-    if (tip != TrayIcon.ToolTip()) TrayIcon.SetToolTip(tip);
     const std::string level = TrayIconName(CPUUsage);
     if (level != trayLevelShown_ || TrayIcon.Icon().Empty()) {
         TIcon picture;
         LoadIconResource(platform_.Shell, picture, level);
         // The tray icon keeps a copy of the picture; the task bar button shows that same copy, which
         // lives until the next update has replaced it in both places.
-        TrayIcon.SetIcon(picture);
+        TrayIcon.SetIconAndToolTip(picture, tip);
         App().SetIcon(TrayIcon.Icon().Handle());
         trayLevelShown_ = TrayIcon.Icon().Empty() ? std::string() : level;
         if (!picture.Empty()) {
@@ -67,6 +67,8 @@ void TfrmMain::UpdateTrayIcon() {
                 // A picture that cannot be freed costs a handle, not the display.
             }
         }
+    } else if (tip != TrayIcon.ToolTip()) {
+        TrayIcon.SetToolTip(tip);
     }
     if (itmShowIconInTray->Checked()) TrayIcon.SetActive(true);
 }

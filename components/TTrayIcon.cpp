@@ -72,10 +72,23 @@ void TTrayIcon::Add() {
 }
 
 void TTrayIcon::SetIcon(const TIcon& picture) {
+    Change(&picture, toolTip_);
+}
+
+void TTrayIcon::SetIconAndToolTip(const TIcon& picture, const std::string& text) {
+    Change(&picture, text);
+}
+
+void TTrayIcon::Change(const TIcon* picture, const std::string& text) {
+    toolTip_ = text.substr(0, std::min(text.size(), kMaxToolTip));
+    if (!picture) {
+        if (active_) Notify(NIM_MODIFY);
+        return;
+    }
     HICON copy = 0;
-    if (!picture.Empty()) {
+    if (!picture->Empty()) {
         try {
-            copy = shell_.CopyIcon(picture.Handle());
+            copy = shell_.CopyIcon(picture->Handle());
         } catch (...) {
             copy = 0;
         }
@@ -103,8 +116,7 @@ void TTrayIcon::FreeIcon() {
 }
 
 void TTrayIcon::SetToolTip(const std::string& text) {
-    toolTip_ = text.substr(0, std::min(text.size(), kMaxToolTip));
-    if (active_) Notify(NIM_MODIFY);
+    Change(nullptr, text);
 }
 
 void TTrayIcon::Notify(DWORD message) {

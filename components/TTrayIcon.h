@@ -57,6 +57,8 @@ public:
     // Cut to its first 62 characters when set.
     const std::string& ToolTip() const { return toolTip_; }
     void SetToolTip(const std::string& text);
+    // Both at once, handed to the shell in one change (each change crosses to the shell's process).
+    void SetIconAndToolTip(const TIcon& picture, const std::string& text);
 
     // Left button released on the icon.
     std::function<void(TTrayIcon& sender)> OnClick;
@@ -80,6 +82,9 @@ private:
     // The window of the program that owns its task bar button: the main form's window.
     HWND ApplicationWindow() const;
     void Add();
+    // Takes a copy of the picture (null: the picture stays) and the tooltip, then tells the shell
+    // once while the icon is active.
+    void Change(const TIcon* picture, const std::string& text);
     // Fills the record and hands it to the shell; the outcome is not looked at.
     void Notify(DWORD message);
     void FreeIcon();
