@@ -552,11 +552,11 @@ void TfrmMain::UpdateProcesses() {
 }
 
 void TfrmMain::UpdateStatusBar() {
-    sbMain->SetPanelText(0, ProcessCount < 0 ? "" : "Processes: " + std::to_string(ProcessCount));
-    sbMain->SetPanelText(1, CPUUsage < 0 ? "" : "CPU Usage: " + std::to_string(CPUUsage) + "%");
-    sbMain->SetPanelText(2, MemUsedK < 0 ? ""
-                                         : "Mem Usage: " + std::to_string(CommittedBytes / 1024) + "K / " +
-                                               std::to_string(SystemInfo.msTotalPageFile() / 1024) + "K");
+    sbMain->SetPanelTexts({ProcessCount < 0 ? "" : "Processes: " + std::to_string(ProcessCount),
+                           CPUUsage < 0 ? "" : "CPU Usage: " + std::to_string(CPUUsage) + "%",
+                           MemUsedK < 0 ? ""
+                                        : "Mem Usage: " + std::to_string(CommittedBytes / 1024) + "K / " +
+                                              std::to_string(SystemInfo.msTotalPageFile() / 1024) + "K"});
 }
 
 void TfrmMain::RefreshProcessList() {

@@ -39,6 +39,7 @@ enum class Change {
     Progress,     // gauge position
     Icon,         // application or form icon
     Redraw,       // suspend (index 0) or resume (index 1) drawing during a batch of changes
+                  // (list views, status bars)
     Checked,      // check box state
     Font,         // the control's font
     Picture,      // an image control's icon or stretching

@@ -23,6 +23,10 @@ public:
     const std::string& PanelText(int index) const { return Panels(index).Text; }
     // Only a real change reaches the native control.
     void SetPanelText(int index, const std::string& text);
+    // The texts of the first panels (one per panel, at most PanelCount()). When more than one
+    // changes, the native control's drawing is suspended around them, so it paints once for all
+    // instead of once per panel.
+    void SetPanelTexts(const std::vector<std::string>& texts);
 
 private:
     std::vector<Panel> panels_;

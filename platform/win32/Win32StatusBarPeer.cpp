@@ -47,15 +47,37 @@ void Win32StatusBarPeer::ApplyText(int index) {
                    reinterpret_cast<::LPARAM>(bar->PanelText(index).c_str()));
 }
 
+
 void Win32StatusBarPeer::Apply(Change what, int index) {
+    if (what == Change::Redraw) {
+        // The control paints a part as soon as its text changes; with drawing suspended the texts
+        // only change, and the changed parts are painted once, together, on resume.
+        // A hidden bar is left alone: resuming would show it.
+        if (index == 0 && !(::GetWindowLongA(Handle(), GWL_STYLE) & WS_VISIBLE)) return;
+        if (index != 0 && !suspended_) return;
+        suspended_ = index == 0;
+        ::SendMessageA(Handle(), WM_SETREDRAW, suspended_ ? FALSE : TRUE, 0);
+        if (suspended_) return;
+        for (int part : pending_) {
+            ::RECT bounds{};
+            if (::SendMessageA(Handle(), SB_GETRECT, static_cast<::WPARAM>(part), reinterpret_cast<::LPARAM>(&bounds)))
+                ::InvalidateRect(Handle(), &bounds, FALSE);
+        }
+        pending_.clear();
+        ::UpdateWindow(Handle());
+        return;
+    }
     if (what != Change::Panels) {
         Win32ControlPeer::Apply(what, index);
         return;
     }
-    if (index < 0)
+    if (index < 0) {
         ApplyParts();
-    else
-        ApplyText(index);
+        if (suspended_) ::InvalidateRect(Handle(), nullptr, FALSE);
+        return;
+    }
+    ApplyText(index);
+    if (suspended_) pending_.push_back(index);
 }
 
 }  // namespace taskwell::win32

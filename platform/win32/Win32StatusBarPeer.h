@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/win32/Win32ControlPeer.h"
 
@@ -22,6 +23,9 @@ protected:
 private:
     void ApplyParts();
     void ApplyText(int index);
+    // While drawing is suspended: the parts whose text changed, painted together on resume.
+    bool suspended_ = false;
+    std::vector<int> pending_;
 };
 
 }  // namespace taskwell::win32

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "support/RecordingUi.h"
 #include "support/SimFixture.h"
 #include "ui/StdCtrls.h"
 #include "ui/TForm.h"
@@ -201,32 +202,11 @@ TEST(HourGlass, ComesBackToTheCursorBeforeItAlsoOnAnError) {
 namespace taskwell {
 namespace {
 
-// What a list view's native control is told, in order.
-class RecordingPeer : public IPeer {
-public:
-    void Changed(Change what, int index) override { changes.emplace_back(what, index); }
-    std::vector<std::pair<Change, int>> changes;
-};
-
-class RecordingUi : public sim::SimUi {
-public:
-    using SimUi::SimUi;
-    std::unique_ptr<IPeer> CreatePeer(TControl& control) override {
-        if (dynamic_cast<TListView*>(&control)) {
-            auto peer = std::make_unique<RecordingPeer>();
-            recorder = peer.get();
-            return peer;
-        }
-        return SimUi::CreatePeer(control);
-    }
-    RecordingPeer* recorder = nullptr;
-};
-
 // A refresh that finds every row as it was costs the control nothing; one that changes rows
 // suspends drawing once around all of them, however deeply the batches nest.
 TEST(ListViewUpdate, DrawingIsSuspendedOnlyForABatchThatChangesSomething) {
     sim::SimMachine machine;
-    RecordingUi ui{machine};
+    testing::RecordingUi<TListView> ui{machine};
     TApplication app{ui};
     TForm form{app};
     TListView& list = form.Add<TListView>();

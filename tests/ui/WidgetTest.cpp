@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/RecordingUi.h"
 #include "support/SimFixture.h"
 #include "ui/Exception.h"
 #include "ui/StdCtrls.h"
@@ -172,6 +173,43 @@ TEST(Layout, AlignedChildrenShareTheClientArea) {
     EXPECT_EQ(inner.Height(), client.Height() - 9);
     form.SetBounds(0, 0, 600, 700);
     EXPECT_EQ(inner.Width(), form.ClientWidth() - 14);
+}
+
+// The status bar's native control paints a part whenever its text changes: a refresh of several
+// changed panels suspends its drawing once around them, one of a single changed panel does not,
+// and one that changes nothing tells it nothing.
+TEST(StatusBarTexts, DrawingIsSuspendedOnlyAroundSeveralChanges) {
+    sim::SimMachine machine;
+    testing::RecordingUi<TStatusBar> ui{machine};
+    TApplication app{ui};
+    TForm form{app};
+    TStatusBar& bar = form.Add<TStatusBar>();
+    for (const char* text : {"a", "b", "c"}) bar.AddPanel(50, text);
+    form.Realise();
+    ASSERT_NE(ui.recorder, nullptr);
+    auto& changes = ui.recorder->changes;
+    using Told = std::vector<std::pair<Change, int>>;
+    struct Case {
+        std::vector<std::string> texts;
+        Told told;
+    };
+    const Case cases[] = {
+        {{"a", "b", "c"}, {}},
+        {{"a", "B", "c"}, {{Change::Panels, 1}}},
+        {{"A", "B", "C"}, {{Change::Redraw, 0}, {Change::Panels, 0}, {Change::Panels, 2}, {Change::Redraw, 1}}},
+        {{"x", "y"}, {{Change::Redraw, 0}, {Change::Panels, 0}, {Change::Panels, 1}, {Change::Redraw, 1}}},
+    };
+    for (const Case& c : cases) {
+        changes.clear();
+        bar.SetPanelTexts(c.texts);
+        EXPECT_EQ(changes, c.told) << c.texts[0];
+        for (size_t i = 0; i < c.texts.size(); ++i) EXPECT_EQ(bar.PanelText(static_cast<int>(i)), c.texts[i]);
+    }
+    // More texts than panels: refused before anything changes.
+    changes.clear();
+    EXPECT_THROW(bar.SetPanelTexts({"1", "2", "3", "4"}), EListError);
+    EXPECT_TRUE(changes.empty());
+    EXPECT_EQ(bar.PanelText(0), "x");
 }
 
 TEST(Gauge, ClampsItsProgress) {
