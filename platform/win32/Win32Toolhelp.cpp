@@ -62,14 +62,20 @@ void CopyEntry(const ::HEAPLIST32& from, taskwell::HEAPLIST32& to) {
 }
 
 // Runs one step of a walk. A record smaller than the system's is refused as the system refuses it.
+// A snapshot that holds no such entries (a process snapshot taken with the process list query asked
+// for threads, modules or heaps) ends the walk at once, as the system's process snapshot does.
 template <class Native, class Ours, class Step>
-bool Walk(taskwell::HANDLE snapshot, Ours& entry, Step step) {
+bool Walk(taskwell::HANDLE snapshot, Ours& entry, Step step, bool holdsNone = false) {
     if (entry.dwSize < sizeof(Ours)) {
         ::SetLastError(ERROR_BAD_LENGTH);
         return false;
     }
     if (snapshot == 0) {
         ::SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (holdsNone) {
+        ::SetLastError(ERROR_NO_MORE_FILES);
         return false;
     }
     Native native{};
@@ -132,8 +138,8 @@ void ExePathCache::Retain(const std::vector<taskwell::DWORD>& present) {
 
 Win32Toolhelp::Win32Toolhelp() : Win32Toolhelp(RunsOnWine()) {}
 
-Win32Toolhelp::Win32Toolhelp(bool onWine, ExePathCache::Lookup exePathLookup)
-    : wine_(onWine), paths_(std::move(exePathLookup)) {}
+Win32Toolhelp::Win32Toolhelp(bool onWine, ExePathCache::Lookup exePathLookup, Win32ProcessQuery::Query processQuery)
+    : wine_(onWine), paths_(std::move(exePathLookup)), query_(std::move(processQuery)) {}
 
 bool Win32Toolhelp::RunsOnWine() {
     // Looked up at run time: Windows 95 and 98 have no ntdll.dll, and only Wine's exports this name.
@@ -173,15 +179,69 @@ void Win32Toolhelp::AdjustForWine(taskwell::HANDLE snapshot, taskwell::PROCESSEN
     if (path.size() < sizeof entry.szExeFile) std::memcpy(entry.szExeFile, path.c_str(), path.size() + 1);
 }
 
+size_t Win32Toolhelp::OpenQuerySnapshots() const {
+    return static_cast<size_t>(std::count_if(snapshots_.begin(), snapshots_.end(),
+                                             [](const QuerySnapshot& s) { return s.handle != 0; }));
+}
+
+Win32Toolhelp::QuerySnapshot* Win32Toolhelp::FindQuerySnapshot(taskwell::HANDLE h) {
+    if (h == 0) return nullptr;
+    for (QuerySnapshot& s : snapshots_)
+        if (s.handle == h) return &s;
+    return nullptr;
+}
+
+taskwell::HANDLE Win32Toolhelp::TakeQuerySnapshot() {
+    auto slot = std::find_if(snapshots_.begin(), snapshots_.end(), [](const QuerySnapshot& s) { return s.handle == 0; });
+    if (slot == snapshots_.end()) slot = snapshots_.insert(snapshots_.end(), QuerySnapshot{});
+    QuerySnapshot& snapshot = *slot;
+    if (!query_.Take(snapshot.entries)) return 0;
+    ::HANDLE event = ::CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    if (!event) return 0;
+    const taskwell::HANDLE h = FromHandle(event);
+    // The system gives out only values no open handle has: a slot still holding this one belongs
+    // to an event closed behind this adapter's back, and is free.
+    for (QuerySnapshot& s : snapshots_)
+        if (s.handle == h) s.handle = 0;
+    snapshot.handle = h;
+    snapshot.next = 0;
+    return h;
+}
+
 taskwell::HANDLE Win32Toolhelp::CreateToolhelp32Snapshot(taskwell::DWORD dwFlags, taskwell::DWORD th32ProcessID) {
+    // Processes alone (with any other kind the system's snapshot is one consistent picture of all
+    // of them): the query's snapshot, unless it cannot be had.
+    if (dwFlags == TH32CS_SNAPPROCESS && query_.Available())
+        if (const taskwell::HANDLE h = TakeQuerySnapshot()) return h;
     ::HANDLE h = ::CreateToolhelp32Snapshot(dwFlags, th32ProcessID);
     // The system's "no snapshot" is INVALID_HANDLE_VALUE (all bits set); ours is 0.
     if (h == reinterpret_cast<::HANDLE>(static_cast<std::intptr_t>(-1)) || h == nullptr) return 0;
     return FromHandle(h);
 }
 
+bool Win32Toolhelp::StepProcessWalk(taskwell::HANDLE hSnapshot, taskwell::PROCESSENTRY32& entry, bool first) {
+    QuerySnapshot* snapshot = FindQuerySnapshot(hSnapshot);
+    if (!snapshot) {
+        if (first)
+            return Walk<::PROCESSENTRY32>(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32First(h, e) != FALSE; });
+        return Walk<::PROCESSENTRY32>(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32Next(h, e) != FALSE; });
+    }
+    // The same refusal of a short record as the system's walk above.
+    if (entry.dwSize < sizeof entry) {
+        ::SetLastError(ERROR_BAD_LENGTH);
+        return false;
+    }
+    if (first) snapshot->next = 0;
+    if (snapshot->next >= snapshot->entries.size()) {
+        ::SetLastError(ERROR_NO_MORE_FILES);
+        return false;
+    }
+    entry = snapshot->entries[snapshot->next++];
+    return true;
+}
+
 bool Win32Toolhelp::Process32First(taskwell::HANDLE hSnapshot, taskwell::PROCESSENTRY32& entry) {
-    const bool found = Walk<::PROCESSENTRY32>(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32First(h, e) != FALSE; });
+    const bool found = StepProcessWalk(hSnapshot, entry, true);
     if (!wine_) return found;
     walks_.erase(hSnapshot);  // the walk starts over
     if (found) AdjustForWine(hSnapshot, entry);
@@ -189,7 +249,7 @@ bool Win32Toolhelp::Process32First(taskwell::HANDLE hSnapshot, taskwell::PROCESS
 }
 
 bool Win32Toolhelp::Process32Next(taskwell::HANDLE hSnapshot, taskwell::PROCESSENTRY32& entry) {
-    const bool found = Walk<::PROCESSENTRY32>(hSnapshot, entry, [](::HANDLE h, ::PROCESSENTRY32* e) { return ::Process32Next(h, e) != FALSE; });
+    const bool found = StepProcessWalk(hSnapshot, entry, false);
     if (!wine_) return found;
     if (found) {
         AdjustForWine(hSnapshot, entry);
@@ -205,27 +265,33 @@ bool Win32Toolhelp::Process32Next(taskwell::HANDLE hSnapshot, taskwell::PROCESSE
 }
 
 bool Win32Toolhelp::Thread32First(taskwell::HANDLE hSnapshot, taskwell::THREADENTRY32& entry) {
-    return Walk<::THREADENTRY32>(hSnapshot, entry, [](::HANDLE h, ::THREADENTRY32* e) { return ::Thread32First(h, e) != FALSE; });
+    return Walk<::THREADENTRY32>(hSnapshot, entry, [](::HANDLE h, ::THREADENTRY32* e) { return ::Thread32First(h, e) != FALSE; },
+                               FindQuerySnapshot(hSnapshot) != nullptr);
 }
 
 bool Win32Toolhelp::Thread32Next(taskwell::HANDLE hSnapshot, taskwell::THREADENTRY32& entry) {
-    return Walk<::THREADENTRY32>(hSnapshot, entry, [](::HANDLE h, ::THREADENTRY32* e) { return ::Thread32Next(h, e) != FALSE; });
+    return Walk<::THREADENTRY32>(hSnapshot, entry, [](::HANDLE h, ::THREADENTRY32* e) { return ::Thread32Next(h, e) != FALSE; },
+                               FindQuerySnapshot(hSnapshot) != nullptr);
 }
 
 bool Win32Toolhelp::Module32First(taskwell::HANDLE hSnapshot, taskwell::MODULEENTRY32& entry) {
-    return Walk<::MODULEENTRY32>(hSnapshot, entry, [](::HANDLE h, ::MODULEENTRY32* e) { return ::Module32First(h, e) != FALSE; });
+    return Walk<::MODULEENTRY32>(hSnapshot, entry, [](::HANDLE h, ::MODULEENTRY32* e) { return ::Module32First(h, e) != FALSE; },
+                               FindQuerySnapshot(hSnapshot) != nullptr);
 }
 
 bool Win32Toolhelp::Module32Next(taskwell::HANDLE hSnapshot, taskwell::MODULEENTRY32& entry) {
-    return Walk<::MODULEENTRY32>(hSnapshot, entry, [](::HANDLE h, ::MODULEENTRY32* e) { return ::Module32Next(h, e) != FALSE; });
+    return Walk<::MODULEENTRY32>(hSnapshot, entry, [](::HANDLE h, ::MODULEENTRY32* e) { return ::Module32Next(h, e) != FALSE; },
+                               FindQuerySnapshot(hSnapshot) != nullptr);
 }
 
 bool Win32Toolhelp::Heap32ListFirst(taskwell::HANDLE hSnapshot, taskwell::HEAPLIST32& entry) {
-    return Walk<::HEAPLIST32>(hSnapshot, entry, [](::HANDLE h, ::HEAPLIST32* e) { return ::Heap32ListFirst(h, e) != FALSE; });
+    return Walk<::HEAPLIST32>(hSnapshot, entry, [](::HANDLE h, ::HEAPLIST32* e) { return ::Heap32ListFirst(h, e) != FALSE; },
+                               FindQuerySnapshot(hSnapshot) != nullptr);
 }
 
 bool Win32Toolhelp::Heap32ListNext(taskwell::HANDLE hSnapshot, taskwell::HEAPLIST32& entry) {
-    return Walk<::HEAPLIST32>(hSnapshot, entry, [](::HANDLE h, ::HEAPLIST32* e) { return ::Heap32ListNext(h, e) != FALSE; });
+    return Walk<::HEAPLIST32>(hSnapshot, entry, [](::HANDLE h, ::HEAPLIST32* e) { return ::Heap32ListNext(h, e) != FALSE; },
+                               FindQuerySnapshot(hSnapshot) != nullptr);
 }
 
 bool Win32Toolhelp::Heap32First(taskwell::HEAPENTRY32& entry, taskwell::DWORD th32ProcessID, taskwell::DWORD th32HeapID) {
@@ -268,6 +334,10 @@ bool Win32Toolhelp::CloseHandle(taskwell::HANDLE h) {
     // 0 is "no snapshot": nothing to close, and never handed to the system.
     if (h == 0) return false;
     walks_.erase(h);  // a walk left unfinished tells nothing about which processes left
+    if (QuerySnapshot* snapshot = FindQuerySnapshot(h)) {
+        snapshot->handle = 0;  // the slot is free; its entries' storage serves the next snapshot
+        snapshot->next = 0;
+    }
     return ::CloseHandle(ToHandle(h)) != FALSE;
 }
 

@@ -9,8 +9,10 @@
 // What Wine's toolhelp reports and the adapter relies on (priority class numbers 1 to 4 instead of
 // base priorities, bare file names instead of full paths, no heap list, a heap walk that would end
 // the program), what the adapter turns it into (base priorities 4, 8, 13, 24, full paths taken from
-// one module snapshot per process and remembered), and ending a process through the process
-// adapter. The checks run as Windows 98, as the program does: Wine gives a caller that it tells
+// one module snapshot per process and remembered), the process snapshot the adapter takes with
+// one NtQuerySystemInformation call (against Wine's own toolhelp walks, handle by handle against
+// the system's snapshot, and on answers the checks make up), and ending a process through the
+// process adapter. The checks run as Windows 98, as the program does: Wine gives a caller that it tells
 // it is Windows 95 or 98 every right to a process it opens (on Windows 98 any process handle can be
 // waited on), while for NT versions a handle opened to end a process cannot be waited on. Started
 // otherwise, the program stores the per-program version Windows 98 and runs itself again.
@@ -26,10 +28,13 @@
 
 #include "e2e_util.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -72,14 +77,17 @@ class Child {
     CloseHandle(pi_.hProcess);
     CloseHandle(pi_.hThread);
   }
-  bool start() {
-    const std::string exe = selfPath();
-    std::string cmd = "\"" + exe + "\" --sleep";
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back('\0');
-    STARTUPINFOA si{};
+  // Starts `exe` (a copy of this program; this program itself when empty) with --sleep.
+  bool start(const std::wstring& exe = {}) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring program = exe.empty() ? std::wstring(self) : exe;
+    std::wstring cmd = L"\"" + program + L"\" --sleep";
+    std::vector<wchar_t> line(cmd.begin(), cmd.end());
+    line.push_back(L'\0');
+    STARTUPINFOW si{};
     si.cb = sizeof si;
-    if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) {
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) {
       pi_ = {};
       return false;
     }
@@ -96,6 +104,9 @@ class Child {
  private:
   PROCESS_INFORMATION pi_{};
 };
+
+// An adapter whose process snapshots are the system's own (no process list query).
+Win32Toolhelp systemToolhelp(bool onWine) { return Win32Toolhelp(onWine, &Win32Toolhelp::ExePathOfProcess, {}); }
 
 // One complete process walk through the adapter.
 std::vector<tw::PROCESSENTRY32> walkProcesses(tw::IToolhelp& toolhelp) {
@@ -180,7 +191,7 @@ void checkExePathCache(Checks& checks) {
 
 void checkWineFacts(Checks& checks, const Child& child) {
   checks.expect(Win32Toolhelp::RunsOnWine(), "Wine is recognised (ntdll exports wine_get_version)");
-  Win32Toolhelp raw(false);
+  Win32Toolhelp raw = systemToolhelp(false);
   const auto walk = walkProcesses(raw);
   const tw::PROCESSENTRY32* e = findProcess(walk, child.pid());
   if (!checks.expect(e != nullptr, "unadjusted walk lists the child %lu", child.pid())) return;
@@ -261,7 +272,7 @@ void checkPriorities(Checks& checks, const Child& child, Win32Toolhelp& toolhelp
   };
   HANDLE h = OpenProcess(PROCESS_SET_INFORMATION, FALSE, child.pid());
   if (!checks.expect(h != nullptr, "child opened to set its priority class")) return;
-  Win32Toolhelp raw(false);
+  Win32Toolhelp raw = systemToolhelp(false);
   for (const Case& c : cases) {
     if (!checks.expect(SetPriorityClass(h, c.priorityClass) != FALSE, "%s: priority class set", c.name)) continue;
     const auto rawWalk = walkProcesses(raw);
@@ -274,6 +285,519 @@ void checkPriorities(Checks& checks, const Child& child, Win32Toolhelp& toolhelp
                   a ? static_cast<long>(a->pcPriClassBase) : -1L, static_cast<long>(c.windows));
   }
   CloseHandle(h);
+}
+
+// ---- The process list query -------------------------------------------------------------------
+//
+// Where ntdll exports NtQuerySystemInformation, the adapter takes a process snapshot with one call
+// of it and walks the answer in memory. Its walk is compared with the system's own toolhelp walks
+// taken around it, its snapshot handles with the system's snapshot handles, and its reading of the
+// answer with answers the checks make up (malformed ones among them).
+
+using tw::win32::Win32ProcessQuery;
+
+// One process walk with the system's own calls.
+std::vector<tw::PROCESSENTRY32> systemWalk() {
+  std::vector<tw::PROCESSENTRY32> out;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return out;
+  PROCESSENTRY32 e{};
+  e.dwSize = sizeof e;
+  for (BOOL more = Process32First(snap, &e); more && out.size() < 4096; more = Process32Next(snap, &e)) {
+    tw::PROCESSENTRY32 t{};
+    t.dwSize = e.dwSize;
+    t.cntUsage = e.cntUsage;
+    t.th32ProcessID = e.th32ProcessID;
+    t.th32DefaultHeapID = static_cast<tw::DWORD>(e.th32DefaultHeapID);
+    t.th32ModuleID = e.th32ModuleID;
+    t.cntThreads = e.cntThreads;
+    t.th32ParentProcessID = e.th32ParentProcessID;
+    t.pcPriClassBase = e.pcPriClassBase;
+    t.dwFlags = e.dwFlags;
+    std::memcpy(t.szExeFile, e.szExeFile, sizeof t.szExeFile);
+    out.push_back(t);
+  }
+  CloseHandle(snap);
+  return out;
+}
+
+std::string describe(const tw::PROCESSENTRY32& e) {
+  char text[400];
+  std::snprintf(text, sizeof text, "[%lu \"%s\" parent %lu, %lu threads, priority %ld, usage %lu heap %lu module %lu flags %lu]",
+                static_cast<unsigned long>(e.th32ProcessID), e.szExeFile, static_cast<unsigned long>(e.th32ParentProcessID),
+                static_cast<unsigned long>(e.cntThreads), static_cast<long>(e.pcPriClassBase),
+                static_cast<unsigned long>(e.cntUsage), static_cast<unsigned long>(e.th32DefaultHeapID),
+                static_cast<unsigned long>(e.th32ModuleID), static_cast<unsigned long>(e.dwFlags));
+  return text;
+}
+
+// The fields, other than the thread count, in which two entries of one process differ.
+std::string differences(const tw::PROCESSENTRY32& a, const tw::PROCESSENTRY32& b) {
+  std::string d;
+  if (a.dwSize != b.dwSize) d += " dwSize";
+  if (a.cntUsage != b.cntUsage) d += " cntUsage";
+  if (a.th32DefaultHeapID != b.th32DefaultHeapID) d += " th32DefaultHeapID";
+  if (a.th32ModuleID != b.th32ModuleID) d += " th32ModuleID";
+  if (a.th32ParentProcessID != b.th32ParentProcessID) d += " parent";
+  if (a.pcPriClassBase != b.pcPriClassBase) d += " priority";
+  if (a.dwFlags != b.dwFlags) d += " dwFlags";
+  if (std::strcmp(a.szExeFile, b.szExeFile) != 0) d += " name";
+  return d;
+}
+
+using Walker = std::function<std::vector<tw::PROCESSENTRY32>()>;
+
+// Compares the walk `taken` with two walks of the reference, one right before and one right
+// after it: every process in both reference walks is in it once, every process in it is in one of
+// them (a process may start or end in between), and each of its entries agrees with the
+// reference's, its thread count with one of the two. Tried three times, since the system's
+// processes start and end threads all the time.
+void compareWithReference(Checks& checks, const char* what, const Walker& reference, const Walker& taken,
+                          const std::vector<DWORD>& mustList) {
+  std::string problems;
+  size_t listed = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const auto before = reference();
+    const auto walk = taken();
+    const auto after = reference();
+    problems.clear();
+    listed = walk.size();
+    for (const auto& e : before)
+      if (findProcess(after, e.th32ProcessID) &&
+          std::count_if(walk.begin(), walk.end(), [&](const auto& w) { return w.th32ProcessID == e.th32ProcessID; }) != 1)
+        problems += " not listed once: " + describe(e);
+    for (const auto& e : walk) {
+      const tw::PROCESSENTRY32* b = findProcess(before, e.th32ProcessID);
+      const tw::PROCESSENTRY32* a = findProcess(after, e.th32ProcessID);
+      if (!b && !a) {
+        problems += " in neither of the system's walks: " + describe(e);
+        continue;
+      }
+      std::string d = differences(e, b ? *b : *a);
+      if (!(b && b->cntThreads == e.cntThreads) && !(a && a->cntThreads == e.cntThreads)) d += " threads";
+      if (!d.empty()) problems += " differs in" + d + ": " + describe(e) + " against " + describe(b ? *b : *a);
+    }
+    for (DWORD pid : mustList)
+      if (!findProcess(before, pid) || !findProcess(walk, pid))
+        problems += " lacks process " + std::to_string(pid);
+    if (problems.empty()) break;
+  }
+  checks.expect(problems.empty(), "%s: %u processes agree with the system's walks around it%s", what,
+                static_cast<unsigned>(listed), problems.c_str());
+}
+
+// Whether `h` is an open handle of this process. (Wine counts no handles for
+// GetProcessHandleCount, so each is asked about by itself.)
+bool isOpenHandle(tw::HANDLE h) {
+  DWORD flags = 0;
+  return h != 0 && GetHandleInformation(tw::win32::ToHandle(h), &flags) != FALSE;
+}
+
+// The query's walk against the system's, unadjusted and with the Wine adjustments, with a second
+// child whose file name lies outside ASCII (its name goes through the ANSI code page).
+void checkQueryAgainstSystem(Checks& checks, const Child& child) {
+  wchar_t temp[MAX_PATH] = {}, self[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring copy = std::wstring(temp) + L"Taskwell-\u00E4\u00F6.exe";
+  const bool copied = CopyFileW(self, copy.c_str(), FALSE) != FALSE;
+  {
+    Child accented;
+    const bool started = copied && accented.start(copy);
+    checks.expect(started, "a copy of this program with a name outside ASCII started (error %lu)", GetLastError());
+    std::vector<DWORD> mustList = {GetCurrentProcessId(), child.pid()};
+    if (started) mustList.push_back(accented.pid());
+
+    Win32Toolhelp query(false);
+    const tw::HANDLE snap = query.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    const size_t open = query.OpenQuerySnapshots();
+    query.CloseHandle(snap);
+    checks.expect(snap != 0 && open == 1 && query.OpenQuerySnapshots() == 0,
+                  "ntdll's NtQuerySystemInformation is found and takes the process snapshot (%u open, %u after "
+                  "closing)", static_cast<unsigned>(open), static_cast<unsigned>(query.OpenQuerySnapshots()));
+    compareWithReference(checks, "query walk against the system's toolhelp", systemWalk,
+                         [&] { return walkProcesses(query); }, mustList);
+
+    Win32Toolhelp system = systemToolhelp(true);
+    Win32Toolhelp adjusted(true);
+    compareWithReference(checks, "query walk with the Wine adjustments against the system's walk with them",
+                         [&] { return walkProcesses(system); }, [&] { return walkProcesses(adjusted); }, mustList);
+  }
+  if (copied) DeleteFileW(copy.c_str());
+}
+
+std::vector<DWORD> walkIds(tw::IToolhelp& toolhelp, tw::HANDLE h, bool shortNext = false) {
+  std::vector<DWORD> ids;
+  tw::PROCESSENTRY32 e{};
+  e.dwSize = sizeof e;
+  for (bool more = toolhelp.Process32First(h, e); more && ids.size() < 4096; more = toolhelp.Process32Next(h, e)) {
+    ids.push_back(e.th32ProcessID);
+    if (shortNext && ids.size() == 1) {
+      tw::PROCESSENTRY32 refused{};
+      refused.dwSize = sizeof refused - 1;
+      if (toolhelp.Process32Next(h, refused)) ids.push_back(0xFFFFFFFFu);  // a short record must not be filled
+    }
+  }
+  return ids;
+}
+
+bool lists(const std::vector<DWORD>& ids, DWORD pid) { return std::find(ids.begin(), ids.end(), pid) != ids.end(); }
+
+// One rule of a snapshot handle: whether the adapter kept it, and what it answered (compared with
+// what the system's snapshot answers).
+struct Observation {
+  const char* what;
+  bool right;
+  std::string seen;
+};
+
+// Steps through the rules of a process snapshot handle `h` of `toolhelp`, ending with its close.
+// `late` started after the snapshot was taken.
+std::vector<Observation> handleRules(tw::IToolhelp& toolhelp, tw::HANDLE h, DWORD late) {
+  auto said = [](bool ok) { return ok ? std::string("true") : "false (error " + std::to_string(GetLastError()) + ")"; };
+  auto ids = [](const std::vector<DWORD>& v) {
+    std::string text;
+    for (DWORD id : v) {
+      text += ' ';
+      text += std::to_string(id);
+    }
+    return text;
+  };
+  std::vector<Observation> out;
+  const bool open = isOpenHandle(h);
+  out.push_back({"the snapshot is an open handle of this process", open, open ? "open" : "not open"});
+  tw::PROCESSENTRY32 e{};
+  e.dwSize = sizeof e - 1;
+  e.th32ProcessID = 0xBADu;
+  bool ok = toolhelp.Process32First(h, e);
+  std::string seen = said(ok);
+  out.push_back({"Process32First refuses a record one byte short and leaves it alone", !ok && e.th32ProcessID == 0xBADu,
+                 seen + (e.th32ProcessID == 0xBADu ? ", untouched" : ", written")});
+  const auto walk = walkIds(toolhelp, h, true);
+  const DWORD endError = GetLastError();
+  e.dwSize = sizeof e;
+  ok = toolhelp.Process32Next(h, e);
+  out.push_back({"Process32Next after the end", !ok && GetLastError() == ERROR_NO_MORE_FILES, said(ok)});
+  const auto again = walkIds(toolhelp, h);
+  out.push_back({"the walk lists this process and ends with ERROR_NO_MORE_FILES; a refused short Next keeps its place",
+                 lists(walk, GetCurrentProcessId()) && endError == ERROR_NO_MORE_FILES && walk == again,
+                 ids(walk) + ", error " + std::to_string(endError)});
+  out.push_back({"Process32First walks the same snapshot again, without the process started since",
+                 again == walk && !lists(again, late), ids(again)});
+  tw::THREADENTRY32 thread{};
+  thread.dwSize = sizeof thread;
+  ok = toolhelp.Thread32First(h, thread);
+  out.push_back({"Thread32First on the process snapshot", !ok, said(ok)});
+  tw::MODULEENTRY32 module{};
+  module.dwSize = sizeof module;
+  ok = toolhelp.Module32First(h, module);
+  out.push_back({"Module32First on the process snapshot", !ok, said(ok)});
+  ok = toolhelp.CloseHandle(h);
+  seen = said(ok);
+  const bool stillOpen = isOpenHandle(h);
+  out.push_back({"CloseHandle closes the handle", ok && !stillOpen, seen + (stillOpen ? ", still open" : ", closed")});
+  ok = toolhelp.CloseHandle(h);
+  out.push_back({"CloseHandle a second time", !ok && GetLastError() == ERROR_INVALID_HANDLE, said(ok)});
+  ok = toolhelp.Process32First(h, e);
+  out.push_back({"Process32First after the close", !ok, said(ok)});
+  return out;
+}
+
+// The query's snapshot handle step by step beside the system's, and what either must answer.
+void checkQuerySnapshotHandles(Checks& checks) {
+  Win32Toolhelp query(false);
+  Win32Toolhelp system = systemToolhelp(false);
+  const tw::HANDLE q = query.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const tw::HANDLE s = system.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const size_t open = query.OpenQuerySnapshots();
+  std::vector<Observation> byQuery, bySystem;
+  {
+    Child late;  // starts after both snapshots were taken: neither may list it
+    checks.expect(late.start(), "a child started after the snapshots");
+    byQuery = handleRules(query, q, late.pid());
+    bySystem = handleRules(system, s, late.pid());
+  }
+  checks.expect(q != 0 && s != 0 && open == 1 && query.OpenQuerySnapshots() == 0,
+                "snapshots taken (query 0x%lX, system 0x%lX), the query's open until closed",
+                static_cast<unsigned long>(q), static_cast<unsigned long>(s));
+  for (size_t i = 0; i < byQuery.size() && i < bySystem.size(); ++i)
+    checks.expect(byQuery[i].right && byQuery[i].seen == bySystem[i].seen, "query snapshot: %s: %s (the system's: %s)",
+                  byQuery[i].what, byQuery[i].seen.c_str(), bySystem[i].seen.c_str());
+
+  // Two snapshots walked in turns keep their own places; closing one leaves the other.
+  const tw::HANDLE a = query.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const tw::HANDLE b = query.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const size_t both = query.OpenQuerySnapshots();
+  const auto whole = walkIds(query, b);
+  tw::PROCESSENTRY32 e{};
+  e.dwSize = sizeof e;
+  std::vector<DWORD> turns;
+  if (query.Process32First(a, e)) turns.push_back(e.th32ProcessID);
+  if (query.Process32First(b, e)) turns.push_back(e.th32ProcessID);
+  if (query.Process32Next(a, e)) turns.push_back(e.th32ProcessID);
+  query.CloseHandle(a);
+  const auto rest = walkIds(query, b);
+  query.CloseHandle(b);
+  checks.expect(a != 0 && b != 0 && a != b && both == 2 && whole.size() >= 2 && turns.size() == 3 &&
+                    turns[0] == whole[0] && turns[1] == whole[0] && turns[2] == whole[1] && rest == whole &&
+                    query.OpenQuerySnapshots() == 0,
+                "two query snapshots open at once (0x%lX, 0x%lX, %u open) walk in turns and close apart",
+                static_cast<unsigned long>(a), static_cast<unsigned long>(b), static_cast<unsigned>(both));
+
+  // Handles the query did not make: the system answers for them.
+  struct Foreign {
+    const char* what;
+    HANDLE handle;
+  };
+  const Foreign foreign[] = {
+      {"an event", CreateEventA(nullptr, TRUE, FALSE, nullptr)},
+      {"a thread snapshot", CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0)},
+      {"no handle", nullptr},
+  };
+  for (const Foreign& f : foreign) {
+    PROCESSENTRY32 native{};
+    native.dwSize = sizeof native;
+    SetLastError(0);
+    const bool expected = Process32First(f.handle, &native) != FALSE;
+    const DWORD expectedError = GetLastError();
+    SetLastError(0);
+    const bool got = query.Process32First(tw::win32::FromHandle(f.handle), e);
+    const DWORD error = GetLastError();
+    checks.expect(got == expected && error == expectedError,
+                  "Process32First on %s through the query's adapter: %s, error %lu (the system: %s, error %lu)", f.what,
+                  got ? "true" : "false", error, expected ? "true" : "false", expectedError);
+    if (f.handle) CloseHandle(f.handle);
+  }
+
+  // Every other kind of snapshot is the system's (the thread and module walks are checked below).
+  const tw::DWORD kinds[] = {TH32CS_SNAPTHREAD, TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, TH32CS_SNAPMODULE};
+  for (tw::DWORD flags : kinds) {
+    const tw::HANDLE h = query.CreateToolhelp32Snapshot(flags, GetCurrentProcessId());
+    const size_t ours = query.OpenQuerySnapshots();
+    const bool listed = !(flags & TH32CS_SNAPPROCESS) || lists(walkIds(query, h), GetCurrentProcessId());
+    const bool closed = query.CloseHandle(h);
+    checks.expect(h != 0 && ours == 0 && listed && closed, "a snapshot of kinds 0x%lX is the system's (%u of the query's open)",
+                  static_cast<unsigned long>(flags), static_cast<unsigned>(ours));
+  }
+
+  // The steady state: one query call per snapshot, into the same buffer, no handle left behind
+  // (closed handles' values are given out again, so a leak would show as ever new values).
+  int calls = 0;
+  std::vector<void*> buffers;
+  const Win32ProcessQuery::Query real = Win32ProcessQuery::SystemQuery();
+  Win32Toolhelp counted(false, &Win32Toolhelp::ExePathOfProcess, [&](void* buffer, ULONG size, ULONG& needed) {
+    ++calls;
+    if (std::find(buffers.begin(), buffers.end(), buffer) == buffers.end()) buffers.push_back(buffer);
+    return real(buffer, size, needed);
+  });
+  walkProcesses(counted);
+  const size_t bytes = counted.QueryBufferBytes();
+  const int firstCalls = calls;
+  buffers.clear();
+  calls = 0;
+  std::vector<tw::HANDLE> handles;
+  bool allClosed = true;
+  for (int i = 0; i < 20; ++i) {
+    const tw::HANDLE h = counted.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    walkIds(counted, h);
+    counted.CloseHandle(h);
+    allClosed = allClosed && !isOpenHandle(h);
+    if (std::find(handles.begin(), handles.end(), h) == handles.end()) handles.push_back(h);
+  }
+  checks.expect(calls == 20 && buffers.size() == 1 && counted.QueryBufferBytes() == bytes && allClosed &&
+                    handles.size() <= 2 && counted.OpenQuerySnapshots() == 0,
+                "20 snapshots: %d query calls into %u buffer(s) of %u bytes (the first took %d), %u handle value(s), "
+                "each closed: %s",
+                calls, static_cast<unsigned>(buffers.size()), static_cast<unsigned>(counted.QueryBufferBytes()),
+                firstCalls, static_cast<unsigned>(handles.size()), allClosed ? "yes" : "no");
+}
+
+// ---- Made-up answers of the query -------------------------------------------------------------
+
+// One process of a made-up answer; name null: none (as the idle process has).
+struct FakeProcess {
+  DWORD pid;
+  DWORD parent;
+  ULONG threads;
+  LONG base;
+  const wchar_t* name;
+};
+
+// Lays the answer out as the system does: the records `stride` bytes apart (the system puts each
+// process's threads after its record), the names after the last record. An answer that does not
+// fit is refused with STATUS_INFO_LENGTH_MISMATCH and the size it needs.
+LONG writeAnswer(const std::vector<FakeProcess>& processes, size_t stride, void* buffer, ULONG size, ULONG& needed) {
+  size_t total = processes.size() * stride;
+  for (const FakeProcess& p : processes)
+    if (p.name) total += (std::wcslen(p.name) + 1) * sizeof(wchar_t);
+  needed = static_cast<ULONG>(total);
+  if (size < total) return Win32ProcessQuery::kInfoLengthMismatch;
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::memset(bytes, 0, total);
+  size_t names = processes.size() * stride;
+  for (size_t i = 0; i < processes.size(); ++i) {
+    const FakeProcess& p = processes[i];
+    SYSTEM_PROCESS_INFORMATION record{};
+    record.NextEntryOffset = i + 1 < processes.size() ? static_cast<ULONG>(stride) : 0;
+    record.NumberOfThreads = p.threads;
+    record.BasePriority = p.base;
+    record.UniqueProcessId = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(p.pid));
+    record.InheritedFromUniqueProcessId = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(p.parent));
+    record.HandleCount = 77;  // fields the entries do not take, so that taking one by mistake shows
+    record.SessionId = 5;
+    record.CreateTime.QuadPart = 0x123456789LL;
+    if (p.name) {
+      const size_t length = std::wcslen(p.name) * sizeof(wchar_t);
+      std::memcpy(bytes + names, p.name, length + sizeof(wchar_t));
+      record.ImageName.Length = static_cast<USHORT>(length);
+      record.ImageName.MaximumLength = static_cast<USHORT>(length + sizeof(wchar_t));
+      record.ImageName.Buffer = reinterpret_cast<PWSTR>(bytes + names);
+      names += length + sizeof(wchar_t);
+    }
+    std::memcpy(bytes + i * stride, &record, sizeof record);
+  }
+  return 0;
+}
+
+// Changes record `index` of an answer written by writeAnswer with records side by side.
+template <class Change>
+void editRecord(void* buffer, size_t index, Change change) {
+  auto* at = static_cast<unsigned char*>(buffer) + index * sizeof(SYSTEM_PROCESS_INFORMATION);
+  SYSTEM_PROCESS_INFORMATION record;
+  std::memcpy(&record, at, sizeof record);
+  change(record);
+  std::memcpy(at, &record, sizeof record);
+}
+
+void checkMadeUpAnswers(Checks& checks) {
+  const std::wstring longName = std::wstring(296, L'x') + L".exe";                  // cut to 259 characters
+  const std::wstring pairAtCut = std::wstring(258, L'y') + L"\U0001F600" + L".exe";  // a surrogate pair at the cut
+  // Each process of the answer, and the entry expected for it: the record's fields as they are,
+  // the name cut to fit; with the Wine adjustments the base priority of the class number and the
+  // full path where the lookup finds one.
+  struct MadeUp {
+    FakeProcess process;
+    LONG winePriority;
+    std::string name;
+    std::string wineName;
+  };
+  const MadeUp table[] = {
+      {{0, 0, 2, 0, nullptr}, 0, "", ""},  // the idle process: no name
+      {{1001, 0, 3, 2, L"alpha.exe"}, 8, "alpha.exe", "C:\\Made\\Up\\alpha.exe"},
+      {{1002, 1001, 7, 13, longName.c_str()}, 13, std::string(259, 'x'), std::string(259, 'x')},
+      {{1003, 1001, 1, 4, pairAtCut.c_str()}, 24, std::string(258, 'y'), std::string(258, 'y')},
+      {{1004, 1002, 12, 1, L"beta.exe"}, 4, "beta.exe", "beta.exe"},
+  };
+  std::vector<FakeProcess> processes;
+  for (const MadeUp& m : table) processes.push_back(m.process);
+  // Records 40000 bytes apart: more than the first buffer holds, so it is asked again.
+  constexpr size_t kStride = 40000;
+
+  for (bool onWine : {false, true}) {
+    int calls = 0, lookups = 0;
+    Win32Toolhelp toolhelp(
+        onWine,
+        [&](tw::DWORD pid, std::string& path) {
+          ++lookups;
+          if (pid != 1001) return false;
+          path = "C:\\Made\\Up\\alpha.exe";
+          return true;
+        },
+        [&](void* buffer, ULONG size, ULONG& needed) {
+          ++calls;
+          return writeAnswer(processes, kStride, buffer, size, needed);
+        });
+    const auto walk = walkProcesses(toolhelp);
+    const int firstCalls = calls, firstLookups = lookups;
+    walkProcesses(toolhelp);
+    const char* how = onWine ? "with the Wine adjustments" : "unadjusted";
+    checks.expect(firstCalls == 2 && calls == 3 && toolhelp.QueryBufferBytes() >= 5 * kStride,
+                  "made-up answer %s: a too-small buffer is grown once and kept (%d calls, then %d; %u bytes)", how,
+                  firstCalls, calls - firstCalls, static_cast<unsigned>(toolhelp.QueryBufferBytes()));
+    checks.expect(walk.size() == processes.size(), "made-up answer %s: %u entries (expected %u)", how,
+                  static_cast<unsigned>(walk.size()), static_cast<unsigned>(processes.size()));
+    for (size_t i = 0; i < walk.size() && i < processes.size(); ++i) {
+      const tw::PROCESSENTRY32& e = walk[i];
+      const FakeProcess& x = table[i].process;
+      const LONG priority = onWine ? table[i].winePriority : x.base;
+      const std::string& name = onWine ? table[i].wineName : table[i].name;
+      checks.expect(e.dwSize == sizeof e && e.cntUsage == 0 && e.th32ProcessID == x.pid && e.th32DefaultHeapID == 0 &&
+                        e.th32ModuleID == 0 && e.cntThreads == x.threads && e.th32ParentProcessID == x.parent &&
+                        e.pcPriClassBase == priority && e.dwFlags == 0 && name == e.szExeFile,
+                    "made-up answer %s, entry %u: %s (expected %lu \"%.40s\"%s parent %lu, %lu threads, priority %ld)",
+                    how, static_cast<unsigned>(i), describe(e).c_str(), static_cast<unsigned long>(x.pid), name.c_str(),
+                    name.size() > 40 ? "..." : "", static_cast<unsigned long>(x.parent),
+                    static_cast<unsigned long>(x.threads), static_cast<long>(priority));
+    }
+    // The idle process has no name to complete; every other process is looked up once.
+    if (onWine)
+      checks.expect(firstLookups == 4, "made-up answer with the Wine adjustments: %d path lookups (expected 4)",
+                    firstLookups);
+  }
+
+  // Answers that cannot be read, and calls that fail: the system's snapshot is taken instead, and
+  // nothing of the answer is handed out.
+  using Spoil = std::function<LONG(void* buffer, ULONG size, ULONG& needed)>;
+  auto spoiled = [&](std::function<void(void* buffer, ULONG& needed)> spoil) -> Spoil {
+    return [&processes, spoil](void* buffer, ULONG size, ULONG& needed) {
+      const LONG status = writeAnswer(processes, sizeof(SYSTEM_PROCESS_INFORMATION), buffer, size, needed);
+      if (status == 0) spoil(buffer, needed);
+      return status;
+    };
+  };
+  using Record = SYSTEM_PROCESS_INFORMATION;
+  struct Bad {
+    const char* what;
+    Spoil query;
+  };
+  const Bad bad[] = {
+      {"the last record points past the answer",
+       spoiled([](void* b, ULONG&) { editRecord(b, 4, [](Record& r) { r.NextEntryOffset = 0x10000; }); })},
+      {"a record shorter than its fields",
+       spoiled([](void* b, ULONG&) { editRecord(b, 0, [](Record& r) { r.NextEntryOffset = 8; }); })},
+      {"a name after the end of the answer", spoiled([](void* b, ULONG& needed) {
+         editRecord(b, 1, [&](Record& r) { r.ImageName.Buffer = reinterpret_cast<PWSTR>(static_cast<char*>(b) + needed + 64); });
+       })},
+      {"a name before the answer", spoiled([](void* b, ULONG&) {
+         editRecord(b, 1, [&](Record& r) { r.ImageName.Buffer = reinterpret_cast<PWSTR>(static_cast<char*>(b) - 64); });
+       })},
+      {"a name longer than the answer",
+       spoiled([](void* b, ULONG&) { editRecord(b, 1, [](Record& r) { r.ImageName.Length = 0xFFFE; }); })},
+      {"a name at an odd address", spoiled([](void* b, ULONG&) {
+         editRecord(b, 1, [](Record& r) { r.ImageName.Buffer = reinterpret_cast<PWSTR>(reinterpret_cast<char*>(r.ImageName.Buffer) + 1); });
+       })},
+      {"a name with a length and no address",
+       spoiled([](void* b, ULONG&) { editRecord(b, 1, [](Record& r) { r.ImageName.Buffer = nullptr; }); })},
+      {"an answer shorter than one record", spoiled([](void*, ULONG& needed) { needed = 40; })},
+      {"a call that fails", [](void*, ULONG, ULONG&) { return static_cast<LONG>(0xC0000022u); }},  // STATUS_ACCESS_DENIED
+      {"a list that outgrows every buffer", [](void*, ULONG size, ULONG& needed) {
+         needed = size + 4096;
+         return Win32ProcessQuery::kInfoLengthMismatch;
+       }},
+      {"a list bigger than the limit", [](void*, ULONG, ULONG& needed) {
+         needed = 0xFFFFFF00u;
+         return Win32ProcessQuery::kInfoLengthMismatch;
+       }},
+  };
+  for (const Bad& b : bad) {
+    int calls = 0;
+    Win32Toolhelp toolhelp(false, &Win32Toolhelp::ExePathOfProcess, [&](void* buffer, ULONG size, ULONG& needed) {
+      ++calls;
+      return b.query(buffer, size, needed);
+    });
+    const tw::HANDLE h = toolhelp.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    const size_t ours = toolhelp.OpenQuerySnapshots();
+    const auto ids = walkIds(toolhelp, h);
+    toolhelp.CloseHandle(h);
+    const bool own = std::find(ids.begin(), ids.end(), GetCurrentProcessId()) != ids.end();
+    const bool madeUp = std::find(ids.begin(), ids.end(), 1001u) != ids.end();
+    checks.expect(h != 0 && ours == 0 && own && !madeUp && calls <= Win32ProcessQuery::kMaxCalls &&
+                      toolhelp.QueryBufferBytes() <= Win32ProcessQuery::kMaxBytes,
+                  "%s: the system's snapshot instead (%u of the query's open, %u processes, this one %s, made-up ones "
+                  "%s; %d calls, buffer %u bytes)",
+                  b.what, static_cast<unsigned>(ours), static_cast<unsigned>(ids.size()), own ? "listed" : "missing",
+                  madeUp ? "listed" : "absent", calls, static_cast<unsigned>(toolhelp.QueryBufferBytes()));
+  }
 }
 
 // ---- Threads, modules and heaps of one process ------------------------------------------------
@@ -1007,6 +1531,9 @@ int main(int argc, char** argv) {
     Child child;
     if (checks.expect(child.start(), "child started and its modules readable")) {
       checkWineFacts(checks, child);
+      checkQueryAgainstSystem(checks, child);
+      checkQuerySnapshotHandles(checks);
+      checkMadeUpAnswers(checks);
       int lookups = 0;
       Win32Toolhelp toolhelp(true, [&](tw::DWORD pid, std::string& path) {
         ++lookups;

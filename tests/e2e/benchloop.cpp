@@ -36,6 +36,7 @@
 //       server, the last three read from Linux's /proc (pids of the host; 0 leaves a column out).
 //       One "CALL" line per call, tab-separated.
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Toolhelp.h"
 #include "platform/win32/Win32Api.h"
 
 #include "e2e_util.h"
@@ -581,6 +582,23 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
     processes = n;
   });
   std::printf("INFO\t%lu processes in a snapshot\n", static_cast<unsigned long>(processes));
+  // The same walk through the program's toolhelp adapter, as the polling pass takes it: one
+  // NtQuerySystemInformation call where ntdll exports it, walked in memory, with the Wine
+  // adjustments (the executable paths are remembered from the warming calls on).
+  {
+    taskwell::win32::Win32Toolhelp toolhelp;
+    DWORD adapted = 0;
+    timer.Time("process walk through Win32Toolhelp (NtQuerySystemInformation, Wine adjustments)", [&] {
+      const taskwell::HANDLE snap = toolhelp.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+      taskwell::PROCESSENTRY32 entry{};
+      entry.dwSize = sizeof entry;
+      DWORD n = 0;
+      for (bool ok = toolhelp.Process32First(snap, entry); ok; ok = toolhelp.Process32Next(snap, entry)) ++n;
+      toolhelp.CloseHandle(snap);
+      adapted = n;
+    });
+    std::printf("INFO\t%lu processes in the adapter's walk\n", static_cast<unsigned long>(adapted));
+  }
   timer.Time("GlobalMemoryStatus", [] {
     MEMORYSTATUS m{};
     m.dwLength = sizeof m;
