@@ -60,15 +60,19 @@ void TWinList::AdoptIcon(int index) {
 
 bool TWinList::Accepts(HWND hwnd) {
     IWindows& windows = platform_.Windows;
-    // Visibility first: most top-level windows are hidden ones (of the system, of every program's
-    // input and messaging helpers), and it rejects them with one question instead of two.
+    // The style first: it says whether the window is visible (a top-level window, as every window
+    // a scan meets is, is visible exactly when it has WS_VISIBLE: its parent is the desktop) and
+    // whether it would have a task bar button, in one question. Most top-level windows are hidden
+    // ones (of the system, of every program's input and messaging helpers) and cost no more.
+    const DWORD style = static_cast<DWORD>(windows.GetWindowLongA(hwnd, GWL_STYLE));
+    const bool visible = (style & WS_VISIBLE) != 0;
     switch (WhatDoFind) {
     case TFind_ID::id_All: break;
     case TFind_ID::id_VisOnly:
-        if (!windows.IsWindowVisible(hwnd)) return false;
+        if (!visible) return false;
         break;
     case TFind_ID::id_InvisOnly:
-        if (windows.IsWindowVisible(hwnd)) return false;
+        if (visible) return false;
         break;
     }
     if (!EmptyNames) {
@@ -78,7 +82,7 @@ bool TWinList::Accepts(HWND hwnd) {
     }
     if (!TaskBarSty) return true;
     if (windows.GetWindow(hwnd, GW_OWNER) != 0) return false;
-    if (ShowsOnTaskBar(static_cast<DWORD>(windows.GetWindowLongA(hwnd, GWL_STYLE)))) return true;
+    if (ShowsOnTaskBar(style)) return true;
     // A window that stands behind a popup of its own is a task when that popup would be one.
     const HWND popup = windows.GetLastActivePopup(hwnd);
     return popup != 0 && windows.IsWindow(popup) &&

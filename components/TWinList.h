@@ -2,10 +2,11 @@
 // the facts about each that the Applications page shows, and raises OnChanged when the set of
 // those windows has changed, rescanning on its own timer.
 //
-// A scan touches only a caption, the visibility, the owner, the style and the creating thread of
-// each window. The list is rebuilt (one process snapshot for all windows, icons extracted) only when
-// the accepted set of (window, thread) pairs differs from the one of the last rebuild, in any order:
-// a handle that the system gave to a new window of another thread counts as a new window.
+// A scan touches only the style (which holds the visibility), a caption, the owner and the
+// creating thread of each window. The list is rebuilt (one process snapshot for all windows, icons
+// extracted) only when the accepted set of (window, thread) pairs differs from the one of the last
+// rebuild, in any order: a handle that the system gave to a new window of another thread counts as
+// a new window.
 //
 // Icons: each record's icon is extracted for it and belongs to the engine until a view adopts it
 // (AdoptIcon); the engine destroys every icon nobody adopted when its record goes.

@@ -289,7 +289,7 @@ loop_sample() {
 
 labels=("idle" "Taskwell Applications" "taskmgr Applications" "Taskwell Processes" "taskmgr Processes" "bare loop")
 [ "$paused" = 1 ] && labels+=("Taskwell Applications Paused" "Taskwell Processes Paused")
-piece_list=(stats perfinfo snapshot scan scan-visible probe tray)
+piece_list=(stats perfinfo snapshot scan probe tray)
 if [ "$pieces" = 1 ]; then
   for piece in "${piece_list[@]}"; do labels+=("loop + $piece"); done
 fi

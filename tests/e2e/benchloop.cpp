@@ -10,9 +10,8 @@
 //         stats        the five statistics read as the program's readers do, through its registry
 //         perfinfo     one K32GetPerformanceInfo
 //         snapshot     a second process snapshot walk
-//         scan         the window list engine's scan: EnumWindows, then per window its caption,
-//                      visibility, owner, style and thread
-//         scan-visible the same scan asking visibility before the caption
+//         scan         the window list engine's scan: EnumWindows, then per window its style (and
+//                      with it the visibility), and of a visible one its caption, owner and thread
 //         probe        the Applications page's probe of each listed window: its caption and a
 //                      SendMessageTimeoutA WM_NULL
 //         tray         a notification icon whose tooltip changes every pass
@@ -519,12 +518,21 @@ BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
 }
 
 // What the window list engine asks of each top-level window in its scan.
-BOOL CALLBACK ScanWindow(HWND w, LPARAM) {
+// Whether the window list engine would list the window, asked as the engine asks: the style (a
+// top-level window is visible exactly when it has WS_VISIBLE), then of a visible window its caption
+// and owner.
+bool Listed(HWND w) {
+  if (!(GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE)) return false;
   char caption[255];
-  GetWindowTextA(w, caption, sizeof caption);
-  if (caption[0] && IsWindowVisible(w) && !GetWindow(w, GW_OWNER)) {
-    GetWindowLongA(w, GWL_STYLE);
+  if (GetWindowTextA(w, caption, sizeof caption) == 0) return false;
+  return !GetWindow(w, GW_OWNER);
+}
+
+// The engine's scan: each listed window with its creating thread.
+BOOL CALLBACK ScanForList(HWND w, LPARAM lp) {
+  if (Listed(w)) {
     GetWindowThreadProcessId(w, nullptr);
+    if (lp) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
   }
   return TRUE;
 }
@@ -706,8 +714,8 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
   }
 
   // The window list engine's scan and the Applications page's probes.
-  timer.Time("EnumWindows scan (caption, visible, owner, style, thread per window)", [] {
-    EnumWindows(ScanWindow, 0);
+  timer.Time("EnumWindows scan (style per window; caption, owner, thread of a visible one)", [] {
+    EnumWindows(ScanForList, 0);
   });
   if (!targets.empty()) {
     size_t next = 0;
@@ -825,7 +833,7 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
 // ---- Pieces of a monitor's work for the bare loop -----------------------------------------------
 
 struct Pieces {
-  bool stats = false, perfinfo = false, snapshot = false, scan = false, scanVisible = false, probe = false,
+  bool stats = false, perfinfo = false, snapshot = false, scan = false, probe = false,
        tray = false;
   std::unique_ptr<taskwell::win32::Win32Registry> registry;
   NOTIFYICONDATAA nid{};
@@ -848,30 +856,6 @@ void ReadStat(taskwell::win32::Win32Registry& registry, const char* key, const c
 }
 
 // What the window list engine asks of a window, in its order or with the visibility first.
-bool Listed(HWND w, bool visibleFirst) {
-  char caption[255];
-  if (visibleFirst && !IsWindowVisible(w)) return false;
-  if (GetWindowTextA(w, caption, sizeof caption) == 0) return false;
-  if (!visibleFirst && !IsWindowVisible(w)) return false;
-  if (GetWindow(w, GW_OWNER)) return false;
-  GetWindowLongA(w, GWL_STYLE);
-  return true;
-}
-
-struct ScanResult {
-  bool visibleFirst;
-  std::vector<HWND> listed;
-};
-
-BOOL CALLBACK ScanForList(HWND w, LPARAM lp) {
-  auto* result = reinterpret_cast<ScanResult*>(lp);
-  if (Listed(w, result->visibleFirst)) {
-    GetWindowThreadProcessId(w, nullptr);
-    result->listed.push_back(w);
-  }
-  return TRUE;
-}
-
 bool SetUpPieces(const std::string& list, HWND window) {
   size_t start = 0;
   while (start < list.size()) {
@@ -883,15 +867,12 @@ bool SetUpPieces(const std::string& list, HWND window) {
     else if (piece == "perfinfo") g_pieces.perfinfo = true;
     else if (piece == "snapshot") g_pieces.snapshot = true;
     else if (piece == "scan") g_pieces.scan = true;
-    else if (piece == "scan-visible") g_pieces.scanVisible = true;
     else if (piece == "probe") g_pieces.probe = true;
     else if (piece == "tray") g_pieces.tray = true;
     else if (!piece.empty()) return false;
   }
   if (g_pieces.probe) {
-    ScanResult scanned{true, {}};
-    EnumWindows(ScanForList, reinterpret_cast<LPARAM>(&scanned));
-    g_pieces.probed = scanned.listed;
+    EnumWindows(ScanForList, reinterpret_cast<LPARAM>(&g_pieces.probed));
   }
   if (g_pieces.stats) {
     g_pieces.registry = std::make_unique<taskwell::win32::Win32Registry>();
@@ -930,11 +911,7 @@ void RunPieces() {
     for (BOOL ok = Process32First(snap, &entry); ok; ok = Process32Next(snap, &entry)) entry.dwSize = sizeof entry;
     CloseHandle(snap);
   }
-  ScanResult scanned{false, {}};
-  if (g_pieces.scan || g_pieces.scanVisible) {
-    scanned.visibleFirst = !g_pieces.scan;
-    EnumWindows(ScanForList, reinterpret_cast<LPARAM>(&scanned));
-  }
+  if (g_pieces.scan) EnumWindows(ScanForList, 0);
   if (g_pieces.probe) {
     for (HWND w : g_pieces.probed) {
       char caption[255];
