@@ -641,9 +641,11 @@ void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
     const SpeedRow& row = SpeedOf(speed);
     tmrRefresh.SetInterval(row.refresh);
     tmrRefresh.SetEnabled(true);
+    // The interval before the automatic ticks: each reader then joins the polling thread of its
+    // interval at once, without a thread made for the paused interval and stopped again.
     for (size_t i = 0; i < std::size(kReaderRows); ++i) {
-        (this->*kReaderRows[i].reader).SetAutoTick(true);
         (this->*kReaderRows[i].reader).SetInterval(static_cast<LONG>(row.readers[i]));
+        (this->*kReaderRows[i].reader).SetAutoTick(true);
     }
     ApplicationsList.SetTimerIntval(row.refresh);
     ApplicationsList.SetEnableTimer(true);

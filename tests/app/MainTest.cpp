@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <algorithm>
 
 #include "app/Program.h"
@@ -356,6 +358,22 @@ TEST_P(UpdateSpeeds, AreRestoredInFullAfterPaused) {
     f.form->itmUpdateSpeedPaused->Click();
     (f.form.get()->*r.handler)();
     ExpectRow(*f.form, r);
+}
+
+// A speed applied after Paused makes one polling thread per distinct interval of its readers and
+// no thread that is stopped again at once.
+TEST_P(UpdateSpeeds, MakeOnePollingThreadPerInterval) {
+    const SpeedRow& r = GetParam();
+    MainFixture f;
+    f.form->itmUpdateSpeedPaused->Click();
+    const int made = f.threads.Calls(sim::ThreadOp::CreatePollingThread);
+    const int stopped = f.threads.Calls(sim::ThreadOp::StopThread);
+    (f.form.get()->*r.handler)();
+    std::set<DWORD> intervals;
+    if (r.autoTick)
+        for (DWORD i : {r.cpu, r.threads, r.vms, r.diskCache, r.commit}) intervals.insert(i);
+    EXPECT_EQ(f.threads.Calls(sim::ThreadOp::CreatePollingThread) - made, static_cast<int>(intervals.size()));
+    EXPECT_EQ(f.threads.Calls(sim::ThreadOp::StopThread) - stopped, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
