@@ -8,7 +8,9 @@
 #
 # Each round samples, one after another: idle (only Wine's own processes and the benchmark's
 # windows), Taskwell on its Applications page, Wine's taskmgr on its Applications tab, Taskwell on
-# Processes, Wine's taskmgr on Processes, and the bare loop. Each monitor runs at its Normal update
+# Processes, Wine's taskmgr on Processes, the bare loop, and the bare loop told to report Windows 98
+# as Taskwell is (what that mode alone costs: Wine then loads its 16-bit kernel into a program of
+# the kind, not into its own built-in programs like taskmgr). Each monitor runs at its Normal update
 # speed (Taskwell's is stored in its settings key before each start; Wine's taskmgr runs with its
 # defaults), its page is selected by taskwell_benchloop.exe --select-tab, and after a settle the
 # sample measures, from the host's /proc:
@@ -172,7 +174,7 @@ wineserver -p
 win_loop="$(tw_winpath "$loop")"
 
 tw_log "load before the session: $(cut -d' ' -f1-3 /proc/loadavg); other wineservers: $(pgrep -c -x 'wineserver|wineserver64|wineserver32' || true)"
-session_seconds=$(( rounds * (6 + 2 * paused + 7 * pieces) * (settle + measure + 15) + 600 ))
+session_seconds=$(( rounds * (7 + 2 * paused + 7 * pieces) * (settle + measure + 15) + 600 ))
 wine "$loop" --windows 4 --seconds "$session_seconds" >/dev/null 2>&1 &
 helpers_pid=$!
 server_pid="$(for i in $(seq 1 40); do find_wineserver && break; sleep 0.25; done)" ||
@@ -256,13 +258,21 @@ idle_sample() {
   result["idle/$round"]="$figures 0"
 }
 
-# The bare loop, alone or with pieces of a monitor's work (taskwell_benchloop.exe --with).
-#   loop_sample <label> <round> [<pieces>]
+# The bare loop, alone or with pieces of a monitor's work (taskwell_benchloop.exe --with), told to
+# report <version> (as Taskwell is told win98) when one is given.
+#   loop_sample <label> <round> [<pieces> [<version>]]
 loop_sample() {
-  local label="$1" round="$2" pieces="${3:-}" pid="" figures rss p
+  local label="$1" round="$2" pieces="${3:-}" version="${4:-}" pid="" figures rss p
   local args=(--seconds "$((settle + measure + 10))")
+  local defaults='HKCU\Software\Wine\AppDefaults\taskwell_benchloop.exe'
   [ -z "$pieces" ] || args+=(--with "$pieces")
+  if [ -n "$version" ]; then
+    wine reg add "$defaults" /v Version /d "$version" /f >/dev/null 2>&1 ||
+      { tw_log "$label: the version was not set"; failed=1; return 0; }
+  fi
   wine "$loop" "${args[@]}" >/dev/null 2>&1 &
+  # The version is read when the program starts: the key can go once it runs.
+  [ -z "$version" ] || { sleep 2; wine reg delete "$defaults" /f >/dev/null 2>&1 || true; }
   sleep 1
   # The window process of the session runs the same program: the loop is the one with --seconds first.
   for _ in $(seq 1 40); do
@@ -287,7 +297,8 @@ loop_sample() {
   for _ in $(seq 1 60); do kill -0 "$pid" 2>/dev/null || break; sleep 0.25; done
 }
 
-labels=("idle" "Taskwell Applications" "taskmgr Applications" "Taskwell Processes" "taskmgr Processes" "bare loop")
+labels=("idle" "Taskwell Applications" "taskmgr Applications" "Taskwell Processes" "taskmgr Processes" "bare loop"
+  "bare loop as Windows 98")
 [ "$paused" = 1 ] && labels+=("Taskwell Applications Paused" "Taskwell Processes Paused")
 piece_list=(stats perfinfo snapshot scan probe tray)
 if [ "$pieces" = 1 ]; then
@@ -316,6 +327,7 @@ for ((r = 1; r <= rounds; r++)); do
   taskwell_sample "Taskwell Processes" "$r" 1 Normal
   taskmgr_sample "taskmgr Processes" "$r" 1
   loop_sample "bare loop" "$r"
+  loop_sample "bare loop as Windows 98" "$r" "" win98
   if [ "$paused" = 1 ]; then
     taskwell_sample "Taskwell Applications Paused" "$r" 0 Paused
     taskwell_sample "Taskwell Processes Paused" "$r" 1 Paused
@@ -369,6 +381,10 @@ for page in Applications Processes; do
   ratio_line "$page: Taskwell RSS / taskmgr RSS" "${med["$tw/5"]}" "${med["$tm/5"]}" 1
   ratio_line "$page: Taskwell own CPU / bare loop own CPU" "${med["$tw/1"]}" "${med["bare loop/1"]}" 1.5
 done
+awk -v a="${med["bare loop as Windows 98/5"]}" -v b="${med["bare loop/5"]}" 'BEGIN {
+  if (a == "-" || b == "-") exit
+  printf "  %-52s %8.1f MB (the bare loop as Windows 98 against the bare loop)\n", "Resident memory of the Windows 98 mode", (a - b) / 1024 }'
+
 
 if [ "$pieces" = 1 ]; then
   printf '\nPieces at the Normal pace: milliseconds of processor time per 1750 ms pass, above the bare loop (medians)\n'
