@@ -109,7 +109,7 @@ enum FigureId {
   kFigureCount
 };
 
-struct FigureSpec {
+struct FigureRule {
   const char* name;
   const char* source;
   // The tolerance: a slope within the larger of `floorPerMinute` and the slope a one-off growth of
@@ -130,7 +130,7 @@ struct FigureSpec {
 // per tick (70 to 80 a minute), per started process (50) or per opened window (100) exceeds the short
 // run's tolerance tenfold; one of 2 KB per tick (140 KB a minute or more) exceeds it too; one per
 // hang (1 a minute) or of 0.25 KB per tick exceeds a 20-minute run's.
-constexpr FigureSpec kFigures[kFigureCount] = {
+constexpr FigureRule kFigures[kFigureCount] = {
     {"handles", "GetProcessHandleCount", 4, 0.5, 1, "", true, false},
     {"handles", "system handle table", 4, 0.5, 1, "", true, false},
     {"USER objects", "GetGuiResources", 4, 0.5, 1, "", false, false},
@@ -143,8 +143,8 @@ constexpr FigureSpec kFigures[kFigureCount] = {
 };
 
 // The tolerance of a figure, per minute, for a fit over `spanMinutes`.
-double tolerancePerMinute(const FigureSpec& spec, double spanMinutes) {
-  return std::max(spec.floorPerMinute, spanMinutes > 0 ? 1.5 * spec.allowance / spanMinutes : spec.allowance);
+double tolerancePerMinute(const FigureRule& figure, double spanMinutes) {
+  return std::max(figure.floorPerMinute, spanMinutes > 0 ? 1.5 * figure.allowance / spanMinutes : figure.allowance);
 }
 
 struct Sample {
@@ -182,21 +182,21 @@ std::optional<double> slopePerMinute(const std::vector<std::pair<double, double>
 // middle stay within its tolerance, a leak of one object per tick does not, and a line of known slope
 // comes out as that slope.
 bool fitSelfCheck(Checks& checks) {
-  const FigureSpec& spec = kFigures[kSystemHandles];
+  const FigureRule& figure = kFigures[kSystemHandles];
   std::vector<std::pair<double, double>> spike, step, leak, line;
   for (int t = 30; t <= 120; t += 10) {
     spike.push_back({t, t == 70 ? 212.0 : 200.0});
-    step.push_back({t, t < 75 ? 200.0 : 200.0 + spec.allowance});
+    step.push_back({t, t < 75 ? 200.0 : 200.0 + figure.allowance});
     leak.push_back({t, 200.0 + t * 1000.0 / kTickMs});
     line.push_back({t, 5.0 - 0.5 * t});
   }
-  const double tolerance = tolerancePerMinute(spec, 1.5);
+  const double tolerance = tolerancePerMinute(figure, 1.5);
   auto a = slopePerMinute(spike), b = slopePerMinute(step), l = slopePerMinute(leak), s = slopePerMinute(line);
   return checks.expect(a && std::fabs(*a) <= tolerance && b && std::fabs(*b) <= tolerance && l && *l > 10 * tolerance &&
                            s && std::fabs(*s + 30.0) < 1e-9,
                        "slope fit over 90 s (tolerance %.2f/min): a spike %+.2f/min, a step of %.0f %+.2f/min, one "
                        "leak per tick %+.1f/min, a line of -30/min %+.3f/min",
-                       tolerance, a ? *a : NAN, spec.allowance, b ? *b : NAN, l ? *l : NAN, s ? *s : NAN);
+                       tolerance, a ? *a : NAN, figure.allowance, b ? *b : NAN, l ? *l : NAN, s ? *s : NAN);
 }
 
 // ---- Readings of another process -------------------------------------------------------------
@@ -816,8 +816,8 @@ bool Soak::prepare() {
       return which == 0 ? counters->first : counters->second;
     };
     *valid = Meter::followsBlock(app_.pid(), read, detail);
-    const FigureSpec& spec = kFigures[which == 0 ? kPrivateUsage : which == 1 ? kPagefileUsage : kCommitted];
-    Checks::info("soak: %s of taskwell.exe %s (%s)", spec.source,
+    const FigureRule& figure = kFigures[which == 0 ? kPrivateUsage : which == 1 ? kPagefileUsage : kCommitted];
+    Checks::info("soak: %s of taskwell.exe %s (%s)", figure.source,
                  *valid ? "follows a known allocation and is used" : "does not follow a known allocation and is not used",
                  detail.c_str());
   }
@@ -1128,7 +1128,7 @@ void Soak::report() {
       "verdict");
   bool handleMeasured = false, memoryMeasured = false, allFlat = true;
   for (int f = 0; f < kFigureCount; ++f) {
-    const FigureSpec& spec = kFigures[f];
+    const FigureRule& figure = kFigures[f];
     std::vector<std::pair<double, double>> points;
     int missing = 0, nonZero = 0, total = 0;
     for (const Sample& s : samples_) {
@@ -1139,9 +1139,9 @@ void Soak::report() {
         continue;
       }
       if (*s.value[f] != 0) ++nonZero;
-      points.push_back({s.seconds, *s.value[f] / spec.unitDivisor});
+      points.push_back({s.seconds, *s.value[f] / figure.unitDivisor});
     }
-    const double tolerance = tolerancePerMinute(spec, spanMinutes);
+    const double tolerance = tolerancePerMinute(figure, spanMinutes);
     std::string verdict;
     std::optional<double> slope;
     if ((f == kGdiTable && !gdiTableValid_) || (f == kSystemHandles && !systemHandlesValid_) ||
@@ -1162,14 +1162,14 @@ void Soak::report() {
       const bool flat = std::fabs(*slope) <= tolerance;
       verdict = flat ? "flat" : "GROWS";
       allFlat &= flat;
-      handleMeasured |= spec.handleFigure;
-      memoryMeasured |= spec.memoryFigure;
+      handleMeasured |= figure.handleFigure;
+      memoryMeasured |= figure.memoryFigure;
     }
     char slopeText[32] = "-", tolText[32], basis[48];
-    if (slope) std::snprintf(slopeText, sizeof slopeText, "%+.2f%s", *slope, spec.unit);
-    std::snprintf(tolText, sizeof tolText, "%.2f%s", tolerance, spec.unit);
-    std::snprintf(basis, sizeof basis, "(%.0f, %.2f)", spec.allowance, spec.floorPerMinute);
-    add("%-18s %-34s %12s %12s %16s  %s\n", spec.name, spec.source, slopeText, tolText, basis, verdict.c_str());
+    if (slope) std::snprintf(slopeText, sizeof slopeText, "%+.2f%s", *slope, figure.unit);
+    std::snprintf(tolText, sizeof tolText, "%.2f%s", tolerance, figure.unit);
+    std::snprintf(basis, sizeof basis, "(%.0f, %.2f)", figure.allowance, figure.floorPerMinute);
+    add("%-18s %-34s %12s %12s %16s  %s\n", figure.name, figure.source, slopeText, tolText, basis, verdict.c_str());
     if (slope) {
       auto [low, high] = std::minmax_element(points.begin(), points.end(),
                                              [](const auto& x, const auto& y) { return x.second < y.second; });
