@@ -157,15 +157,7 @@ now() { date +%s.%N; }
 
 helpers_pid=""
 failed=0
-cleanup() {
-  local rc=$?
-  trap - EXIT INT TERM
-  tw_wineserver_kill
-  tw_stop_xvfb
-  exit "$rc"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+tw_end_session_on_exit
 
 tw_wineserver_kill
 tw_start_xvfb 1280x1024x24
@@ -208,10 +200,21 @@ take_sample() {
      BEGIN { print (own ? pc(a) : "-"), pc(s), pc(e), pc(x) }'
 }
 
+# Settles, measures the running process <pid> and records the sample as <label> of <round>;
+# false when the process ended during its sample.
+#   record_sample <label> <round> <pid>
+record_sample() {
+  local figures rss
+  sleep "$settle"
+  figures="$(take_sample "$3")" || return 1
+  rss="$(rss_kb "$3")"
+  result["$1/$2"]="$figures ${rss:-0}"
+}
+
 # Runs one monitor sample: starts the program, selects the page, settles, measures, closes it.
 #   monitor_sample <label> <round> <exe name> <tab index> <start command...>
 monitor_sample() {
-  local label="$1" round="$2" name="$3" tab="$4" pid figures rss picked
+  local label="$1" round="$2" name="$3" tab="$4" pid picked
   shift 4
   "$@" >/dev/null 2>&1 &
   if ! pid="$(wait_pid_of "$name" 30)"; then
@@ -224,11 +227,7 @@ monitor_sample() {
     failed=1
   fi
   rows_of["$label"]="$(sed -n 's/.*shows \(-\?[0-9]*\) rows.*/\1/p' <<<"$picked" | tail -n 1)"
-  sleep "$settle"
-  if figures="$(take_sample "$pid")"; then
-    rss="$(rss_kb "$pid")"
-    result["$label/$round"]="$figures ${rss:-0}"
-  else
+  if ! record_sample "$label" "$round" "$pid"; then
     tw_log "$label: $name ended during its sample"
     failed=1
   fi
@@ -262,7 +261,7 @@ idle_sample() {
 # report <version> (as Taskwell is told win98) when one is given.
 #   loop_sample <label> <round> [<pieces> [<version>]]
 loop_sample() {
-  local label="$1" round="$2" pieces="${3:-}" version="${4:-}" pid="" figures rss p
+  local label="$1" round="$2" pieces="${3:-}" version="${4:-}" pid="" p
   local args=(--seconds "$((settle + measure + 10))")
   local defaults='HKCU\Software\Wine\AppDefaults\taskwell_benchloop.exe'
   [ -z "$pieces" ] || args+=(--with "$pieces")
@@ -286,11 +285,7 @@ loop_sample() {
     sleep 0.25
   done
   [ -n "$pid" ] || { tw_log "$label: the loop did not start"; failed=1; return 0; }
-  sleep "$settle"
-  if figures="$(take_sample "$pid")"; then
-    rss="$(rss_kb "$pid")"
-    result["$label/$round"]="$figures ${rss:-0}"
-  else
+  if ! record_sample "$label" "$round" "$pid"; then
     tw_log "$label: the loop ended during its sample"
     failed=1
   fi

@@ -202,6 +202,22 @@ tw_winpath() {
   printf 'Z:%s' "${abs//\//\\}"
 }
 
+# ---- Ending a session ------------------------------------------------------------------------
+
+# Ends the session on exit, on Ctrl-C and on TERM: every process of the prefix and the private Xvfb
+# are stopped, and the script's exit code is kept.
+tw_end_session() {
+  local rc=$?
+  trap - EXIT INT TERM
+  tw_wineserver_kill
+  tw_stop_xvfb
+  exit "$rc"
+}
+tw_end_session_on_exit() {
+  trap tw_end_session EXIT
+  trap 'exit 130' INT TERM
+}
+
 # ---- X display ---------------------------------------------------------------------------
 
 tw_display_ok() { [ -n "${DISPLAY:-}" ] && timeout 10 xdpyinfo >/dev/null 2>&1; }

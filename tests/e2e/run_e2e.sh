@@ -58,14 +58,7 @@ mkdir -p "$artifacts"
 prefix="$(tw_default_e2e_prefix)"
 tw_prefix_setup "$prefix"
 
-cleanup() {
-  local rc=$?
-  tw_wineserver_kill
-  tw_stop_xvfb
-  exit "$rc"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+tw_end_session_on_exit
 
 # Nothing left over from an earlier run in this prefix.
 tw_wineserver_kill
