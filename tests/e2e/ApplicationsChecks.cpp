@@ -432,14 +432,7 @@ LRESULT CALLBACK taskWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 bool registerWindowClass() {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = taskWindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-  wc.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = kWindowClass;
-  return RegisterClassA(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  return e2e::registerWindowClass(kWindowClass, taskWindowProc);
 }
 
 // Whether the states a window saw hold each of `wanted` in this order (other states between).

@@ -887,13 +887,7 @@ LRESULT CALLBACK checkWindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 bool registerCheckClass() {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = checkWindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = kCheckClass;
-  return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  return e2e::registerWindowClass(kCheckClass, checkWindowProc);
 }
 
 HWND createCheckWindow(DWORD exStyle, const char* caption, DWORD style, int x, HWND parent) {

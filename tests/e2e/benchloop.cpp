@@ -130,13 +130,9 @@ int PumpMessages() {
 }
 
 int RunLoop(UINT intervalMs, DWORD seconds, const std::string& pieces) {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = LoopProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kLoopClass;
-  if (!RegisterClassA(&wc)) return 1;
+  if (!e2e::registerWindowClass(kLoopClass, LoopProc)) return 1;
   // A hidden top-level window: no task bar button, no row on an Applications page.
-  HWND w = CreateWindowExA(0, kLoopClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  HWND w = CreateWindowExA(0, kLoopClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!w) return 1;
   if (!SetUpPieces(pieces, w)) {
     std::fprintf(stderr, "unknown piece in \"%s\"\n", pieces.c_str());
@@ -166,18 +162,12 @@ LRESULT CALLBACK AppProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 
 std::vector<HWND> MakeAppWindows(int count) {
   std::vector<HWND> out;
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = AppProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = kAppClass;
-  RegisterClassA(&wc);
+  e2e::registerWindowClass(kAppClass, AppProc);
   for (int i = 0; i < count; ++i) {
     char caption[64];
     std::snprintf(caption, sizeof caption, "Benchmark window %d", i + 1);
     HWND w = CreateWindowExA(0, kAppClass, caption, WS_OVERLAPPEDWINDOW, 40 + 30 * i, 40 + 30 * i, 320, 200,
-                             nullptr, nullptr, wc.hInstance, nullptr);
+                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!w) break;
     ShowWindow(w, SW_SHOWNOACTIVATE);
     out.push_back(w);
@@ -452,21 +442,16 @@ ProbeWindow MakeProbeWindow(HICON rowIcon, int rows) {
   ProbeWindow p;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = ProbeProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kProbeClass;
-  RegisterClassA(&wc);
+  e2e::registerWindowClass(kProbeClass, ProbeProc, COLOR_BTNFACE);
   p.frame = CreateWindowExA(0, kProbeClass, "Benchmark probe", WS_OVERLAPPEDWINDOW, 500, 100, 420, 440, nullptr,
-                            nullptr, wc.hInstance, nullptr);
+                            nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!p.frame) return p;
   p.status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, p.frame, nullptr,
-                             wc.hInstance, nullptr);
+                             GetModuleHandleA(nullptr), nullptr);
   int parts[4] = {100, 200, 380, -1};
   SendMessageA(p.status, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(parts));
   p.list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 4, 4, 400, 360,
-                           p.frame, nullptr, wc.hInstance, nullptr);
+                           p.frame, nullptr, GetModuleHandleA(nullptr), nullptr);
   p.images = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 1, 1);
   ImageList_AddIcon(p.images, rowIcon);
   SendMessageA(p.list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(p.images));
@@ -495,9 +480,9 @@ ProbeWindow MakeProbeWindow(HICON rowIcon, int rows) {
       SendMessageA(p.list, LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&cell));
     }
   }
-  HWND panel = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 100, 20, p.frame, nullptr, wc.hInstance, nullptr);
+  HWND panel = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 100, 20, p.frame, nullptr, GetModuleHandleA(nullptr), nullptr);
   p.hiddenText = CreateWindowExA(0, "STATIC", "0", WS_CHILD | WS_VISIBLE, 0, 0, 100, 20, panel, nullptr,
-                                 wc.hInstance, nullptr);
+                                 GetModuleHandleA(nullptr), nullptr);
   ShowWindow(p.frame, SW_SHOWNOACTIVATE);
   UpdateWindow(p.frame);
   return p;

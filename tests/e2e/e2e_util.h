@@ -84,6 +84,19 @@ inline bool waitFor(DWORD timeoutMs, const std::function<bool()>& probe,
   }
 }
 
+// Registers a window class of this program (the system's application icon and arrow cursor, the
+// system colour `background` behind it); true when the class is there, registered now or before.
+inline bool registerWindowClass(const char* name, WNDPROC proc, int background = COLOR_WINDOW) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  wc.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));      // IDI_APPLICATION
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
+  wc.lpszClassName = name;
+  return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
 inline std::string className(HWND w) {
   char buf[256] = {};
   int n = GetClassNameA(w, buf, sizeof buf);

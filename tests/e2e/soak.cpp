@@ -529,16 +529,6 @@ LRESULT CALLBACK soakWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
-bool registerSoakClass(const char* name, WNDPROC proc) {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-  wc.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = name;
-  return RegisterClassA(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
 
 // A thread of the soak with a message loop, on which top-level windows are opened. Windows it made
 // are handed to the main thread through takeOpened(); they are closed with a posted WM_CLOSE.
@@ -656,7 +646,7 @@ int runChild(int argc, char** argv) {
   const bool windowed = std::strcmp(argv[3], "1") == 0;
   HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, parentPid);
   if (!parent) return 3;
-  if (windowed && registerSoakClass(kChildClass, childWindowProc)) {
+  if (windowed && e2e::registerWindowClass(kChildClass, childWindowProc)) {
     const std::string caption = "Taskwell soak child " + std::to_string(GetCurrentProcessId());
     HWND w = CreateWindowExA(0, kChildClass, caption.c_str(), WS_OVERLAPPEDWINDOW, 500, 300, 300, 160, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
@@ -778,7 +768,7 @@ bool Soak::prepare() {
                detail.c_str());
 
   gReleaseHang = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!checks_.expect(gReleaseHang && registerSoakClass(kWindowClass, soakWindowProc), "soak: window class registered"))
+  if (!checks_.expect(gReleaseHang && e2e::registerWindowClass(kWindowClass, soakWindowProc), "soak: window class registered"))
     return false;
   for (int i = 0; i < kWindowThreads; ++i) {
     threads_.push_back(std::make_unique<WindowThread>());
