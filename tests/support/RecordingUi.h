@@ -6,7 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "platform/sim/SimMachine.h"
 #include "platform/sim/SimUi.h"
+#include "ui/TApplication.h"
+#include "ui/TForm.h"
 
 namespace taskwell::testing {
 
@@ -30,6 +33,15 @@ public:
     }
     // The peer of the last control of that kind made.
     RecordingPeer* recorder = nullptr;
+};
+
+// A form on a recording user interface: add the control to `form`, then Realise() it.
+template <class Control>
+struct RecordingForm {
+    sim::SimMachine machine;
+    RecordingUi<Control> ui{machine};
+    TApplication app{ui};
+    TForm form{app};
 };
 
 }  // namespace taskwell::testing

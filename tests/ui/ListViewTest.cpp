@@ -205,10 +205,9 @@ namespace {
 // A refresh that finds every row as it was costs the control nothing; one that changes rows
 // suspends drawing once around all of them, however deeply the batches nest.
 TEST(ListViewUpdate, DrawingIsSuspendedOnlyForABatchThatChangesSomething) {
-    sim::SimMachine machine;
-    testing::RecordingUi<TListView> ui{machine};
-    TApplication app{ui};
-    TForm form{app};
+    testing::RecordingForm<TListView> f;
+    TForm& form = f.form;
+    auto& ui = f.ui;
     TListView& list = form.Add<TListView>();
     for (const char* c : {"a", "b"}) list.AddItem().SetCaption(c);
     form.Realise();

@@ -179,10 +179,9 @@ TEST(Layout, AlignedChildrenShareTheClientArea) {
 // changed panels suspends its drawing once around them, one of a single changed panel does not,
 // and one that changes nothing tells it nothing.
 TEST(StatusBarTexts, DrawingIsSuspendedOnlyAroundSeveralChanges) {
-    sim::SimMachine machine;
-    testing::RecordingUi<TStatusBar> ui{machine};
-    TApplication app{ui};
-    TForm form{app};
+    testing::RecordingForm<TStatusBar> f;
+    TForm& form = f.form;
+    auto& ui = f.ui;
     TStatusBar& bar = form.Add<TStatusBar>();
     for (const char* text : {"a", "b", "c"}) bar.AddPanel(50, text);
     form.Realise();
