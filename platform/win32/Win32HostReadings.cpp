@@ -57,31 +57,22 @@ bool Win32HostReadings::PerformanceInfo(::PERFORMANCE_INFORMATION& info) const {
 
 bool Win32HostReadings::ThreadCount(std::uint64_t& count) const {
     // The system's own count where the performance information carries one (the reading the memory
-    // statistics of the same pass use), else the sum over a process snapshot.
+    // statistics of the same pass use), else the sum over the process list.
     ::PERFORMANCE_INFORMATION info{};
     if (PerformanceInfo(info) && info.ThreadCount > 0) {
         count = info.ThreadCount;
         return true;
     }
-    return SnapshotThreadCount(count);
+    return ListedThreadCount(count);
 }
 
-bool Win32HostReadings::SnapshotThreadCount(std::uint64_t& count) {
-    // Each entry of a process snapshot carries its process's thread count: a thread snapshot would
-    // list the same threads one by one, at about three times the cost under Wine.
-    ::HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    // The system's "no snapshot" has all bits set.
-    if (reinterpret_cast<std::intptr_t>(snap) == -1 || !snap) return false;
-    ::PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
+bool Win32HostReadings::ListedThreadCount(std::uint64_t& count) const {
+    // Each entry of the process list carries its process's thread count.
+    if (!processes_.Take(listed_)) return false;
     std::uint64_t n = 0;
-    for (::BOOL ok = ::Process32First(snap, &entry); ok; ok = ::Process32Next(snap, &entry)) {
-        n += entry.cntThreads;
-        entry.dwSize = sizeof entry;
-    }
-    ::CloseHandle(snap);
+    for (const taskwell::PROCESSENTRY32& entry : listed_) n += entry.cntThreads;
     count = n;
-    return n > 0;  // a snapshot without even our own thread is no reading
+    return n > 0;  // a list without even our own thread is no reading
 }
 
 bool Win32HostReadings::MemoryPages(std::uint64_t& committed, std::uint64_t& cache, std::uint64_t& pageSize) const {

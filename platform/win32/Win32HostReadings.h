@@ -1,7 +1,7 @@
 // The running system's own readings of the facts behind the performance statistics, for hosts that
 // do not publish the statistics themselves: processor times (GetSystemTimes), the number of threads
 // and the memory counters (GetPerformanceInfo, in kernel32 as K32GetPerformanceInfo or in
-// psapi.dll; without it the threads are counted from a process snapshot).
+// psapi.dll; without it the threads are counted over the process list, Win32ProcessQuery).
 //
 // A polling pass reads the thread count, the disk cache and the committed memory one after another,
 // milliseconds apart, and each performance information call costs about a millisecond under Wine
@@ -14,10 +14,12 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "components/EmulatedStatKeys.h"
 #include "components/EmulatedStatistics.h"
 #include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32ProcessQuery.h"
 
 #include <psapi.h>
 
@@ -46,8 +48,8 @@ public:
 private:
     // The system's performance information, or the reading taken less than kSharedReadingMs ago.
     bool PerformanceInfo(::PERFORMANCE_INFORMATION& info) const;
-    // The thread count summed over a process snapshot, for hosts without performance information.
-    static bool SnapshotThreadCount(std::uint64_t& count);
+    // The thread count summed over the process list, for hosts without performance information.
+    bool ListedThreadCount(std::uint64_t& count) const;
 
     using GetSystemTimesFn = ::BOOL(WINAPI*)(::FILETIME*, ::FILETIME*, ::FILETIME*);
     using GetPerformanceInfoFn = ::BOOL(WINAPI*)(void*, ::DWORD);
@@ -56,6 +58,10 @@ private:
     GetPerformanceInfoFn getPerformanceInfo_ = nullptr;
     ::HMODULE psapi_ = nullptr;  // loaded by us, freed when we go
     EmulatedStatKeys::Offered offered_;
+    // The process list of the NT family (every host that is offered statistics has it), and the
+    // entries of its last reading, whose storage is reused.
+    mutable Win32ProcessQuery processes_{Win32ProcessQuery::SystemQuery()};
+    mutable std::vector<taskwell::PROCESSENTRY32> listed_;
     // The last performance information reading and the tick count it was taken at.
     mutable ::PERFORMANCE_INFORMATION shared_{};
     mutable ::DWORD sharedAt_ = 0;
