@@ -34,27 +34,35 @@
 
 namespace taskwell::win32 {
 
-// Our handles are the 32-bit values of the system's; the program is a 32-bit executable.
-inline ::HWND ToHwnd(taskwell::HWND h) { return reinterpret_cast<::HWND>(static_cast<std::uintptr_t>(h)); }
-inline taskwell::HWND FromHwnd(::HWND h) {
-    return static_cast<taskwell::HWND>(reinterpret_cast<std::uintptr_t>(h));
+// Our handles are the 32-bit values of the system's. The product is a 32-bit executable, where the
+// two are the same. In the 64-bit test build the system's window, icon and kernel handles carry
+// 32 significant bits and are sign-extended back (as the system's HandleToLong/LongToHandle do), so
+// pseudo handles such as INVALID_HANDLE_VALUE survive the trip.
+template <typename SystemHandle>
+SystemHandle ToSystemHandle(std::uint32_t h) {
+    return reinterpret_cast<SystemHandle>(static_cast<std::intptr_t>(static_cast<std::int32_t>(h)));
 }
-inline ::HICON ToHicon(taskwell::HICON h) { return reinterpret_cast<::HICON>(static_cast<std::uintptr_t>(h)); }
-inline taskwell::HICON FromHicon(::HICON h) {
-    return static_cast<taskwell::HICON>(reinterpret_cast<std::uintptr_t>(h));
+template <typename SystemHandle>
+std::uint32_t FromSystemHandle(SystemHandle h) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(h));
 }
-inline ::HANDLE ToHandle(taskwell::HANDLE h) {
-    return reinterpret_cast<::HANDLE>(static_cast<std::uintptr_t>(h));
-}
-inline taskwell::HANDLE FromHandle(::HANDLE h) {
-    return static_cast<taskwell::HANDLE>(reinterpret_cast<std::uintptr_t>(h));
-}
+
+inline ::HWND ToHwnd(taskwell::HWND h) { return ToSystemHandle<::HWND>(h); }
+inline taskwell::HWND FromHwnd(::HWND h) { return FromSystemHandle(h); }
+inline ::HICON ToHicon(taskwell::HICON h) { return ToSystemHandle<::HICON>(h); }
+inline taskwell::HICON FromHicon(::HICON h) { return FromSystemHandle(h); }
+inline ::HANDLE ToHandle(taskwell::HANDLE h) { return ToSystemHandle<::HANDLE>(h); }
+inline taskwell::HANDLE FromHandle(::HANDLE h) { return FromSystemHandle(h); }
+
+// A module handle is the module's address, which in a 64-bit process lies above 4 GB. The only
+// module handle the logic hands back is the program's own (for the icons it extracts), so its
+// 32-bit value is mapped back to the program's full one; any other value passes as it is.
 inline ::HINSTANCE ToHinstance(taskwell::HINSTANCE h) {
+    ::HINSTANCE own = ::GetModuleHandleA(nullptr);
+    if (h == FromSystemHandle(own)) return own;
     return reinterpret_cast<::HINSTANCE>(static_cast<std::uintptr_t>(h));
 }
-inline taskwell::HINSTANCE FromHinstance(::HINSTANCE h) {
-    return static_cast<taskwell::HINSTANCE>(reinterpret_cast<std::uintptr_t>(h));
-}
+inline taskwell::HINSTANCE FromHinstance(::HINSTANCE h) { return FromSystemHandle(h); }
 
 // True when the handle is an icon the system can draw: GetIconInfo accepts it. The bitmaps it
 // hands back are copies and are freed at once.

@@ -62,7 +62,11 @@ std::vector<Win32MenuPeer::ShapeStep> Win32MenuPeer::Shape() const {
 // and 2000 added. Windows 95 checks the size and may refuse the larger record, which would leave
 // every menu empty there; the later systems take both sizes.
 constexpr UINT kMenuItemInfoSize = offsetof(::MENUITEMINFOA, hbmpItem);
+#ifdef _WIN64
+static_assert(kMenuItemInfoSize == 72, "the 4.0 menu item record: five 32-bit fields, five pointers, a count");
+#else
 static_assert(kMenuItemInfoSize == 44, "the 4.0 menu item record is eleven 32-bit fields");
+#endif
 
 void Win32MenuPeer::FillInfo(const TMenuItem& item, MENUITEMINFOA& info, std::string& text) const {
     text = item.Caption();

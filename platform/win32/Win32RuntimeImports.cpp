@@ -14,6 +14,7 @@
 // call instead, and CreateSemaphoreW leaves the exe's import table (tests/e2e/check_imports.sh keeps
 // it out). The runtime names none of its semaphores, so a name is refused rather than converted.
 #include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32RuntimeImports.h"
 
 namespace taskwell::win32 {
 namespace {
@@ -30,10 +31,9 @@ namespace {
 }  // namespace
 }  // namespace taskwell::win32
 
-// The slot's symbol as the 32-bit runtime objects name it (stdcall, 16 bytes of arguments).
-static_assert(sizeof(void*) == 4, "the import slot below is named as on 32-bit Windows");
+// The slot itself, under the symbol the runtime's objects refer to.
 using CreateSemaphoreWFunction = ::HANDLE(WINAPI*)(::LPSECURITY_ATTRIBUTES, ::LONG, ::LONG, ::LPCWSTR);
 extern "C" {
-extern const CreateSemaphoreWFunction taskwellCreateSemaphoreWSlot __asm__("__imp__CreateSemaphoreW@16");
+extern const CreateSemaphoreWFunction taskwellCreateSemaphoreWSlot __asm__(TASKWELL_CREATE_SEMAPHORE_W_SLOT);
 const CreateSemaphoreWFunction taskwellCreateSemaphoreWSlot = &taskwell::win32::CreateUnnamedSemaphore;
 }

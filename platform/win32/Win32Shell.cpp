@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Shell.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "platform/win32/Win32Api.h"
@@ -111,9 +112,17 @@ taskwell::HINSTANCE Win32Shell::GetModuleHandleA() {
 }
 
 bool Win32Shell::Shell_NotifyIconA(taskwell::DWORD message, const taskwell::NOTIFYICONDATAA& data) {
-    // The record as the shell of the Windows 95 family knows it: the first 88 bytes of the system's.
+    // The record as the shell of the Windows 95 family knows it: the system's record up to the end
+    // of a 64-character tip (88 bytes on 32-bit Windows). Written out rather than with the
+    // system's macro, which names the record unqualified and would here measure our own.
+    constexpr ::DWORD kFirstRecordSize = offsetof(::NOTIFYICONDATAA, szTip) + sizeof(data.szTip);
+#ifdef _WIN64
+    static_assert(kFirstRecordSize == 104, "the first notification icon record: 64-bit layout");
+#else
+    static_assert(kFirstRecordSize == 88, "the first notification icon record is 88 bytes");
+#endif
     ::NOTIFYICONDATAA nid{};
-    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.cbSize = kFirstRecordSize;
     nid.hWnd = ToHwnd(data.hWnd);
     nid.uID = data.uID;
     nid.uFlags = data.uFlags;

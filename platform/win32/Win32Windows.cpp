@@ -110,6 +110,10 @@ int Win32Windows::GetClassNameA(taskwell::HWND hwnd, std::string& name, int maxC
 }
 
 taskwell::LONG Win32Windows::GetWindowLongA(taskwell::HWND hwnd, int index) {
+    // The parent or owner is a window handle, which a 64-bit system keeps in a pointer-sized slot
+    // and gives only through the pointer-sized call; its 32 significant bits are our handle.
+    if (index == GWLP_HWNDPARENT)
+        return static_cast<taskwell::LONG>(FromHwnd(reinterpret_cast<::HWND>(::GetWindowLongPtrA(ToHwnd(hwnd), GWLP_HWNDPARENT))));
     return static_cast<taskwell::LONG>(::GetWindowLongA(ToHwnd(hwnd), index));
 }
 

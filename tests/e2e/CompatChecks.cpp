@@ -13,6 +13,7 @@
 // failed. Run by run_e2e.sh --self.
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32BlankImage.h"
+#include "platform/win32/Win32RuntimeImports.h"
 #include "platform/win32/Win32SystemFunction.h"
 
 #include "e2e_util.h"
@@ -148,7 +149,7 @@ void CheckBlankImage(Checks& checks) {
 // The import slot of the runtime's CreateSemaphoreW: defined by Win32RuntimeImports.cpp, or
 // else the entry of the exe's import table.
 using CreateSemaphoreWFunction = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LONG, LONG, LPCWSTR);
-extern "C" const CreateSemaphoreWFunction runtimeCreateSemaphoreW __asm__("__imp__CreateSemaphoreW@16");
+extern "C" const CreateSemaphoreWFunction runtimeCreateSemaphoreW __asm__(TASKWELL_CREATE_SEMAPHORE_W_SLOT);
 
 bool InThisExe(const void* address) {
     auto* base = reinterpret_cast<const unsigned char*>(::GetModuleHandleA(nullptr));
