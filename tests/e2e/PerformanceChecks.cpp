@@ -867,6 +867,25 @@ std::string cpuTypeText(unsigned long type) {
   }
 }
 
+// The architecture the driver runs as; the program it checks is built for the same one (the
+// 32-bit program, or the 64-bit test build on a host that cannot run 32-bit programs).
+#ifdef _WIN64
+constexpr unsigned long kOwnArchitecture = PROCESSOR_ARCHITECTURE_AMD64;
+#else
+constexpr unsigned long kOwnArchitecture = PROCESSOR_ARCHITECTURE_INTEL;
+#endif
+
+// The architectures the System Info page names; any other is "Unknown" (Wine answers Intel or AMD64).
+std::string architectureText(unsigned long arch) {
+  switch (arch) {
+    case PROCESSOR_ARCHITECTURE_INTEL: return "Intel";
+    case PROCESSOR_ARCHITECTURE_MIPS: return "MIPS";
+    case PROCESSOR_ARCHITECTURE_ALPHA: return "Alpha";
+    case PROCESSOR_ARCHITECTURE_PPC: return "PowerPC";
+    default: return "Unknown";
+  }
+}
+
 // The level and revision texts of an Intel processor as Windows 98 programs name them.
 std::string intelLevelText(unsigned long level) {
   switch (level) {
@@ -920,7 +939,7 @@ void checkSystemInfo(Checks& checks, const Options& opt, HWND main, DWORD pid, H
       {"general", "User name:", factText(f, "userName")},
       {"general", "Registered owner:", kSeededOwner},
       {"general", "Registered org.:", kSeededOrganization},
-      {"processor", "CPU architecture:", arch == PROCESSOR_ARCHITECTURE_INTEL ? "Intel" : "<not Intel>"},
+      {"processor", "CPU architecture:", architectureText(arch)},
       {"processor", "Page size:", factText(f, "pageSize")},
       {"processor", "Address space:", "Lowest: " + hex8(fact(f, "minAddress")), 0},
       {"processor", "Address space:", "Highest: " + hex8(fact(f, "maxAddress")), 1},
@@ -928,11 +947,11 @@ void checkSystemInfo(Checks& checks, const Options& opt, HWND main, DWORD pid, H
       {"processor", "Active CPUs:", active},
       {"processor", "Alloc. Gran.:", std::to_string(fact(f, "granularity") / 1024) + "K"},
       {"processor", "CPU type:", cpuTypeText(fact(f, "type"))},
-      {"processor", "CPU level:", intelLevelText(level)},
-      {"processor", "CPU revision:", intelRevisionText(level, revision)},
+      {"processor", "CPU level:", arch == PROCESSOR_ARCHITECTURE_INTEL ? intelLevelText(level) : "Unknown"},
+      {"processor", "CPU revision:", arch == PROCESSOR_ARCHITECTURE_INTEL ? intelRevisionText(level, revision) : "Unknown"},
   };
-  checks.expect(arch == PROCESSOR_ARCHITECTURE_INTEL, "%s: the driver's processor architecture is Intel (%lu)",
-                kSystemLabel, arch);
+  checks.expect(arch == kOwnArchitecture, "%s: the driver's processor architecture is its own build's (%lu, expected %lu)",
+                kSystemLabel, arch, kOwnArchitecture);
   for (const InfoRow& row : rows) {
     HWND w = field(row.group, row.caption, row.field);
     const LONG style = w ? GetWindowLongA(w, GWL_STYLE) : 0, exStyle = w ? GetWindowLongA(w, GWL_EXSTYLE) : 0;

@@ -311,8 +311,15 @@ void checkRows(Checks& checks, Page& page, const std::map<DWORD, ProcessFacts>& 
                 emptyType.empty() ? " none" : emptyType.c_str());
   const int own = page.rowOf(programPid);
   const std::string ownType = own < 0 ? "<no row>" : page.rows[static_cast<size_t>(own)][static_cast<size_t>(type)];
-  checks.expect(ownType == "32-Bit (4.0)", "%s: the program's own row has type \"32-Bit (4.0)\" (got \"%s\")", kLabel,
-                ownType.c_str());
+  // A 32-bit Windows program that asks for version 4.0; the 64-bit test build's image asks for 5.2
+  // (the linker's default there), whose version word the type rule does not name.
+#ifdef _WIN64
+  const char* ownTypeWanted = "Unknown (5.2)";
+#else
+  const char* ownTypeWanted = "32-Bit (4.0)";
+#endif
+  checks.expect(ownType == ownTypeWanted, "%s: the program's own row has type \"%s\" (got \"%s\")", kLabel,
+                ownTypeWanted, ownType.c_str());
 
   // No row of a process the driver never saw, and every caption is an id in 8 hex digits.
   std::string strange;

@@ -305,7 +305,7 @@ std::vector<tw::PROCESSENTRY32> systemWalk() {
   e.dwSize = sizeof e;
   for (BOOL more = Process32First(snap, &e); more && out.size() < 4096; more = Process32Next(snap, &e)) {
     tw::PROCESSENTRY32 t{};
-    t.dwSize = e.dwSize;
+    t.dwSize = sizeof t;  // our record, whatever the size of the system's
     t.cntUsage = e.cntUsage;
     t.th32ProcessID = e.th32ProcessID;
     t.th32DefaultHeapID = static_cast<tw::DWORD>(e.th32DefaultHeapID);
@@ -1135,7 +1135,7 @@ void checkStylesAndRelations(Checks& checks, tw::win32::Win32Windows& windows, c
   for (const RelationCase& c : relations) {
     const tw::HWND owner = windows.GetWindow(FromHwnd(c.hwnd), GW_OWNER);
     const tw::HWND parent = windows.GetParent(FromHwnd(c.hwnd));
-    const tw::HWND hwndParent = static_cast<tw::HWND>(windows.GetWindowLongA(FromHwnd(c.hwnd), GWL_HWNDPARENT));
+    const tw::HWND hwndParent = static_cast<tw::HWND>(windows.GetWindowLongA(FromHwnd(c.hwnd), GWLP_HWNDPARENT));
     checks.expect(owner == FromHwnd(c.owner) && parent == FromHwnd(c.parent) && hwndParent == FromHwnd(c.hwndParent),
                   "%s window: owner 0x%lX, parent 0x%lX, GWL_HWNDPARENT 0x%lX (expected 0x%lX, 0x%lX, 0x%lX)", c.what,
                   static_cast<unsigned long>(owner), static_cast<unsigned long>(parent),

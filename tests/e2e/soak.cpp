@@ -50,6 +50,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <atomic>
 #include <cmath>
 #include <deque>
@@ -210,10 +211,17 @@ using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, P
 constexpr ULONG kSystemHandleInformation = 16;
 constexpr LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 constexpr ULONG kProcessBasicInformation = 0;
-constexpr size_t kPebGdiTableOffset = 0x94;  // PEB.GdiSharedHandleTable of a 32-bit process
+// PEB.GdiSharedHandleTable: after the PEB's first pointers, which are twice as wide in a 64-bit
+// process. The soak and the program it measures are built for the same architecture.
+#ifdef _WIN64
+constexpr size_t kPebGdiTableOffset = 0xF8;
+#else
+constexpr size_t kPebGdiTableOffset = 0x94;
+#endif
 constexpr size_t kGdiTableEntries = 0x10000;
 
-// One entry of the system handle table (32-bit layout).
+// One entry of the system handle table in this architecture's layout (16 bytes on 32-bit Windows,
+// 24 on 64-bit: the object's address is a pointer).
 struct SystemHandleEntry {
   ULONG ownerPid;
   BYTE objectType;
@@ -222,6 +230,12 @@ struct SystemHandleEntry {
   PVOID object;
   ACCESS_MASK access;
 };
+// The table: a count, then the entries at their own alignment (offset 4 on 32-bit, 8 on 64-bit).
+struct SystemHandleTable {
+  ULONG count;
+  SystemHandleEntry first;
+};
+constexpr size_t kSystemHandleEntriesOffset = offsetof(SystemHandleTable, first);
 
 // One entry of a process's GDI handle table as Wine lays it out (24 bytes); `type` 0 is free.
 #pragma pack(push, 1)
@@ -299,9 +313,10 @@ class Meter {
       if (status < 0) return std::nullopt;
       ULONG count = 0;
       std::memcpy(&count, handleBuffer_.data(), sizeof count);
-      const size_t room = (handleBuffer_.size() - sizeof(ULONG)) / sizeof(SystemHandleEntry);
+      const size_t room = (handleBuffer_.size() - kSystemHandleEntriesOffset) / sizeof(SystemHandleEntry);
       if (count > room) return std::nullopt;
-      const auto* entries = reinterpret_cast<const SystemHandleEntry*>(handleBuffer_.data() + sizeof(ULONG));
+      const auto* entries =
+          reinterpret_cast<const SystemHandleEntry*>(handleBuffer_.data() + kSystemHandleEntriesOffset);
       double owned = 0;
       for (ULONG i = 0; i < count; ++i)
         if (entries[i].ownerPid == pid) ++owned;
