@@ -36,7 +36,9 @@
 #   --call-seconds <s>  time spent on each single call (default 2)
 #   --skip-build      use the existing build
 # Environment:
-#   TASKWELL_BENCH_BUILD       Win32 build directory (default build/bench-win32)
+#   TASKWELL_BENCH_BUILD       Windows build directory (default build/bench-win32, or
+#                              build/bench-win64 in the 64-bit Wine mode of scripts/setup.sh, whose
+#                              figures are those of the 64-bit test build, not of the product)
 #   TASKWELL_BENCH_WINEPREFIX  Wine prefix (default build/wine-prefix-bench)
 # Exit code: 0 when every sample was taken (whatever the ratios), 1 when a measurement failed.
 set -euo pipefail
@@ -69,19 +71,19 @@ for n in "$rounds" "$settle" "$measure"; do
   [[ "$n" =~ ^[0-9]+$ ]] && [ "$n" -gt 0 ] || tw_die "rounds, settle and measure must be positive whole numbers"
 done
 
-build_dir="$(realpath -m "${TASKWELL_BENCH_BUILD:-$TW_ROOT/build/bench-win32}")"
+tw_install_deps
+build_dir="$(realpath -m "${TASKWELL_BENCH_BUILD:-$TW_ROOT/build/bench-$TW_WINE_MODE}")"
 prefix="$(realpath -m "${TASKWELL_BENCH_WINEPREFIX:-$TW_ROOT/build/wine-prefix-bench}")"
 exe="$build_dir/taskwell.exe"
 loop="$build_dir/tests/e2e/taskwell_benchloop.exe"
 hz="$(getconf CLK_TCK)"
 
-tw_install_deps
 if [ "$build" = 1 ]; then
   tw_log "building taskwell.exe and taskwell_benchloop.exe in $build_dir"
-  cmake -S "$TW_ROOT" -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$TW_ROOT/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build_dir" -j "$(tw_jobs)" --target taskwell taskwell_benchloop >/dev/null
+  tw_build_windows_in "$TW_WINE_MODE" "$build_dir" taskwell taskwell_benchloop >/dev/null
 fi
+[ "$TW_WINE_MODE" = win32 ] ||
+  tw_log "these figures are of the 64-bit test build and Wine's 64-bit taskmgr, not of the 32-bit program"
 [ -f "$exe" ] && [ -f "$loop" ] || tw_die "$exe or $loop missing (build them, or drop --skip-build)"
 tw_prefix_setup "$prefix"
 

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Builds Taskwell for Win32 and runs it under Wine as Windows 98, in Wine's virtual desktop.
+# On a machine that cannot run 32-bit programs it runs the 64-bit test build of the same sources
+# (build/win64) instead, and says so (scripts/setup.sh, the Wine mode).
 #
 # With an X display ($DISPLAY) the desktop opens there and the script waits until the
 # program exits. Without one it starts its own Xvfb, takes a screenshot of the screen
@@ -11,14 +13,20 @@
 #   TASKWELL_SHOT_DELAY   seconds between start and screenshot (default 8)
 #   TASKWELL_SCREENSHOT   screenshot path (default build/screenshots/taskwell.png)
 #   TASKWELL_WINEPREFIX   Wine prefix (default build/wine-prefix)
-#   TASKWELL_SKIP_BUILD=1 run the existing build/win32/taskwell.exe without building
+#   TASKWELL_SKIP_BUILD=1 run the existing build/win32/taskwell.exe (build/win64/taskwell.exe in
+#                         the 64-bit mode) without building
 set -euo pipefail
 
 source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/setup.sh"
 
 tw_install_deps
-if [ "${TASKWELL_SKIP_BUILD:-0}" != "1" ]; then tw_build_win32; fi
-exe="$TW_ROOT/build/win32/taskwell.exe"
+# The Wine mode's line (above) says which build runs and why.
+if [ "$TW_WINE_MODE" = win64 ]; then
+  if [ "${TASKWELL_SKIP_BUILD:-0}" != "1" ]; then tw_build_windows win64 taskwell; fi
+elif [ "${TASKWELL_SKIP_BUILD:-0}" != "1" ]; then
+  tw_build_win32
+fi
+exe="$(tw_wine_build_dir)/taskwell.exe"
 [ -f "$exe" ] || tw_die "$exe not found"
 prefix="$(tw_default_prefix)"
 tw_prefix_setup "$prefix"

@@ -1,20 +1,35 @@
 #!/usr/bin/env bash
-# Shared setup for Taskwell's scripts: system packages, the two builds, the Wine prefix
-# and an X display.
+# Shared setup for Taskwell's scripts: system packages, the builds, the Wine mode, the Wine
+# prefix and an X display.
 #
 #   source scripts/setup.sh      defines the tw_* functions below, runs nothing
-#   bash scripts/setup.sh        installs packages, builds both builds, prepares the prefix
+#   bash scripts/setup.sh        installs packages, builds, prepares the prefix
+#
+# The Wine mode. Where this machine can run 32-bit programs, Wine runs the product itself,
+# build/win32/taskwell.exe, in 32-bit prefixes (mode win32). Where it cannot (the kernel's 32-bit
+# emulation is off, and Debian's Wine runs a 32-bit exe only through its 32-bit loader), Wine runs
+# the 64-bit test build of the same sources, build/win64, in 64-bit prefixes through Wine's 64-bit
+# loader (mode win64); the 32-bit product is still built and checked statically. tw_wine_mode
+# decides once and says so in one line; scripts it starts inherit the decision.
 #
 # Settings (environment):
 #   TASKWELL_WINEPREFIX      prefix used by scripts/run.sh    (default build/wine-prefix)
 #   TASKWELL_E2E_WINEPREFIX  prefix used by the e2e test      (default build/wine-prefix-e2e)
-#   TASKWELL_WINEARCH        architecture of a new prefix     (default win32)
+#   TASKWELL_WINEARCH        win64: the 64-bit mode even where 32-bit programs run;
+#                            win32: the 32-bit mode whatever the probe says (default: the probe)
 #   TASKWELL_SKIP_INSTALL=1  never call apt-get
 #   TASKWELL_JOBS            parallel build jobs              (default: number of CPUs)
 
 TW_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TW_PACKAGES=(cmake g++ libgtest-dev libbenchmark-dev g++-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 wine64 fonts-wine xvfb x11-utils xdotool imagemagick)
+# The cross compiler of the 64-bit test build, installed only in the 64-bit mode.
+TW_PACKAGES_WIN64=(g++-mingw-w64-x86-64 mingw-w64-x86-64-dev)
+# Debian's Wine loaders and servers. Its `wine` script always takes the 32-bit loader when that is
+# installed, so the 64-bit mode calls the 64-bit one itself.
+TW_WINE32_LOADER=/usr/lib/wine/wine
+TW_WINE64_LOADER=/usr/lib/wine/wine64
+TW_WINE64_SERVER=/usr/lib/wine/wineserver64
 # Bump when the prefix layout below changes, so existing prefixes are rebuilt.
 TW_PREFIX_LAYOUT=3
 
@@ -26,10 +41,10 @@ tw_die() {
 
 # ---- packages ---------------------------------------------------------------------------
 
-# Prints the packages of TW_PACKAGES that are not installed.
+# Prints the packages among the arguments that are not installed.
 tw_missing_packages() {
   local p status
-  for p in "${TW_PACKAGES[@]}"; do
+  for p in "$@"; do
     status="$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)"
     [ "$status" = "installed" ] || printf '%s\n' "$p"
   done
@@ -52,14 +67,22 @@ tw_apt() {
     -o Dpkg::Options::=--force-confold "$@"
 }
 
+# Installs what the scripts need, decides the Wine mode (which needs Wine installed), and installs
+# the 64-bit cross compiler when the mode is win64.
 tw_install_deps() {
+  tw_install_packages "${TW_PACKAGES[@]}"
+  tw_wine_mode
+  if [ "$TW_WINE_MODE" = win64 ]; then tw_install_packages "${TW_PACKAGES_WIN64[@]}"; fi
+}
+
+tw_install_packages() {
   if [ "${TASKWELL_SKIP_INSTALL:-0}" = "1" ]; then return 0; fi
   command -v dpkg-query >/dev/null 2>&1 || {
-    tw_log "no dpkg: install the tools by hand: ${TW_PACKAGES[*]}"
+    tw_log "no dpkg: install the tools by hand: $*"
     return 0
   }
   local missing
-  missing="$(tw_missing_packages)"
+  missing="$(tw_missing_packages "$@")"
   [ -z "$missing" ] && return 0
   tw_log "installing: $(echo "$missing" | tr '\n' ' ')"
 
@@ -86,26 +109,129 @@ tw_install_deps() {
       tw_die "apt-get install failed"
     }
   fi
-  missing="$(tw_missing_packages)"
+  missing="$(tw_missing_packages "$@")"
   [ -z "$missing" ] || tw_die "still missing after install: $missing"
+}
+
+# ---- Wine mode ----------------------------------------------------------------------------
+
+# Sets and exports TW_WINE_MODE (win32 or win64) and TW_WINE_MODE_WHY, once: a script started by
+# one that decided inherits both and says nothing. In the 64-bit mode, `wine` and `wineserver` on
+# the PATH are Wine's 64-bit loader and server (build/wine64-bin), so every call of the scripts and
+# of the tests reaches them.
+tw_wine_mode() {
+  if [ -z "${TW_WINE_MODE:-}" ]; then
+    local why probe
+    case "${TASKWELL_WINEARCH:-}" in
+      win64)
+        TW_WINE_MODE=win64
+        why="TASKWELL_WINEARCH=win64 asks for it"
+        ;;
+      win32)
+        TW_WINE_MODE=win32
+        why="TASKWELL_WINEARCH=win32 asks for it"
+        ;;
+      "")
+        if [ -x "$TW_WINE32_LOADER" ]; then
+          if probe="$("$TW_WINE32_LOADER" --version 2>&1)"; then
+            TW_WINE_MODE=win32
+            why="this machine runs 32-bit programs"
+          else
+            TW_WINE_MODE=win64
+            why="this machine cannot run 32-bit programs (Wine's 32-bit loader: $(tr '\n' ' ' <<<"$probe" | sed 's/ *$//'))"
+            why+="; the kernel's 32-bit emulation (ia32_emulation=on) would let it"
+          fi
+        elif [ -x "$TW_WINE64_LOADER" ]; then
+          TW_WINE_MODE=win64
+          why="Wine's 32-bit loader ($TW_WINE32_LOADER) is not installed"
+        else
+          TW_WINE_MODE=win32
+          why="the wine command runs the programs (no Debian Wine loaders in /usr/lib/wine)"
+        fi
+        ;;
+      *) tw_die "TASKWELL_WINEARCH must be win32 or win64, not \"$TASKWELL_WINEARCH\"" ;;
+    esac
+    TW_WINE_MODE_WHY="$why"
+    export TW_WINE_MODE TW_WINE_MODE_WHY
+    if [ "$TW_WINE_MODE" = win64 ]; then
+      tw_log "Wine mode win64: Wine runs the 64-bit test build (build/win64) in 64-bit prefixes: $why"
+    else
+      tw_log "Wine mode win32: Wine runs the 32-bit program (build/win32): $why"
+    fi
+  fi
+  if [ "$TW_WINE_MODE" = win64 ]; then tw_wine64_commands; fi
+}
+
+# Puts `wine` and `wineserver` for Wine's 64-bit loader and server first on the PATH.
+tw_wine64_commands() {
+  local bin="$TW_ROOT/build/wine64-bin"
+  case ":$PATH:" in *":$bin:"*) return 0 ;; esac
+  [ -x "$TW_WINE64_LOADER" ] || tw_die "Wine's 64-bit loader $TW_WINE64_LOADER is not installed (package wine64)"
+  mkdir -p "$bin"
+  printf '#!/bin/sh\nWINELOADER=%s WINESERVER=%s exec %s "$@"\n' \
+    "$TW_WINE64_LOADER" "$TW_WINE64_SERVER" "$TW_WINE64_LOADER" >"$bin/wine"
+  printf '#!/bin/sh\nexec %s "$@"\n' "$TW_WINE64_SERVER" >"$bin/wineserver"
+  chmod +x "$bin/wine" "$bin/wineserver"
+  export PATH="$bin:$PATH"
+}
+
+# The build directory whose programs Wine runs in this mode.
+tw_wine_build_dir() {
+  tw_wine_mode
+  echo "$TW_ROOT/build/$TW_WINE_MODE"
 }
 
 # ---- builds -----------------------------------------------------------------------------
 
 tw_jobs() { echo "${TASKWELL_JOBS:-$(nproc 2>/dev/null || echo 2)}"; }
 
+# Builds build/<arch> (win32: the product, with mingw-w64 i686; win64: the test build, with
+# mingw-w64 x86_64): the targets named after the architecture, or all of them.
+tw_build_windows() {
+  local arch="$1"
+  shift
+  tw_log "building $arch (build/$arch${*:+: $*})"
+  tw_build_windows_in "$arch" "$TW_ROOT/build/$arch" "$@"
+  [ -f "$TW_ROOT/build/$arch/taskwell.exe" ] || tw_die "build/$arch/taskwell.exe was not produced"
+}
+
+# Configures and builds the Windows build of architecture $1 (win32 or win64) in directory $2: the
+# targets that follow, or all of them.
+tw_build_windows_in() {
+  local arch="$1" dir="$2" cpu
+  shift 2
+  case "$arch" in
+    win32) cpu=i686 ;;
+    win64) cpu=x86_64 ;;
+    *) tw_die "no such Windows build: $arch" ;;
+  esac
+  cmake -S "$TW_ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$TW_ROOT/cmake/mingw-$cpu.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$dir" -j "$(tw_jobs)" ${*:+--target "$@"}
+}
+
+# The 32-bit product; in the 32-bit mode also every program the Wine tests run.
 tw_build_win32() {
-  tw_log "building win32 (build/win32)"
-  cmake -S "$TW_ROOT" -B "$TW_ROOT/build/win32" \
-    -DCMAKE_TOOLCHAIN_FILE="$TW_ROOT/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$TW_ROOT/build/win32" -j "$(tw_jobs)"
-  [ -f "$TW_ROOT/build/win32/taskwell.exe" ] || tw_die "build/win32/taskwell.exe was not produced"
+  tw_wine_mode
+  if [ "$TW_WINE_MODE" = win32 ]; then
+    tw_build_windows win32
+  else
+    tw_build_windows win32 taskwell
+  fi
+}
+
+# The programs Wine runs in this mode: build/win32 (with tw_build_win32) or build/win64.
+tw_build_wine_programs() {
+  tw_wine_mode
+  if [ "$TW_WINE_MODE" = win64 ]; then tw_build_windows win64; fi
 }
 
 tw_build_native() {
+  tw_wine_mode
   tw_log "building native (build/native)"
   cmake -S "$TW_ROOT" -B "$TW_ROOT/build/native" -DCMAKE_BUILD_TYPE=Release \
-    -DTASKWELL_WIN32_DIR="$TW_ROOT/build/win32" >/dev/null
+    -DTASKWELL_WIN32_DIR="$TW_ROOT/build/win32" -DTASKWELL_WINE_BUILD_DIR="$(tw_wine_build_dir)" \
+    -DTASKWELL_WINE_MODE="$TW_WINE_MODE" -DTASKWELL_WINE_MODE_WHY="$TW_WINE_MODE_WHY" >/dev/null
   cmake --build "$TW_ROOT/build/native" -j "$(tw_jobs)"
 }
 
@@ -116,8 +242,9 @@ tw_default_e2e_prefix() { echo "${TASKWELL_E2E_WINEPREFIX:-$TW_ROOT/build/wine-p
 
 # Exports the Wine environment for prefix $1.
 tw_wine_env() {
+  tw_wine_mode
   export WINEPREFIX="$1"
-  export WINEARCH="${TASKWELL_WINEARCH:-win32}"
+  export WINEARCH="$TW_WINE_MODE"
   export WINEDEBUG=-all
   # No .NET or HTML engine download prompts, no desktop menu entries on the host.
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -140,8 +267,8 @@ tw_prefix_setup() {
   local prefix="$1"
   local stamp="$prefix/.taskwell-prefix"
   local want
-  want="layout=$TW_PREFIX_LAYOUT arch=${TASKWELL_WINEARCH:-win32} $(wine --version 2>/dev/null || true)"
   tw_wine_env "$prefix"
+  want="layout=$TW_PREFIX_LAYOUT arch=$WINEARCH $(wine --version 2>/dev/null || true)"
   if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] && [ -f "$prefix/system.reg" ]; then
     return 0
   fi
@@ -264,6 +391,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   set -euo pipefail
   tw_install_deps
   tw_build_win32
+  tw_build_wine_programs
   tw_build_native
   tw_prefix_setup "$(tw_default_prefix)"
   tw_log "ready"

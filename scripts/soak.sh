@@ -25,7 +25,8 @@
 # Not part of CI; the CTest test wine_soak (label e2e) runs it for 2 minutes.
 #
 # Environment:
-#   TASKWELL_SOAK_BUILD      Win32 build directory (default build/win32)
+#   TASKWELL_SOAK_BUILD      Windows build directory (default build/win32, or build/win64 in the
+#                            64-bit Wine mode of scripts/setup.sh)
 #   TASKWELL_SOAK_WINEPREFIX Wine prefix (default build/wine-prefix-soak, apart from the tests')
 #   TASKWELL_SOAK_ARTIFACTS  where soak-result.txt, soak-samples.csv and wine.log go
 #                            (default build/soak-artifacts)
@@ -41,17 +42,15 @@ if ! [[ "$minutes" =~ ^[0-9]+([.][0-9]+)?$ ]] || ! awk -v m="$minutes" 'BEGIN { 
   exit 2
 fi
 
-build="$(realpath -m "${TASKWELL_SOAK_BUILD:-$TW_ROOT/build/win32}")"
+tw_install_deps
+build="$(realpath -m "${TASKWELL_SOAK_BUILD:-$(tw_wine_build_dir)}")"
 artifacts="$(realpath -m "${TASKWELL_SOAK_ARTIFACTS:-$TW_ROOT/build/soak-artifacts}")"
 export TASKWELL_E2E_WINEPREFIX="${TASKWELL_SOAK_WINEPREFIX:-$TW_ROOT/build/wine-prefix-soak}"
 
-tw_install_deps
 if [ "${TASKWELL_SKIP_BUILD:-0}" != "1" ]; then
   # Only the program and the soak: the soak needs nothing else of the build.
   tw_log "building taskwell.exe and taskwell_soak.exe in $build"
-  cmake -S "$TW_ROOT" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$TW_ROOT/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" -j "$(tw_jobs)" --target taskwell taskwell_soak
+  tw_build_windows_in "$TW_WINE_MODE" "$build" taskwell taskwell_soak
 fi
 exe="$build/taskwell.exe"
 soak="$build/tests/e2e/taskwell_soak.exe"

@@ -14,6 +14,9 @@
 # PNG files and the Wine log. Exit code: the driver's (0 only when every check passed);
 # 1 when the environment cannot be prepared; 124 when the driver ran out of time.
 #
+# The programs run in the Wine mode of scripts/setup.sh: the 32-bit programs in a 32-bit prefix, or
+# the 64-bit test build in a 64-bit prefix where this machine cannot run 32-bit programs.
+#
 # Environment: TASKWELL_E2E_WINEPREFIX (prefix, default build/wine-prefix-e2e),
 # TASKWELL_E2E_DISPLAY (use this X display instead of a private Xvfb),
 # TASKWELL_E2E_TIMEOUT (seconds for the driver, default 420).
@@ -70,7 +73,11 @@ else
   tw_start_xvfb 1280x1024x24
 fi
 
-tw_log "e2e: $exe"
+if [ "$TW_WINE_MODE" = win64 ]; then
+  tw_log "e2e: $exe, the 64-bit test build (not the 32-bit program): $TW_WINE_MODE_WHY"
+else
+  tw_log "e2e: $exe"
+fi
 t0=$SECONDS
 rc=0
 timeout -k 15 "$limit" \
