@@ -138,7 +138,9 @@ tw_wine_mode() {
             why="this machine runs 32-bit programs"
           else
             TW_WINE_MODE=win64
-            why="this machine cannot run 32-bit programs (Wine's 32-bit loader: $(tr '\n' ' ' <<<"$probe" | sed 's/ *$//'))"
+            # The shell's message ends in the system's reason ("Exec format error").
+            probe="$(tail -n 1 <<<"$probe")"
+            why="this machine cannot run 32-bit programs ($TW_WINE32_LOADER --version: ${probe##*: })"
             why+="; the kernel's 32-bit emulation (ia32_emulation=on) would let it"
           fi
         elif [ -x "$TW_WINE64_LOADER" ]; then
