@@ -589,10 +589,11 @@ const char* const kStatNames[] = {"KERNEL\\CPUUsage", "KERNEL\\Threads", "KERNEL
 // reading, a value of at most 4 bytes, least significant first.
 bool ReadStat(IRegistry& registry, const std::string& keyName, LONG& value) {
     RegistryKey data(registry, HKEY_DYN_DATA, "PerfStats\\StatData", KEY_ALL_ACCESS);
-    std::vector<BYTE> bytes;
-    if (!data.ReadData(keyName, bytes) || bytes.empty() || bytes.size() > 4) return false;
+    BYTE bytes[4] = {};
+    DWORD size = sizeof bytes;
+    if (!data.ReadData(keyName, bytes, size) || size == 0) return false;
     DWORD v = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) v |= static_cast<DWORD>(bytes[i]) << (8 * i);
+    for (DWORD i = 0; i < size; ++i) v |= static_cast<DWORD>(bytes[i]) << (8 * i);
     value = static_cast<LONG>(v);
     return true;
 }
@@ -600,8 +601,9 @@ bool ReadStat(IRegistry& registry, const std::string& keyName, LONG& value) {
 // Reads the start or stop value of a statistic, as the reader starts and stops one.
 bool TouchStat(IRegistry& registry, const char* key, const std::string& keyName) {
     RegistryKey k(registry, HKEY_DYN_DATA, key, KEY_ALL_ACCESS, true);
-    std::vector<BYTE> bytes;
-    return k.ReadData(keyName, bytes) && bytes.size() <= 4;
+    BYTE bytes[4] = {};
+    DWORD size = sizeof bytes;
+    return k.ReadData(keyName, bytes, size);
 }
 
 // The threads a toolhelp snapshot lists: all of them, or those of one process.
@@ -870,6 +872,14 @@ void CheckStatistics(const Platform& platform) {
               "a category opened below an opened parent, path from the root, is described too");
         if (below) registry.RegCloseKey(below);
         if (nested) registry.RegCloseKey(nested);
+        // A live value read into a buffer: one query; a buffer too small for it is told so.
+        HKEY statData = 0;
+        registry.RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", KEY_ALL_ACCESS, statData);
+        BYTE small[2] = {};
+        DWORD size = sizeof small;
+        Check(registry.RegQueryValueExA(statData, "KERNEL\\Threads", type, small, size) == ERROR_MORE_DATA && size == 4,
+              "a live value does not fit a 2-byte buffer, which is told its 4 bytes");
+        if (statData) registry.RegCloseKey(statData);
         HKEY version = 0;
         rc = registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", KEY_READ,
                                     version);
