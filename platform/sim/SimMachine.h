@@ -130,12 +130,16 @@ struct SimProcess {
     bool refusesOpen = false;       // OpenProcess is refused (no right to it)
     bool refusesTerminate = false;  // TerminateProcess is refused
     bool neverEnds = false;         // TerminateProcess is accepted but the process keeps running
+    std::uint64_t endsAfterMs = 0;  // after an accepted TerminateProcess, it runs on this long
 };
 
 // The handles of snapshots and of opened processes are counted, so tests can see that every one was
 // given back. A wait on a process that never ends blocks for its whole time limit: the virtual clock
 // moves on without any timer firing, as on a user-interface thread that waits; an unbounded wait on
-// such a process raises, since it would never return.
+// such a process raises, since it would never return. A wait on a handle opened without SYNCHRONIZE
+// fails at once, as on the NT family and Wine (Windows 95/98 would not check). A process given
+// endsAfterMs is still listed for that long after its termination was accepted, unless a wait
+// sees it end.
 class SimMachine : public IToolhelp, public IProcesses, public IShell, public ISystem {
 public:
     SimMachine();
@@ -314,7 +318,15 @@ private:
     template <class Entry>
     bool Step(HANDLE hSnapshot, Entry& entry, bool first, std::vector<Entry> Snapshot::*list);
     std::map<HANDLE, Snapshot> snapshots_;
-    std::map<HANDLE, DWORD> processHandles_;  // open process handle to process id
+    struct ProcessHandle {
+        DWORD pid;
+        DWORD access;
+    };
+    std::map<HANDLE, ProcessHandle> processHandles_;  // open process handles
+    // Processes whose termination was accepted, by id: the virtual time they end at.
+    std::map<DWORD, std::uint64_t> ending_;
+    // Removes the processes whose end has come.
+    void EndDue();
     // Heap walks in progress: (process, heap) to the index of the next block.
     std::map<std::pair<DWORD, DWORD>, size_t> heapWalks_;
     HANDLE nextHandle_ = 0x100;
