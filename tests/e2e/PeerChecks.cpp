@@ -304,6 +304,23 @@ void CheckSystemServices(const Platform& platform) {
     platform.Shell.DestroyIcon(extracted);
     HICON fromText = platform.Shell.ExtractIconA(platform.Shell.GetModuleHandleA(), "C:\\no\\such.txt", 0);
     Check(!platform.Shell.IsUsableIcon(fromText), "no icon from a missing file");
+
+    // File positions are 64-bit: a position past 4 GB (the write position may lie beyond the end
+    // without the file growing) and one whose low half is all ones are no failures.
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(sizeof temp, temp);
+    const std::string path = std::string(temp) + "taskwell-peer-positions.log";
+    ::DeleteFileA(path.c_str());
+    HANDLE file = platform.Files.CreateFileA(path, GENERIC_WRITE, CREATE_NEW);
+    DWORD written = 0;
+    Check(file != 0 && platform.Files.WriteFile(file, "12345", written), "a small file is written");
+    for (LONGLONG at : {5LL << 30, 0x1FFFFFFFFLL, 3LL})
+        Check(platform.Files.SetFilePointer(file, at, FILE_BEGIN) == at,
+              "the write position moves to " + std::to_string(at));
+    Check(platform.Files.SetFilePointer(file, 0, FILE_END) == 5, "the end of the file is still its 5 bytes");
+    Check(platform.Files.SetFilePointer(file, -6, FILE_END) < 0, "a position before the start is refused");
+    platform.Files.CloseHandle(file);
+    ::DeleteFileA(path.c_str());
 }
 
 
