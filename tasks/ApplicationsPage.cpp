@@ -428,16 +428,12 @@ void TApplicationsPage::btnEndTaskClick() {
         main_.App().MessageBox("Are you sure you want to end this task ?", "Confirm", MB_YESNO | MB_ICONQUESTION) !=
             IDYES)
         return;
-    // Only the close is asked for: a program that is slow to answer (asking whether to save) closes
-    // in its own time, and one that is stuck is ended from the Processes page. A window that does not
-    // answer now gets the close posted, so it closes when its program takes messages again: a sent
-    // close that times out may be withdrawn by the system, and a hung thread is not sent one at all.
+    // Only the close is asked for, and posted: the program never waits on the window. A program
+    // that is slow to close (asking whether to save) closes in its own time, one that is stuck takes
+    // the close when it takes messages again (or is ended from the Processes page), and the window
+    // list notices the window going as it does for any window that closes.
     if (!StillThere(target)) return;
-    IWindows& windows = platform_.Windows;
-    if (Answers(target.handle))
-        windows.SendMessageTimeoutA(target.handle, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kCloseTimeoutMs, nullptr);
-    else
-        windows.PostMessageA(target.handle, WM_CLOSE, 0, 0);
+    platform_.Windows.PostMessageA(target.handle, WM_CLOSE, 0, 0);
 }
 
 void TApplicationsPage::itmAppGotoProcessClick() {
