@@ -168,14 +168,17 @@ bool TForm::DialogKey(int virtualKey) {
 int TForm::ShowModal() {
     ModalResult = mrNone;
     modal_ = true;
+    app_.ModalBegins(*this);
     try {
         app_.Backend().RunModal(*this);
     } catch (...) {
         modal_ = false;
+        app_.ModalEnds(*this);
         Hide();
         throw;
     }
     modal_ = false;
+    app_.ModalEnds(*this);
     Hide();
     return ModalResult;
 }

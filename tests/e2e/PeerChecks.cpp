@@ -1006,6 +1006,9 @@ struct DialogAnswer {
     std::string fileName;
     volatile bool seen = false;
     volatile bool done = false;
+    // The dialog's owner, and whether it took input while the dialog was up.
+    ::HWND owner = nullptr;
+    volatile bool ownerEnabled = false;
 };
 
 ::DWORD WINAPI AnswerDialog(void* param) {
@@ -1013,6 +1016,8 @@ struct DialogAnswer {
     for (int i = 0; i < 200 && !answer->seen; ++i) {
         if (::HWND d = ::FindWindowA("#32770", answer->caption.c_str())) {
             ::Sleep(200);  // let it settle
+            answer->owner = ::GetWindow(d, GW_OWNER);
+            answer->ownerEnabled = answer->owner && ::IsWindowEnabled(answer->owner);
             answer->seen = true;
             if (answer->action == DialogAnswer::Close) {
                 ::PostMessageA(d, WM_CLOSE, 0, 0);
@@ -2555,6 +2560,30 @@ int TaskwellMain(const Platform& platform) {
         Check(dialogAnswer.seen && chosen, "an existing file named and confirmed is chosen");
         Check(_stricmp(openDialog.FileName.c_str(), existing.c_str()) == 0,
               "and becomes the file name (" + openDialog.FileName + ")");
+        dialogAnswer.caption = save.Title;
+    });
+
+    steps.push_back([&] {
+        // Opened while a form is shown modally, the open dialog belongs to that form, which takes
+        // no input until the dialog is answered.
+        dialogAnswer.caption = openDialog.Title;
+        bool browsed = false;
+        TTimer browse(app, 150, false);
+        browse.OnTimer = [&] {
+            if (!entry.Modal() || !::IsWindowVisible(WindowOf(entry))) return;
+            browse.SetEnabled(false);
+            browsed = true;
+            AnswerNextDialog(dialogAnswer, DialogAnswer::Cancel);
+            openDialog.Execute();
+            Check(dialogAnswer.seen && dialogAnswer.owner == WindowOf(entry),
+                  "a file dialog opened from a modal form is owned by that form");
+            Check(!dialogAnswer.ownerEnabled, "which takes no input while the dialog is up");
+            Check(::IsWindowEnabled(WindowOf(entry)) != FALSE, "and takes input again once it is answered");
+            ::PostMessageA(WindowOf(entryOk), BM_CLICK, 0, 0);
+        };
+        browse.SetEnabled(true);
+        entry.ShowModal();
+        Check(browsed, "the modal form opened the dialog");
         dialogAnswer.caption = save.Title;
     });
 
