@@ -46,6 +46,8 @@ enum class Change {
     TopIndex,     // the list view's first visible row
     ReadOnly,     // an edit field's read-only state or border
     ItemIndex,    // the combo box's selected item
+    EnsureVisible,  // the list view's row (index) is to be scrolled into view
+    Focus,        // the form's active control is to take the keyboard focus
 };
 
 // The screen cursor the program asks for over its windows.

@@ -444,9 +444,14 @@ void TApplicationsPage::itmAppGotoProcessClick() {
     main_.ProcessPage.RefreshProcessList();
     TListItem* row = main_.ProcessPage.FindProcessRow(target.processId);
     if (!row) return;
-    main_.sagProcesses->SetSelectedIndex(row->Index());
+    TListView& processes = *main_.sagProcesses;
+    processes.SetSelectedIndex(row->Index());
     main_.pcMain->SetActivePageIndex(main_.pcMain->PageIndexOf(*main_.tsProcesses));
     main_.pcMainChange();
+    // The row comes into view and the list takes the focus, so the selection shows at once (the
+    // page change may have moved the row).
+    if (const TListItem* selected = processes.Selected()) processes.MakeVisible(selected->Index());
+    main_.FocusControl(processes);
 }
 
 void TApplicationsPage::itmAppPropertiesClick() {

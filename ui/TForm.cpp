@@ -141,6 +141,11 @@ bool Holds(const TWinControl& parent, const TControl* c) {
 }
 }  // namespace
 
+void TForm::FocusControl(TControl& control) {
+    ActiveControl = &control;
+    Notify(Change::Focus);
+}
+
 TControl* TForm::FocusTarget() const {
     if (!ActiveControl || !Holds(*this, ActiveControl)) return nullptr;
     for (const TControl* c = ActiveControl; c && c != this; c = c->Parent())

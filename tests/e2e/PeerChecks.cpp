@@ -1800,6 +1800,22 @@ int TaskwellMain(const Platform& platform) {
     });
 
     steps.push_back([&] {
+        // A row out of sight comes into view, scrolled as little as needed, and the list takes the
+        // focus; the selection shows while the list has not the focus as well.
+        Check(HasStyle(lv, LVS_SHOWSELALWAYS), "the list shows its selection also without the focus");
+        const int top = TopRow(lv);
+        const int page = static_cast<int>(::SendMessageA(lv, LVM_GETCOUNTPERPAGE, 0, 0));
+        const int row = top + page + 20;
+        list.SetSelectedIndex(row);
+        list.MakeVisible(row);
+        Equal(TopRow(lv), row - page + 1, "a row made visible below the rows shown becomes the last one shown");
+        Equal(list.TopIndex(), TopRow(lv), "and the widget knows the new first row");
+        form.FocusControl(list);
+        Check(::GetFocus() == lv, "the list takes the focus");
+        list.SetTopIndex(top);
+    });
+
+    steps.push_back([&] {
         const int top = TopRow(lv);
         list.Item(top + 1).SetCaption("renamed row");
         list.Item(top + 2).SetSubItem(0, "9999");

@@ -444,6 +444,25 @@ TEST(ApplicationsPage, GotoProcessSelectsItsRowOnTheProcessesPage) {
     (void)h;
 }
 
+TEST(ApplicationsPage, GotoProcessBringsTheRowIntoViewAndFocusesTheList) {
+    AppsFixture f;
+    for (int i = 0; i < 60; ++i) f.Start("C:\\APPS\\TOOL" + std::to_string(100 + i) + ".EXE");
+    const DWORD last = f.Start("C:\\APPS\\ZZLAST.EXE");  // sorted by name: the last row
+    const HWND h = f.Window("Last", last, 14);
+    f.Create();
+    f.Select(h);
+    f.Page().itmAppGotoProcessClick();
+    const TListView& processes = *f.form->sagProcesses;
+    ASSERT_NE(processes.Selected(), nullptr);
+    EXPECT_EQ(static_cast<DWORD>(processes.Selected()->Data), last);
+    const int row = processes.SelectedIndex();
+    ASSERT_GE(row, processes.PageRows()) << "a row below the first page";
+    EXPECT_GE(row, processes.TopIndex());
+    EXPECT_LT(row, processes.TopIndex() + processes.PageRows());
+    EXPECT_EQ(f.form->ActiveControl, f.form->sagProcesses);
+    EXPECT_EQ(f.form->FocusTarget(), f.form->sagProcesses);
+}
+
 TEST(ApplicationsPage, MenusAndButtonsFollowTheSelection) {
     AppsFixture f;
     const HWND h = f.Window("Target", f.editPid, 11);
