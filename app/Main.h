@@ -105,6 +105,8 @@ public:
     // Steps of the refresh tick.
     void LoadProcesses();
     void UpdateProcesses();
+    // Committed memory and disk cache from the host's own counts, where SystemInfo has them.
+    void TakeHostMemoryCounts();
     void UpdateStatusBar();
     void UpdateTrayIcon();
     void UpdateTaskStatus();
@@ -121,9 +123,10 @@ public:
     LONG CPUUsage = 0;
     LONG ThreadCount = 0;
     LONG VMCount = 0;
-    // Bytes; unsigned, as machines with 2 GB and more report figures above the signed range.
-    DWORD CommittedBytes = 0;
-    DWORD DiskCacheBytes = 0;
+    // Bytes, 64-bit and unsigned: from the statistics on Windows 95/98, from the host's own counts
+    // where it has them (TakeHostMemoryCounts), since a 4-byte statistic cannot carry 4 GB.
+    DWORDLONG CommittedBytes = 0;
+    DWORDLONG DiskCacheBytes = 0;
     LONG CPUHistoryCount = 0;
     LONG MemHistoryCount = 0;
     LONG SortColumn = 1;

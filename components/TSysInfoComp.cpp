@@ -13,10 +13,23 @@ TSysInfoComp::TSysInfoComp(ISystem& system) : system_(system) {
 }
 
 void TSysInfoComp::RefreshInfo() {
-    MEMORYSTATUS memory{};
-    memory.dwLength = sizeof(MEMORYSTATUS);
-    system_.GlobalMemoryStatus(memory);
-    memory_ = memory;
+    MEMORYSTATUSEX extended{};
+    extended.dwLength = sizeof(MEMORYSTATUSEX);
+    if (!system_.GlobalMemoryStatusEx(extended)) {
+        MEMORYSTATUS memory{};
+        memory.dwLength = sizeof(MEMORYSTATUS);
+        system_.GlobalMemoryStatus(memory);
+        extended = MEMORYSTATUSEX{sizeof(MEMORYSTATUSEX), memory.dwMemoryLoad, memory.dwTotalPhys,
+                                  memory.dwAvailPhys,    memory.dwTotalPageFile, memory.dwAvailPageFile,
+                                  memory.dwTotalVirtual, memory.dwAvailVirtual, 0};
+    }
+    memory_ = extended;
+
+    PERFORMANCE_INFORMATION performance{};
+    performance.cb = sizeof(PERFORMANCE_INFORMATION);
+    const bool counted = system_.GetPerformanceInfo(performance);
+    performance_ = counted ? performance : PERFORMANCE_INFORMATION{};
+    counted_ = counted;
 
     SYSTEM_INFO sys{};
     system_.GetSystemInfo(sys);

@@ -23,7 +23,8 @@ struct OSVERSIONINFOA {
 };
 static_assert(sizeof(OSVERSIONINFOA) == 148);
 
-// 32 bytes.
+// 32 bytes. A 32-bit program's record: figures above 4 GB do not fit (the system caps them, and
+// caps them at 2 GB for a program that is not large-address aware).
 struct MEMORYSTATUS {
     DWORD dwLength;
     DWORD dwMemoryLoad;
@@ -35,6 +36,41 @@ struct MEMORYSTATUS {
     DWORD dwAvailVirtual;
 };
 static_assert(sizeof(MEMORYSTATUS) == 32);
+
+// 64 bytes: the memory status with 64-bit figures, of the systems that have GlobalMemoryStatusEx
+// (the NT family from Windows 2000 on, and Wine; not Windows 95/98).
+struct MEMORYSTATUSEX {
+    DWORD dwLength;
+    DWORD dwMemoryLoad;
+    DWORDLONG ullTotalPhys;
+    DWORDLONG ullAvailPhys;
+    DWORDLONG ullTotalPageFile;
+    DWORDLONG ullAvailPageFile;
+    DWORDLONG ullTotalVirtual;
+    DWORDLONG ullAvailVirtual;
+    DWORDLONG ullAvailExtendedVirtual;
+};
+static_assert(sizeof(MEMORYSTATUSEX) == 64);
+
+// 56 bytes, with the 32-bit platform's sizes: the system's own counts of committed memory, the
+// disk cache and more, in pages of PageSize bytes (GetPerformanceInfo; not on Windows 95/98).
+struct PERFORMANCE_INFORMATION {
+    DWORD cb;
+    DWORD CommitTotal;
+    DWORD CommitLimit;
+    DWORD CommitPeak;
+    DWORD PhysicalTotal;
+    DWORD PhysicalAvailable;
+    DWORD SystemCache;
+    DWORD KernelTotal;
+    DWORD KernelPaged;
+    DWORD KernelNonpaged;
+    DWORD PageSize;
+    DWORD HandleCount;
+    DWORD ProcessCount;
+    DWORD ThreadCount;
+};
+static_assert(sizeof(PERFORMANCE_INFORMATION) == 56);
 
 // 36 bytes; addresses are 32-bit.
 struct SYSTEM_INFO {
@@ -79,6 +115,12 @@ public:
     virtual bool GetVersionExA(OSVERSIONINFOA& info) = 0;
     // The caller sets dwLength to 32.
     virtual void GlobalMemoryStatus(MEMORYSTATUS& status) = 0;
+    // The caller sets dwLength to 64. False where the system has no such call (Windows 95/98: it is
+    // looked up at run time) or refuses the reading.
+    virtual bool GlobalMemoryStatusEx(MEMORYSTATUSEX& status) = 0;
+    // The caller sets cb to 56. False where the system has no such call (Windows 95/98, looked up
+    // at run time likewise) or refuses the reading.
+    virtual bool GetPerformanceInfo(PERFORMANCE_INFORMATION& info) = 0;
     virtual void GetSystemInfo(SYSTEM_INFO& info) = 0;
     // Milliseconds since the system started; wraps after about 49.7 days.
     virtual DWORD GetTickCount() = 0;

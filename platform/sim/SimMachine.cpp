@@ -54,6 +54,8 @@ const char* OpName(Op op) {
     case Op::ExtractAssociatedIconA: return "ExtractAssociatedIconA";
     case Op::WinExec: return "WinExec";
     case Op::lstrcmpA: return "lstrcmpA";
+    case Op::GlobalMemoryStatusEx: return "GlobalMemoryStatusEx";
+    case Op::GetPerformanceInfo: return "GetPerformanceInfo";
     }
     return "?";
 }
@@ -566,6 +568,20 @@ bool SimMachine::GetVersionExA(OSVERSIONINFOA& info) {
 void SimMachine::GlobalMemoryStatus(MEMORYSTATUS& status) {
     if (Enter(Op::GlobalMemoryStatus)) return;
     status = Memory;
+}
+
+bool SimMachine::GlobalMemoryStatusEx(MEMORYSTATUSEX& status) {
+    if (Enter(Op::GlobalMemoryStatusEx) || !MemoryEx || status.dwLength != sizeof(MEMORYSTATUSEX)) return false;
+    status = *MemoryEx;
+    status.dwLength = sizeof(MEMORYSTATUSEX);
+    return true;
+}
+
+bool SimMachine::GetPerformanceInfo(PERFORMANCE_INFORMATION& info) {
+    if (Enter(Op::GetPerformanceInfo) || !Performance || info.cb != sizeof(PERFORMANCE_INFORMATION)) return false;
+    info = *Performance;
+    info.cb = sizeof(PERFORMANCE_INFORMATION);
+    return true;
 }
 
 void SimMachine::GetSystemInfo(SYSTEM_INFO& info) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,11 +60,13 @@ enum class Op {
     ExtractAssociatedIconA,
     WinExec,
     lstrcmpA,
+    GlobalMemoryStatusEx,
+    GetPerformanceInfo,
 };
 
 // The last operation: a sweep over every operation runs from the first to this one. A new operation
 // goes before it or takes its place here; a test checks that no named operation comes after it.
-constexpr Op kLastOp = Op::lstrcmpA;
+constexpr Op kLastOp = Op::GetPerformanceInfo;
 constexpr int kOpCount = static_cast<int>(kLastOp) + 1;
 
 // "?" for a value that names no operation.
@@ -169,6 +172,10 @@ public:
     std::uint64_t WaitedMs = 0;
 
     MEMORYSTATUS Memory{};
+    // What a host of the NT family (or Wine) answers GlobalMemoryStatusEx and GetPerformanceInfo;
+    // Windows 95/98 (none given) have neither call.
+    std::optional<MEMORYSTATUSEX> MemoryEx;
+    std::optional<PERFORMANCE_INFORMATION> Performance;
     SYSTEM_INFO SystemInfo{};
 
     // Clock: milliseconds of virtual time; the tick count wraps at 2^32 like the real one.
@@ -278,6 +285,8 @@ public:
     // ISystem
     bool GetVersionExA(OSVERSIONINFOA& info) override;
     void GlobalMemoryStatus(MEMORYSTATUS& status) override;
+    bool GlobalMemoryStatusEx(MEMORYSTATUSEX& status) override;
+    bool GetPerformanceInfo(PERFORMANCE_INFORMATION& info) override;
     void GetSystemInfo(SYSTEM_INFO& info) override;
     DWORD GetTickCount() override;
     bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) override;

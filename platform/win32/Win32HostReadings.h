@@ -20,15 +20,14 @@
 #include "components/EmulatedStatistics.h"
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32ProcessQuery.h"
-
-#include <psapi.h>
+#include "platform/win32/Win32Psapi.h"
+#include "platform/win32/Win32SystemFunction.h"
 
 namespace taskwell::win32 {
 
 class Win32HostReadings {
 public:
     Win32HostReadings();
-    ~Win32HostReadings();
     Win32HostReadings(const Win32HostReadings&) = delete;
     Win32HostReadings& operator=(const Win32HostReadings&) = delete;
 
@@ -52,11 +51,9 @@ private:
     bool ListedThreadCount(std::uint64_t& count) const;
 
     using GetSystemTimesFn = ::BOOL(WINAPI*)(::FILETIME*, ::FILETIME*, ::FILETIME*);
-    using GetPerformanceInfoFn = ::BOOL(WINAPI*)(void*, ::DWORD);
 
     GetSystemTimesFn getSystemTimes_ = nullptr;
     GetPerformanceInfoFn getPerformanceInfo_ = nullptr;
-    ::HMODULE psapi_ = nullptr;  // loaded by us, freed when we go
     EmulatedStatKeys::Offered offered_;
     // The process list of the NT family (every host that is offered statistics has it), and the
     // entries of its last reading, whose storage is reused.

@@ -37,12 +37,13 @@ TEST(PerformancePage, ShowsTheCPUFigureOnlyWhenItIsAPercentage) {
 
 TEST(PerformancePage, MemoryUsageIsCommittedMemoryInPercentOfThePageFile) {
     struct Case {
-        DWORD committed, pageFile;
+        DWORDLONG committed, pageFile;
         LONG percent;
     };
     for (Case c : {Case{102400000, 307200000, 33}, Case{1024, 8192, 12},  // 12.5: halves go to even
                    Case{3072, 8192, 38}, Case{5 * 1024, 0, 0}, Case{5 * 1024, 1000, 0},  // less than 1 K is none
-                   Case{600u * 1024 * 1024, 300u * 1024 * 1024, 200}, Case{3000000000u, 4000000000u, 75}})
+                   Case{600u * 1024 * 1024, 300u * 1024 * 1024, 100},  // figures read apart: held at 100
+                   Case{3000000000u, 4000000000u, 75}, Case{6ull << 30, 26ull << 30, 23}})
         EXPECT_EQ(TPerformancePage::MemUsagePercent(c.committed, c.pageFile), c.percent)
             << c.committed << " of " << c.pageFile;
 }
@@ -70,6 +71,42 @@ TEST(PerformancePage, ShowsTheMemoryFiguresInKilobytes) {
                      Expect{p.valueVirtualTotal, "2096128"}, Expect{p.valueVirtualAvailable, "2048000"},
                      Expect{p.valueCommit, "100000"}})
         EXPECT_EQ(e.label->Caption(), e.text) << e.label->Hint;
+}
+
+TEST(PerformancePage, OnAHostOfMoreThan4GBEveryMemoryFigureIsTheHosts) {
+    PerfFixture f;
+    // What Wine answers a large-address-aware program on a 24 GB host without swap: the 32-bit
+    // record and the 4-byte statistics are capped, the extended calls are not.
+    f.machine.Memory = MEMORYSTATUS{32, 20, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFF7FFFF, 0x80000000, 0xFFFE0000, 0xF0000000};
+    f.machine.MemoryEx = MEMORYSTATUSEX{64, 20, 24ull << 30, 19ull << 30, 24ull << 30, 18ull << 30,
+                                        0xFFFE0000, 0xF0000000, 0};
+    PERFORMANCE_INFORMATION counts{};
+    counts.CommitTotal = 6u << 18;  // 6 GB in pages of 4 KB
+    counts.CommitLimit = 24u << 18;
+    counts.SystemCache = 5u << 18;
+    counts.PageSize = 4096;
+    f.machine.Performance = counts;
+    f.registry.SetStatValue("VMM\\cpgCommit", 0x7FFFFFFF);
+    f.registry.SetStatValue("VMM\\cpgDiskcache", 0x7FFFFFFF);
+    f.form->itmMemHistEnable->Click();
+    f.ui.Advance(2 * 1750);  // polls, then ticks
+    TPerformancePage& p = f.Page();
+    struct Expect {
+        const TLabel* label;
+        const char* text;
+    };
+    for (Expect e : {Expect{p.valuePMTotal, "25165824"}, Expect{p.valuePMAvail, "19922944"},
+                     Expect{p.valuePMFileCache, "5242880"}, Expect{p.valuePageFileTotal, "25165824"},
+                     Expect{p.valuePageFileAvailable, "18874368"}, Expect{p.valueCommit, "6291456"},
+                     Expect{p.valueVirtualTotal, "4194176"}, Expect{p.valueVirtualAvailable, "3932160"},
+                     Expect{p.valueMemUsage, "6291456K"}})
+        EXPECT_EQ(e.label->Caption(), e.text) << e.label->Hint;
+    EXPECT_EQ(p.ggMemUsage->Progress(), 25);
+    EXPECT_EQ(p.histMemUsageHistory->Series(1).ValueAt(f.form->MemHistoryCount - 1), 25);
+    EXPECT_EQ(f.form->sbMain->PanelText(2), "Mem Usage: 6291456K / 25165824K");
+    const std::string* log = f.files.Content(f.form->MemLogFile);
+    ASSERT_NE(log, nullptr);
+    EXPECT_NE(log->rfind(",\"6442450944\"\r\n"), std::string::npos) << *log;
 }
 
 TEST(PerformancePage, IsBuiltWithItsCaptionsAndHints) {
