@@ -148,14 +148,14 @@ void TfrmMain::PerfStatsVMsStat(TCustomPerfStats&, LONG value) {
     VMCount = value;
 }
 
-// The two memory statistics are byte counts of 4 bytes, unsigned; they stand for the figures only
-// where the host does not count them itself (TakeHostMemoryCounts).
+// The two memory statistics are byte counts of 4 bytes, unsigned. Committed memory is taken from
+// its statistic only where the host has no extended memory status (TakeHostCommit).
 void TfrmMain::PerfStatsDiskCacheStat(TCustomPerfStats&, LONG value) {
-    if (!SystemInfo.piCounted()) DiskCacheBytes = static_cast<DWORD>(value);
+    DiskCacheBytes = static_cast<DWORD>(value);
 }
 
 void TfrmMain::PerfStatsCommitStat(TCustomPerfStats&, LONG value) {
-    if (!SystemInfo.piCounted()) CommittedBytes = static_cast<DWORD>(value);
+    if (!SystemInfo.msExtended()) CommittedBytes = static_cast<DWORD>(value);
 }
 
 std::string TfrmMain::ProgramDirectory() const {
@@ -531,7 +531,7 @@ void TfrmMain::tmrRefreshTimer() {
             1024);
         UpdateProcesses();
         SystemInfo.RefreshInfo();
-        TakeHostMemoryCounts();
+        TakeHostCommit();
         UpdateStatusBar();
         UpdateTrayIcon();
         if (pcMain->ActivePage() == tsApplications && WindowState() != TWindowState::wsMinimized &&
@@ -556,10 +556,8 @@ void TfrmMain::UpdateProcesses() {
     monitor_->UpdateProcesses();
 }
 
-void TfrmMain::TakeHostMemoryCounts() {
-    if (!SystemInfo.piCounted()) return;
-    CommittedBytes = SystemInfo.piCommitTotal();
-    DiskCacheBytes = SystemInfo.piSystemCache();
+void TfrmMain::TakeHostCommit() {
+    if (SystemInfo.msExtended()) CommittedBytes = SystemInfo.msCommitted();
 }
 
 void TfrmMain::UpdateStatusBar() {

@@ -105,8 +105,8 @@ public:
     // Steps of the refresh tick.
     void LoadProcesses();
     void UpdateProcesses();
-    // Committed memory and disk cache from the host's own counts, where SystemInfo has them.
-    void TakeHostMemoryCounts();
+    // Committed memory from the extended memory status, where SystemInfo read one.
+    void TakeHostCommit();
     void UpdateStatusBar();
     void UpdateTrayIcon();
     void UpdateTaskStatus();
@@ -123,8 +123,9 @@ public:
     LONG CPUUsage = 0;
     LONG ThreadCount = 0;
     LONG VMCount = 0;
-    // Bytes, 64-bit and unsigned: from the statistics on Windows 95/98, from the host's own counts
-    // where it has them (TakeHostMemoryCounts), since a 4-byte statistic cannot carry 4 GB.
+    // Bytes, 64-bit and unsigned. Committed memory comes from its statistic on Windows 95/98 and
+    // from the extended memory status where the host has it (TakeHostCommit), since a 4-byte
+    // statistic cannot carry 4 GB.
     DWORDLONG CommittedBytes = 0;
     DWORDLONG DiskCacheBytes = 0;
     LONG CPUHistoryCount = 0;

@@ -15,7 +15,8 @@ TSysInfoComp::TSysInfoComp(ISystem& system) : system_(system) {
 void TSysInfoComp::RefreshInfo() {
     MEMORYSTATUSEX extended{};
     extended.dwLength = sizeof(MEMORYSTATUSEX);
-    if (!system_.GlobalMemoryStatusEx(extended)) {
+    const bool read = system_.GlobalMemoryStatusEx(extended);
+    if (!read) {
         MEMORYSTATUS memory{};
         memory.dwLength = sizeof(MEMORYSTATUS);
         system_.GlobalMemoryStatus(memory);
@@ -24,12 +25,7 @@ void TSysInfoComp::RefreshInfo() {
                                   memory.dwTotalVirtual, memory.dwAvailVirtual, 0};
     }
     memory_ = extended;
-
-    PERFORMANCE_INFORMATION performance{};
-    performance.cb = sizeof(PERFORMANCE_INFORMATION);
-    const bool counted = system_.GetPerformanceInfo(performance);
-    performance_ = counted ? performance : PERFORMANCE_INFORMATION{};
-    counted_ = counted;
+    extended_ = read;
 
     SYSTEM_INFO sys{};
     system_.GetSystemInfo(sys);
@@ -39,6 +35,11 @@ void TSysInfoComp::RefreshInfo() {
     version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     system_.GetVersionExA(version);  // a failed call leaves the cleared record
     version_ = version;
+}
+
+DWORDLONG TSysInfoComp::msCommitted() const {
+    if (!extended_ || memory_.ullAvailPageFile > memory_.ullTotalPageFile) return 0;
+    return memory_.ullTotalPageFile - memory_.ullAvailPageFile;
 }
 
 std::string TSysInfoComp::osCSDVersion() const {

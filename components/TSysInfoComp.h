@@ -2,11 +2,10 @@
 // when created and once per refresh tick; its properties are read-only.
 //
 // Memory figures are 64-bit and unsigned. The 32-bit memory status cannot carry a figure of 4 GB
-// or more (a host of more than 4 GB, or Wine's 4 GB of address space for a large-address-aware
-// program): where the host has the extended calls, the figures come from them, the memory status
-// from GlobalMemoryStatusEx and the system's own counts of committed memory and disk cache from
-// GetPerformanceInfo. Windows 95/98 have neither: there the 32-bit memory status is read, and the
-// statistics carry committed memory and disk cache.
+// or more (a host of more than 4 GB): where the host has GlobalMemoryStatusEx (looked up at run
+// time), the figures come from it, and so does committed memory, which a 4-byte statistic cannot
+// carry past 4 GB either. Windows 95/98 have no such call: there the 32-bit memory status is read,
+// and the statistic carries committed memory.
 #pragma once
 
 #include <string>
@@ -29,11 +28,11 @@ public:
     DWORDLONG msTotalVirtual() const { return memory_.ullTotalVirtual; }
     DWORDLONG msAvailVirtual() const { return memory_.ullAvailVirtual; }
 
-    // Whether the host counted committed memory and the disk cache itself at the last refresh, and
-    // those counts in bytes (0 when it did not).
-    bool piCounted() const { return counted_; }
-    DWORDLONG piCommitTotal() const { return Bytes(performance_.CommitTotal); }
-    DWORDLONG piSystemCache() const { return Bytes(performance_.SystemCache); }
+    // Whether the last refresh read the extended memory status, and the committed memory it implies:
+    // the page file total (the commit limit) less what is still available of it, so that the two
+    // agree (0 without the extended status).
+    bool msExtended() const { return extended_; }
+    DWORDLONG msCommitted() const;
 
     WORD siProcessorArchitecture() const { return sys_.wProcessorArchitecture; }
     LONG siPageSize() const { return static_cast<LONG>(sys_.dwPageSize); }
@@ -53,14 +52,10 @@ public:
     std::string osCSDVersion() const;
 
 private:
-    DWORDLONG Bytes(DWORD pages) const { return static_cast<DWORDLONG>(pages) * performance_.PageSize; }
-
     ISystem& system_;
     // The memory status as the extended record holds it, whichever call filled it.
     MEMORYSTATUSEX memory_{};
-    // The performance information, all 0 when the host gave none.
-    PERFORMANCE_INFORMATION performance_{};
-    bool counted_ = false;
+    bool extended_ = false;
     SYSTEM_INFO sys_{};
     OSVERSIONINFOA version_{};
 };

@@ -28,8 +28,8 @@ public:
     // every sample one place left and puts the value at the last place. count is the number of
     // samples the graph holds.
     static void AppendHistorySample(TxyGraph& graph, LONG& count, LONG value);
-    // Committed memory in percent of the page file, rounded half to even, at most 100 (figures read
-    // apart may disagree); 0 without a page file.
+    // Committed memory in percent of the page file, rounded half to even, at most 100 (a statistic
+    // and a memory status read apart may disagree); 0 without a page file.
     static LONG MemUsagePercent(DWORDLONG committedBytes, DWORDLONG totalPageFileBytes);
     // Switches the appearance option the graphs are stored with off (creation does this).
     void SetCrossAtZero(bool on);

@@ -52,26 +52,6 @@ struct MEMORYSTATUSEX {
 };
 static_assert(sizeof(MEMORYSTATUSEX) == 64);
 
-// 56 bytes, with the 32-bit platform's sizes: the system's own counts of committed memory, the
-// disk cache and more, in pages of PageSize bytes (GetPerformanceInfo; not on Windows 95/98).
-struct PERFORMANCE_INFORMATION {
-    DWORD cb;
-    DWORD CommitTotal;
-    DWORD CommitLimit;
-    DWORD CommitPeak;
-    DWORD PhysicalTotal;
-    DWORD PhysicalAvailable;
-    DWORD SystemCache;
-    DWORD KernelTotal;
-    DWORD KernelPaged;
-    DWORD KernelNonpaged;
-    DWORD PageSize;
-    DWORD HandleCount;
-    DWORD ProcessCount;
-    DWORD ThreadCount;
-};
-static_assert(sizeof(PERFORMANCE_INFORMATION) == 56);
-
 // 36 bytes; addresses are 32-bit.
 struct SYSTEM_INFO {
     WORD wProcessorArchitecture;
@@ -118,9 +98,6 @@ public:
     // The caller sets dwLength to 64. False where the system has no such call (Windows 95/98: it is
     // looked up at run time) or refuses the reading.
     virtual bool GlobalMemoryStatusEx(MEMORYSTATUSEX& status) = 0;
-    // The caller sets cb to 56. False where the system has no such call (Windows 95/98, looked up
-    // at run time likewise) or refuses the reading.
-    virtual bool GetPerformanceInfo(PERFORMANCE_INFORMATION& info) = 0;
     virtual void GetSystemInfo(SYSTEM_INFO& info) = 0;
     // Milliseconds since the system started; wraps after about 49.7 days.
     virtual DWORD GetTickCount() = 0;

@@ -55,7 +55,6 @@ const char* OpName(Op op) {
     case Op::WinExec: return "WinExec";
     case Op::lstrcmpA: return "lstrcmpA";
     case Op::GlobalMemoryStatusEx: return "GlobalMemoryStatusEx";
-    case Op::GetPerformanceInfo: return "GetPerformanceInfo";
     }
     return "?";
 }
@@ -574,13 +573,6 @@ bool SimMachine::GlobalMemoryStatusEx(MEMORYSTATUSEX& status) {
     if (Enter(Op::GlobalMemoryStatusEx) || !MemoryEx || status.dwLength != sizeof(MEMORYSTATUSEX)) return false;
     status = *MemoryEx;
     status.dwLength = sizeof(MEMORYSTATUSEX);
-    return true;
-}
-
-bool SimMachine::GetPerformanceInfo(PERFORMANCE_INFORMATION& info) {
-    if (Enter(Op::GetPerformanceInfo) || !Performance || info.cb != sizeof(PERFORMANCE_INFORMATION)) return false;
-    info = *Performance;
-    info.cb = sizeof(PERFORMANCE_INFORMATION);
     return true;
 }
 

@@ -61,12 +61,11 @@ enum class Op {
     WinExec,
     lstrcmpA,
     GlobalMemoryStatusEx,
-    GetPerformanceInfo,
 };
 
 // The last operation: a sweep over every operation runs from the first to this one. A new operation
 // goes before it or takes its place here; a test checks that no named operation comes after it.
-constexpr Op kLastOp = Op::GetPerformanceInfo;
+constexpr Op kLastOp = Op::GlobalMemoryStatusEx;
 constexpr int kOpCount = static_cast<int>(kLastOp) + 1;
 
 // "?" for a value that names no operation.
@@ -172,10 +171,9 @@ public:
     std::uint64_t WaitedMs = 0;
 
     MEMORYSTATUS Memory{};
-    // What a host of the NT family (or Wine) answers GlobalMemoryStatusEx and GetPerformanceInfo;
-    // Windows 95/98 (none given) have neither call.
+    // What a host of the NT family (or Wine) answers GlobalMemoryStatusEx; Windows 95/98 (none
+    // given) have no such call.
     std::optional<MEMORYSTATUSEX> MemoryEx;
-    std::optional<PERFORMANCE_INFORMATION> Performance;
     SYSTEM_INFO SystemInfo{};
 
     // Clock: milliseconds of virtual time; the tick count wraps at 2^32 like the real one.
@@ -286,7 +284,6 @@ public:
     bool GetVersionExA(OSVERSIONINFOA& info) override;
     void GlobalMemoryStatus(MEMORYSTATUS& status) override;
     bool GlobalMemoryStatusEx(MEMORYSTATUSEX& status) override;
-    bool GetPerformanceInfo(PERFORMANCE_INFORMATION& info) override;
     void GetSystemInfo(SYSTEM_INFO& info) override;
     DWORD GetTickCount() override;
     bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) override;

@@ -1,5 +1,7 @@
 #include "platform/win32/Win32HostReadings.h"
 
+#include "platform/win32/Win32SystemFunction.h"
+
 namespace taskwell::win32 {
 
 namespace {
@@ -13,9 +15,18 @@ std::uint64_t Ticks(const ::FILETIME& t) {
 Win32HostReadings::Win32HostReadings() {
     getSystemTimes_ = SystemFunction<GetSystemTimesFn>("kernel32.dll", "GetSystemTimes");
     if (!getSystemTimes_) return;  // Windows 95/98: the system publishes its own statistics
-    getPerformanceInfo_ = PerformanceInfoFunction();
+    getPerformanceInfo_ = SystemFunction<GetPerformanceInfoFn>("kernel32.dll", "K32GetPerformanceInfo");
+    if (!getPerformanceInfo_) {
+        // Older systems of the NT family have it in psapi.dll only.
+        psapi_ = LoadSystemLibrary("psapi.dll");
+        getPerformanceInfo_ = SystemFunction<GetPerformanceInfoFn>(psapi_, "GetPerformanceInfo");
+    }
     offered_ = {EmulatedStat::CPUUsage, EmulatedStat::Threads, EmulatedStat::VMs};
     if (getPerformanceInfo_) offered_.insert({EmulatedStat::DiskCache, EmulatedStat::Commit});
+}
+
+Win32HostReadings::~Win32HostReadings() {
+    if (psapi_) ::FreeLibrary(psapi_);
 }
 
 bool Win32HostReadings::CpuTimes(EmulatedStatistics::CpuTimes& times) const {

@@ -20,14 +20,15 @@
 #include "components/EmulatedStatistics.h"
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32ProcessQuery.h"
-#include "platform/win32/Win32Psapi.h"
-#include "platform/win32/Win32SystemFunction.h"
+
+#include <psapi.h>
 
 namespace taskwell::win32 {
 
 class Win32HostReadings {
 public:
     Win32HostReadings();
+    ~Win32HostReadings();
     Win32HostReadings(const Win32HostReadings&) = delete;
     Win32HostReadings& operator=(const Win32HostReadings&) = delete;
 
@@ -51,9 +52,11 @@ private:
     bool ListedThreadCount(std::uint64_t& count) const;
 
     using GetSystemTimesFn = ::BOOL(WINAPI*)(::FILETIME*, ::FILETIME*, ::FILETIME*);
+    using GetPerformanceInfoFn = ::BOOL(WINAPI*)(void*, ::DWORD);
 
     GetSystemTimesFn getSystemTimes_ = nullptr;
     GetPerformanceInfoFn getPerformanceInfo_ = nullptr;
+    ::HMODULE psapi_ = nullptr;  // loaded by us, freed when we go
     EmulatedStatKeys::Offered offered_;
     // The process list of the NT family (every host that is offered statistics has it), and the
     // entries of its last reading, whose storage is reused.

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "platform/win32/Win32Api.h"
-#include "platform/win32/Win32Psapi.h"
 #include "platform/win32/Win32SystemFunction.h"
 
 namespace taskwell::win32 {
@@ -55,30 +54,6 @@ bool Win32System::GlobalMemoryStatusEx(taskwell::MEMORYSTATUSEX& status) {
     status.ullTotalVirtual = native.ullTotalVirtual;
     status.ullAvailVirtual = native.ullAvailVirtual;
     status.ullAvailExtendedVirtual = native.ullAvailExtendedVirtual;
-    return true;
-}
-
-bool Win32System::GetPerformanceInfo(taskwell::PERFORMANCE_INFORMATION& info) {
-    const GetPerformanceInfoFn fn = PerformanceInfoFunction();
-    if (!fn || info.cb != sizeof(taskwell::PERFORMANCE_INFORMATION)) return false;
-    ::PERFORMANCE_INFORMATION native{};
-    native.cb = sizeof native;
-    if (!fn(&native, sizeof native)) return false;
-    // Page counts: 32 bits carry 16 TB in pages of 4 KB.
-    auto count = [](::SIZE_T n) { return static_cast<taskwell::DWORD>(n); };
-    info.CommitTotal = count(native.CommitTotal);
-    info.CommitLimit = count(native.CommitLimit);
-    info.CommitPeak = count(native.CommitPeak);
-    info.PhysicalTotal = count(native.PhysicalTotal);
-    info.PhysicalAvailable = count(native.PhysicalAvailable);
-    info.SystemCache = count(native.SystemCache);
-    info.KernelTotal = count(native.KernelTotal);
-    info.KernelPaged = count(native.KernelPaged);
-    info.KernelNonpaged = count(native.KernelNonpaged);
-    info.PageSize = count(native.PageSize);
-    info.HandleCount = native.HandleCount;
-    info.ProcessCount = native.ProcessCount;
-    info.ThreadCount = native.ThreadCount;
     return true;
 }
 

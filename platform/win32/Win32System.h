@@ -10,9 +10,8 @@ class Win32System : public ISystem {
 public:
     bool GetVersionExA(OSVERSIONINFOA& info) override;
     void GlobalMemoryStatus(MEMORYSTATUS& status) override;
-    // Both looked up at run time: the exe must load on Windows 95/98, which lack them.
+    // Looked up at run time: the exe must load on Windows 95/98, which lack it.
     bool GlobalMemoryStatusEx(MEMORYSTATUSEX& status) override;
-    bool GetPerformanceInfo(PERFORMANCE_INFORMATION& info) override;
     void GetSystemInfo(SYSTEM_INFO& info) override;
     DWORD GetTickCount() override;
     bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) override;

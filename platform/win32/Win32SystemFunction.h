@@ -39,18 +39,4 @@ inline ::HMODULE LoadSystemLibrary(const char* name) {
     return module;
 }
 
-// The system's performance information call (GetPerformanceInfo): kernel32's K32GetPerformanceInfo,
-// else psapi.dll's (older systems of the NT family have it there only, and the library then stays
-// loaded to the end of the process); null on Windows 95/98. Looked up once.
-using GetPerformanceInfoFn = ::BOOL(WINAPI*)(void*, ::DWORD);
-inline GetPerformanceInfoFn PerformanceInfoFunction() {
-    static const GetPerformanceInfoFn function = [] {
-        if (auto f = SystemFunction<GetPerformanceInfoFn>("kernel32.dll", "K32GetPerformanceInfo")) return f;
-        // Not even looked for on a system without the extended memory status (Windows 95/98).
-        if (!SystemFunction<void (*)()>("kernel32.dll", "GlobalMemoryStatusEx")) return GetPerformanceInfoFn{};
-        return SystemFunction<GetPerformanceInfoFn>(LoadSystemLibrary("psapi.dll"), "GetPerformanceInfo");
-    }();
-    return function;
-}
-
 }  // namespace taskwell::win32

@@ -75,19 +75,13 @@ TEST(PerformancePage, ShowsTheMemoryFiguresInKilobytes) {
 
 TEST(PerformancePage, OnAHostOfMoreThan4GBEveryMemoryFigureIsTheHosts) {
     PerfFixture f;
-    // What Wine answers a large-address-aware program on a 24 GB host without swap: the 32-bit
-    // record and the 4-byte statistics are capped, the extended calls are not.
+    // What Wine answers a large-address-aware program on a 24 GB host without swap, 6 GB committed:
+    // the 32-bit record and the 4-byte commit statistic are capped, the extended status is not.
     f.machine.Memory = MEMORYSTATUS{32, 20, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFF7FFFF, 0x80000000, 0xFFFE0000, 0xF0000000};
     f.machine.MemoryEx = MEMORYSTATUSEX{64, 20, 24ull << 30, 19ull << 30, 24ull << 30, 18ull << 30,
                                         0xFFFE0000, 0xF0000000, 0};
-    PERFORMANCE_INFORMATION counts{};
-    counts.CommitTotal = 6u << 18;  // 6 GB in pages of 4 KB
-    counts.CommitLimit = 24u << 18;
-    counts.SystemCache = 5u << 18;
-    counts.PageSize = 4096;
-    f.machine.Performance = counts;
     f.registry.SetStatValue("VMM\\cpgCommit", 0x7FFFFFFF);
-    f.registry.SetStatValue("VMM\\cpgDiskcache", 0x7FFFFFFF);
+    f.registry.SetStatValue("VMM\\cpgDiskcache", 300u << 20);
     f.form->itmMemHistEnable->Click();
     f.ui.Advance(2 * 1750);  // polls, then ticks
     TPerformancePage& p = f.Page();
@@ -96,7 +90,7 @@ TEST(PerformancePage, OnAHostOfMoreThan4GBEveryMemoryFigureIsTheHosts) {
         const char* text;
     };
     for (Expect e : {Expect{p.valuePMTotal, "25165824"}, Expect{p.valuePMAvail, "19922944"},
-                     Expect{p.valuePMFileCache, "5242880"}, Expect{p.valuePageFileTotal, "25165824"},
+                     Expect{p.valuePMFileCache, "307200"}, Expect{p.valuePageFileTotal, "25165824"},
                      Expect{p.valuePageFileAvailable, "18874368"}, Expect{p.valueCommit, "6291456"},
                      Expect{p.valueVirtualTotal, "4194176"}, Expect{p.valueVirtualAvailable, "3932160"},
                      Expect{p.valueMemUsage, "6291456K"}})
