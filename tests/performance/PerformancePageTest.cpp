@@ -20,6 +20,11 @@ struct PerfFixture : SimFixture {
     TPerformancePage& Page() { return form->PerformancePage; }
 };
 
+// Each label shows its text (a failure names the label by its hint).
+void ExpectCaptions(std::initializer_list<std::pair<const TLabel*, const char*>> expected) {
+    for (const auto& [label, text] : expected) EXPECT_EQ(label->Caption(), text) << label->Hint;
+}
+
 TEST(PerformancePage, ShowsTheCPUFigureOnlyWhenItIsAPercentage) {
     struct Case {
         LONG usage;
@@ -61,16 +66,10 @@ TEST(PerformancePage, ShowsTheMemoryFiguresInKilobytes) {
     EXPECT_EQ(p.valueMemUsage->Caption(), "100000K");
     EXPECT_EQ(p.ggMemUsage->Progress(), 33);
     EXPECT_EQ(f.form->sbMain->PanelText(2), "Mem Usage: 100000K / 300000K");
-    struct Expect {
-        const TLabel* label;
-        const char* text;
-    };
-    for (Expect e : {Expect{p.valueVMs, "2"}, Expect{p.valueThreads, "77"}, Expect{p.valueProcesses, "4"},
-                     Expect{p.valuePageFileTotal, "300000"}, Expect{p.valuePageFileAvailable, "2929687"},
-                     Expect{p.valuePMTotal, "65536"}, Expect{p.valuePMAvail, "24576"}, Expect{p.valuePMFileCache, "8192"},
-                     Expect{p.valueVirtualTotal, "2096128"}, Expect{p.valueVirtualAvailable, "2048000"},
-                     Expect{p.valueCommit, "100000"}})
-        EXPECT_EQ(e.label->Caption(), e.text) << e.label->Hint;
+    ExpectCaptions({{p.valueVMs, "2"}, {p.valueThreads, "77"}, {p.valueProcesses, "4"},
+                    {p.valuePageFileTotal, "300000"}, {p.valuePageFileAvailable, "2929687"}, {p.valuePMTotal, "65536"},
+                    {p.valuePMAvail, "24576"}, {p.valuePMFileCache, "8192"}, {p.valueVirtualTotal, "2096128"},
+                    {p.valueVirtualAvailable, "2048000"}, {p.valueCommit, "100000"}});
 }
 
 TEST(PerformancePage, OnAHostOfMoreThan4GBEveryMemoryFigureIsTheHosts) {
@@ -85,16 +84,10 @@ TEST(PerformancePage, OnAHostOfMoreThan4GBEveryMemoryFigureIsTheHosts) {
     f.form->itmMemHistEnable->Click();
     f.ui.Advance(2 * 1750);  // polls, then ticks
     TPerformancePage& p = f.Page();
-    struct Expect {
-        const TLabel* label;
-        const char* text;
-    };
-    for (Expect e : {Expect{p.valuePMTotal, "25165824"}, Expect{p.valuePMAvail, "19922944"},
-                     Expect{p.valuePMFileCache, "307200"}, Expect{p.valuePageFileTotal, "25165824"},
-                     Expect{p.valuePageFileAvailable, "18874368"}, Expect{p.valueCommit, "6291456"},
-                     Expect{p.valueVirtualTotal, "4194176"}, Expect{p.valueVirtualAvailable, "3932160"},
-                     Expect{p.valueMemUsage, "6291456K"}})
-        EXPECT_EQ(e.label->Caption(), e.text) << e.label->Hint;
+    ExpectCaptions({{p.valuePMTotal, "25165824"}, {p.valuePMAvail, "19922944"}, {p.valuePMFileCache, "307200"},
+                    {p.valuePageFileTotal, "25165824"}, {p.valuePageFileAvailable, "18874368"},
+                    {p.valueCommit, "6291456"}, {p.valueVirtualTotal, "4194176"},
+                    {p.valueVirtualAvailable, "3932160"}, {p.valueMemUsage, "6291456K"}});
     EXPECT_EQ(p.ggMemUsage->Progress(), 25);
     EXPECT_EQ(p.histMemUsageHistory->Series(1).ValueAt(f.form->MemHistoryCount - 1), 25);
     EXPECT_EQ(f.form->sbMain->PanelText(2), "Mem Usage: 6291456K / 25165824K");
