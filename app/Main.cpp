@@ -148,12 +148,14 @@ void TfrmMain::PerfStatsVMsStat(TCustomPerfStats&, LONG value) {
     VMCount = value;
 }
 
+// The two memory statistics are byte counts of 4 bytes, unsigned. Committed memory is taken from
+// its statistic only where the host has no extended memory status (TakeHostCommit).
 void TfrmMain::PerfStatsDiskCacheStat(TCustomPerfStats&, LONG value) {
     DiskCacheBytes = static_cast<DWORD>(value);
 }
 
 void TfrmMain::PerfStatsCommitStat(TCustomPerfStats&, LONG value) {
-    CommittedBytes = static_cast<DWORD>(value);
+    if (!SystemInfo.msExtended()) CommittedBytes = static_cast<DWORD>(value);
 }
 
 std::string TfrmMain::ProgramDirectory() const {
@@ -524,9 +526,12 @@ void TfrmMain::tmrRefreshTimer() {
     tmrRefresh.SetEnabled(false);
     try {
         ProcessCount = ProcessList.Count();
-        MemUsedK = static_cast<LONG>((static_cast<std::int64_t>(SystemInfo.msTotalPhys()) - SystemInfo.msAvailPhys()) / 1024);
+        MemUsedK = static_cast<LONG>(
+            (static_cast<std::int64_t>(SystemInfo.msTotalPhys()) - static_cast<std::int64_t>(SystemInfo.msAvailPhys())) /
+            1024);
         UpdateProcesses();
         SystemInfo.RefreshInfo();
+        TakeHostCommit();
         UpdateStatusBar();
         UpdateTrayIcon();
         if (pcMain->ActivePage() == tsApplications && WindowState() != TWindowState::wsMinimized &&
@@ -549,6 +554,10 @@ void TfrmMain::LoadProcesses() {
 
 void TfrmMain::UpdateProcesses() {
     monitor_->UpdateProcesses();
+}
+
+void TfrmMain::TakeHostCommit() {
+    if (SystemInfo.msExtended()) CommittedBytes = SystemInfo.msCommitted();
 }
 
 void TfrmMain::UpdateStatusBar() {

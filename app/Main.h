@@ -105,6 +105,8 @@ public:
     // Steps of the refresh tick.
     void LoadProcesses();
     void UpdateProcesses();
+    // Committed memory from the extended memory status, where SystemInfo read one.
+    void TakeHostCommit();
     void UpdateStatusBar();
     void UpdateTrayIcon();
     void UpdateTaskStatus();
@@ -121,9 +123,11 @@ public:
     LONG CPUUsage = 0;
     LONG ThreadCount = 0;
     LONG VMCount = 0;
-    // Bytes; unsigned, as machines with 2 GB and more report figures above the signed range.
-    DWORD CommittedBytes = 0;
-    DWORD DiskCacheBytes = 0;
+    // Bytes, 64-bit and unsigned. Committed memory comes from its statistic on Windows 95/98 and
+    // from the extended memory status where the host has it (TakeHostCommit), since a 4-byte
+    // statistic cannot carry 4 GB.
+    DWORDLONG CommittedBytes = 0;
+    DWORDLONG DiskCacheBytes = 0;
     LONG CPUHistoryCount = 0;
     LONG MemHistoryCount = 0;
     LONG SortColumn = 1;

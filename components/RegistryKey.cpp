@@ -39,13 +39,17 @@ RegistryKey::~RegistryKey() {
     }
 }
 
-bool RegistryKey::ReadData(const std::string& name, std::vector<BYTE>& data) const {
-    data.clear();
+bool RegistryKey::ReadData(const std::string& name, BYTE* buffer, DWORD& size) const {
+    const DWORD room = size;
+    size = 0;
     if (!opened_) return false;
     DWORD type = REG_NONE;
-    if (Quietly([&] { return registry_.RegQueryValueExA(key_, name, type, data); }) == ERROR_SUCCESS) return true;
-    data.clear();
-    return false;
+    DWORD got = room;
+    if (Quietly([&] { return registry_.RegQueryValueExA(key_, name, type, buffer, got); }) != ERROR_SUCCESS ||
+        got > room)
+        return false;
+    size = got;
+    return true;
 }
 
 std::string RegistryKey::ReadString(const std::string& name) const {

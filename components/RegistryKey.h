@@ -5,7 +5,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "platform/Registry.h"
 
@@ -25,8 +24,10 @@ public:
     // value is missing, is of another type or cannot be read. A call that raises an error counts as
     // one that failed, here and in the opening.
     std::string ReadString(const std::string& name) const;
-    // The value's bytes, whatever its type; false when it is missing or cannot be read.
-    bool ReadData(const std::string& name, std::vector<BYTE>& data) const;
+    // Reads the value into the buffer of size bytes in one query of the system, whatever its type;
+    // size then holds the bytes read. False when it is missing, longer than the buffer or cannot
+    // be read.
+    bool ReadData(const std::string& name, BYTE* buffer, DWORD& size) const;
 
 private:
     IRegistry& registry_;

@@ -87,9 +87,11 @@ void TCustomPerfStats::SetActiveStat(bool v) {
     {
         // Reading the value starts or stops the statistic. Its bytes are of no use, so neither their
         // type nor their size matters; a key or value that is not there changes nothing.
+        // One query into a 4-byte buffer: each query of these values runs the statistic's provider.
         RegistryKey key(registry_, HKEY_DYN_DATA, v ? kStartKey : kStopKey, KEY_ALL_ACCESS, true);
-        std::vector<BYTE> discarded;
-        key.ReadData(keyName_, discarded);
+        BYTE discarded[4] = {};
+        DWORD size = sizeof discarded;
+        key.ReadData(keyName_, discarded, size);
     }
     ResetReadings();
     if (!autoTick_) return;
@@ -155,11 +157,14 @@ LONG TCustomPerfStats::ReadRawValue() {
         error_ = kNotAvailable;
         return 0;
     }
-    std::vector<BYTE> bytes;
+    // One query into a 4-byte buffer: the provider of a live value runs on every query, so a second
+    // one would sample another interval. A value that is missing or longer than the buffer is no
+    // reading (0, code unchanged).
+    BYTE bytes[4] = {};
+    DWORD size = sizeof bytes;
     DWORD value = 0;
-    // A value that is missing or longer than the 4-byte buffer is no reading (0, code unchanged).
-    if (data.ReadData(keyName_, bytes) && bytes.size() <= 4) {
-        for (size_t i = 0; i < bytes.size(); ++i) value |= static_cast<DWORD>(bytes[i]) << (8 * i);
+    if (data.ReadData(keyName_, bytes, size)) {
+        for (DWORD i = 0; i < size; ++i) value |= static_cast<DWORD>(bytes[i]) << (8 * i);
         error_ = 0;
     }
     return static_cast<LONG>(value);

@@ -13,10 +13,19 @@ TSysInfoComp::TSysInfoComp(ISystem& system) : system_(system) {
 }
 
 void TSysInfoComp::RefreshInfo() {
-    MEMORYSTATUS memory{};
-    memory.dwLength = sizeof(MEMORYSTATUS);
-    system_.GlobalMemoryStatus(memory);
-    memory_ = memory;
+    MEMORYSTATUSEX extended{};
+    extended.dwLength = sizeof(MEMORYSTATUSEX);
+    const bool read = system_.GlobalMemoryStatusEx(extended);
+    if (!read) {
+        MEMORYSTATUS memory{};
+        memory.dwLength = sizeof(MEMORYSTATUS);
+        system_.GlobalMemoryStatus(memory);
+        extended = MEMORYSTATUSEX{sizeof(MEMORYSTATUSEX), memory.dwMemoryLoad, memory.dwTotalPhys,
+                                  memory.dwAvailPhys,    memory.dwTotalPageFile, memory.dwAvailPageFile,
+                                  memory.dwTotalVirtual, memory.dwAvailVirtual, 0};
+    }
+    memory_ = extended;
+    extended_ = read;
 
     SYSTEM_INFO sys{};
     system_.GetSystemInfo(sys);
@@ -26,6 +35,11 @@ void TSysInfoComp::RefreshInfo() {
     version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     system_.GetVersionExA(version);  // a failed call leaves the cleared record
     version_ = version;
+}
+
+DWORDLONG TSysInfoComp::msCommitted() const {
+    if (!extended_ || memory_.ullAvailPageFile > memory_.ullTotalPageFile) return 0;
+    return memory_.ullTotalPageFile - memory_.ullAvailPageFile;
 }
 
 std::string TSysInfoComp::osCSDVersion() const {

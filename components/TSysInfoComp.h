@@ -1,5 +1,11 @@
 // Mirrors the memory status, the processor facts and the version record of the system. Refreshed
 // when created and once per refresh tick; its properties are read-only.
+//
+// Memory figures are 64-bit and unsigned. The 32-bit memory status cannot carry a figure of 4 GB
+// or more (a host of more than 4 GB): where the host has GlobalMemoryStatusEx (looked up at run
+// time), the figures come from it, and so does committed memory, which a 4-byte statistic cannot
+// carry past 4 GB either. Windows 95/98 have no such call: there the 32-bit memory status is read,
+// and the statistic carries committed memory.
 #pragma once
 
 #include <string>
@@ -14,14 +20,19 @@ public:
 
     void RefreshInfo();
 
-    // Memory figures are unsigned: a machine with 2 GB or more reports totals above the signed range.
     DWORD msMemoryLoad() const { return memory_.dwMemoryLoad; }
-    DWORD msTotalPhys() const { return memory_.dwTotalPhys; }
-    DWORD msAvailPhys() const { return memory_.dwAvailPhys; }
-    DWORD msTotalPageFile() const { return memory_.dwTotalPageFile; }
-    DWORD msAvailPageFile() const { return memory_.dwAvailPageFile; }
-    DWORD msTotalVirtual() const { return memory_.dwTotalVirtual; }
-    DWORD msAvailVirtual() const { return memory_.dwAvailVirtual; }
+    DWORDLONG msTotalPhys() const { return memory_.ullTotalPhys; }
+    DWORDLONG msAvailPhys() const { return memory_.ullAvailPhys; }
+    DWORDLONG msTotalPageFile() const { return memory_.ullTotalPageFile; }
+    DWORDLONG msAvailPageFile() const { return memory_.ullAvailPageFile; }
+    DWORDLONG msTotalVirtual() const { return memory_.ullTotalVirtual; }
+    DWORDLONG msAvailVirtual() const { return memory_.ullAvailVirtual; }
+
+    // Whether the last refresh read the extended memory status, and the committed memory it implies:
+    // the page file total (the commit limit) less what is still available of it, so that the two
+    // agree (0 without the extended status).
+    bool msExtended() const { return extended_; }
+    DWORDLONG msCommitted() const;
 
     WORD siProcessorArchitecture() const { return sys_.wProcessorArchitecture; }
     LONG siPageSize() const { return static_cast<LONG>(sys_.dwPageSize); }
@@ -42,7 +53,9 @@ public:
 
 private:
     ISystem& system_;
-    MEMORYSTATUS memory_{};
+    // The memory status as the extended record holds it, whichever call filled it.
+    MEMORYSTATUSEX memory_{};
+    bool extended_ = false;
     SYSTEM_INFO sys_{};
     OSVERSIONINFOA version_{};
 };

@@ -45,7 +45,7 @@ constexpr FigureRow kVirtual[] = {
     {"Available", &TPerformancePage::valueVirtualAvailable, "Available virtual memory."},
 };
 
-std::string Kilobytes(DWORD bytes) {
+std::string Kilobytes(DWORDLONG bytes) {
     return std::to_string(bytes / 1024);
 }
 }  // namespace
@@ -151,12 +151,12 @@ void TPerformancePage::Layout() {
     }
 }
 
-LONG TPerformancePage::MemUsagePercent(DWORD committedBytes, DWORD totalPageFileBytes) {
+LONG TPerformancePage::MemUsagePercent(DWORDLONG committedBytes, DWORDLONG totalPageFileBytes) {
     // The divisor is the page file in kilobytes: a page file under 1 KB is as none.
-    const DWORD totalK = totalPageFileBytes / 1024;
+    const DWORDLONG totalK = totalPageFileBytes / 1024;
     if (totalK == 0) return 0;
-    const double percent = (static_cast<double>(committedBytes / 1024) * 100.0) / totalK;
-    return static_cast<LONG>(std::nearbyint(percent));
+    const double percent = (static_cast<double>(committedBytes / 1024) * 100.0) / static_cast<double>(totalK);
+    return static_cast<LONG>(std::min(std::nearbyint(percent), 100.0));
 }
 
 void TPerformancePage::AppendHistorySample(TxyGraph& graph, LONG& count, LONG value) {

@@ -28,8 +28,9 @@ public:
     // every sample one place left and puts the value at the last place. count is the number of
     // samples the graph holds.
     static void AppendHistorySample(TxyGraph& graph, LONG& count, LONG value);
-    // Committed memory in percent of the page file, rounded half to even; 0 without a page file.
-    static LONG MemUsagePercent(DWORD committedBytes, DWORD totalPageFileBytes);
+    // Committed memory in percent of the page file, rounded half to even, at most 100 (a statistic
+    // and a memory status read apart may disagree); 0 without a page file.
+    static LONG MemUsagePercent(DWORDLONG committedBytes, DWORDLONG totalPageFileBytes);
     // Switches the appearance option the graphs are stored with off (creation does this).
     void SetCrossAtZero(bool on);
 

@@ -55,17 +55,17 @@ bool TUsageLogs::AppendLogLine(const std::string& path, const std::string& line)
     const HANDLE file = files.CreateFileA(path, GENERIC_WRITE, exists ? OPEN_EXISTING : CREATE_NEW);
     if (file == 0) return false;
     bool written = false;
-    DWORD end = 0;
+    // The end of the file before the line: a 64-bit position, as a log may pass 2 and 4 GB.
+    LONGLONG end = 0;
     try {
         end = exists ? files.SetFilePointer(file, 0, FILE_END) : 0;
-        if (end != INVALID_SET_FILE_POINTER) {
+        if (end >= 0) {
             const std::string text = (exists ? std::string() : std::string(kHeader) + kLineEnd) + line + kLineEnd;
             DWORD done = 0;
             written = files.WriteFile(file, text, done);
             if (!written && exists && done > 0) {
                 // Part of the line reached the file: cut it back off.
-                if (files.SetFilePointer(file, static_cast<LONG>(end), FILE_BEGIN) != INVALID_SET_FILE_POINTER)
-                    files.SetEndOfFile(file);
+                if (files.SetFilePointer(file, end, FILE_BEGIN) >= 0) files.SetEndOfFile(file);
             }
         }
     } catch (...) {

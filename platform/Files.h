@@ -14,7 +14,6 @@ constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD FILE_END = 2;
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
-constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
 
 class IFiles {
 public:
@@ -26,8 +25,9 @@ public:
     // OPEN_EXISTING opens one that exists. Returns 0 on failure.
     virtual HANDLE CreateFileA(const std::string& path, DWORD desiredAccess, DWORD creationDisposition) = 0;
     // Moves the write position distance bytes from the start (FILE_BEGIN 0) or the end (FILE_END);
-    // returns the new position, INVALID_SET_FILE_POINTER on failure.
-    virtual DWORD SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod) = 0;
+    // returns the new position, negative on failure. Positions are 64-bit, as the platform carries
+    // them in two halves (its distance and high distance): a file may pass 2 and 4 GB.
+    virtual LONGLONG SetFilePointer(HANDLE file, LONGLONG distance, DWORD moveMethod) = 0;
     // Writes the bytes at the write position; written tells how many reached the file. False on
     // failure (a full disk may have taken part of them).
     virtual bool WriteFile(HANDLE file, const std::string& bytes, DWORD& written) = 0;

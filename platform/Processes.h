@@ -7,8 +7,10 @@
 
 namespace taskwell {
 
-// Access right asked for when a process is to be ended.
+// Access rights asked for when a process is to be ended: ending it, and waiting for its end (the
+// NT family refuses a wait on a handle without SYNCHRONIZE; Windows 95/98 ignores the right).
 constexpr DWORD PROCESS_TERMINATE = 0x0001;
+constexpr DWORD SYNCHRONIZE = 0x00100000;
 
 // Results of WaitForSingleObject.
 constexpr DWORD WAIT_OBJECT_0 = 0x00000000;
@@ -36,7 +38,8 @@ public:
     // still be running when this returns.
     virtual bool TerminateProcess(HANDLE process, UINT exitCode) = 0;
     // Waits at most milliseconds for the process to end: WAIT_OBJECT_0 when it has ended,
-    // WAIT_TIMEOUT when it still runs, WAIT_FAILED when the handle is unusable.
+    // WAIT_TIMEOUT when it still runs, WAIT_FAILED at once when the handle is unusable or lacks the
+    // SYNCHRONIZE right.
     virtual DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) = 0;
     // Releases a handle from OpenProcess; false for 0 or a handle that is not open.
     virtual bool CloseHandle(HANDLE h) = 0;

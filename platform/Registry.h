@@ -50,8 +50,14 @@ public:
     virtual LONG RegCreateKeyExA(HKEY key, const std::string& subKey, DWORD samDesired, HKEY& result) = 0;
     virtual LONG RegCloseKey(HKEY key) = 0;
     // Reads a value of an open key: its type and its whole data (text values with their
-    // terminating zero, as stored).
+    // terminating zero, as stored). The system is asked for the size, then for the data: two
+    // queries of the value.
     virtual LONG RegQueryValueExA(HKEY key, const std::string& valueName, DWORD& type, std::vector<BYTE>& data) = 0;
+    // Reads a value into the caller's buffer of size bytes in one query of the system (the dynamic
+    // statistics of the Windows 95/98 family are read so: their provider runs on every query). On
+    // success size holds the value's size; a value longer than the buffer gives ERROR_MORE_DATA
+    // (size: the value's size, the buffer's content undefined).
+    virtual LONG RegQueryValueExA(HKEY key, const std::string& valueName, DWORD& type, BYTE* data, DWORD& size) = 0;
     virtual LONG RegSetValueExA(HKEY key, const std::string& valueName, DWORD type, const BYTE* data,
                                 DWORD size) = 0;
     virtual LONG RegDeleteValueA(HKEY key, const std::string& valueName) = 0;

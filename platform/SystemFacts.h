@@ -23,7 +23,8 @@ struct OSVERSIONINFOA {
 };
 static_assert(sizeof(OSVERSIONINFOA) == 148);
 
-// 32 bytes.
+// 32 bytes. A 32-bit program's record: figures above 4 GB do not fit (the system caps them, and
+// caps them at 2 GB for a program that is not large-address aware).
 struct MEMORYSTATUS {
     DWORD dwLength;
     DWORD dwMemoryLoad;
@@ -35,6 +36,21 @@ struct MEMORYSTATUS {
     DWORD dwAvailVirtual;
 };
 static_assert(sizeof(MEMORYSTATUS) == 32);
+
+// 64 bytes: the memory status with 64-bit figures, of the systems that have GlobalMemoryStatusEx
+// (the NT family from Windows 2000 on, and Wine; not Windows 95/98).
+struct MEMORYSTATUSEX {
+    DWORD dwLength;
+    DWORD dwMemoryLoad;
+    DWORDLONG ullTotalPhys;
+    DWORDLONG ullAvailPhys;
+    DWORDLONG ullTotalPageFile;
+    DWORDLONG ullAvailPageFile;
+    DWORDLONG ullTotalVirtual;
+    DWORDLONG ullAvailVirtual;
+    DWORDLONG ullAvailExtendedVirtual;
+};
+static_assert(sizeof(MEMORYSTATUSEX) == 64);
 
 // 36 bytes; addresses are 32-bit.
 struct SYSTEM_INFO {
@@ -79,6 +95,9 @@ public:
     virtual bool GetVersionExA(OSVERSIONINFOA& info) = 0;
     // The caller sets dwLength to 32.
     virtual void GlobalMemoryStatus(MEMORYSTATUS& status) = 0;
+    // The caller sets dwLength to 64. False where the system has no such call (Windows 95/98: it is
+    // looked up at run time) or refuses the reading.
+    virtual bool GlobalMemoryStatusEx(MEMORYSTATUSEX& status) = 0;
     virtual void GetSystemInfo(SYSTEM_INFO& info) = 0;
     // Milliseconds since the system started; wraps after about 49.7 days.
     virtual DWORD GetTickCount() = 0;

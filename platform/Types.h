@@ -11,6 +11,8 @@ using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using UINT = std::uint32_t;
+using LONGLONG = std::int64_t;
+using DWORDLONG = std::uint64_t;
 
 // Handles are opaque 32-bit values; 0 is "no handle".
 using HANDLE = std::uint32_t;

@@ -46,6 +46,8 @@ enum class Change {
     TopIndex,     // the list view's first visible row
     ReadOnly,     // an edit field's read-only state or border
     ItemIndex,    // the combo box's selected item
+    EnsureVisible,  // the list view's row (index) is to be scrolled into view
+    Focus,        // the form's active control is to take the keyboard focus
 };
 
 // The screen cursor the program asks for over its windows.
@@ -91,8 +93,8 @@ public:
     // is set or the form is closed; the form is hidden again before this returns.
     virtual void RunModal(TForm& form) = 0;
 
-    // Shows a modal message box and returns the button chosen (IDOK, IDYES, ...). A null owner makes
-    // the desktop the owner.
+    // Shows a modal message box and returns the button chosen (IDOK, IDYES, ...); its owner is
+    // disabled while it is up. A null owner makes the desktop the owner.
     virtual int MessageBox(TForm* owner, const std::string& text, const std::string& caption,
                            UINT flags) = 0;
 
@@ -119,12 +121,13 @@ public:
     // The width in pixels of the text drawn in the font.
     virtual int TextWidth(const TFont& font, const std::string& text) = 0;
 
-    // Shows the save-file dialog modally over the main form; true when the user chose a file, whose
-    // full path is then in the dialog's FileName.
-    virtual bool ExecuteSaveDialog(TSaveDialog& dialog) = 0;
-    // Shows the open-file dialog modally over the main form; true when the user chose a file, whose
-    // full path is then in the dialog's FileName. Cancelled or not shown: false, FileName unchanged.
-    virtual bool ExecuteOpenDialog(TOpenDialog& dialog) = 0;
+    // Shows the save-file dialog modally, owned by owner (disabled while the dialog is up; null: the
+    // desktop); true when the user chose a file, whose full path is then in the dialog's FileName.
+    virtual bool ExecuteSaveDialog(TSaveDialog& dialog, TForm* owner) = 0;
+    // Shows the open-file dialog modally, owned as the save dialog is; true when the user chose a
+    // file, whose full path is then in the dialog's FileName. Cancelled or not shown: false, FileName
+    // unchanged.
+    virtual bool ExecuteOpenDialog(TOpenDialog& dialog, TForm* owner) = 0;
 
     // The outer size a form of the given client size has, with its border style and menu.
     virtual void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,

@@ -300,7 +300,9 @@ void TProcessPage::itmEndProcessClick() {
 
 void TProcessPage::EndProcess(DWORD processId) {
     IProcesses& processes = platform_.Processes;
-    const HANDLE process = processes.OpenProcess(PROCESS_TERMINATE, false, processId);
+    // The wait below needs the right to wait on the handle: without it the NT family and Wine fail
+    // the wait at once, and the refresh could still list the dying process.
+    const HANDLE process = processes.OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, false, processId);
     struct Release {
         IProcesses& processes;
         HANDLE handle;

@@ -428,16 +428,12 @@ void TApplicationsPage::btnEndTaskClick() {
         main_.App().MessageBox("Are you sure you want to end this task ?", "Confirm", MB_YESNO | MB_ICONQUESTION) !=
             IDYES)
         return;
-    // Only the close is asked for: a program that is slow to answer (asking whether to save) closes
-    // in its own time, and one that is stuck is ended from the Processes page. A window that does not
-    // answer now gets the close posted, so it closes when its program takes messages again: a sent
-    // close that times out may be withdrawn by the system, and a hung thread is not sent one at all.
+    // Only the close is asked for, and posted: the program never waits on the window. A program
+    // that is slow to close (asking whether to save) closes in its own time, one that is stuck takes
+    // the close when it takes messages again (or is ended from the Processes page), and the window
+    // list notices the window going as it does for any window that closes.
     if (!StillThere(target)) return;
-    IWindows& windows = platform_.Windows;
-    if (Answers(target.handle))
-        windows.SendMessageTimeoutA(target.handle, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kCloseTimeoutMs, nullptr);
-    else
-        windows.PostMessageA(target.handle, WM_CLOSE, 0, 0);
+    platform_.Windows.PostMessageA(target.handle, WM_CLOSE, 0, 0);
 }
 
 void TApplicationsPage::itmAppGotoProcessClick() {
@@ -448,9 +444,14 @@ void TApplicationsPage::itmAppGotoProcessClick() {
     main_.ProcessPage.RefreshProcessList();
     TListItem* row = main_.ProcessPage.FindProcessRow(target.processId);
     if (!row) return;
-    main_.sagProcesses->SetSelectedIndex(row->Index());
+    TListView& processes = *main_.sagProcesses;
+    processes.SetSelectedIndex(row->Index());
     main_.pcMain->SetActivePageIndex(main_.pcMain->PageIndexOf(*main_.tsProcesses));
     main_.pcMainChange();
+    // The row comes into view and the list takes the focus, so the selection shows at once (the
+    // page change may have moved the row).
+    if (const TListItem* selected = processes.Selected()) processes.MakeVisible(selected->Index());
+    main_.FocusControl(processes);
 }
 
 void TApplicationsPage::itmAppPropertiesClick() {

@@ -69,9 +69,8 @@ public:
     // Frees every record and its icon (the main window's destruction).
     void FreeRecords();
 
-    // How long a window may take to answer the responsiveness probe, and to answer End Task's close.
+    // How long a window may take to answer the responsiveness probe.
     static constexpr UINT kProbeTimeoutMs = 200;
-    static constexpr UINT kCloseTimeoutMs = 1000;
 
     TImageList imglstAppSmallIcon;
     TImageList imglstAppLargeIcon;

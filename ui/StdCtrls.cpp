@@ -40,7 +40,7 @@ void TCheckBox::SetChecked(bool v) {
 }
 
 void TCheckBox::Click() {
-    if (!Enabled() || !Visible()) return;
+    if (!EnabledWithParents() || !Visible()) return;
     SetChecked(!checked_);
     if (!OnClick) return;
     if (TApplication* app = Application())
@@ -72,7 +72,7 @@ void TImage::SetStretch(bool v) {
 }
 
 void TButton::Click() {
-    if (!Enabled() || !Visible()) return;
+    if (!EnabledWithParents() || !Visible()) return;
     auto run = [&] {
         if (OnClick) OnClick();
         if (ModalResult != 0) {

@@ -71,7 +71,8 @@ public:
     bool Checked() const { return checked_; }
     void SetChecked(bool v);
     std::function<void()> OnClick;
-    // The user clicked the box; the backend and tests call this.
+    // The user clicked the box; the backend and tests call this. Nothing happens while the box, or
+    // a control around it, is disabled or the box hidden.
     void Click();
     // The backend reports the state the native box took.
     void PeerChecked(bool v);
@@ -102,7 +103,8 @@ public:
     int ModalResult = 0;
     bool Default = false;  // drawn as the default button, chosen by Enter
     std::function<void()> OnClick;
-    // The user pressed the button; the backend and tests call this.
+    // The user pressed the button; the backend and tests call this. Nothing happens while the
+    // button, or a control around it, is disabled or the button hidden.
     void Click();
 };
 

@@ -1,5 +1,7 @@
 #include "ui/TApplication.h"
 
+#include <iterator>
+
 #include "ui/TForm.h"
 
 namespace taskwell {
@@ -43,7 +45,15 @@ void TApplication::Terminate() {
 }
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
-    return backend_.MessageBox(MainForm, text, caption, flags);
+    return backend_.MessageBox(DialogOwner(), text, caption, flags);
+}
+
+void TApplication::ModalEnds(TForm& form) {
+    for (auto it = modalForms_.rbegin(); it != modalForms_.rend(); ++it) {
+        if (*it != &form) continue;
+        modalForms_.erase(std::next(it).base());
+        return;
+    }
 }
 
 void TApplication::SetCursor(TCursor cursor) {
@@ -54,7 +64,7 @@ void TApplication::SetCursor(TCursor cursor) {
 
 void TApplication::HandleException(const std::exception& e) {
     try {
-        backend_.MessageBox(MainForm, e.what(), title_, MB_OK | MB_ICONHAND);
+        backend_.MessageBox(DialogOwner(), e.what(), title_, MB_OK | MB_ICONHAND);
     } catch (...) {
         // Nothing more can be shown; the program goes on.
     }

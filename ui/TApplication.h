@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/UiBackend.h"
 
@@ -44,7 +45,17 @@ public:
     void Terminate();
     bool Terminated() const { return terminated_; }
 
+    // A message box owned by DialogOwner().
     int MessageBox(const std::string& text, const std::string& caption, UINT flags);
+
+    // The form shown modally now, the innermost when one opened another; null when none is.
+    TForm* ModalForm() const { return modalForms_.empty() ? nullptr : modalForms_.back(); }
+    // The owner of a message box or file dialog shown now: the modal form (so the box keeps it from
+    // taking input until it is answered), else the main form.
+    TForm* DialogOwner() const { return ModalForm() ? ModalForm() : MainForm; }
+    // A form's modal showing begins or ends (TForm::ShowModal).
+    void ModalBegins(TForm& form) { modalForms_.push_back(&form); }
+    void ModalEnds(TForm& form);
 
     // The cursor over the program's windows (the hourglass while a long step runs).
     TCursor Cursor() const { return cursor_; }
@@ -62,6 +73,7 @@ private:
     bool minimized_ = false;
     bool terminated_ = false;
     TCursor cursor_ = TCursor::crDefault;
+    std::vector<TForm*> modalForms_;
 };
 
 // Shows the hourglass for as long as it lives (or until Restore) and then puts back the cursor that

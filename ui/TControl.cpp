@@ -38,6 +38,12 @@ void TControl::SetVisible(bool v) {
     if (parent_) parent_->Realign();
 }
 
+bool TControl::EnabledWithParents() const {
+    for (const TControl* c = this; c; c = c->Parent())
+        if (!c->Enabled()) return false;
+    return true;
+}
+
 void TControl::SetEnabled(bool v) {
     if (v == enabled_) return;
     enabled_ = v;

@@ -55,6 +55,9 @@ public:
     void SetVisible(bool v);
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool v);
+    // Whether the control and every control around it, its form included, are enabled: the user
+    // reaches no control of a disabled window (a form whose message box or dialog is up).
+    bool EnabledWithParents() const;
     const std::string& Caption() const { return caption_; }
     void SetCaption(const std::string& v);
 

@@ -141,6 +141,11 @@ bool Holds(const TWinControl& parent, const TControl* c) {
 }
 }  // namespace
 
+void TForm::FocusControl(TControl& control) {
+    ActiveControl = &control;
+    Notify(Change::Focus);
+}
+
 TControl* TForm::FocusTarget() const {
     if (!ActiveControl || !Holds(*this, ActiveControl)) return nullptr;
     for (const TControl* c = ActiveControl; c && c != this; c = c->Parent())
@@ -168,14 +173,17 @@ bool TForm::DialogKey(int virtualKey) {
 int TForm::ShowModal() {
     ModalResult = mrNone;
     modal_ = true;
+    app_.ModalBegins(*this);
     try {
         app_.Backend().RunModal(*this);
     } catch (...) {
         modal_ = false;
+        app_.ModalEnds(*this);
         Hide();
         throw;
     }
     modal_ = false;
+    app_.ModalEnds(*this);
     Hide();
     return ModalResult;
 }

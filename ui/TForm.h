@@ -70,6 +70,9 @@ public:
 
     // The control that has the keyboard focus when the form is shown (null: the form itself).
     TControl* ActiveControl = nullptr;
+    // Gives the control of this form the keyboard focus: it becomes ActiveControl, and the backend
+    // focuses it when it can take the focus (FocusTarget).
+    void FocusControl(TControl& control);
     // ActiveControl when it can take the focus: a control of this form, shown and enabled, and so
     // are the controls around it; null otherwise.
     TControl* FocusTarget() const;

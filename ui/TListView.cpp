@@ -169,6 +169,22 @@ void TListView::PeerTopIndex(int index) {
     top_ = index < 0 ? 0 : index;
 }
 
+int TListView::PageRows() const {
+    constexpr int kEdge = 2, kHeader = 17, kRow = 17;
+    const int header = style_ == TViewStyle::vsReport ? kHeader : 0;
+    return std::max((Height() - 2 * kEdge - header) / kRow, 1);
+}
+
+void TListView::MakeVisible(int index) {
+    if (index < 0 || index >= ItemCount()) return;
+    const int top = TopIndex();
+    if (index < top)
+        top_ = index;
+    else if (index >= top + PageRows())
+        top_ = index - PageRows() + 1;
+    NotifyChange(Change::EnsureVisible, index);
+}
+
 void TListView::SetRowSelect(bool v) {
     if (v == rowSelect_) return;
     rowSelect_ = v;

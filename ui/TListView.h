@@ -90,6 +90,12 @@ public:
     void SetTopIndex(int index);
     // The backend reports that the user scrolled.
     void PeerTopIndex(int index);
+    // Scrolls as little as needed for the row to show whole. The backend's control scrolls itself
+    // and reports its top row; without one, the view holds PageRows rows.
+    void MakeVisible(int index);
+    // The rows the view shows whole, in the classic metrics of a report view: 17-pixel rows below
+    // a 17-pixel header inside a 2-pixel edge (at least one).
+    int PageRows() const;
 
     // Report view: a click anywhere in a row selects the whole row.
     bool RowSelect() const { return rowSelect_; }

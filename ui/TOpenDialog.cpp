@@ -5,7 +5,7 @@
 namespace taskwell {
 
 bool TOpenDialog::Execute() {
-    return App().Backend().ExecuteOpenDialog(*this);
+    return App().Backend().ExecuteOpenDialog(*this, App().DialogOwner());
 }
 
 }  // namespace taskwell

@@ -5,7 +5,7 @@
 namespace taskwell {
 
 bool TSaveDialog::Execute() {
-    return App().Backend().ExecuteSaveDialog(*this);
+    return App().Backend().ExecuteSaveDialog(*this, App().DialogOwner());
 }
 
 }  // namespace taskwell

@@ -48,11 +48,16 @@ void SimFiles::AddDirectory(const std::string& path) {
 
 const std::string* SimFiles::Content(const std::string& path) const {
     auto it = files_.find(Key(path));
-    return it == files_.end() ? nullptr : &it->second;
+    return it == files_.end() ? nullptr : &it->second.content;
 }
 
-void SimFiles::SetContent(const std::string& path, const std::string& content) {
-    files_[Key(path)] = content;
+void SimFiles::SetContent(const std::string& path, const std::string& content, std::uint64_t unheld) {
+    files_[Key(path)] = File{unheld, content};
+}
+
+std::uint64_t SimFiles::Size(const std::string& path) const {
+    auto it = files_.find(Key(path));
+    return it == files_.end() ? 0 : it->second.Size();
 }
 
 void SimFiles::Fail(FileOp op, bool on) {
@@ -104,24 +109,33 @@ HANDLE SimFiles::CreateFileA(const std::string& path, DWORD, DWORD creationDispo
     return h;
 }
 
-DWORD SimFiles::SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod) {
-    if (Enter(FileOp::SetFilePointer)) return INVALID_SET_FILE_POINTER;
+LONGLONG SimFiles::SetFilePointer(HANDLE file, LONGLONG distance, DWORD moveMethod) {
+    if (Enter(FileOp::SetFilePointer)) return -1;
     auto it = handles_.find(file);
-    if (it == handles_.end()) return INVALID_SET_FILE_POINTER;
-    const std::int64_t base = moveMethod == FILE_END ? static_cast<std::int64_t>(files_[it->second.key].size()) : 0;
-    const std::int64_t position = base + distance;
-    if (position < 0) return INVALID_SET_FILE_POINTER;
-    it->second.position = static_cast<size_t>(position);
-    return static_cast<DWORD>(position);
+    if (it == handles_.end()) return -1;
+    const LONGLONG base = moveMethod == FILE_END ? static_cast<LONGLONG>(files_[it->second.key].Size()) : 0;
+    const LONGLONG position = base + distance;
+    if (position < 0) return -1;
+    it->second.position = static_cast<std::uint64_t>(position);
+    return position;
 }
+
+namespace {
+// A step the simulation cannot take: it keeps no bytes before the held part of a large file.
+std::size_t HeldIndex(std::uint64_t position, std::uint64_t unheld, const char* call) {
+    if (position < unheld) throw std::logic_error(std::string(call) + " before the held part of a large file");
+    return static_cast<std::size_t>(position - unheld);
+}
+}  // namespace
 
 bool SimFiles::WriteFile(HANDLE file, const std::string& bytes, DWORD& written) {
     written = 0;
     if (Enter(FileOp::WriteFile)) return false;
     auto it = handles_.find(file);
     if (it == handles_.end()) return false;
-    std::string& content = files_[it->second.key];
-    const size_t position = it->second.position;
+    File& f = files_[it->second.key];
+    std::string& content = f.content;
+    const size_t position = HeldIndex(it->second.position, f.unheld, "WriteFile");
     const size_t before = content.size();
     // Only what the disk can still take reaches it.
     const size_t end = position + bytes.size();
@@ -130,7 +144,7 @@ bool SimFiles::WriteFile(HANDLE file, const std::string& bytes, DWORD& written) 
     if (content.size() < position + fits) content.resize(position + fits, '\0');
     content.replace(position, fits, bytes, 0, fits);
     if (FreeSpace != UINT64_MAX) FreeSpace -= content.size() - before;
-    it->second.position = position + fits;
+    it->second.position += fits;
     written = static_cast<DWORD>(fits);
     return fits == bytes.size();
 }
@@ -139,10 +153,11 @@ bool SimFiles::SetEndOfFile(HANDLE file) {
     if (Enter(FileOp::SetEndOfFile)) return false;
     auto it = handles_.find(file);
     if (it == handles_.end()) return false;
-    std::string& content = files_[it->second.key];
-    if (it->second.position < content.size()) {
-        if (FreeSpace != UINT64_MAX) FreeSpace += content.size() - it->second.position;
-        content.resize(it->second.position);
+    File& f = files_[it->second.key];
+    if (it->second.position < f.Size()) {
+        const size_t end = HeldIndex(it->second.position, f.unheld, "SetEndOfFile");
+        if (FreeSpace != UINT64_MAX) FreeSpace += f.content.size() - end;
+        f.content.resize(end);
     }
     return true;
 }
@@ -158,7 +173,7 @@ bool SimFiles::DeleteFileA(const std::string& path) {
     if (it == files_.end()) return false;
     for (auto& h : handles_)
         if (h.second.key == it->first) return false;  // an open file cannot go
-    if (FreeSpace != UINT64_MAX) FreeSpace += it->second.size();
+    if (FreeSpace != UINT64_MAX) FreeSpace += it->second.Size();
     files_.erase(it);
     return true;
 }

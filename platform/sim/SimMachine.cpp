@@ -54,6 +54,7 @@ const char* OpName(Op op) {
     case Op::ExtractAssociatedIconA: return "ExtractAssociatedIconA";
     case Op::WinExec: return "WinExec";
     case Op::lstrcmpA: return "lstrcmpA";
+    case Op::GlobalMemoryStatusEx: return "GlobalMemoryStatusEx";
     }
     return "?";
 }
@@ -162,6 +163,7 @@ void SimMachine::ClearLog() {
 }
 
 bool SimMachine::Enter(Op op) {
+    EndDue();
     ++calls_[op];
     log_.push_back(op);
     if (raising_.count(op)) throw std::runtime_error(std::string(OpName(op)) + " failed");
@@ -339,13 +341,24 @@ bool SimMachine::CloseHandle(HANDLE h) {
     return snapshots_.erase(h) != 0 || processHandles_.erase(h) != 0;
 }
 
-HANDLE SimMachine::OpenProcess(DWORD, bool, DWORD processId) {
+void SimMachine::EndDue() {
+    for (auto it = ending_.begin(); it != ending_.end();) {
+        if (it->second > now_) {
+            ++it;
+            continue;
+        }
+        RemoveProcess(it->first);
+        it = ending_.erase(it);
+    }
+}
+
+HANDLE SimMachine::OpenProcess(DWORD desiredAccess, bool, DWORD processId) {
     if (Enter(Op::OpenProcess)) return 0;
     const SimProcess* p = FindProcess(processId);
     if (!p || p->refusesOpen) return 0;
     HANDLE h = nextHandle_;
     nextHandle_ += 4;
-    processHandles_[h] = processId;
+    processHandles_[h] = ProcessHandle{processId, desiredAccess};
     return h;
 }
 
@@ -353,18 +366,31 @@ bool SimMachine::TerminateProcess(HANDLE process, UINT exitCode) {
     if (Enter(Op::TerminateProcess)) return false;
     auto it = processHandles_.find(process);
     if (it == processHandles_.end()) return false;
-    SimProcess* p = FindProcess(it->second);
+    const DWORD pid = it->second.pid;
+    SimProcess* p = FindProcess(pid);
     if (!p || p->refusesTerminate) return false;
-    TerminatedProcesses.push_back(Terminated{it->second, exitCode});
-    if (!p->neverEnds) RemoveProcess(it->second);
+    TerminatedProcesses.push_back(Terminated{pid, exitCode});
+    if (p->neverEnds || ending_.count(pid)) return true;
+    if (p->endsAfterMs == 0)
+        RemoveProcess(pid);
+    else
+        ending_[pid] = now_ + p->endsAfterMs;
     return true;
 }
 
 DWORD SimMachine::WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     if (Enter(Op::WaitForSingleObject)) return WAIT_FAILED;
     auto it = processHandles_.find(handle);
-    if (it == processHandles_.end()) return WAIT_FAILED;
-    if (!FindProcess(it->second)) return WAIT_OBJECT_0;
+    if (it == processHandles_.end() || !(it->second.access & SYNCHRONIZE)) return WAIT_FAILED;
+    const DWORD pid = it->second.pid;
+    if (!FindProcess(pid)) return WAIT_OBJECT_0;
+    auto ending = ending_.find(pid);
+    if (ending != ending_.end() && (milliseconds == INFINITE || ending->second - now_ <= milliseconds)) {
+        WaitedMs += ending->second - now_;
+        now_ = ending->second;
+        EndDue();
+        return WAIT_OBJECT_0;
+    }
     if (milliseconds == INFINITE) throw std::logic_error("WaitForSingleObject would wait forever for a process that does not end");
     now_ += milliseconds;
     WaitedMs += milliseconds;
@@ -541,6 +567,13 @@ bool SimMachine::GetVersionExA(OSVERSIONINFOA& info) {
 void SimMachine::GlobalMemoryStatus(MEMORYSTATUS& status) {
     if (Enter(Op::GlobalMemoryStatus)) return;
     status = Memory;
+}
+
+bool SimMachine::GlobalMemoryStatusEx(MEMORYSTATUSEX& status) {
+    if (Enter(Op::GlobalMemoryStatusEx) || !MemoryEx || status.dwLength != sizeof(MEMORYSTATUSEX)) return false;
+    status = *MemoryEx;
+    status.dwLength = sizeof(MEMORYSTATUSEX);
+    return true;
 }
 
 void SimMachine::GetSystemInfo(SYSTEM_INFO& info) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,11 +60,12 @@ enum class Op {
     ExtractAssociatedIconA,
     WinExec,
     lstrcmpA,
+    GlobalMemoryStatusEx,
 };
 
 // The last operation: a sweep over every operation runs from the first to this one. A new operation
 // goes before it or takes its place here; a test checks that no named operation comes after it.
-constexpr Op kLastOp = Op::lstrcmpA;
+constexpr Op kLastOp = Op::GlobalMemoryStatusEx;
 constexpr int kOpCount = static_cast<int>(kLastOp) + 1;
 
 // "?" for a value that names no operation.
@@ -130,12 +132,16 @@ struct SimProcess {
     bool refusesOpen = false;       // OpenProcess is refused (no right to it)
     bool refusesTerminate = false;  // TerminateProcess is refused
     bool neverEnds = false;         // TerminateProcess is accepted but the process keeps running
+    std::uint64_t endsAfterMs = 0;  // after an accepted TerminateProcess, it runs on this long
 };
 
 // The handles of snapshots and of opened processes are counted, so tests can see that every one was
 // given back. A wait on a process that never ends blocks for its whole time limit: the virtual clock
 // moves on without any timer firing, as on a user-interface thread that waits; an unbounded wait on
-// such a process raises, since it would never return.
+// such a process raises, since it would never return. A wait on a handle opened without SYNCHRONIZE
+// fails at once, as on the NT family and Wine (Windows 95/98 would not check). A process given
+// endsAfterMs is still listed for that long after its termination was accepted, unless a wait
+// sees it end.
 class SimMachine : public IToolhelp, public IProcesses, public IShell, public ISystem {
 public:
     SimMachine();
@@ -165,6 +171,9 @@ public:
     std::uint64_t WaitedMs = 0;
 
     MEMORYSTATUS Memory{};
+    // What a host of the NT family (or Wine) answers GlobalMemoryStatusEx; Windows 95/98 (none
+    // given) have no such call.
+    std::optional<MEMORYSTATUSEX> MemoryEx;
     SYSTEM_INFO SystemInfo{};
 
     // Clock: milliseconds of virtual time; the tick count wraps at 2^32 like the real one.
@@ -274,6 +283,7 @@ public:
     // ISystem
     bool GetVersionExA(OSVERSIONINFOA& info) override;
     void GlobalMemoryStatus(MEMORYSTATUS& status) override;
+    bool GlobalMemoryStatusEx(MEMORYSTATUSEX& status) override;
     void GetSystemInfo(SYSTEM_INFO& info) override;
     DWORD GetTickCount() override;
     bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) override;
@@ -314,7 +324,15 @@ private:
     template <class Entry>
     bool Step(HANDLE hSnapshot, Entry& entry, bool first, std::vector<Entry> Snapshot::*list);
     std::map<HANDLE, Snapshot> snapshots_;
-    std::map<HANDLE, DWORD> processHandles_;  // open process handle to process id
+    struct ProcessHandle {
+        DWORD pid;
+        DWORD access;
+    };
+    std::map<HANDLE, ProcessHandle> processHandles_;  // open process handles
+    // Processes whose termination was accepted, by id: the virtual time they end at.
+    std::map<DWORD, std::uint64_t> ending_;
+    // Removes the processes whose end has come.
+    void EndDue();
     // Heap walks in progress: (process, heap) to the index of the next block.
     std::map<std::pair<DWORD, DWORD>, size_t> heapWalks_;
     HANDLE nextHandle_ = 0x100;

@@ -381,18 +381,43 @@ LONG SimRegistry::RegCloseKey(HKEY key) {
     return Finish(ERROR_SUCCESS);
 }
 
-LONG SimRegistry::RegQueryValueExA(HKEY key, const std::string& valueName, DWORD& type, std::vector<BYTE>& data) {
-    if (LONG injected = Enter(RegOp::RegQueryValueExA, key, valueName); injected != ERROR_SUCCESS)
-        return Finish(injected);
+LONG SimRegistry::QueryValue(HKEY key, const std::string& valueName, int queries, const Value*& found) {
+    found = nullptr;
+    const LONG injected = Enter(RegOp::RegQueryValueExA, key, valueName);
+    queries_[Upper(log_.back().key + "\\" + valueName)] += queries;
+    if (injected != ERROR_SUCCESS) return injected;
     Key* at = nullptr;
     DWORD access = 0;
-    if (LONG rc = Resolve(key, at, &access); rc != ERROR_SUCCESS) return Finish(rc);
-    if (!(access & KEY_QUERY_VALUE)) return Finish(ERROR_ACCESS_DENIED);
-    const Value* v = FindValue(at, valueName);
-    if (!v) return Finish(ERROR_FILE_NOT_FOUND);
+    if (LONG rc = Resolve(key, at, &access); rc != ERROR_SUCCESS) return rc;
+    if (!(access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    found = FindValue(at, valueName);
+    return found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+LONG SimRegistry::RegQueryValueExA(HKEY key, const std::string& valueName, DWORD& type, std::vector<BYTE>& data) {
+    const Value* v = nullptr;
+    if (LONG rc = QueryValue(key, valueName, 2, v); rc != ERROR_SUCCESS) return Finish(rc);
     type = v->type;
     data = v->data;
     return Finish(ERROR_SUCCESS);
+}
+
+LONG SimRegistry::RegQueryValueExA(HKEY key, const std::string& valueName, DWORD& type, BYTE* data, DWORD& size) {
+    const Value* v = nullptr;
+    if (LONG rc = QueryValue(key, valueName, 1, v); rc != ERROR_SUCCESS) return Finish(rc);
+    type = v->type;
+    const DWORD room = size;
+    size = static_cast<DWORD>(v->data.size());
+    if (size > room || (size > 0 && !data)) return Finish(ERROR_MORE_DATA);
+    std::copy(v->data.begin(), v->data.end(), data);
+    return Finish(ERROR_SUCCESS);
+}
+
+int SimRegistry::Queries(HKEY root, const std::string& path, const std::string& name) const {
+    std::string key = RootName(root);
+    for (const std::string& part : Parts(path)) key += "\\" + part;
+    auto it = queries_.find(Upper(key + "\\" + name));
+    return it == queries_.end() ? 0 : it->second;
 }
 
 LONG SimRegistry::RegSetValueExA(HKEY key, const std::string& valueName, DWORD type, const BYTE* data, DWORD size) {

@@ -115,12 +115,17 @@ public:
     void ClearLog() { log_.clear(); }
     // "key\name" of every value stored through the interface, in order.
     std::vector<std::string> Writes() const;
+    // How often the system was asked for the value root\path\name: a read into the caller's buffer
+    // is one query, a read of the whole value two (its size, then its data, as the platform's
+    // reader asks). Failed reads count too.
+    int Queries(HKEY root, const std::string& path, const std::string& name) const;
 
     // ---- IRegistry --------------------------------------------------------------------------------
     LONG RegOpenKeyExA(HKEY key, const std::string& subKey, DWORD samDesired, HKEY& result) override;
     LONG RegCreateKeyExA(HKEY key, const std::string& subKey, DWORD samDesired, HKEY& result) override;
     LONG RegCloseKey(HKEY key) override;
     LONG RegQueryValueExA(HKEY key, const std::string& valueName, DWORD& type, std::vector<BYTE>& data) override;
+    LONG RegQueryValueExA(HKEY key, const std::string& valueName, DWORD& type, BYTE* data, DWORD& size) override;
     LONG RegSetValueExA(HKEY key, const std::string& valueName, DWORD type, const BYTE* data, DWORD size) override;
     LONG RegDeleteValueA(HKEY key, const std::string& valueName) override;
     LONG RegEnumValueA(HKEY key, DWORD index, std::string& valueName) override;
@@ -158,6 +163,8 @@ private:
     LONG Enter(RegOp op, HKEY key, const std::string& name);
     LONG Finish(LONG result);
     LONG OpenOrCreate(RegOp op, HKEY key, const std::string& subKey, DWORD samDesired, HKEY& result);
+    // Counts queries of a value and finds it for both kinds of read: the value, or the error.
+    LONG QueryValue(HKEY key, const std::string& valueName, int queries, const Value*& found);
     void ForgetHandlesBelow(const Key* key);
 
     std::map<HKEY, std::unique_ptr<Key>> roots_;
@@ -167,6 +174,7 @@ private:
     std::set<RegOp> raising_;
     std::set<std::string> refused_;  // upper-cased value names
     std::vector<Call> log_;
+    std::map<std::string, int> queries_;  // by upper-cased "key\name"
 };
 
 }  // namespace taskwell::sim

@@ -252,24 +252,44 @@ void SimUi::WindowSizeForClient(const TForm& form, int clientWidth, int clientHe
 }
 
 namespace {
+// The owner form takes no input while a box or dialog it owns is up: disabled for as long as this
+// lives, whatever happens meanwhile (a form that was disabled already stays so).
+class OwnerDisabled {
+public:
+    explicit OwnerDisabled(TForm* owner) : owner_(owner && owner->Enabled() ? owner : nullptr) {
+        if (owner_) owner_->SetEnabled(false);
+    }
+    ~OwnerDisabled() {
+        if (owner_) owner_->SetEnabled(true);
+    }
+    OwnerDisabled(const OwnerDisabled&) = delete;
+    OwnerDisabled& operator=(const OwnerDisabled&) = delete;
+
+private:
+    TForm* owner_;
+};
+
 // Records the dialog as it was set up and lets the responder answer it; a cancelled dialog keeps
 // its file name, as the system's does.
 template <class Dialog>
-bool AnswerFileDialog(Dialog& dialog, std::vector<Dialog>& record, const std::function<bool(Dialog&)>& responder) {
+bool AnswerFileDialog(Dialog& dialog, TForm* owner, std::vector<Dialog>& record, std::vector<const TForm*>& owners,
+                      const std::function<bool(Dialog&)>& responder) {
     record.push_back(dialog);
+    owners.push_back(owner);
     const std::string before = dialog.FileName;
+    OwnerDisabled disabled(owner);
     if (responder && responder(dialog)) return true;
     dialog.FileName = before;
     return false;
 }
 }  // namespace
 
-bool SimUi::ExecuteSaveDialog(TSaveDialog& dialog) {
-    return AnswerFileDialog(dialog, SaveDialogs, SaveDialogResponder);
+bool SimUi::ExecuteSaveDialog(TSaveDialog& dialog, TForm* owner) {
+    return AnswerFileDialog(dialog, owner, SaveDialogs, FileDialogOwners, SaveDialogResponder);
 }
 
-bool SimUi::ExecuteOpenDialog(TOpenDialog& dialog) {
-    return AnswerFileDialog(dialog, OpenDialogs, OpenDialogResponder);
+bool SimUi::ExecuteOpenDialog(TOpenDialog& dialog, TForm* owner) {
+    return AnswerFileDialog(dialog, owner, OpenDialogs, FileDialogOwners, OpenDialogResponder);
 }
 
 void SimUi::RunModal(TForm& form) {
@@ -280,8 +300,9 @@ void SimUi::RunModal(TForm& form) {
 }
 
 int SimUi::MessageBox(TForm* owner, const std::string& text, const std::string& caption, UINT flags) {
-    MessageBoxCall call{owner == nullptr, text, caption, flags};
+    MessageBoxCall call{owner == nullptr, text, caption, flags, owner};
     MessageBoxes.push_back(call);
+    OwnerDisabled disabled(owner);
     if (Responder) return Responder(call);
     UINT buttons = flags & 0xF;
     return buttons == MB_YESNO ? IDYES : IDOK;

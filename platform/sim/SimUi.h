@@ -1,7 +1,9 @@
 // The headless user-interface backend of the simulated machine. Widgets get no native peers; timers
 // run on the machine's virtual clock, which only moves when a test advances it or the program
 // processes messages (each round of message processing lets one millisecond pass, so a busy wait
-// ends). Message boxes are answered by a responder and recorded.
+// ends). Message boxes are answered by a responder and recorded. While a message box or file dialog
+// is up (its responder runs), its owner form is disabled, as the system disables the owner window:
+// a click on the owner's buttons does nothing meanwhile.
 //
 // Given the machine's window manager, each form's window is a window of its table (so the form's
 // handle is a real entry there, and what the program does to it is logged), the form follows the
@@ -27,6 +29,7 @@ struct MessageBoxCall {
     std::string text;
     std::string caption;
     UINT flags;
+    const TForm* owner = nullptr;
 };
 
 class SimUi : public IUiBackend {
@@ -86,13 +89,15 @@ public:
     // Save dialogs are recorded (as they were set up) and answered by SaveDialogResponder, which may
     // set the dialog's FileName and returns whether the user confirmed; without one they are
     // cancelled. A cancelled dialog leaves FileName as it was, whatever the responder did to it.
-    bool ExecuteSaveDialog(TSaveDialog& dialog) override;
+    bool ExecuteSaveDialog(TSaveDialog& dialog, TForm* owner) override;
     std::function<bool(TSaveDialog&)> SaveDialogResponder;
     std::vector<TSaveDialog> SaveDialogs;
     // Open dialogs likewise, with OpenDialogResponder.
-    bool ExecuteOpenDialog(TOpenDialog& dialog) override;
+    bool ExecuteOpenDialog(TOpenDialog& dialog, TForm* owner) override;
     std::function<bool(TOpenDialog&)> OpenDialogResponder;
     std::vector<TOpenDialog> OpenDialogs;
+    // The owner of every file dialog shown (of both kinds), in order; null for the desktop.
+    std::vector<const TForm*> FileDialogOwners;
 
     // The classic frame metrics of the form's border style (TForm::ClassicFrame).
     void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,

@@ -19,9 +19,16 @@ taskwell::HANDLE Win32Files::CreateFileA(const std::string& path, taskwell::DWOR
     return FromHandle(h);
 }
 
-taskwell::DWORD Win32Files::SetFilePointer(taskwell::HANDLE file, taskwell::LONG distance, taskwell::DWORD moveMethod) {
-    if (file == 0) return INVALID_SET_FILE_POINTER;
-    return ::SetFilePointer(ToHandle(file), distance, nullptr, moveMethod);
+taskwell::LONGLONG Win32Files::SetFilePointer(taskwell::HANDLE file, taskwell::LONGLONG distance,
+                                             taskwell::DWORD moveMethod) {
+    if (file == 0) return -1;
+    // The distance in two halves; the new position comes back the same way. A low half of all ones
+    // is a failure only when the system says so (it may be the low half of a position above 4 GB).
+    ::LONG high = static_cast<::LONG>(distance >> 32);
+    ::SetLastError(NO_ERROR);
+    const ::DWORD low = ::SetFilePointer(ToHandle(file), static_cast<::LONG>(distance & 0xFFFFFFFF), &high, moveMethod);
+    if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) return -1;
+    return static_cast<taskwell::LONGLONG>((static_cast<std::uint64_t>(static_cast<::DWORD>(high)) << 32) | low);
 }
 
 bool Win32Files::WriteFile(taskwell::HANDLE file, const std::string& bytes, taskwell::DWORD& written) {

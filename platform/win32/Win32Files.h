@@ -9,7 +9,7 @@ class Win32Files : public IFiles {
 public:
     DWORD GetFileAttributesA(const std::string& path) override;
     HANDLE CreateFileA(const std::string& path, DWORD desiredAccess, DWORD creationDisposition) override;
-    DWORD SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod) override;
+    LONGLONG SetFilePointer(HANDLE file, LONGLONG distance, DWORD moveMethod) override;
     bool WriteFile(HANDLE file, const std::string& bytes, DWORD& written) override;
     bool SetEndOfFile(HANDLE file) override;
     bool CloseHandle(HANDLE file) override;

@@ -210,6 +210,9 @@ void Win32FormPeer::Apply(Change what, int index) {
     case Change::Icon:
         ApplyIcon();
         break;
+    case Change::Focus:
+        FocusActiveControl();
+        break;
     default:
         Win32ControlPeer::Apply(what, index);
         break;

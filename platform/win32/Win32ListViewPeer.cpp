@@ -40,8 +40,10 @@ Win32ListViewPeer::Win32ListViewPeer(Win32UiBackend& backend, TListView& list) :
 
 bool Win32ListViewPeer::Open() {
     TListView* list = As<TListView>();
-    // The image lists belong to the widgets: the control must not destroy them.
-    DWORD style = WS_TABSTOP | LVS_SHAREIMAGELISTS | LVS_SINGLESEL | LVS_AUTOARRANGE | StyleOf(list->ViewStyle());
+    // The image lists belong to the widgets: the control must not destroy them. The selection shows
+    // while the list has not the focus too.
+    DWORD style = WS_TABSTOP | LVS_SHAREIMAGELISTS | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE |
+                  StyleOf(list->ViewStyle());
     if (!CreateChild(WC_LISTVIEWA, style, WS_EX_CLIENTEDGE)) return false;
     FlagScope applying(applying_);
     ApplyStyle();
@@ -313,6 +315,12 @@ void Win32ListViewPeer::Apply(Change what, int index) {
         break;
     case Change::TopIndex:
         ApplyTopIndex();
+        break;
+    case Change::EnsureVisible:
+        if (index >= 0 && index < static_cast<int>(rows_.size())) {
+            ::SendMessageA(Handle(), LVM_ENSUREVISIBLE, static_cast<::WPARAM>(index), FALSE);
+            ReportTopIndex();
+        }
         break;
     case Change::Columns:
         if (index < 0)

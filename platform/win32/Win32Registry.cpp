@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Registry.h"
 
+#include <algorithm>
 
 #include "app/PathUtils.h"
 #include "platform/win32/Win32Api.h"
@@ -198,6 +199,29 @@ LONG Win32Registry::RegQueryValueExA(taskwell::HKEY key, const std::string& valu
         if (rc != ERROR_FILE_NOT_FOUND) return rc;
     }
     return Emulate(it->second, valueName, type, data);
+}
+
+LONG Win32Registry::RegQueryValueExA(taskwell::HKEY key, const std::string& valueName, DWORD& type, BYTE* data,
+                                     DWORD& size) {
+    auto it = followed_.find(key);
+    if (it == followed_.end() || it->second.real) {
+        ::DWORD kind = REG_NONE;
+        ::DWORD got = size;
+        const LONG rc = ::RegQueryValueExA(ToHkey(key), valueName.c_str(), nullptr, &kind, data, &got);
+        if (it == followed_.end() || rc != ERROR_FILE_NOT_FOUND) {
+            type = kind;
+            size = got;
+            return rc;
+        }
+    }
+    std::vector<BYTE> value;
+    const LONG rc = Emulate(it->second, valueName, type, value);
+    if (rc != ERROR_SUCCESS) return rc;
+    const DWORD room = size;
+    size = static_cast<DWORD>(value.size());
+    if (size > room || (size > 0 && !data)) return ERROR_MORE_DATA;
+    std::copy(value.begin(), value.end(), data);
+    return ERROR_SUCCESS;
 }
 
 LONG Win32Registry::Emulate(const Followed& key, const std::string& valueName, DWORD& type,

@@ -43,6 +43,8 @@ public:
     // Asks for the size first, then reads the data; when the value grows between the two calls the
     // pair is repeated a few times.
     LONG RegQueryValueExA(HKEY key, const std::string& valueName, DWORD& type, std::vector<BYTE>& data) override;
+    // One query of the system; a value answered for a host that lacks it is copied in the same way.
+    LONG RegQueryValueExA(HKEY key, const std::string& valueName, DWORD& type, BYTE* data, DWORD& size) override;
     LONG RegSetValueExA(HKEY key, const std::string& valueName, DWORD type, const BYTE* data, DWORD size) override;
     LONG RegDeleteValueA(HKEY key, const std::string& valueName) override;
     LONG RegEnumValueA(HKEY key, DWORD index, std::string& valueName) override;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32SystemFunction.h"
 
 namespace taskwell::win32 {
 
@@ -36,6 +37,24 @@ void Win32System::GlobalMemoryStatus(taskwell::MEMORYSTATUS& status) {
     status.dwAvailPageFile = static_cast<taskwell::DWORD>(native.dwAvailPageFile);
     status.dwTotalVirtual = static_cast<taskwell::DWORD>(native.dwTotalVirtual);
     status.dwAvailVirtual = static_cast<taskwell::DWORD>(native.dwAvailVirtual);
+}
+
+bool Win32System::GlobalMemoryStatusEx(taskwell::MEMORYSTATUSEX& status) {
+    using Fn = ::BOOL(WINAPI*)(::MEMORYSTATUSEX*);
+    static const Fn fn = SystemFunction<Fn>("kernel32.dll", "GlobalMemoryStatusEx");
+    if (!fn || status.dwLength != sizeof(taskwell::MEMORYSTATUSEX)) return false;
+    ::MEMORYSTATUSEX native{};
+    native.dwLength = sizeof native;
+    if (!fn(&native)) return false;
+    status.dwMemoryLoad = native.dwMemoryLoad;
+    status.ullTotalPhys = native.ullTotalPhys;
+    status.ullAvailPhys = native.ullAvailPhys;
+    status.ullTotalPageFile = native.ullTotalPageFile;
+    status.ullAvailPageFile = native.ullAvailPageFile;
+    status.ullTotalVirtual = native.ullTotalVirtual;
+    status.ullAvailVirtual = native.ullAvailVirtual;
+    status.ullAvailExtendedVirtual = native.ullAvailExtendedVirtual;
+    return true;
 }
 
 void Win32System::GetSystemInfo(taskwell::SYSTEM_INFO& info) {

@@ -10,6 +10,8 @@ class Win32System : public ISystem {
 public:
     bool GetVersionExA(OSVERSIONINFOA& info) override;
     void GlobalMemoryStatus(MEMORYSTATUS& status) override;
+    // Looked up at run time: the exe must load on Windows 95/98, which lack it.
+    bool GlobalMemoryStatusEx(MEMORYSTATUSEX& status) override;
     void GetSystemInfo(SYSTEM_INFO& info) override;
     DWORD GetTickCount() override;
     bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) override;

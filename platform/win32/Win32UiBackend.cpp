@@ -406,15 +406,15 @@ bool Win32UiBackend::ShowHelp(const std::string& helpFile, UINT topic) {
                                                                   : MAKEINTRESOURCEA(32512) /* IDC_ARROW */);
 }
 
-bool Win32UiBackend::ExecuteSaveDialog(TSaveDialog& dialog) {
-    return RunFileDialog(dialog, true);
+bool Win32UiBackend::ExecuteSaveDialog(TSaveDialog& dialog, TForm* owner) {
+    return RunFileDialog(dialog, true, owner);
 }
 
-bool Win32UiBackend::ExecuteOpenDialog(TOpenDialog& dialog) {
-    return RunFileDialog(dialog, false);
+bool Win32UiBackend::ExecuteOpenDialog(TOpenDialog& dialog, TForm* owner) {
+    return RunFileDialog(dialog, false, owner);
 }
 
-bool Win32UiBackend::RunFileDialog(TFileDialog& dialog, bool save) {
+bool Win32UiBackend::RunFileDialog(TFileDialog& dialog, bool save, TForm* owner) {
     // The filter: description and pattern pairs, each ended by a NUL, the whole by another.
     std::string filter;
     for (const auto& entry : dialog.Filter) {
@@ -429,7 +429,8 @@ bool Win32UiBackend::RunFileDialog(TFileDialog& dialog, bool save) {
     ::OPENFILENAMEA ofn{};
     // The record as Windows 95 knows it (without the fields added later), which every version takes.
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    if (app_ && app_->MainForm) ofn.hwndOwner = ToHwnd(WindowHandle(*app_->MainForm));
+    // The system disables the owner while the dialog is up.
+    if (owner) ofn.hwndOwner = ToHwnd(WindowHandle(*owner));
     ofn.lpstrFilter = dialog.Filter.empty() ? nullptr : filter.c_str();
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = static_cast<::DWORD>(file.size());

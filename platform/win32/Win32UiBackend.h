@@ -52,8 +52,8 @@ public:
     void Popup(TPopupMenu& menu, int x, int y) override;
     bool ShowHelp(const std::string& helpFile, UINT topic) override;
     void SetCursor(TCursor cursor) override;
-    bool ExecuteSaveDialog(TSaveDialog& dialog) override;
-    bool ExecuteOpenDialog(TOpenDialog& dialog) override;
+    bool ExecuteSaveDialog(TSaveDialog& dialog, TForm* owner) override;
+    bool ExecuteOpenDialog(TOpenDialog& dialog, TForm* owner) override;
     int TextWidth(const TFont& font, const std::string& text) override;
     void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
                              int& height) override;
@@ -124,7 +124,7 @@ public:
 
 private:
     // The system's open or save dialog for the dialog's settings; see ExecuteSaveDialog.
-    bool RunFileDialog(TFileDialog& dialog, bool save);
+    bool RunFileDialog(TFileDialog& dialog, bool save, TForm* owner);
     static ::LRESULT CALLBACK UtilityProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     ::LRESULT HandleUtility(UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     void RegisterClasses();

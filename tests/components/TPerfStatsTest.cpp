@@ -116,6 +116,24 @@ TEST(PerfStatsActive, StartsAndStopsThroughTheRegistryWhateverTheValuesHold) {
     EXPECT_FALSE(none.ActiveStat());
 }
 
+TEST(PerfStatsReadings, EachReadingIsOneQueryOfFourBytes) {
+    // The provider of a Windows 98 statistic runs on every query: a second query would start it
+    // twice or sample a near-empty interval.
+    StatsFixture f;
+    auto r = f.Reader("KERNEL\\CPUUsage");
+    r->SetActiveStat(true);
+    f.Feed(*r, "KERNEL\\CPUUsage", {10, 20, 30});
+    // A live value longer than 4 bytes is no reading.
+    f.registry.SetRaw(HKEY_DYN_DATA, "PerfStats\\StatData", "KERNEL\\CPUUsage", REG_BINARY, std::vector<BYTE>(8, 1));
+    f.events.clear();
+    r->Tick();
+    EXPECT_EQ(f.events, (std::vector<std::pair<char, LONG>>{{'s', 0}, {'c', 0}}));
+    r->SetActiveStat(false);
+    for (auto [key, queries] : {std::pair{"PerfStats\\StartStat", 1}, std::pair{"PerfStats\\StatData", 4},
+                                std::pair{"PerfStats\\StopStat", 1}})
+        EXPECT_EQ(f.registry.Queries(HKEY_DYN_DATA, key, "KERNEL\\CPUUsage"), queries) << key;
+}
+
 TEST(PerfStatsReadings, ALevelReportsEveryReadingAndEachChange) {
     StatsFixture f;
     auto r = f.Reader("KERNEL\\Threads");

@@ -1279,7 +1279,8 @@ void checkNewTask(Checks& checks, const Options& opt, Program& tw) {
   RemoveDirectoryA(dir.c_str());
 }
 
-// Goto Process: the Processes page comes up with the row of the window's process selected.
+// Goto Process: the Processes page comes up with the row of the window's process selected, among the
+// rows shown, and the list has the keyboard focus.
 void checkGotoProcess(Checks& checks, const Options& opt, Program& tw, TaskWindow& w) {
   const Command gotoProcess{"Goto Process", false, {'G'}};
   if (!choose(checks, opt, tw, gotoProcess, w, "Goto Process")) return;
@@ -1300,6 +1301,17 @@ void checkGotoProcess(Checks& checks, const Options& opt, Program& tw, TaskWindo
   }
   checks.expect(selected == hex8(GetCurrentProcessId()), "%s: Goto Process selects the row of the driver's process %s (got %s)",
                 kLabel, hex8(GetCurrentProcessId()).c_str(), selected.c_str());
+  if (!processes) return;
+  const int row = selectedRow(processes);
+  const int top = static_cast<int>(SendMessageA(processes, LVM_GETTOPINDEX, 0, 0));
+  const int page = static_cast<int>(SendMessageA(processes, LVM_GETCOUNTPERPAGE, 0, 0));
+  checks.expect(row >= top && row < top + page, "%s: Goto Process shows the selected row %d among the rows shown (%d to %d)",
+                kLabel, row, top, top + page - 1);
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  const bool read = GetGUIThreadInfo(GetWindowThreadProcessId(processes, nullptr), &gui) != FALSE;
+  checks.expect(read && gui.hwndFocus == processes, "%s: Goto Process gives the Processes list the keyboard focus", kLabel);
+  screenshot(checks, tw.main, opt, "goto_process.bmp");
 }
 
 // No window of the driver saw a WM_DESTROY it did not bring about itself, or a WM_QUIT.

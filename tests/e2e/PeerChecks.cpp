@@ -213,6 +213,21 @@ void CheckSystemServices(const Platform& platform) {
     Equal(m.dwLength, 32u, "memory status length");
     Check(m.dwTotalPhys > 0 && m.dwAvailPhys <= m.dwTotalPhys, "physical memory: available within total");
     Check(m.dwMemoryLoad <= 100, "memory load is a percentage");
+    // Large-address aware, the program has 4 GB of address space (2 GB without the mark).
+    Check(m.dwTotalVirtual > 0x80000000u, "the address space passes 2 GB (" + std::to_string(m.dwTotalVirtual) + ")");
+    // The extended status, looked up at run time, answers under Wine: 64-bit figures that agree with
+    // each other and with the 32-bit record where that can carry them.
+    MEMORYSTATUSEX mx{};
+    mx.dwLength = sizeof mx;
+    const bool extended = platform.System.GlobalMemoryStatusEx(mx);
+    Check(extended, "GlobalMemoryStatusEx answers");
+    Check(mx.ullTotalPhys >= m.dwTotalPhys && mx.ullAvailPhys <= mx.ullTotalPhys &&
+              mx.ullAvailPageFile <= mx.ullTotalPageFile && mx.ullTotalVirtual == m.dwTotalVirtual,
+          "its figures: physical " + std::to_string(mx.ullTotalPhys) + ", page file " +
+              std::to_string(mx.ullTotalPageFile) + ", address space " + std::to_string(mx.ullTotalVirtual));
+    MEMORYSTATUSEX wrong{};
+    wrong.dwLength = 32;
+    Check(!platform.System.GlobalMemoryStatusEx(wrong), "GlobalMemoryStatusEx refuses a record of the wrong size");
 
     SYSTEM_INFO si{};
     platform.System.GetSystemInfo(si);
@@ -304,6 +319,23 @@ void CheckSystemServices(const Platform& platform) {
     platform.Shell.DestroyIcon(extracted);
     HICON fromText = platform.Shell.ExtractIconA(platform.Shell.GetModuleHandleA(), "C:\\no\\such.txt", 0);
     Check(!platform.Shell.IsUsableIcon(fromText), "no icon from a missing file");
+
+    // File positions are 64-bit: a position past 4 GB (the write position may lie beyond the end
+    // without the file growing) and one whose low half is all ones are no failures.
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(sizeof temp, temp);
+    const std::string path = std::string(temp) + "taskwell-peer-positions.log";
+    ::DeleteFileA(path.c_str());
+    HANDLE file = platform.Files.CreateFileA(path, GENERIC_WRITE, CREATE_NEW);
+    DWORD written = 0;
+    Check(file != 0 && platform.Files.WriteFile(file, "12345", written), "a small file is written");
+    for (LONGLONG at : {5LL << 30, 0x1FFFFFFFFLL, 3LL})
+        Check(platform.Files.SetFilePointer(file, at, FILE_BEGIN) == at,
+              "the write position moves to " + std::to_string(at));
+    Check(platform.Files.SetFilePointer(file, 0, FILE_END) == 5, "the end of the file is still its 5 bytes");
+    Check(platform.Files.SetFilePointer(file, -6, FILE_END) < 0, "a position before the start is refused");
+    platform.Files.CloseHandle(file);
+    ::DeleteFileA(path.c_str());
 }
 
 
@@ -589,10 +621,11 @@ const char* const kStatNames[] = {"KERNEL\\CPUUsage", "KERNEL\\Threads", "KERNEL
 // reading, a value of at most 4 bytes, least significant first.
 bool ReadStat(IRegistry& registry, const std::string& keyName, LONG& value) {
     RegistryKey data(registry, HKEY_DYN_DATA, "PerfStats\\StatData", KEY_ALL_ACCESS);
-    std::vector<BYTE> bytes;
-    if (!data.ReadData(keyName, bytes) || bytes.empty() || bytes.size() > 4) return false;
+    BYTE bytes[4] = {};
+    DWORD size = sizeof bytes;
+    if (!data.ReadData(keyName, bytes, size) || size == 0) return false;
     DWORD v = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) v |= static_cast<DWORD>(bytes[i]) << (8 * i);
+    for (DWORD i = 0; i < size; ++i) v |= static_cast<DWORD>(bytes[i]) << (8 * i);
     value = static_cast<LONG>(v);
     return true;
 }
@@ -600,8 +633,9 @@ bool ReadStat(IRegistry& registry, const std::string& keyName, LONG& value) {
 // Reads the start or stop value of a statistic, as the reader starts and stops one.
 bool TouchStat(IRegistry& registry, const char* key, const std::string& keyName) {
     RegistryKey k(registry, HKEY_DYN_DATA, key, KEY_ALL_ACCESS, true);
-    std::vector<BYTE> bytes;
-    return k.ReadData(keyName, bytes) && bytes.size() <= 4;
+    BYTE bytes[4] = {};
+    DWORD size = sizeof bytes;
+    return k.ReadData(keyName, bytes, size);
 }
 
 // The threads a toolhelp snapshot lists: all of them, or those of one process.
@@ -870,6 +904,14 @@ void CheckStatistics(const Platform& platform) {
               "a category opened below an opened parent, path from the root, is described too");
         if (below) registry.RegCloseKey(below);
         if (nested) registry.RegCloseKey(nested);
+        // A live value read into a buffer: one query; a buffer too small for it is told so.
+        HKEY statData = 0;
+        registry.RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", KEY_ALL_ACCESS, statData);
+        BYTE small[2] = {};
+        DWORD size = sizeof small;
+        Check(registry.RegQueryValueExA(statData, "KERNEL\\Threads", type, small, size) == ERROR_MORE_DATA && size == 4,
+              "a live value does not fit a 2-byte buffer, which is told its 4 bytes");
+        if (statData) registry.RegCloseKey(statData);
         HKEY version = 0;
         rc = registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", KEY_READ,
                                     version);
@@ -979,6 +1021,9 @@ struct DialogAnswer {
     std::string fileName;
     volatile bool seen = false;
     volatile bool done = false;
+    // The dialog's owner, and whether it took input while the dialog was up.
+    ::HWND owner = nullptr;
+    volatile bool ownerEnabled = false;
 };
 
 ::DWORD WINAPI AnswerDialog(void* param) {
@@ -986,6 +1031,8 @@ struct DialogAnswer {
     for (int i = 0; i < 200 && !answer->seen; ++i) {
         if (::HWND d = ::FindWindowA("#32770", answer->caption.c_str())) {
             ::Sleep(200);  // let it settle
+            answer->owner = ::GetWindow(d, GW_OWNER);
+            answer->ownerEnabled = answer->owner && ::IsWindowEnabled(answer->owner);
             answer->seen = true;
             if (answer->action == DialogAnswer::Close) {
                 ::PostMessageA(d, WM_CLOSE, 0, 0);
@@ -1768,6 +1815,22 @@ int TaskwellMain(const Platform& platform) {
     });
 
     steps.push_back([&] {
+        // A row out of sight comes into view, scrolled as little as needed, and the list takes the
+        // focus; the selection shows while the list has not the focus as well.
+        Check(HasStyle(lv, LVS_SHOWSELALWAYS), "the list shows its selection also without the focus");
+        const int top = TopRow(lv);
+        const int page = static_cast<int>(::SendMessageA(lv, LVM_GETCOUNTPERPAGE, 0, 0));
+        const int row = top + page + 20;
+        list.SetSelectedIndex(row);
+        list.MakeVisible(row);
+        Equal(TopRow(lv), row - page + 1, "a row made visible below the rows shown becomes the last one shown");
+        Equal(list.TopIndex(), TopRow(lv), "and the widget knows the new first row");
+        form.FocusControl(list);
+        Check(::GetFocus() == lv, "the list takes the focus");
+        list.SetTopIndex(top);
+    });
+
+    steps.push_back([&] {
         const int top = TopRow(lv);
         list.Item(top + 1).SetCaption("renamed row");
         list.Item(top + 2).SetSubItem(0, "9999");
@@ -2528,6 +2591,30 @@ int TaskwellMain(const Platform& platform) {
         Check(dialogAnswer.seen && chosen, "an existing file named and confirmed is chosen");
         Check(_stricmp(openDialog.FileName.c_str(), existing.c_str()) == 0,
               "and becomes the file name (" + openDialog.FileName + ")");
+        dialogAnswer.caption = save.Title;
+    });
+
+    steps.push_back([&] {
+        // Opened while a form is shown modally, the open dialog belongs to that form, which takes
+        // no input until the dialog is answered.
+        dialogAnswer.caption = openDialog.Title;
+        bool browsed = false;
+        TTimer browse(app, 150, false);
+        browse.OnTimer = [&] {
+            if (!entry.Modal() || !::IsWindowVisible(WindowOf(entry))) return;
+            browse.SetEnabled(false);
+            browsed = true;
+            AnswerNextDialog(dialogAnswer, DialogAnswer::Cancel);
+            openDialog.Execute();
+            Check(dialogAnswer.seen && dialogAnswer.owner == WindowOf(entry),
+                  "a file dialog opened from a modal form is owned by that form");
+            Check(!dialogAnswer.ownerEnabled, "which takes no input while the dialog is up");
+            Check(::IsWindowEnabled(WindowOf(entry)) != FALSE, "and takes input again once it is answered");
+            ::PostMessageA(WindowOf(entryOk), BM_CLICK, 0, 0);
+        };
+        browse.SetEnabled(true);
+        entry.ShowModal();
+        Check(browsed, "the modal form opened the dialog");
         dialogAnswer.caption = save.Title;
     });
 

@@ -7,7 +7,10 @@
 // Windows 98 as well (itself with --facts) reads the system facts the program shows. Then:
 //   - the figures of the Performance page and the status bar against the driver's own readings:
 //     the thread count (a thread snapshot), committed memory and disk cache (GetPerformanceInfo,
-//     looked up at run time), the memory totals (the child's GlobalMemoryStatus), the process count;
+//     looked up at run time), the memory totals (the child's GlobalMemoryStatusEx), the process
+//     count, the MEM gauge's fill against committed memory over the page file (GlobalMemoryStatusEx).
+//     The driver is large-address aware, as the program is: its 64-bit readings owe nothing to the
+//     program's own reading of them, and its address space is the program's;
 //   - CPU usage (status panel 1 and the gauge's figure) against the driver's own GetSystemTimes
 //     over the same seconds, while a child of the driver (itself with --burn) keeps a processor
 //     busy, and again after it ended; the fall between the two against the driver's own;
@@ -74,8 +77,10 @@ constexpr long kThreadTolerance = 5;
 // figure, at least 16 MB, between the program's reading (up to 1.5 s old) and the driver's.
 constexpr double kMemoryShare = 0.05;
 constexpr long kMemoryFloorK = 16384;
-// A Windows 98 statistic is a signed 32-bit value: larger figures are shown as its largest.
-constexpr ULONGLONG kStatisticMax = 0x7FFFFFFF;
+// The MEM gauge's percentage against committed memory over the page file, in points: the figures
+// move between the readings (2 points), and the fill is whole pixels of the gauge's height.
+constexpr double kMemPercentTolerance = 2.0;
+constexpr COLORREF kGaugeFill = RGB(128, 255, 0);
 constexpr int kProcessTolerance = 3;
 // How long a figure may take to agree with the driver's reading.
 constexpr DWORD kAgreeTimeoutMs = 10000;
@@ -164,8 +169,15 @@ std::optional<MemoryReading> performanceInfo() {
                        static_cast<ULONGLONG>(info.SystemCache) * info.PageSize};
 }
 
-// What the program shows for a byte count that reaches it as a Windows 98 statistic.
-long statisticKilobytes(ULONGLONG bytes) { return static_cast<long>(std::min(bytes, kStatisticMax) / 1024); }
+// The memory status with 64-bit figures, as the driver reads it.
+std::optional<MEMORYSTATUSEX> memoryStatus() {
+  MEMORYSTATUSEX m{};
+  m.dwLength = sizeof m;
+  if (!GlobalMemoryStatusEx(&m)) return std::nullopt;
+  return m;
+}
+
+long kilobytes(ULONGLONG bytes) { return static_cast<long>(bytes / 1024); }
 
 long memoryTolerance(long kilobytes) {
   return std::max(kMemoryFloorK, static_cast<long>(std::llabs(kilobytes) * kMemoryShare));
@@ -285,6 +297,12 @@ unsigned long fact(const Facts& facts, const char* name) {
   return it == facts.end() ? 0 : std::strtoul(it->second.c_str(), nullptr, 10);
 }
 
+// A memory fact, in kilobytes (the child wrote bytes, 64-bit).
+long factKilobytes(const Facts& facts, const char* name) {
+  auto it = facts.find(name);
+  return it == facts.end() ? 0 : kilobytes(std::strtoull(it->second.c_str(), nullptr, 10));
+}
+
 std::string factText(const Facts& facts, const char* name) {
   auto it = facts.find(name);
   return it == facts.end() ? std::string("<not read>") : it->second;
@@ -366,6 +384,28 @@ HWND figureValue(HWND group, const char* text) {
   return fields.empty() ? nullptr : fields.front();
 }
 
+// The gauge (the program's painted bar) inside the group.
+HWND gaugeBar(HWND group) {
+  auto bars = group ? childrenOfClass(group, "TaskwellGauge") : std::vector<HWND>{};
+  return bars.size() == 1 ? bars[0] : nullptr;
+}
+
+// The share of the gauge's height painted in its fill colour, in percent, read from the screen
+// along its middle column (the fill grows from the bottom); its height in pixels in `height`.
+std::optional<double> gaugePercent(HWND gauge, int& height) {
+  RECT r{};
+  if (!gauge || !GetClientRect(gauge, &r) || r.bottom <= 0) return std::nullopt;
+  POINT origin{0, 0};
+  ClientToScreen(gauge, &origin);
+  height = r.bottom;
+  HDC screen = GetDC(nullptr);
+  if (!screen) return std::nullopt;
+  int filled = 0;
+  for (int y = r.bottom - 1; y >= 0 && GetPixel(screen, origin.x + r.right / 2, origin.y + y) == kGaugeFill; --y) ++filled;
+  ReleaseDC(nullptr, screen);
+  return 100.0 * filled / r.bottom;
+}
+
 // The centred figure of a gauge panel inside the group.
 HWND gaugeFigure(HWND group) {
   if (!group) return nullptr;
@@ -385,6 +425,7 @@ struct PerformanceWindows {
   HWND statusBar = nullptr;
   HWND cpuFigure = nullptr;  // valueCPUUsage
   HWND memFigure = nullptr;  // valueMemUsage
+  HWND memGauge = nullptr;   // ggMemUsage
   HWND totals = nullptr, memory = nullptr, virt = nullptr;
 };
 
@@ -414,14 +455,15 @@ bool findPerformanceWindows(Checks& checks, HWND main, PerformanceWindows& w) {
   HWND cpu = groupBox(main, " CPU Usage "), mem = groupBox(main, " MEM Usage ");
   w.cpuFigure = gaugeFigure(cpu);
   w.memFigure = gaugeFigure(mem);
+  w.memGauge = gaugeBar(mem);
   w.totals = groupBox(main, " Totals ");
   w.memory = groupBox(main, " Memory (K) ");
   w.virt = groupBox(main, " Virtual (K) ");
   bool ok = checks.expect(w.statusBar != nullptr, "%s: the main window has its status bar", kLabel);
   ok &= checks.expect(cpu && w.cpuFigure && reallyVisible(w.cpuFigure),
                       "%s: group \" CPU Usage \" shows a centred STATIC figure", kLabel);
-  ok &= checks.expect(mem && w.memFigure && reallyVisible(w.memFigure),
-                      "%s: group \" MEM Usage \" shows a centred STATIC figure", kLabel);
+  ok &= checks.expect(mem && w.memFigure && reallyVisible(w.memFigure) && w.memGauge && reallyVisible(w.memGauge),
+                      "%s: group \" MEM Usage \" shows its gauge and a centred STATIC figure", kLabel);
   std::string missing;
   for (const FigureRow& row : kFigureRows) {
     HWND value = figureValue(w.*row.group, row.caption);
@@ -459,14 +501,40 @@ void expectNear(Checks& checks, const char* what, const std::function<std::optio
                 before ? *before : -1L, after ? *after : -1L, tol, why);
 }
 
+// The MEM gauge shows committed memory in percent of the page file: the driver's GetPerformanceInfo
+// over its GlobalMemoryStatusEx, read just before and just after the gauge.
+void checkMemGauge(Checks& checks, const PerformanceWindows& w) {
+  auto percent = []() -> std::optional<double> {
+    auto counted = performanceInfo();
+    auto status = memoryStatus();
+    if (!counted || !status || status->ullTotalPageFile == 0) return std::nullopt;
+    return 100.0 * static_cast<double>(counted->commitBytes) / static_cast<double>(status->ullTotalPageFile);
+  };
+  std::optional<double> got, before, after;
+  int height = 0;
+  const bool ok = waitFor(kAgreeTimeoutMs, [&] {
+    before = percent();
+    got = gaugePercent(w.memGauge, height);
+    after = percent();
+    if (!got || !before || !after || height <= 0) return false;
+    // The fill is the percentage's whole pixels: up to one pixel's worth below it.
+    const double pixel = 100.0 / height;
+    return *got <= 100.0 && *got >= std::min(*before, *after) - kMemPercentTolerance - pixel &&
+           *got <= std::max(*before, *after) + kMemPercentTolerance;
+  });
+  checks.expect(ok, "%s: the MEM gauge is filled %.1f %% of its %d pixels, committed memory over the page file is "
+                "%.1f..%.1f %% by the driver (tolerance %.0f points and a pixel)",
+                kLabel, got ? *got : -1.0, height, before ? *before : -1.0, after ? *after : -1.0, kMemPercentTolerance);
+}
+
 void checkFigures(Checks& checks, const PerformanceWindows& w, const std::optional<Facts>& facts) {
   auto commitK = []() -> std::optional<long> {
     auto m = performanceInfo();
-    return m ? std::optional<long>(statisticKilobytes(m->commitBytes)) : std::nullopt;
+    return m ? std::optional<long>(kilobytes(m->commitBytes)) : std::nullopt;
   };
   auto cacheK = []() -> std::optional<long> {
     auto m = performanceInfo();
-    return m ? std::optional<long>(statisticKilobytes(m->cacheBytes)) : std::nullopt;
+    return m ? std::optional<long>(kilobytes(m->cacheBytes)) : std::nullopt;
   };
   if (!checks.expect(performanceInfo().has_value(), "%s: the driver reads GetPerformanceInfo", kLabel)) return;
   const auto memTol = [](long k) { return memoryTolerance(k); };
@@ -499,6 +567,7 @@ void checkFigures(Checks& checks, const PerformanceWindows& w, const std::option
                return text ? parseNumber(*text, "Mem Usage: ", "K / ", &end) : std::nullopt;
              },
              commitK, memTol, memWhy);
+  checkMemGauge(checks, w);
 
   // The totals stand still: the same as a Windows 98 program of the driver reads them.
   if (!facts) return;
@@ -514,8 +583,8 @@ void checkFigures(Checks& checks, const PerformanceWindows& w, const std::option
   };
   for (const Total& t : kTotals) {
     const auto got = figure(figureValue(w.*t.group, t.caption));
-    const long want = static_cast<long>(fact(*facts, t.fact) / 1024);
-    checks.expect(got && *got == want, "%s: \"%s\" shows %ld K, GlobalMemoryStatus says %ld K", kLabel, t.caption,
+    const long want = factKilobytes(*facts, t.fact);
+    checks.expect(got && *got == want, "%s: \"%s\" shows %ld K, GlobalMemoryStatusEx says %ld K", kLabel, t.caption,
                   got ? *got : -1L, want);
   }
   // The status bar's page file total is the same figure.
@@ -523,7 +592,7 @@ void checkFigures(Checks& checks, const PerformanceWindows& w, const std::option
   size_t end = 0;
   std::optional<long> pageTotal;
   if (text && parseNumber(*text, "Mem Usage: ", "K / ", &end)) pageTotal = parseNumber(text->substr(end), "", "K");
-  const long wantTotal = static_cast<long>(fact(*facts, "totalPageFile") / 1024);
+  const long wantTotal = factKilobytes(*facts, "totalPageFile");
   checks.expect(pageTotal && *pageTotal == wantTotal, "%s: status panel 2 %s ends with the page file total %ldK", kLabel,
                 shown(text).c_str(), wantTotal);
   // The available figures: physical memory and page file as the child read them a few seconds
@@ -535,9 +604,9 @@ void checkFigures(Checks& checks, const PerformanceWindows& w, const std::option
   static constexpr Available kAvailable[] = {{"Phys. Available", "availPhys"}, {"Page File Avail.", "availPageFile"}};
   for (const Available& a : kAvailable) {
     const auto got = figure(figureValue(w.memory, a.caption));
-    const long want = static_cast<long>(fact(*facts, a.fact) / 1024);
+    const long want = factKilobytes(*facts, a.fact);
     checks.expect(got && std::labs(*got - want) <= memoryTolerance(want),
-                  "%s: \"%s\" shows %ld K, GlobalMemoryStatus said %ld K (tolerance %ld K)", kLabel, a.caption,
+                  "%s: \"%s\" shows %ld K, GlobalMemoryStatusEx said %ld K (tolerance %ld K)", kLabel, a.caption,
                   got ? *got : -1L, want, memoryTolerance(want));
   }
   const auto avail = figure(figureValue(w.virt, "Available")), total = figure(figureValue(w.virt, "Total"));
@@ -744,7 +813,7 @@ struct LogSetup {
 void checkLogsAfterClose(Checks& checks, const Options& opt, const LogSetup& logs, LONGLONG startS, LONGLONG closeS,
                          ULONGLONG committedAtStart) {
   const auto memory = performanceInfo();
-  const ULONGLONG committedAtClose = memory ? std::min(memory->commitBytes, kStatisticMax) : 0;
+  const ULONGLONG committedAtClose = memory ? memory->commitBytes : 0;
   const ULONGLONG committedLow = std::min(committedAtStart, committedAtClose);
   const ULONGLONG committedHigh = std::max(committedAtStart, committedAtClose);
   size_t counts[2] = {0, 0};
@@ -770,9 +839,8 @@ void checkLogsAfterClose(Checks& checks, const Options& opt, const LogSetup& log
         outside += " [" + line.text + "]";
       if (line.when < previous) backwards += " [" + line.text + "]";
       previous = line.when;
-      const bool plausible = isCpu ? line.value <= 100
-                                        : line.value >= committedLow / 2 && line.value <= committedHigh * 2 &&
-                                              line.value <= 0xFFFFFFFFULL;
+      const bool plausible =
+          isCpu ? line.value <= 100 : line.value >= committedLow / 2 && line.value <= committedHigh * 2;
       if (!plausible && implausible.size() < 400) implausible += " [" + line.text + "]";
     }
     checks.expect(outside.empty(), "%s: the %s log's time stamps lie between the program's start and close by the "
@@ -1025,9 +1093,9 @@ int runFactsChild(int argc, char** argv) {
   GetVersionExA(&v);
   SYSTEM_INFO si{};
   GetSystemInfo(&si);
-  MEMORYSTATUS ms{};
+  MEMORYSTATUSEX ms{};
   ms.dwLength = sizeof ms;
-  GlobalMemoryStatus(&ms);
+  GlobalMemoryStatusEx(&ms);
   char windows[MAX_PATH + 1] = {}, system[MAX_PATH + 1] = {}, computer[MAX_COMPUTERNAME_LENGTH + 2] = {},
        user[257] = {};
   GetWindowsDirectoryA(windows, sizeof windows);
@@ -1046,10 +1114,11 @@ int runFactsChild(int argc, char** argv) {
                si.dwNumberOfProcessors, static_cast<unsigned long>(si.dwActiveProcessorMask), si.dwProcessorType);
   std::fprintf(f, "granularity=%lu\nlevel=%u\nrevision=%u\n", si.dwAllocationGranularity,
                static_cast<unsigned>(si.wProcessorLevel), static_cast<unsigned>(si.wProcessorRevision));
-  std::fprintf(f, "totalPhys=%lu\ntotalPageFile=%lu\ntotalVirtual=%lu\navailPhys=%lu\navailPageFile=%lu\n",
-               static_cast<unsigned long>(ms.dwTotalPhys), static_cast<unsigned long>(ms.dwTotalPageFile),
-               static_cast<unsigned long>(ms.dwTotalVirtual), static_cast<unsigned long>(ms.dwAvailPhys),
-               static_cast<unsigned long>(ms.dwAvailPageFile));
+  // The memory figures in bytes, 64-bit.
+  for (const auto& [name, bytes] : {std::pair{"totalPhys", ms.ullTotalPhys}, std::pair{"totalPageFile", ms.ullTotalPageFile},
+                                    std::pair{"totalVirtual", ms.ullTotalVirtual}, std::pair{"availPhys", ms.ullAvailPhys},
+                                    std::pair{"availPageFile", ms.ullAvailPageFile}})
+    std::fprintf(f, "%s=%s\n", name, std::to_string(bytes).c_str());
   return std::fclose(f) == 0 ? 0 : 1;
 }
 
@@ -1173,8 +1242,7 @@ void runPerformance(Checks& checks, const Options& opt, VersionSetting& version)
                 static_cast<unsigned long>(took), static_cast<unsigned long>(kPromptCloseMs));
   if (!ended) app.kill();
   const LONGLONG closeS = nowSeconds();
-  checkLogsAfterClose(checks, opt, logs, startS, closeS,
-                      memoryAtStart ? std::min(memoryAtStart->commitBytes, kStatisticMax) : 0);
+  checkLogsAfterClose(checks, opt, logs, startS, closeS, memoryAtStart ? memoryAtStart->commitBytes : 0);
 
   checks.expect(owner.restore() && organization.restore(), "%s: HKLM\\%s RegisteredOwner and RegisteredOrganization "
                 "put back as they were", kSystemLabel, kVersionKey);

@@ -848,11 +848,12 @@ void checkThreadsModulesHeaps(Checks& checks, const Child& child, Win32Toolhelp&
 
 void checkEndProcess(Checks& checks, const Child& child, Win32Toolhelp& toolhelp) {
   tw::win32::Win32Processes processes;
-  tw::HANDLE h = processes.OpenProcess(PROCESS_TERMINATE, false, child.pid());
-  if (!checks.expect(h != 0, "child opened with PROCESS_TERMINATE")) return;
+  // The rights End Process asks for: ending the process and waiting for its end.
+  tw::HANDLE h = processes.OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, false, child.pid());
+  if (!checks.expect(h != 0, "child opened with PROCESS_TERMINATE and SYNCHRONIZE")) return;
   checks.expect(processes.TerminateProcess(h, 0xFFFFFFFFu), "TerminateProcess accepted");
   const tw::DWORD waited = processes.WaitForSingleObject(h, 5000);
-  checks.expect(waited == WAIT_OBJECT_0, "waiting on the PROCESS_TERMINATE handle sees the end (%lu)",
+  checks.expect(waited == WAIT_OBJECT_0, "waiting on the handle sees the end (%lu)",
                 static_cast<unsigned long>(waited));
   checks.expect(processes.CloseHandle(h), "handle closed");
   DWORD code = 0;

@@ -20,6 +20,11 @@ struct PerfFixture : SimFixture {
     TPerformancePage& Page() { return form->PerformancePage; }
 };
 
+// Each label shows its text (a failure names the label by its hint).
+void ExpectCaptions(std::initializer_list<std::pair<const TLabel*, const char*>> expected) {
+    for (const auto& [label, text] : expected) EXPECT_EQ(label->Caption(), text) << label->Hint;
+}
+
 TEST(PerformancePage, ShowsTheCPUFigureOnlyWhenItIsAPercentage) {
     struct Case {
         LONG usage;
@@ -37,12 +42,13 @@ TEST(PerformancePage, ShowsTheCPUFigureOnlyWhenItIsAPercentage) {
 
 TEST(PerformancePage, MemoryUsageIsCommittedMemoryInPercentOfThePageFile) {
     struct Case {
-        DWORD committed, pageFile;
+        DWORDLONG committed, pageFile;
         LONG percent;
     };
     for (Case c : {Case{102400000, 307200000, 33}, Case{1024, 8192, 12},  // 12.5: halves go to even
                    Case{3072, 8192, 38}, Case{5 * 1024, 0, 0}, Case{5 * 1024, 1000, 0},  // less than 1 K is none
-                   Case{600u * 1024 * 1024, 300u * 1024 * 1024, 200}, Case{3000000000u, 4000000000u, 75}})
+                   Case{600u * 1024 * 1024, 300u * 1024 * 1024, 100},  // figures read apart: held at 100
+                   Case{3000000000u, 4000000000u, 75}, Case{6ull << 30, 26ull << 30, 23}})
         EXPECT_EQ(TPerformancePage::MemUsagePercent(c.committed, c.pageFile), c.percent)
             << c.committed << " of " << c.pageFile;
 }
@@ -60,16 +66,34 @@ TEST(PerformancePage, ShowsTheMemoryFiguresInKilobytes) {
     EXPECT_EQ(p.valueMemUsage->Caption(), "100000K");
     EXPECT_EQ(p.ggMemUsage->Progress(), 33);
     EXPECT_EQ(f.form->sbMain->PanelText(2), "Mem Usage: 100000K / 300000K");
-    struct Expect {
-        const TLabel* label;
-        const char* text;
-    };
-    for (Expect e : {Expect{p.valueVMs, "2"}, Expect{p.valueThreads, "77"}, Expect{p.valueProcesses, "4"},
-                     Expect{p.valuePageFileTotal, "300000"}, Expect{p.valuePageFileAvailable, "2929687"},
-                     Expect{p.valuePMTotal, "65536"}, Expect{p.valuePMAvail, "24576"}, Expect{p.valuePMFileCache, "8192"},
-                     Expect{p.valueVirtualTotal, "2096128"}, Expect{p.valueVirtualAvailable, "2048000"},
-                     Expect{p.valueCommit, "100000"}})
-        EXPECT_EQ(e.label->Caption(), e.text) << e.label->Hint;
+    ExpectCaptions({{p.valueVMs, "2"}, {p.valueThreads, "77"}, {p.valueProcesses, "4"},
+                    {p.valuePageFileTotal, "300000"}, {p.valuePageFileAvailable, "2929687"}, {p.valuePMTotal, "65536"},
+                    {p.valuePMAvail, "24576"}, {p.valuePMFileCache, "8192"}, {p.valueVirtualTotal, "2096128"},
+                    {p.valueVirtualAvailable, "2048000"}, {p.valueCommit, "100000"}});
+}
+
+TEST(PerformancePage, OnAHostOfMoreThan4GBEveryMemoryFigureIsTheHosts) {
+    PerfFixture f;
+    // What Wine answers a large-address-aware program on a 24 GB host without swap, 6 GB committed:
+    // the 32-bit record and the 4-byte commit statistic are capped, the extended status is not.
+    f.machine.Memory = MEMORYSTATUS{32, 20, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFF7FFFF, 0x80000000, 0xFFFE0000, 0xF0000000};
+    f.machine.MemoryEx = MEMORYSTATUSEX{64, 20, 24ull << 30, 19ull << 30, 24ull << 30, 18ull << 30,
+                                        0xFFFE0000, 0xF0000000, 0};
+    f.registry.SetStatValue("VMM\\cpgCommit", 0x7FFFFFFF);
+    f.registry.SetStatValue("VMM\\cpgDiskcache", 300u << 20);
+    f.form->itmMemHistEnable->Click();
+    f.ui.Advance(2 * 1750);  // polls, then ticks
+    TPerformancePage& p = f.Page();
+    ExpectCaptions({{p.valuePMTotal, "25165824"}, {p.valuePMAvail, "19922944"}, {p.valuePMFileCache, "307200"},
+                    {p.valuePageFileTotal, "25165824"}, {p.valuePageFileAvailable, "18874368"},
+                    {p.valueCommit, "6291456"}, {p.valueVirtualTotal, "4194176"},
+                    {p.valueVirtualAvailable, "3932160"}, {p.valueMemUsage, "6291456K"}});
+    EXPECT_EQ(p.ggMemUsage->Progress(), 25);
+    EXPECT_EQ(p.histMemUsageHistory->Series(1).ValueAt(f.form->MemHistoryCount - 1), 25);
+    EXPECT_EQ(f.form->sbMain->PanelText(2), "Mem Usage: 6291456K / 25165824K");
+    const std::string* log = f.files.Content(f.form->MemLogFile);
+    ASSERT_NE(log, nullptr);
+    EXPECT_NE(log->rfind(",\"6442450944\"\r\n"), std::string::npos) << *log;
 }
 
 TEST(PerformancePage, IsBuiltWithItsCaptionsAndHints) {

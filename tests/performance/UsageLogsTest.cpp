@@ -111,20 +111,25 @@ TEST(UsageLogs, AFailingLogNeitherStopsTheOtherNorTheTick) {
 }
 
 TEST(UsageLogs, AFullDiskNeverLeavesAPartLine) {
-    LogFixture f;
-    f.form->itmCPUHistEnabled->Click();
-    f.form->CPUUsage = 5;
-    f.form->LogUsageHistory();
-    const std::string before = f.File(kCPULog);
-    f.files.FreeSpace = 10;  // room for part of a line only
-    f.form->CPUUsage = 6;
-    f.form->LogUsageHistory();
-    EXPECT_EQ(f.File(kCPULog), before);
-    // Space again: the next line follows the last whole one.
-    f.files.FreeSpace = UINT64_MAX;
-    f.form->CPUUsage = 7;
-    f.form->LogUsageHistory();
-    EXPECT_EQ(f.File(kCPULog), before + "\"2001/02/03\",\"04:05:06\",\"7\"\r\n");
+    // Logs that grew past 2 GB and 4 GB as well: their ends lie beyond a signed and an unsigned
+    // 32-bit position (the simulation holds only their last lines).
+    for (std::uint64_t earlier : {0ull, 3ull << 30, 5ull << 30}) {
+        LogFixture f;
+        f.files.SetContent(kCPULog, std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"5\"\r\n", earlier);
+        f.form->itmCPUHistEnabled->Click();
+        const std::string before = f.File(kCPULog);
+        f.files.FreeSpace = 10;  // room for part of a line only
+        f.form->CPUUsage = 6;
+        f.form->LogUsageHistory();
+        EXPECT_EQ(f.File(kCPULog), before) << earlier;
+        EXPECT_EQ(f.files.Size(kCPULog), earlier + before.size()) << earlier;
+        // Space again: the next line follows the last whole one.
+        f.files.FreeSpace = UINT64_MAX;
+        f.form->CPUUsage = 7;
+        f.form->LogUsageHistory();
+        EXPECT_EQ(f.File(kCPULog), before + "\"2001/02/03\",\"04:05:06\",\"7\"\r\n") << earlier;
+        EXPECT_EQ(f.files.OpenHandles(), 0) << earlier;
+    }
 }
 
 TEST(UsageLogs, ANewFileWhoseFirstWriteFailedIsRemoved) {

@@ -589,6 +589,17 @@ TEST(EndProcess, ARefusalIsNotReportedAndTheListIsRefreshed) {
     }
 }
 
+TEST(EndProcess, WaitsForAProcessThatTakesItsTimeToEndSoTheRefreshNoLongerListsIt) {
+    EndFixture f;
+    f.form->itmUpdateSpeedPaused->Click();  // only the action's own tick can drop the row
+    f.machine.FindProcess(f.ids[2])->endsAfterMs = 400;
+    f.EndProcessOf(f.ids[2]);
+    EXPECT_EQ(f.machine.WaitedMs, 400u);
+    EXPECT_EQ(f.Page().FindProcessRow(f.ids[2]), nullptr);
+    EXPECT_EQ(f.form->ProcessCount, 3);
+    EXPECT_EQ(f.machine.OpenProcessHandles(), 0);
+}
+
 TEST(EndProcess, AProcessThatNeverEndsIsWaitedForABoundedTime) {
     EndFixture f;
     f.machine.FindProcess(f.ids[0])->neverEnds = true;

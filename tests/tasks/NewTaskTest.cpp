@@ -395,5 +395,31 @@ TEST(NewTask, TheDialogIsPlacedOverTheOwnerAndDestroyedOnEveryPath) {
     EXPECT_EQ(f.Stored(0), "calc");
 }
 
+TEST(NewTask, OwnsTheDialogsItOpensAndTakesNoInputWhileOneIsUp) {
+    NewTaskFixture f;
+    f.Seed({"notepad"});
+    f.registry.RefuseValue("1");  // OK's save is refused: the box that says so is the dialog's too
+    TfrmNewTask* shown = nullptr;
+    int opened = 0;
+    f.ui.OpenDialogResponder = [&](TOpenDialog& dialog) {
+        // The user presses "..." again while the Open dialog is up.
+        if (opened++ == 0) shown->btnBrowse->Click();
+        dialog.FileName = "C:\\DOCS\\PLAN.TXT";
+        return true;
+    };
+    f.Run([&](TfrmNewTask& d) {
+        shown = &d;
+        d.btnBrowse->Click();
+        EXPECT_TRUE(d.Enabled()) << "the dialog takes input again once the Open dialog is answered";
+        d.btnOk->Click();
+    });
+    EXPECT_EQ(f.ui.OpenDialogs.size(), 1u) << "no second Open dialog while one is up";
+    EXPECT_EQ(f.ui.FileDialogOwners, (std::vector<const TForm*>{shown}));
+    ASSERT_FALSE(f.History().empty());
+    EXPECT_EQ(f.History().front(), "C:\\DOCS\\PLAN.TXT");
+    ASSERT_EQ(f.ui.MessageBoxes.size(), 1u);
+    EXPECT_EQ(f.ui.MessageBoxes[0].owner, shown);
+}
+
 }  // namespace
 }  // namespace taskwell

@@ -130,6 +130,23 @@ TEST(ListViewTopIndex, StaysWhereTheUserScrolledWithinTheRows) {
     EXPECT_EQ(f.list.TopIndex(), 0);
 }
 
+TEST(ListViewTopIndex, MakeVisibleScrollsAsLittleAsNeeded) {
+    ListFixture f{};
+    for (int i = 0; i < 40; ++i) f.list.AddItem().SetCaption(std::to_string(i));
+    f.list.SetViewStyle(TViewStyle::vsReport);
+    f.list.SetBounds(0, 0, 200, 4 + 17 + 10 * 17);  // ten whole rows below the header
+    ASSERT_EQ(f.list.PageRows(), 10);
+    f.list.PeerTopIndex(5);
+    struct Case {
+        int row, top;
+    };
+    for (Case c : {Case{9, 5}, Case{14, 5}, Case{15, 6}, Case{39, 30}, Case{30, 30}, Case{2, 2}, Case{40, 2}, Case{-1, 2}})
+    {
+        f.list.MakeVisible(c.row);
+        EXPECT_EQ(f.list.TopIndex(), c.top) << c.row;
+    }
+}
+
 TEST(PopupMenu, PreparesItsItemsBeforeItShows) {
     ListFixture f{"a"};
     f.form.Show();
@@ -162,6 +179,9 @@ TEST(CheckBox, AClickTogglesThenRunsItsHandler) {
     box.PeerChecked(true);
     box.PeerChecked(true);  // no change, no event
     box.SetEnabled(false);
+    box.Click();
+    box.SetEnabled(true);
+    form.SetEnabled(false);  // a box of a disabled form takes no click either
     box.Click();
     EXPECT_EQ(seen, (std::vector<bool>{true, false, true}));
     EXPECT_TRUE(box.Checked());
