@@ -7,7 +7,9 @@
 # - a PE32 image for the i386 (a PE32+ image, the 64-bit test build, is no Windows 95 program);
 # - the Windows GUI subsystem (no console window opens with it);
 # - subsystem and operating system version 4.0: Windows 95 refuses an image that asks for a later
-#   subsystem version ("requires a newer version of Windows").
+#   subsystem version ("requires a newer version of Windows");
+# - large-address aware: under Wine and on the NT family the memory status then carries figures above
+#   2 GB (Windows 95/98 ignore the flag).
 # Reads the header with mingw's objdump (TASKWELL_OBJDUMP overrides the command).
 set -euo pipefail
 
@@ -26,6 +28,10 @@ rc=0
 while IFS='|' read -r name want meaning; do
   if [ "$name" = format ]; then
     got="$(sed -n 's/.*file format \(.*\)$/\1/p' <<<"$header" | head -n 1)"
+  elif [ "$name" = Characteristics ]; then
+    # The flags are listed one a line after the Characteristics line.
+    got="$(sed -n '/^Characteristics/,/^$/p' <<<"$header" | grep -c "^[[:space:]]*$want\$" || true)"
+    [ "$got" = 1 ] && got="$want"
   else
     got="$(field "$name")"
   fi
@@ -42,5 +48,6 @@ Subsystem|00000002|the Windows GUI subsystem
 MajorSubsystemVersion|4|subsystem version 4.0, which Windows 95 starts
 MinorSubsystemVersion|0|subsystem version 4.0, which Windows 95 starts
 MajorOSystemVersion|4|operating system version 4.0
+Characteristics|large address aware|memory figures above 2 GB
 ROWS
 exit "$rc"
