@@ -31,7 +31,7 @@ while IFS='|' read -r name want meaning; do
   elif [ "$name" = Characteristics ]; then
     # The flags are listed one a line after the Characteristics line.
     got="$(sed -n '/^Characteristics/,/^$/p' <<<"$header" | grep -c "^[[:space:]]*$want\$" || true)"
-    [ "$got" = 1 ] && got="$want"
+    if [ "$got" = 1 ]; then got="$want"; else got="not among the flags"; fi
   else
     got="$(field "$name")"
   fi
