@@ -1,5 +1,7 @@
 #include "platform/win32/Win32System.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -31,12 +33,17 @@ void Win32System::GlobalMemoryStatus(taskwell::MEMORYSTATUS& status) {
     ::GlobalMemoryStatus(&native);
     status.dwLength = sizeof(taskwell::MEMORYSTATUS);
     status.dwMemoryLoad = native.dwMemoryLoad;
-    status.dwTotalPhys = static_cast<taskwell::DWORD>(native.dwTotalPhys);
-    status.dwAvailPhys = static_cast<taskwell::DWORD>(native.dwAvailPhys);
-    status.dwTotalPageFile = static_cast<taskwell::DWORD>(native.dwTotalPageFile);
-    status.dwAvailPageFile = static_cast<taskwell::DWORD>(native.dwAvailPageFile);
-    status.dwTotalVirtual = static_cast<taskwell::DWORD>(native.dwTotalVirtual);
-    status.dwAvailVirtual = static_cast<taskwell::DWORD>(native.dwAvailVirtual);
+    // A 64-bit system's record carries figures beyond 4 GB; ours holds at most what a 32-bit
+    // system's does, 0xFFFFFFFF (the extended status has the whole figure).
+    const auto capped = [](::SIZE_T bytes) {
+        return static_cast<taskwell::DWORD>(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu));
+    };
+    status.dwTotalPhys = capped(native.dwTotalPhys);
+    status.dwAvailPhys = capped(native.dwAvailPhys);
+    status.dwTotalPageFile = capped(native.dwTotalPageFile);
+    status.dwAvailPageFile = capped(native.dwAvailPageFile);
+    status.dwTotalVirtual = capped(native.dwTotalVirtual);
+    status.dwAvailVirtual = capped(native.dwAvailVirtual);
 }
 
 bool Win32System::GlobalMemoryStatusEx(taskwell::MEMORYSTATUSEX& status) {

@@ -222,7 +222,8 @@ void CheckSystemServices(const Platform& platform) {
     const bool extended = platform.System.GlobalMemoryStatusEx(mx);
     Check(extended, "GlobalMemoryStatusEx answers");
     Check(mx.ullTotalPhys >= m.dwTotalPhys && mx.ullAvailPhys <= mx.ullTotalPhys &&
-              mx.ullAvailPageFile <= mx.ullTotalPageFile && mx.ullTotalVirtual == m.dwTotalVirtual,
+              mx.ullAvailPageFile <= mx.ullTotalPageFile &&
+              std::min<ULONGLONG>(mx.ullTotalVirtual, 0xFFFFFFFFu) == m.dwTotalVirtual,
           "its figures: physical " + std::to_string(mx.ullTotalPhys) + ", page file " +
               std::to_string(mx.ullTotalPageFile) + ", address space " + std::to_string(mx.ullTotalVirtual));
     MEMORYSTATUSEX wrong{};

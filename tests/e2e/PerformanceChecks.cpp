@@ -76,7 +76,7 @@ constexpr long kThreadTolerance = 5;
 // Committed memory and disk cache move with everything the machine runs: 5 % of the driver's
 // figure, at least 16 MB, between the program's reading (up to 1.5 s old) and the driver's.
 constexpr double kMemoryShare = 0.05;
-constexpr long kMemoryFloorK = 16384;
+constexpr long long kMemoryFloorK = 16384;
 // The MEM gauge's percentage against committed memory over the page file, in points: the figures
 // move between the readings (2 points), and the fill is whole pixels of the gauge's height.
 constexpr double kMemPercentTolerance = 2.0;
@@ -96,7 +96,7 @@ constexpr LONGLONG kClockToleranceS = 3;
 
 // ---- Texts ---------------------------------------------------------------------------------------
 
-std::optional<long> decimal(const std::string& s, const std::string& suffix = "") {
+std::optional<long long> decimal(const std::string& s, const std::string& suffix = "") {
   return parseNumber(s, "", suffix);
 }
 
@@ -177,10 +177,10 @@ std::optional<MEMORYSTATUSEX> memoryStatus() {
   return m;
 }
 
-long kilobytes(ULONGLONG bytes) { return static_cast<long>(bytes / 1024); }
+long long kilobytes(ULONGLONG bytes) { return static_cast<long long>(bytes / 1024); }
 
-long memoryTolerance(long kilobytes) {
-  return std::max(kMemoryFloorK, static_cast<long>(std::llabs(kilobytes) * kMemoryShare));
+long long memoryTolerance(long long kilobytes) {
+  return std::max(kMemoryFloorK, static_cast<long long>(static_cast<double>(std::llabs(kilobytes)) * kMemoryShare));
 }
 
 // Local time as seconds (for comparisons within seconds).
@@ -298,7 +298,7 @@ unsigned long fact(const Facts& facts, const char* name) {
 }
 
 // A memory fact, in kilobytes (the child wrote bytes, 64-bit).
-long factKilobytes(const Facts& facts, const char* name) {
+long long factKilobytes(const Facts& facts, const char* name) {
   auto it = facts.find(name);
   return it == facts.end() ? 0 : kilobytes(std::strtoull(it->second.c_str(), nullptr, 10));
 }
@@ -414,7 +414,7 @@ HWND gaugeFigure(HWND group) {
   return nullptr;
 }
 
-std::optional<long> figure(HWND w, const char* suffix = "") {
+std::optional<long long> figure(HWND w, const char* suffix = "") {
   if (!w) return std::nullopt;
   auto text = windowText(w);
   return text ? decimal(*text, suffix) : std::nullopt;
@@ -483,22 +483,22 @@ bool findPerformanceWindows(Checks& checks, HWND main, PerformanceWindows& w) {
 
 // Polls until the figure agrees with the driver's reading taken just before and just after it;
 // reports the last comparison.
-void expectNear(Checks& checks, const char* what, const std::function<std::optional<long>()>& shownValue,
-                const std::function<std::optional<long>()>& ours, const std::function<long(long)>& tolerance,
+void expectNear(Checks& checks, const char* what, const std::function<std::optional<long long>()>& shownValue,
+                const std::function<std::optional<long long>()>& ours, const std::function<long long(long long)>& tolerance,
                 const char* why) {
-  std::optional<long> got, before, after;
+  std::optional<long long> got, before, after;
   const bool ok = waitFor(kAgreeTimeoutMs, [&] {
     before = ours();
     got = shownValue();
     after = ours();
     if (!got || !before || !after) return false;
-    const long lo = std::min(*before, *after), hi = std::max(*before, *after);
-    const long tol = tolerance(hi);
+    const long long lo = std::min(*before, *after), hi = std::max(*before, *after);
+    const long long tol = tolerance(hi);
     return *got >= lo - tol && *got <= hi + tol;
   });
-  const long tol = after ? tolerance(*after) : 0;
-  checks.expect(ok, "%s: %s shows %ld, the driver reads %ld..%ld (tolerance %ld: %s)", kLabel, what, got ? *got : -1L,
-                before ? *before : -1L, after ? *after : -1L, tol, why);
+  const long long tol = after ? tolerance(*after) : 0;
+  checks.expect(ok, "%s: %s shows %lld, the driver reads %lld..%lld (tolerance %lld: %s)", kLabel, what,
+                got.value_or(-1), before.value_or(-1), after.value_or(-1), tol, why);
 }
 
 // The MEM gauge shows committed memory in percent of the page file: the driver's GetPerformanceInfo
@@ -528,40 +528,40 @@ void checkMemGauge(Checks& checks, const PerformanceWindows& w) {
 }
 
 void checkFigures(Checks& checks, const PerformanceWindows& w, const std::optional<Facts>& facts) {
-  auto commitK = []() -> std::optional<long> {
+  auto commitK = []() -> std::optional<long long> {
     auto m = performanceInfo();
-    return m ? std::optional<long>(kilobytes(m->commitBytes)) : std::nullopt;
+    return m ? std::optional<long long>(kilobytes(m->commitBytes)) : std::nullopt;
   };
-  auto cacheK = []() -> std::optional<long> {
+  auto cacheK = []() -> std::optional<long long> {
     auto m = performanceInfo();
-    return m ? std::optional<long>(kilobytes(m->cacheBytes)) : std::nullopt;
+    return m ? std::optional<long long>(kilobytes(m->cacheBytes)) : std::nullopt;
   };
   if (!checks.expect(performanceInfo().has_value(), "%s: the driver reads GetPerformanceInfo", kLabel)) return;
-  const auto memTol = [](long k) { return memoryTolerance(k); };
+  const auto memTol = [](long long k) { return memoryTolerance(k); };
   const char* memWhy = "5 % of the driver's figure, at least 16 MB: the machine's memory moves";
 
   expectNear(checks, "Totals \"Threads\"", [&] { return figure(figureValue(w.totals, "Threads")); },
-             []() -> std::optional<long> {
+             []() -> std::optional<long long> {
                long n = countThreads();
-               return n > 0 ? std::optional<long>(n) : std::nullopt;
+               return n > 0 ? std::optional<long long>(n) : std::nullopt;
              },
              [](long) { return kThreadTolerance; }, "the program's count is up to 2.25 s old");
   expectNear(checks, "Totals \"Processes\"", [&] { return figure(figureValue(w.totals, "Processes")); },
-             []() -> std::optional<long> {
+             []() -> std::optional<long long> {
                int n = countProcesses();
-               return n > 0 ? std::optional<long>(n) : std::nullopt;
+               return n > 0 ? std::optional<long long>(n) : std::nullopt;
              },
              [](long) { return static_cast<long>(kProcessTolerance); }, "processes of Wine come and go");
   const auto vms = figure(figureValue(w.totals, "VMs:"));
-  checks.expect(vms && *vms >= 1, "%s: Totals \"VMs:\" counts at least the system machine (got %ld)", kLabel,
-                vms ? *vms : -1L);
+  checks.expect(vms && *vms >= 1, "%s: Totals \"VMs:\" counts at least the system machine (got %lld)", kLabel,
+                vms.value_or(-1));
 
   expectNear(checks, "Memory \"Commit\"", [&] { return figure(figureValue(w.memory, "Commit")); }, commitK, memTol, memWhy);
   expectNear(checks, "Memory \"Disk Cache\"", [&] { return figure(figureValue(w.memory, "Disk Cache")); }, cacheK, memTol,
              memWhy);
   expectNear(checks, "the MEM Usage figure", [&] { return figure(w.memFigure, "K"); }, commitK, memTol, memWhy);
   expectNear(checks, "status panel 2's committed figure",
-             [&]() -> std::optional<long> {
+             [&]() -> std::optional<long long> {
                auto text = statusText(w.pid, w.statusBar, 2);
                size_t end = 0;
                return text ? parseNumber(*text, "Mem Usage: ", "K / ", &end) : std::nullopt;
@@ -583,17 +583,17 @@ void checkFigures(Checks& checks, const PerformanceWindows& w, const std::option
   };
   for (const Total& t : kTotals) {
     const auto got = figure(figureValue(w.*t.group, t.caption));
-    const long want = factKilobytes(*facts, t.fact);
-    checks.expect(got && *got == want, "%s: \"%s\" shows %ld K, GlobalMemoryStatusEx says %ld K", kLabel, t.caption,
-                  got ? *got : -1L, want);
+    const long long want = factKilobytes(*facts, t.fact);
+    checks.expect(got && *got == want, "%s: \"%s\" shows %lld K, GlobalMemoryStatusEx says %lld K", kLabel, t.caption,
+                  got.value_or(-1), want);
   }
   // The status bar's page file total is the same figure.
   auto text = statusText(w.pid, w.statusBar, 2);
   size_t end = 0;
-  std::optional<long> pageTotal;
+  std::optional<long long> pageTotal;
   if (text && parseNumber(*text, "Mem Usage: ", "K / ", &end)) pageTotal = parseNumber(text->substr(end), "", "K");
-  const long wantTotal = factKilobytes(*facts, "totalPageFile");
-  checks.expect(pageTotal && *pageTotal == wantTotal, "%s: status panel 2 %s ends with the page file total %ldK", kLabel,
+  const long long wantTotal = factKilobytes(*facts, "totalPageFile");
+  checks.expect(pageTotal && *pageTotal == wantTotal, "%s: status panel 2 %s ends with the page file total %lldK", kLabel,
                 shown(text).c_str(), wantTotal);
   // The available figures: physical memory and page file as the child read them a few seconds
   // before (they move with the machine), the program's own address space within its total.
@@ -604,14 +604,14 @@ void checkFigures(Checks& checks, const PerformanceWindows& w, const std::option
   static constexpr Available kAvailable[] = {{"Phys. Available", "availPhys"}, {"Page File Avail.", "availPageFile"}};
   for (const Available& a : kAvailable) {
     const auto got = figure(figureValue(w.memory, a.caption));
-    const long want = factKilobytes(*facts, a.fact);
-    checks.expect(got && std::labs(*got - want) <= memoryTolerance(want),
-                  "%s: \"%s\" shows %ld K, GlobalMemoryStatusEx said %ld K (tolerance %ld K)", kLabel, a.caption,
-                  got ? *got : -1L, want, memoryTolerance(want));
+    const long long want = factKilobytes(*facts, a.fact);
+    checks.expect(got && std::llabs(*got - want) <= memoryTolerance(want),
+                  "%s: \"%s\" shows %lld K, GlobalMemoryStatusEx said %lld K (tolerance %lld K)", kLabel, a.caption,
+                  got.value_or(-1), want, memoryTolerance(want));
   }
   const auto avail = figure(figureValue(w.virt, "Available")), total = figure(figureValue(w.virt, "Total"));
-  checks.expect(avail && total && *avail > 0 && *avail <= *total, "%s: \"Available\" %ld K lies within \"Total\" %ld K",
-                kLabel, avail ? *avail : -1L, total ? *total : -1L);
+  checks.expect(avail && total && *avail > 0 && *avail <= *total, "%s: \"Available\" %lld K lies within \"Total\" %lld K",
+                kLabel, avail.value_or(-1), total.value_or(-1));
 }
 
 // ---- CPU usage -----------------------------------------------------------------------------------
@@ -653,15 +653,16 @@ CpuWindow measureCpu(const PerformanceWindows& w) {
       auto s1 = statusText(w.pid, w.statusBar, 1);
       auto f = windowText(w.cpuFigure);
       auto s2 = statusText(w.pid, w.statusBar, 1);
-      auto a = s1 ? parseNumber(*s1, "CPU Usage: ", "%") : std::nullopt;
-      auto b = s2 ? parseNumber(*s2, "CPU Usage: ", "%") : std::nullopt;
-      auto c = f ? decimal(*f, "%") : std::nullopt;
-      if (!a || !b || !c || *a > 100 || *c > 100) {
+      // -1 for what cannot be read as a number.
+      const long long a = s1 ? parseNumber(*s1, "CPU Usage: ", "%").value_or(-1) : -1;
+      const long long b = s2 ? parseNumber(*s2, "CPU Usage: ", "%").value_or(-1) : -1;
+      const long long c = f ? decimal(*f, "%").value_or(-1) : -1;
+      if (a < 0 || b < 0 || c < 0 || a > 100 || c > 100) {
         ++out.unreadable;
       } else {
-        out.status.push_back(*a);
-        out.figure.push_back(*c);
-        if (*c != *a && *c != *b) {
+        out.status.push_back(a);
+        out.figure.push_back(c);
+        if (c != a && c != b) {
           // Outside messages reach the program inside a tick as well (while it waits on another
           // process), between its status bar step and its page step: read again once the tick is
           // over.

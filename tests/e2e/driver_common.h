@@ -411,18 +411,18 @@ inline std::optional<std::string> statusText(DWORD pid, HWND sb, int part) {
 
 // "<prefix><digits><suffix>" exactly (with `end`, the text may go on after the suffix and `end`
 // receives where); returns the number.
-inline std::optional<long> parseNumber(const std::string& s, const std::string& prefix, const std::string& suffix,
-                                       size_t* end = nullptr) {
+inline std::optional<long long> parseNumber(const std::string& s, const std::string& prefix, const std::string& suffix,
+                                            size_t* end = nullptr) {
   if (s.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
   size_t i = prefix.size(), start = i;
   while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
-  if (i == start || i - start > 9) return std::nullopt;
+  if (i == start || i - start > 18) return std::nullopt;
   if (s.compare(i, suffix.size(), suffix) != 0) return std::nullopt;
   if (end)
     *end = i + suffix.size();
   else if (i + suffix.size() != s.size())
     return std::nullopt;
-  return std::strtol(s.c_str() + start, nullptr, 10);
+  return std::strtoll(s.c_str() + start, nullptr, 10);
 }
 
 // ---- Children of the driver ------------------------------------------------------------------

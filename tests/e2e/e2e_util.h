@@ -24,18 +24,21 @@ namespace e2e {
 constexpr UINT kSendTimeoutMs = 5000;
 constexpr DWORD kPollMs = 200;
 
+// The compiler checks the arguments of the printf-style calls below against their formats.
+#define E2E_PRINTF(format_index) __attribute__((format(gnu_printf, format_index, format_index + 1)))
+
 // Counts PASS and FAIL lines; each line is flushed at once so a caller that pipes the
 // output (ctest, the run script) sees progress even when the driver is killed.
 class Checks {
  public:
-  void pass(const char* fmt, ...) {
+  E2E_PRINTF(2) void pass(const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     line("PASS", fmt, ap);
     va_end(ap);
     ++passed_;
   }
-  void fail(const char* fmt, ...) {
+  E2E_PRINTF(2) void fail(const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     line("FAIL", fmt, ap);
@@ -43,7 +46,7 @@ class Checks {
     ++failed_;
   }
   // Records one check from a condition; returns the condition so callers can stop early.
-  bool expect(bool ok, const char* fmt, ...) {
+  E2E_PRINTF(3) bool expect(bool ok, const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     line(ok ? "PASS" : "FAIL", fmt, ap);
@@ -51,7 +54,7 @@ class Checks {
     ++(ok ? passed_ : failed_);
     return ok;
   }
-  static void info(const char* fmt, ...) {
+  E2E_PRINTF(1) static void info(const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     line("INFO", fmt, ap);
