@@ -380,8 +380,15 @@ DWORD SimMachine::GetProcessVersion(DWORD processId) {
 HINSTANCE SimMachine::ShellExecuteA(HWND owner, const std::string& operation, const std::string& file,
                                     const std::string& parameters, const std::string& directory, int showCmd) {
     if (Enter(Op::ShellExecuteA)) return 2;  // file not found
+    if (file.size() > MAX_PATH - 1) {
+        ++TextsTooLong;
+        throw std::runtime_error("ShellExecuteA: the shell's code fails on a file name of " +
+                                 std::to_string(file.size()) + " characters");
+    }
+    auto forced = ShellExecuteResults.find(file);
+    if (forced != ShellExecuteResults.end() && forced->second <= 32) return forced->second;
     StartedPrograms.push_back(Started{operation, file, parameters, directory, showCmd, owner});
-    return 42;
+    return forced != ShellExecuteResults.end() ? forced->second : 42;
 }
 
 bool SimMachine::Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA& data) {
@@ -469,6 +476,11 @@ HICON SimMachine::ExtractAssociatedIconA(HINSTANCE hInst, std::string& path, WOR
 
 UINT SimMachine::WinExec(const std::string& commandLine, UINT) {
     if (Enter(Op::WinExec)) return 0;  // out of memory or resources
+    if (version_.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && commandLine.size() > MAX_PATH - 1) {
+        ++TextsTooLong;
+        throw std::runtime_error("WinExec: a command line of " + std::to_string(commandLine.size()) +
+                                 " characters is longer than the system takes");
+    }
     ExecutedCommands.push_back(commandLine);
     auto forced = WinExecResults.find(commandLine);
     if (forced != WinExecResults.end()) return forced->second;

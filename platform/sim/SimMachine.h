@@ -214,7 +214,13 @@ public:
     std::vector<NotifyCall> NotifyCalls;
     std::map<std::pair<HWND, UINT>, NOTIFYICONDATAA> TrayIcons;
 
-    // Programs started through the shell.
+    // Programs started through the shell; ShellExecuteResults answers a file with a result of its
+    // own (the shell opens every other file). The shell's code cannot take a file name longer than a
+    // path (MAX_PATH - 1): the real one ends the process inside it, the simulated one raises an error
+    // and counts it in TextsTooLong. So does WinExec on the Windows 95 family, whose command lines
+    // are no longer.
+    std::map<std::string, HINSTANCE> ShellExecuteResults;
+    int TextsTooLong = 0;
     struct Started {
         std::string operation, file, parameters, directory;
         int showCmd;
