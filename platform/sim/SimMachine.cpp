@@ -54,6 +54,7 @@ const char* OpName(Op op) {
     case Op::ExtractAssociatedIconA: return "ExtractAssociatedIconA";
     case Op::WinExec: return "WinExec";
     case Op::lstrcmpA: return "lstrcmpA";
+    case Op::EnumDisplayMonitors: return "EnumDisplayMonitors";
     }
     return "?";
 }
@@ -565,9 +566,24 @@ DWORD SimMachine::GetTickCount() {
     return static_cast<DWORD>(TickBase + static_cast<DWORD>(now_));
 }
 
-bool SimMachine::SystemParametersInfoA(UINT action, UINT param, void*, UINT) {
+bool SimMachine::SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT) {
     if (Enter(Op::SystemParametersInfoA)) return false;
     SystemParameterCalls.push_back(SpiCall{action, param});
+    if (action == SPI_GETWORKAREA) {
+        if (!pvParam || Monitors.empty()) return false;
+        *static_cast<RECTL*>(pvParam) = Monitors.front().work;
+    }
+    return true;
+}
+
+bool SimMachine::EnumDisplayMonitors(const MonitorVisitor& visit) {
+    if (Enter(Op::EnumDisplayMonitors)) return false;
+    if (!MonitorCalls || !visit) return false;
+    for (size_t i = 0; i < Monitors.size(); ++i) {
+        const MONITORINFO info{sizeof(MONITORINFO), Monitors[i].bounds, Monitors[i].work,
+                               i == 0 ? MONITORINFOF_PRIMARY : 0};
+        if (!visit(info)) break;
+    }
     return true;
 }
 

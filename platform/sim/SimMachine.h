@@ -59,11 +59,12 @@ enum class Op {
     ExtractAssociatedIconA,
     WinExec,
     lstrcmpA,
+    EnumDisplayMonitors,
 };
 
 // The last operation: a sweep over every operation runs from the first to this one. A new operation
 // goes before it or takes its place here; a test checks that no named operation comes after it.
-constexpr Op kLastOp = Op::lstrcmpA;
+constexpr Op kLastOp = Op::EnumDisplayMonitors;
 constexpr int kOpCount = static_cast<int>(kLastOp) + 1;
 
 // "?" for a value that names no operation.
@@ -245,6 +246,16 @@ public:
     };
     std::vector<SpiCall> SystemParameterCalls;
 
+    // The screen: each display monitor's bounds and work area, the primary first (SPI_GETWORKAREA
+    // answers its work area). By default one monitor of 1024 x 768 with a 28-pixel task bar along its
+    // bottom. MonitorCalls false: the system has no EnumDisplayMonitors (Windows 95).
+    struct SimMonitor {
+        RECTL bounds;
+        RECTL work;
+    };
+    std::vector<SimMonitor> Monitors{SimMonitor{RECTL{0, 0, 1024, 768}, RECTL{0, 0, 1024, 740}}};
+    bool MonitorCalls = true;
+
     // IToolhelp
     HANDLE CreateToolhelp32Snapshot(DWORD dwFlags, DWORD th32ProcessID) override;
     bool Process32First(HANDLE hSnapshot, PROCESSENTRY32& entry) override;
@@ -283,6 +294,7 @@ public:
     void GetSystemInfo(SYSTEM_INFO& info) override;
     DWORD GetTickCount() override;
     bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) override;
+    bool EnumDisplayMonitors(const MonitorVisitor& visit) override;
     DWORD GetFileVersionInfoSizeA(const std::string& path, DWORD& handle) override;
     bool GetFileVersionInfoA(const std::string& path, DWORD handle, DWORD len, void* data) override;
     bool VerQueryValueA(const void* block, const std::string& subBlock, const char*& value, UINT& len) override;
