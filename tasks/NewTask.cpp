@@ -25,7 +25,7 @@ constexpr HINSTANCE kLastShellError = 32;
 // the process inside it), and the command lines of the Windows 95 family are no longer either.
 constexpr std::size_t kLongestPath = MAX_PATH - 1;
 // How much of the text the "cannot find" answer shows.
-constexpr std::size_t kShownLength = 64;
+constexpr std::size_t kShownLength = 40;
 
 // Whether the text holds nothing but blanks: an entry that names nothing.
 bool Blank(const std::string& text) {

@@ -21,7 +21,9 @@
 //   - End Task on a window that takes 3 s over WM_CLOSE: it is asked to close and nothing more (no
 //     WM_DESTROY from outside, no WM_QUIT);
 //   - New Task: a command line that starts the driver as a child that signals, a bare path with
-//     spaces to a copy of the driver, and the history values "0" and "1" afterwards;
+//     spaces to a copy of the driver, and the history values "0" and "1" afterwards; then 2,000
+//     typed characters and the same again from the history: the program says it cannot find them
+//     and lives on;
 //   - Goto Process: the Processes page with the row of the driver's process selected.
 // While each command runs the driver probes the program two ways: a WM_NULL sent to its main window
 // with a 1 s limit, and a message posted to its list view whose effect the driver reads back.
@@ -48,6 +50,8 @@ constexpr const char* kNewTaskCaption = "New Task";
 constexpr const char* kHistoryKey = "New Tasks";
 constexpr const char* kWindowClass = "TaskwellE2ETask";
 constexpr const char* kNewTaskEventPrefix = "TaskwellE2E.NewTask.";
+// A New Task entry longer than any path, typed as a user would.
+constexpr size_t kLongEntryLength = 2000;
 
 // The High speed: the window list is scanned, and the rows' statuses refreshed, every 750 ms.
 constexpr DWORD kScanIntervalMs = 750;
@@ -1210,9 +1214,22 @@ std::optional<std::string> historyValue(const char* name) {
   return std::string(buf);
 }
 
-// Opens New Task, types `text` as the user would, and presses OK; true once the dialog has gone.
+// A window's whole text, however long (the New Task entry may be thousands of characters).
+std::optional<std::string> wholeText(HWND w) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerLimitMs, &length)) return std::nullopt;
+  std::vector<char> buf(length + 2, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
+                           kAnswerLimitMs, &copied))
+    return std::nullopt;
+  return std::string(buf.data());
+}
+
+// Opens New Task, types `text` as the user would (unless `type` is false: the entry shown is taken),
+// and presses OK; true once the dialog has gone.
 bool runNewTask(Checks& checks, const Options& opt, Program& tw, const std::string& text, const char* what,
-                const char* shot = nullptr, const std::string* shownFirst = nullptr) {
+                const char* shot = nullptr, const std::string* shownFirst = nullptr, bool type = true) {
   HWND button = buttonWithText(tw.main, "&New Task..");
   if (!checks.expect(button != nullptr, "%s: %s: the \"&New Task..\" button is there", kLabel, what)) return false;
   PostMessageA(button, BM_CLICK, 0, 0);
@@ -1227,21 +1244,41 @@ bool runNewTask(Checks& checks, const Options& opt, Program& tw, const std::stri
     return false;
   }
   if (shownFirst) {
-    const std::string got = windowText(combos[0]).value_or("<unreadable>");
-    checks.expect(got == *shownFirst, "%s: %s: the dialog opens with the latest entry \"%s\" (got \"%s\")", kLabel, what,
-                  shownFirst->c_str(), got.c_str());
+    const std::string got = wholeText(combos[0]).value_or("<unreadable>");
+    checks.expect(got == *shownFirst, "%s: %s: the dialog opens with the latest entry \"%.80s\" (%u characters; got \"%.80s\", %u)",
+                  kLabel, what, shownFirst->c_str(), static_cast<unsigned>(shownFirst->size()), got.c_str(),
+                  static_cast<unsigned>(got.size()));
   }
-  // Typed: select what is there, then one character after another.
-  PostMessageA(edit, EM_SETSEL, 0, -1);
-  for (char ch : text) PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(ch)), 1);
-  const bool typed = waitFor(kUiLimitMs, [&] { return windowText(combos[0]).value_or("") == text; });
-  checks.expect(typed, "%s: %s: the combo box shows the typed text", kLabel, what);
+  if (type) {
+    // Typed: select what is there, then one character after another.
+    PostMessageA(edit, EM_SETSEL, 0, -1);
+    for (char ch : text) PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(ch)), 1);
+    const bool typed = waitFor(kUiLimitMs, [&] { return wholeText(combos[0]).value_or("") == text; });
+    checks.expect(typed, "%s: %s: the combo box shows the typed text", kLabel, what);
+  }
   if (shot) screenshot(checks, dialog, opt, shot);
   PostMessageA(buttonWithText(dialog, "&Ok"), BM_CLICK, 0, 0);
   const bool closed = waitHidden(dialog, kUiLimitMs);
   checks.expect(closed, "%s: %s: \"&Ok\" closes the dialog", kLabel, what);
   if (!closed && IsWindow(dialog)) PostMessageA(dialog, WM_CLOSE, 0, 0);
   return closed;
+}
+
+// After New Task's OK on a text that starts nothing: the program's "cannot find" box, which OK
+// closes, and the program still runs.
+void cannotFind(Checks& checks, const Options& opt, Program& tw, const char* what, const char* shot = nullptr) {
+  HWND box = waitShownTopLevel(tw.pid, kNewTaskCaption, "#32770", kUiLimitMs);
+  if (checks.expect(box != nullptr, "%s: %s: a \"%s\" box answers", kLabel, what, kNewTaskCaption)) {
+    const std::vector<std::string> texts = staticTexts(box);
+    bool found = false;
+    for (const std::string& t : texts) found |= t.rfind("Cannot find 'C:\\", 0) == 0 && t.size() < 200;
+    checks.expect(found, "%s: %s: the box says it cannot find the text, shortened (texts: %s)", kLabel, what,
+                  joined(texts).substr(0, 300).c_str());
+    if (shot) screenshot(checks, box, opt, shot);
+    answer(checks, box, "OK", what);
+  }
+  checks.expect(tw.alive() && waitFor(kUiLimitMs, [&] { return send(tw.main, WM_NULL, 0, 0).has_value(); }),
+                "%s: %s: the program still runs", kLabel, what);
 }
 
 void checkNewTask(Checks& checks, const Options& opt, Program& tw) {
@@ -1277,6 +1314,14 @@ void checkNewTask(Checks& checks, const Options& opt, Program& tw) {
   // The copy may still be ending; it goes when it can.
   waitFor(5000, [&] { return DeleteFileA(copy.c_str()) || GetFileAttributesA(copy.c_str()) == INVALID_FILE_ATTRIBUTES; });
   RemoveDirectoryA(dir.c_str());
+
+  // 2,000 typed characters that name nothing, then the same again from the history: the program
+  // says it cannot find them and lives on (the shell's code ends a process given such a file).
+  const std::string longText = "C:\\" + std::string(kLongEntryLength - 3, 'x');
+  if (runNewTask(checks, opt, tw, longText, "2,000 characters"))
+    cannotFind(checks, opt, tw, "2,000 characters", "new_task_cannot_find.bmp");
+  if (runNewTask(checks, opt, tw, "", "the long entry from the history", nullptr, &longText, false))
+    cannotFind(checks, opt, tw, "the long entry from the history");
 }
 
 // Goto Process: the Processes page comes up with the row of the window's process selected.
