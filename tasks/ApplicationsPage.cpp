@@ -170,15 +170,15 @@ void TApplicationsPage::AddRow(int engineIndex) {
     record->Handle = info.Handle;
     record->ParentHandle = info.ParentHandle;
     record->ThreadID = info.ThreadID;
-    record->Icon = info.Icon;
     record->ProcessID = info.ProcessID;
     record->Style = info.Style;
     record->ExStyle = info.ExStyle;
     record->ExePath = info.ExePath;
     record->WinClassName = info.WinClassName;
     record->ParentCaption = info.ParentCaption;
-    // From here the record owns the icon.
-    list.AdoptIcon(engineIndex);
+    // From here the record owns the icon, extracted now: the engine extracts none for windows that
+    // have their rows already.
+    record->Icon = list.AdoptIcon(engineIndex);
     const std::uintptr_t key = nextKey_++;
     TApplicationWin& owned = *record;
     records_[key] = std::move(record);
