@@ -7,6 +7,12 @@
 // added rows. Each record owns its icon; both image lists hold their own copies of it, in step, so
 // one index is valid in both.
 //
+// Statuses come from questions the program never waits for (StatusProbes). Each status refresh looks
+// at kRowsPerRefresh rows at most, those never asked first and then the others in turn, going on
+// where the last refresh stopped: it reads their captions and asks their windows. The verdicts come
+// from tmrProbeVerdicts kProbeTimeoutMs after the questions; a new row shows no status until its
+// first verdict.
+//
 // Every command takes the selected record's window, thread and process when it starts and acts only
 // if the window still belongs to that thread and process just before acting (a closed window's
 // handle may have been given to another). Commands never wait on another program without a limit:
@@ -20,10 +26,12 @@
 
 #include "platform/Platform.h"
 #include "tasks/ApplicationWin.h"
+#include "tasks/StatusProbes.h"
 #include "ui/StdCtrls.h"
 #include "ui/TImageList.h"
 #include "ui/TListView.h"
 #include "ui/TMenu.h"
+#include "ui/TTimer.h"
 
 namespace taskwell {
 
@@ -39,8 +47,10 @@ public:
 
     // Brings the rows in line with the engine's list, then refreshes captions and statuses.
     void ApplicationsListChanged();
-    // Reads each row's live caption and probes its window: "Running" or "Not Responding".
+    // Reads rows' live captions and asks their windows whether they answer (see above).
     void UpdateTaskStatus();
+    // The verdicts on the questions whose time is up: "Running" or "Not Responding".
+    void tmrProbeVerdictsTimer();
 
     void popApplicationsPopup();
     void sagApplicationsClick();
@@ -72,6 +82,11 @@ public:
     // How long a window may take to answer the responsiveness probe, and to answer End Task's close.
     static constexpr UINT kProbeTimeoutMs = 200;
     static constexpr UINT kCloseTimeoutMs = 1000;
+    // Rows looked at per status refresh: a refresh costs the thread a bounded time however many
+    // windows there are.
+    static constexpr int kRowsPerRefresh = 100;
+
+    TTimer tmrProbeVerdicts;
 
     TImageList imglstAppSmallIcon;
     TImageList imglstAppLargeIcon;
@@ -117,6 +132,9 @@ private:
     const Platform& platform_;
     std::map<std::uintptr_t, std::unique_ptr<TApplicationWin>> records_;
     std::uintptr_t nextKey_ = 1;
+    StatusProbes probes_;
+    // The position the next status refresh goes on from.
+    int nextQuestion_ = 0;
 };
 
 }  // namespace taskwell
