@@ -61,6 +61,7 @@ struct BatchUpdate {
 
 TApplicationsPage::TApplicationsPage(TfrmMain& main, const Platform& platform)
     : tmrProbeVerdicts(main.App(), kProbeTimeoutMs, false),
+      tmrPendingRows(main.App(), kPendingRowsDelayMs, false),
       imglstAppSmallIcon(main.App(), 16, 16),
       imglstAppLargeIcon(main.App(), 32, 32),
       main_(main),
@@ -68,6 +69,8 @@ TApplicationsPage::TApplicationsPage(TfrmMain& main, const Platform& platform)
       probes_(platform.Windows) {
     tmrProbeVerdicts.Name = "tmrProbeVerdicts";
     tmrProbeVerdicts.OnTimer = [this] { tmrProbeVerdictsTimer(); };
+    tmrPendingRows.Name = "tmrPendingRows";
+    tmrPendingRows.OnTimer = [this] { tmrPendingRowsTimer(); };
 }
 
 TApplicationsPage::~TApplicationsPage() {
@@ -184,9 +187,25 @@ void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
     for (auto it = gone.rbegin(); it != gone.rend(); ++it) Guarded([&] { rows.DeleteItem(*it); });
 }
 
+int TApplicationsPage::InsertionPoint(const std::string& caption) const {
+    const TListView& rows = *main_.sagApplications;
+    ISystem& system = platform_.System;
+    int low = 0, high = rows.ItemCount();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (system.lstrcmpA(caption, rows.Item(middle).Caption()) < 0)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
 void TApplicationsPage::AddRow(int engineIndex) {
     TWinList& list = main_.ApplicationsList;
     const TWinInfo& info = list.Info(engineIndex);
+    // The place first: nothing is made for a row that cannot be placed.
+    const int position = InsertionPoint(list.Caption(engineIndex));
     auto record = std::make_unique<TApplicationWin>();
     record->Handle = info.Handle;
     record->ParentHandle = info.ParentHandle;
@@ -220,7 +239,7 @@ void TApplicationsPage::AddRow(int engineIndex) {
     }
 
     TListView& rows = *main_.sagApplications;
-    TListItem& row = rows.AddItem();
+    TListItem& row = rows.InsertItem(position);
     row.Data = key;
     row.SetCaption(list.Caption(engineIndex));
     row.SetImageIndex(owned.ImageIndex);
@@ -249,28 +268,33 @@ void TApplicationsPage::ApplicationsListChanged() {
     }
     if (!gone.empty()) RemoveRows(gone);
 
-    // Addition: a window without a row gets one.
+    // Addition: a window without a row gets one, in its place. A row costs an icon; hundreds of new
+    // windows get theirs kRowsAddedPerSync at a time, the rest from tmrPendingRows, so messages wait
+    // for no more than that.
     std::set<HWND> shown;
     for (const auto& [key, record] : records_) shown.insert(record->Handle);
-    bool added = false;
-    for (int j = 0; j < list.Count(); ++j) {
+    int added = 0;
+    bool pending = false;
+    for (int j = 0; j < list.Count() && !pending; ++j) {
         Guarded([&] {
             const HWND handle = list.GetWinHandle(j);
             if (shown.count(handle)) return;
+            if (added == kRowsAddedPerSync) {
+                pending = true;
+                return;
+            }
             AddRow(j);
             shown.insert(handle);
-            added = true;
+            ++added;
         });
     }
-    if (added) {
-        ISystem& system = platform_.System;
-        Guarded([&] {
-            rows.Sort([&system](const TListItem& a, const TListItem& b) {
-                return system.lstrcmpA(a.Caption(), b.Caption()) < 0;
-            });
-        });
-    }
+    if (pending) tmrPendingRows.SetEnabled(true);
     UpdateTaskStatus();
+}
+
+void TApplicationsPage::tmrPendingRowsTimer() {
+    tmrPendingRows.SetEnabled(false);
+    ApplicationsListChanged();
 }
 
 bool TApplicationsPage::Answers(HWND handle) const {

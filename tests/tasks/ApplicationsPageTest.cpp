@@ -270,6 +270,48 @@ TEST(ApplicationsPage, ARefreshAsksABoundedNumberOfWindows) {
         EXPECT_EQ(f.Rows().Item(i).SubItems(), std::vector<std::string>{"Running"}) << f.Rows().Item(i).Caption();
 }
 
+// Many windows coming at once get their rows a few at a time (each costs an icon), soon after one
+// another, each in its place.
+TEST(ApplicationsPage, ManyNewWindowsGetTheirRowsAFewAtATime) {
+    AppsFixture f;
+    f.Create();
+    f.ui.Advance(2000);
+    const int before = f.Rows().ItemCount();
+    const int count = 2 * TApplicationsPage::kRowsAddedPerSync + 5;
+    for (int i = 0; i < count; ++i)
+        f.Window("Document " + std::to_string(count - i), f.editPid, 100 + static_cast<DWORD>(i));
+    const int icons = f.machine.Calls(Op::ExtractIconA);
+    f.form->ApplicationsList.Refresh();
+    f.Page().ApplicationsListChanged();
+    EXPECT_EQ(f.Rows().ItemCount(), before + TApplicationsPage::kRowsAddedPerSync);
+    EXPECT_EQ(f.machine.Calls(Op::ExtractIconA) - icons, TApplicationsPage::kRowsAddedPerSync);
+    f.ui.Advance(3 * TApplicationsPage::kPendingRowsDelayMs);
+    EXPECT_EQ(f.Rows().ItemCount(), before + count);
+    EXPECT_TRUE(f.Rows().IsSorted([&](const TListItem& a, const TListItem& b) {
+        return f.machine.lstrcmpA(a.Caption(), b.Caption()) < 0;
+    }));
+    EXPECT_TRUE(f.RowsBoundToRecords());
+}
+
+// A new row goes where a binary search in the rows' order puts it; no other row moves, not even one
+// whose caption changed since.
+TEST(ApplicationsPage, ANewRowIsPlacedWithoutReorderingTheOthers) {
+    AppsFixture f;
+    f.Window("Apple", f.editPid, 11);
+    const HWND b = f.Window("Banana", f.paintPid, 12);
+    f.Window("Cherry", f.editPid, 13);
+    f.Create();
+    f.windows.Find(b)->caption = "Zucchini";
+    f.form->tmrRefreshTimer();
+    EXPECT_EQ(f.Captions(), (std::vector<std::string>{"Apple", "Zucchini", "Cherry"}));
+    f.Window("Blueberry", f.paintPid, 14);
+    f.Window("apple", f.editPid, 15);
+    f.Rescan();
+    EXPECT_EQ(f.Captions(),
+              (std::vector<std::string>{"apple", "Apple", "Blueberry", "Zucchini", "Cherry", "Orvex Taskwell 98"}));
+    EXPECT_TRUE(f.RowsBoundToRecords());
+}
+
 // Each command on another program's window: what it calls, and that it never waits on the window.
 TEST(ApplicationsPage, CommandsActWithoutWaitingOnTheWindow) {
     struct Case {
