@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <deque>
 #include <memory>
 
 namespace e2e {
@@ -1362,7 +1363,289 @@ void checkNothingForced(Checks& checks, DriverWindows& d) {
                 forced.empty() ? " none" : forced.c_str());
 }
 
+// ---- Hundreds of windows -----------------------------------------------------------------------------
+
+// The crowd: kCrowdSize windows on one thread of the driver whose loop looks at its messages only
+// every kSlowLoopMs (a program that answers slowly), off the desktop so that they cost no painting.
+// Asked to, the thread destroys its oldest window and makes a new one (a row goes, a row comes).
+constexpr int kCrowdSize = 300;
+constexpr DWORD kSlowLoopMs = 10;
+constexpr int kHungCount = 10;
+constexpr UINT kChurnMessage = WM_APP + 5;
+// The posted probes: kPostedProbes, kPostedPeriodMs apart, each read back every kPostedPollMs; the
+// program must handle each within kPostedLimitMs.
+constexpr int kPostedProbes = 60;
+constexpr DWORD kPostedPeriodMs = 100;
+constexpr DWORD kPostedPollMs = 5;
+constexpr DWORD kPostedLimitMs = 250;
+// How long the rows of the crowd may take to come, and to settle (statuses, icons) before a phase.
+constexpr DWORD kCrowdRowsLimitMs = 30000;
+constexpr DWORD kCrowdSettleMs = 3000;
+
+class SlowWindowThread {
+ public:
+  SlowWindowThread() : ready_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+  ~SlowWindowThread() {
+    stop();
+    if (ready_) CloseHandle(ready_);
+  }
+  SlowWindowThread(const SlowWindowThread&) = delete;
+  SlowWindowThread& operator=(const SlowWindowThread&) = delete;
+
+  // Makes `count` windows on the thread; true once all are made.
+  bool start(int count) {
+    count_ = count;
+    thread_ = CreateThread(nullptr, 0, &SlowWindowThread::threadMain, this, 0, &threadId_);
+    return thread_ && WaitForSingleObject(ready_, kThreadEndMs) == WAIT_OBJECT_0 && made_ == count;
+  }
+  bool churn() { return PostThreadMessageA(threadId_, kChurnMessage, 0, 0) != FALSE; }
+  int churned() const { return churned_; }
+  std::string prefix() const { return "tw e2e crowd " + std::to_string(GetCurrentProcessId()) + " #"; }
+  void stop() {
+    if (!thread_) return;
+    stopping_ = true;
+    if (WaitForSingleObject(thread_, kThreadEndMs) != WAIT_OBJECT_0) TerminateThread(thread_, 1);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+
+ private:
+  HWND make() {
+    const std::string caption = prefix() + std::to_string(next_++);
+    HWND h = CreateWindowExA(0, kWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW, -3000, -3000, 200, 100, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (h) ShowWindow(h, SW_SHOWNOACTIVATE);
+    return h;
+  }
+  static DWORD WINAPI threadMain(LPVOID p) {
+    auto* self = static_cast<SlowWindowThread*>(p);
+    std::deque<HWND> windows;
+    for (int i = 0; i < self->count_; ++i)
+      if (HWND h = self->make()) windows.push_back(h);
+    self->made_ = static_cast<int>(windows.size());
+    SetEvent(self->ready_);
+    while (!self->stopping_) {
+      MSG m;
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (!m.hwnd && m.message == kChurnMessage) {
+          if (!windows.empty()) {
+            DestroyWindow(windows.front());
+            windows.pop_front();
+          }
+          if (HWND h = self->make()) windows.push_back(h);
+          ++self->churned_;
+          continue;
+        }
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+      }
+      Sleep(kSlowLoopMs);
+    }
+    for (HWND h : windows) DestroyWindow(h);
+    return 0;
+  }
+
+  HANDLE ready_;
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  int count_ = 0;
+  int next_ = 0;
+  std::atomic<int> made_{0};
+  std::atomic<int> churned_{0};
+  std::atomic<bool> stopping_{false};
+};
+
+// How long posted messages waited before the program handled them.
+struct PostedLatency {
+  int probes = 0, missed = 0, over = 0;
+  DWORD worst = 0, total = 0;
+  std::string text() const {
+    char buf[200];
+    std::snprintf(buf, sizeof buf, "%d posted, %d not handled, %d over %lu ms; average %lu ms, slowest %lu ms", probes,
+                  missed, over, static_cast<unsigned long>(kPostedLimitMs),
+                  static_cast<unsigned long>(probes ? total / static_cast<DWORD>(probes) : 0),
+                  static_cast<unsigned long>(worst));
+    return buf;
+  }
+};
+
+// Posts kPostedProbes hover times to the program's list view, kPostedPeriodMs apart, and reads each
+// back with sent messages (answered wherever the program waits) until it took effect: the time a
+// posted message waited for the program's message loop. `between` runs before each probe.
+PostedLatency measurePosted(Program& tw, DWORD& value, const std::function<void(int)>& between = nullptr) {
+  PostedLatency l;
+  for (int i = 0; i < kPostedProbes; ++i) {
+    const DWORD period = GetTickCount();
+    if (between) between(i);
+    value = value >= 59000 ? 2000 : value + 1;
+    ++l.probes;
+    const DWORD start = GetTickCount();
+    bool handled = PostMessageA(tw.list, LVM_SETHOVERTIME, 0, static_cast<LPARAM>(value)) != FALSE;
+    DWORD took = 0;
+    for (;;) {
+      DWORD_PTR got = 0;
+      took = GetTickCount() - start;
+      if (!handled) break;
+      if (SendMessageTimeoutA(tw.list, LVM_GETHOVERTIME, 0, 0, SMTO_ABORTIFHUNG, kAnswerLimitMs, &got) && got == value)
+        break;
+      if (took >= kPostedGiveUpMs) {
+        handled = false;
+        break;
+      }
+      Sleep(kPostedPollMs);
+    }
+    if (!handled) ++l.missed;
+    if (took > kPostedLimitMs) ++l.over;
+    l.worst = std::max(l.worst, took);
+    l.total += took;
+    const DWORD spent = GetTickCount() - period;
+    if (spent < kPostedPeriodMs) Sleep(kPostedPeriodMs - spent);
+  }
+  PostMessageA(tw.list, LVM_SETHOVERTIME, 0, static_cast<LPARAM>(-1));
+  return l;
+}
+
+// The rows of the crowd's windows (by their caption's prefix) and of `others`, with their statuses.
+struct CrowdRows {
+  int crowd = 0, crowdRunning = 0;
+  int others = 0, othersNotResponding = 0;
+  std::string otherStatuses;  // "caption: status; " of the others
+};
+CrowdRows readCrowdRows(Program& tw, const std::string& prefix, const std::vector<std::string>& others) {
+  CrowdRows c;
+  auto rows = tw.rows();
+  if (!rows) return c;
+  for (const auto& row : *rows) {
+    if (row[0].rfind(prefix, 0) == 0) {
+      ++c.crowd;
+      c.crowdRunning += row[1] == kRunning;
+    } else if (std::find(others.begin(), others.end(), row[0]) != others.end()) {
+      ++c.others;
+      c.othersNotResponding += row[1] == kNotResponding;
+      c.otherStatuses += "\"" + row[1] + "\" ";
+    }
+  }
+  return c;
+}
+
+int listCount(HWND list) {
+  auto n = send(list, LVM_GETITEMCOUNT, 0, 0);
+  return n ? static_cast<int>(*n) : -1;
+}
+
 }  // namespace
+
+// Hundreds of windows: the program at High on the Applications page keeps handling posted messages
+// promptly while kCrowdSize windows of a slowly answering thread are listed, while kHungCount more
+// do not answer at all, and while windows of the crowd come and go.
+void runCrowdedApplications(Checks& checks, const Options& opt, VersionSetting& version) {
+  const char* label = "crowd";
+  if (!checks.expect(version.set("win98"), "%s: set Version=win98", label)) return;
+  // No tray icon: a change of it is a message sent to the shell's task bar, which is busy with the
+  // buttons of hundreds of windows (and waits on the hung ones) and keeps the program waiting; the
+  // Applications page's own cost is what is measured here.
+  const bool seeded = deleteTree(HKEY_CURRENT_USER, kSettingsKey) && storeValue("", "ActivePage", dwordValue(0)) &&
+                      storeValue("", "&High", dwordValue(1)) && storeValue("", "&Normal", dwordValue(0)) &&
+                      storeValue("", "&Low", dwordValue(0)) && storeValue("", "&Paused", dwordValue(0)) &&
+                      storeValue("", "&Show icon in tray", dwordValue(0)) &&
+                      storeValue("", "&Hide When Minimized", dwordValue(0));
+  if (!checks.expect(seeded, "%s: settings stored before the start (Applications page, High, no tray icon)", label))
+    return;
+  if (!checks.expect(registerWindowClass(), "%s: the driver's window class is registered", label)) return;
+
+  Launched app;
+  std::string err;
+  if (!app.start(opt.exe, err)) {
+    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
+    return;
+  }
+  Program tw;
+  tw.app = &app;
+  tw.pid = app.pid();
+  tw.main = waitMainWindow(checks, app, label);
+  if (!tw.main) return;
+  waitFor(kUiLimitMs, [&] {
+    for (HWND l : childrenOfClass(tw.main, WC_LISTVIEWA))
+      if (reallyVisible(l)) tw.list = l;
+    return tw.list != nullptr;
+  });
+  if (!checks.expect(tw.list != nullptr, "%s: the page shows its list", label)) return;
+  const int before = listCount(tw.list);
+
+  SlowWindowThread crowd;
+  if (!checks.expect(crowd.start(kCrowdSize),
+                     "%s: the driver makes %d windows on a thread that looks at its messages every %lu ms", label,
+                     kCrowdSize, static_cast<unsigned long>(kSlowLoopMs)))
+    return;
+  DWORD took = 0;
+  const bool listed = pollFor(kCrowdRowsLimitMs, [&] { return listCount(tw.list) >= before + kCrowdSize; }, &took);
+  checks.expect(listed, "%s: the %d windows have their rows (took %lu ms; %d rows)", label, kCrowdSize,
+                static_cast<unsigned long>(took), listCount(tw.list));
+  Checks::info("%s: %d new rows came in %lu ms", label, kCrowdSize, static_cast<unsigned long>(took));
+  Sleep(kCrowdSettleMs);
+
+  DWORD value = 2000;
+  // 1. The crowd alone.
+  PostedLatency l = measurePosted(tw, value);
+  Checks::info("%s: %d slowly answering windows: %s", label, kCrowdSize, l.text().c_str());
+  checks.expect(l.missed == 0 && l.worst <= kPostedLimitMs,
+                "%s: with %d slowly answering windows every posted message is handled within %lu ms (%s)", label,
+                kCrowdSize, static_cast<unsigned long>(kPostedLimitMs), l.text().c_str());
+  CrowdRows rows = readCrowdRows(tw, crowd.prefix(), {});
+  checks.expect(rows.crowd == kCrowdSize && rows.crowdRunning == kCrowdSize,
+                "%s: the crowd's %d rows read \"%s\" (%d of %d)", label, kCrowdSize, kRunning, rows.crowdRunning,
+                rows.crowd);
+  screenshot(checks, tw.main, opt, "crowd.bmp");
+
+  // 2. With kHungCount windows whose threads take no messages (blocked inside their window procedure).
+  std::vector<std::unique_ptr<WindowThread>> hungThreads;
+  std::vector<TaskWindow*> hung;
+  std::vector<std::string> hungCaptions;
+  for (int i = 0; i < kHungCount; ++i) {
+    hungThreads.push_back(std::make_unique<WindowThread>());
+    WindowThread::Plan plan;
+    plan.caption = taskCaption(("tw e2e hung " + std::to_string(i)).c_str());
+    plan.at = RECT{-3000, -3000, -2800, -2900};
+    if (hungThreads.back()->start())
+      if (TaskWindow* w = hungThreads.back()->create(plan)) {
+        hung.push_back(w);
+        hungCaptions.push_back(w->caption);
+      }
+  }
+  checks.expect(static_cast<int>(hung.size()) == kHungCount, "%s: the driver makes %d more windows, one a thread",
+                label, kHungCount);
+  pollFor(kScanLimitMs + 2000, [&] { return listCount(tw.list) >= before + kCrowdSize + kHungCount; });
+  bool blocked = true;
+  for (size_t i = 0; i < hung.size(); ++i) blocked &= hungThreads[i]->block(*hung[i]);
+  checks.expect(blocked, "%s: the %d threads take no messages", label, kHungCount);
+  l = measurePosted(tw, value);
+  Checks::info("%s: %d slowly answering and %d hung windows: %s", label, kCrowdSize, kHungCount, l.text().c_str());
+  checks.expect(l.missed == 0 && l.worst <= kPostedLimitMs,
+                "%s: with %d hung windows as well every posted message is handled within %lu ms (%s)", label,
+                kHungCount, static_cast<unsigned long>(kPostedLimitMs), l.text().c_str());
+  rows = readCrowdRows(tw, crowd.prefix(), hungCaptions);
+  checks.expect(rows.others == kHungCount && rows.othersNotResponding == kHungCount && rows.crowdRunning == kCrowdSize,
+                "%s: the %d hung rows read \"%s\" (%d of %d: %s) and the crowd's \"%s\" (%d of %d)", label, kHungCount,
+                kNotResponding, rows.othersNotResponding, rows.others, rows.otherStatuses.c_str(), kRunning,
+                rows.crowdRunning, rows.crowd);
+  for (auto& t : hungThreads) t->release();
+
+  // 3. Windows of the crowd going and coming: one goes and one comes every third probe.
+  l = measurePosted(tw, value, [&](int i) {
+    if (i % 3 == 0) crowd.churn();
+  });
+  Checks::info("%s: %d windows, one going and one coming every %lu ms: %s", label, kCrowdSize,
+               static_cast<unsigned long>(3 * kPostedPeriodMs), l.text().c_str());
+  checks.expect(crowd.churned() >= kPostedProbes / 3 - 1 && l.missed == 0 && l.worst <= kPostedLimitMs,
+                "%s: while rows go and come (%d times) every posted message is handled within %lu ms (%s)", label,
+                crowd.churned(), static_cast<unsigned long>(kPostedLimitMs), l.text().c_str());
+
+  checks.expect(tw.alive(), "%s: the program still runs", label);
+  crowd.stop();
+  for (auto& t : hungThreads) t->stop();
+  PostMessageA(tw.main, WM_CLOSE, 0, 0);
+  checkEnds(checks, app, "crowd: WM_CLOSE to the main window");
+}
 
 int runSignalChild(int argc, char** argv) {
   const char* name = argc >= 3 && std::strcmp(argv[1], kSignalArgument) == 0 ? argv[2] : kSignalCopyEvent;

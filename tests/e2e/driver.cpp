@@ -7,7 +7,7 @@
 //   taskwell_e2e.exe --signal <event name>   (a child that sets the named event and ends)
 //
 // TASKWELL_E2E_CASES, when set, names the cases to run, separated by commas (win98, stored,
-// offscreen, processes, performance, applications, nt, win95); unset, every case runs.
+// offscreen, processes, performance, applications, crowd, nt, win95); unset, every case runs.
 //
 // For each Windows version it sets the per-program version (value Version under
 // HKCU\Software\Wine\AppDefaults\<exe name>), starts the program and looks at its windows:
@@ -37,6 +37,10 @@
 //     Windows menus on an answering and a blocked window while the program is probed, End Task's
 //     question and a slow closer, the task properties dialog and New Task (2,000 typed characters,
 //     then the same from the history: the program says it cannot find them and lives on);
+//   - as Windows 98 on the Applications page at High, without the tray icon, beside 300 windows of
+//     a thread that answers slowly, then 10 hung windows as well, then windows coming and going
+//     (ApplicationsChecks.cpp): 60 posted messages over 6 s each time, the slowest handled within
+//     250 ms, and the statuses of the 300 and the 10;
 //   - as Windows 95: the main window and a clean close;
 //   - as an NT version (explicit, and Wine's own default): the "Error" message box that
 //     refuses to run, no main window, and a clean exit once the box is dismissed.
@@ -724,6 +728,7 @@ int main(int argc, char** argv) {
       if (caseSelected("processes")) runProcessPage(checks, opt, version);
       if (caseSelected("performance")) runPerformance(checks, opt, version);
       if (caseSelected("applications")) runApplicationsPage(checks, opt, version);
+      if (caseSelected("crowd")) runCrowdedApplications(checks, opt, version);
       if (caseSelected("nt")) {
         runRefusal(checks, opt, version, "win10", "nt (win10)", "nt_refusal.bmp");
         runRefusal(checks, opt, version, nullptr, "nt (Wine default)", "nt_refusal_default.bmp");
