@@ -191,42 +191,35 @@ std::optional<std::uint64_t> SimWindows::NextAnswerDue() const {
     return next;
 }
 
-int SimWindows::DeliverPosted() {
-    int delivered = 0;
-    // Late answers that are due, in the order they were sent; their windows' threads take them now.
-    std::vector<Late> due;
-    for (auto it = late_.begin(); it != late_.end();) {
+template <class Entry>
+std::vector<Entry> SimWindows::TakeDue(std::vector<Entry>& pending, bool notHung) {
+    std::vector<Entry> due;
+    for (auto it = pending.begin(); it != pending.end();) {
         const SimWindow* w = Find(it->message.hwnd);
         std::uint64_t since = 0;
         if (!w) {
-            it = late_.erase(it);
-        } else if (it->due <= machine_.Now() && !ThreadBlocked(*w, since)) {
-            due.push_back(*it);
-            it = late_.erase(it);
+            it = pending.erase(it);
+        } else if (it->due <= machine_.Now() && !(notHung && w->hung) && !ThreadBlocked(*w, since)) {
+            due.push_back(std::move(*it));
+            it = pending.erase(it);
         } else {
             ++it;
         }
     }
-    for (const Late& l : due) {
+    return due;
+}
+
+int SimWindows::DeliverPosted() {
+    int delivered = 0;
+    // Late answers that are due, in the order they were sent; their windows' threads take them now.
+    for (const Late& l : TakeDue(late_, false)) {
         if (!Find(l.message.hwnd)) continue;
         Dispatch(l.message.hwnd, l.message.msg, l.message.wParam, l.message.lParam, WindowEvent::Kind::Sent);
         ++delivered;
     }
     // Messages sent without waiting that are due: handled by their windows' threads, then answered.
     // A hung window never takes its message; a window destroyed meanwhile takes none either.
-    std::vector<Callback> answers;
-    for (auto it = callbacks_.begin(); it != callbacks_.end();) {
-        const SimWindow* w = Find(it->message.hwnd);
-        std::uint64_t since = 0;
-        if (!w) {
-            it = callbacks_.erase(it);
-        } else if (it->due <= machine_.Now() && !w->hung && !ThreadBlocked(*w, since)) {
-            answers.push_back(std::move(*it));
-            it = callbacks_.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    std::vector<Callback> answers = TakeDue(callbacks_, true);
     for (Callback& c : answers) {
         if (!Find(c.message.hwnd)) continue;
         const LRESULT result = Dispatch(c.message.hwnd, c.message.msg, c.message.wParam, c.message.lParam,

@@ -258,6 +258,10 @@ private:
     void ToTop(HWND hwnd);
     // A call that waits for the window's thread: raises when that thread is blocked.
     void WaitForThreadOf(HWND hwnd, const char* call);
+    // Takes out of pending, in order, the entries due now whose window's thread takes its messages
+    // (and, with notHung, whose window is not hung); entries of windows gone are dropped.
+    template <class Entry>
+    std::vector<Entry> TakeDue(std::vector<Entry>& pending, bool notHung);
     // Moves the virtual clock on by a wait of the program's thread.
     void Wait(std::uint64_t ms);
     // Whether the window's thread takes messages now, and since when it has not.

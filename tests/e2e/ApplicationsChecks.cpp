@@ -1363,6 +1363,35 @@ void checkNothingForced(Checks& checks, DriverWindows& d) {
                 forced.empty() ? " none" : forced.c_str());
 }
 
+// ---- Starting the program --------------------------------------------------------------------------
+
+// Stores the settings a case starts with: none but the Applications page and the High speed.
+bool storeApplicationsAtHigh() {
+  return deleteTree(HKEY_CURRENT_USER, kSettingsKey) && storeValue("", "ActivePage", dwordValue(0)) &&
+         storeValue("", "&High", dwordValue(1)) && storeValue("", "&Normal", dwordValue(0)) &&
+         storeValue("", "&Low", dwordValue(0)) && storeValue("", "&Paused", dwordValue(0));
+}
+
+// Starts the program and finds its main window and the list its Applications page shows; false
+// (and reported) when it cannot.
+bool startOnApplications(Checks& checks, const Options& opt, const char* label, Launched& app, Program& tw) {
+  std::string err;
+  if (!app.start(opt.exe, err)) {
+    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
+    return false;
+  }
+  tw.app = &app;
+  tw.pid = app.pid();
+  tw.main = waitMainWindow(checks, app, label);
+  if (!tw.main) return false;
+  waitFor(kUiLimitMs, [&] {
+    for (HWND l : childrenOfClass(tw.main, WC_LISTVIEWA))
+      if (reallyVisible(l)) tw.list = l;
+    return tw.list != nullptr;
+  });
+  return checks.expect(tw.list != nullptr, "%s: the page shows its list", label);
+}
+
 // ---- Hundreds of windows -----------------------------------------------------------------------------
 
 // The crowd: kCrowdSize windows on one thread of the driver whose loop looks at its messages only
@@ -1544,32 +1573,15 @@ void runCrowdedApplications(Checks& checks, const Options& opt, VersionSetting& 
   // No tray icon: a change of it is a message sent to the shell's task bar, which is busy with the
   // buttons of hundreds of windows (and waits on the hung ones) and keeps the program waiting; the
   // Applications page's own cost is what is measured here.
-  const bool seeded = deleteTree(HKEY_CURRENT_USER, kSettingsKey) && storeValue("", "ActivePage", dwordValue(0)) &&
-                      storeValue("", "&High", dwordValue(1)) && storeValue("", "&Normal", dwordValue(0)) &&
-                      storeValue("", "&Low", dwordValue(0)) && storeValue("", "&Paused", dwordValue(0)) &&
-                      storeValue("", "&Show icon in tray", dwordValue(0)) &&
+  const bool seeded = storeApplicationsAtHigh() && storeValue("", "&Show icon in tray", dwordValue(0)) &&
                       storeValue("", "&Hide When Minimized", dwordValue(0));
   if (!checks.expect(seeded, "%s: settings stored before the start (Applications page, High, no tray icon)", label))
     return;
   if (!checks.expect(registerWindowClass(), "%s: the driver's window class is registered", label)) return;
 
   Launched app;
-  std::string err;
-  if (!app.start(opt.exe, err)) {
-    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
-    return;
-  }
   Program tw;
-  tw.app = &app;
-  tw.pid = app.pid();
-  tw.main = waitMainWindow(checks, app, label);
-  if (!tw.main) return;
-  waitFor(kUiLimitMs, [&] {
-    for (HWND l : childrenOfClass(tw.main, WC_LISTVIEWA))
-      if (reallyVisible(l)) tw.list = l;
-    return tw.list != nullptr;
-  });
-  if (!checks.expect(tw.list != nullptr, "%s: the page shows its list", label)) return;
+  if (!startOnApplications(checks, opt, label, app, tw)) return;
   const int before = listCount(tw.list);
 
   SlowWindowThread crowd;
@@ -1661,10 +1673,8 @@ void runApplicationsPage(Checks& checks, const Options& opt, VersionSetting& ver
   const DWORD started = GetTickCount();
 
   // Stored beforehand: the Applications page, High, confirmations on, Large Icons, no history.
-  const bool seeded = deleteTree(HKEY_CURRENT_USER, kSettingsKey) && storeValue("", "ActivePage", dwordValue(0)) &&
-                      storeValue("", "&High", dwordValue(1)) && storeValue("", "&Normal", dwordValue(0)) &&
-                      storeValue("", "&Low", dwordValue(0)) && storeValue("", "&Paused", dwordValue(0)) &&
-                      storeValue("", "&Confirmations", dwordValue(1)) && storeValue("", "Lar&ge Icons", dwordValue(1)) &&
+  const bool seeded = storeApplicationsAtHigh() && storeValue("", "&Confirmations", dwordValue(1)) &&
+                      storeValue("", "Lar&ge Icons", dwordValue(1)) &&
                       storeValue("", "S&mall Icons", dwordValue(0)) && storeValue("", "&List", dwordValue(0)) &&
                       storeValue("", "&Details", dwordValue(0));
   if (!checks.expect(seeded, "%s: settings stored before the start (Applications page, High, confirmations, Large Icons)",
@@ -1675,22 +1685,8 @@ void runApplicationsPage(Checks& checks, const Options& opt, VersionSetting& ver
   if (!makeWindows(checks, d)) return;
 
   Launched app;
-  std::string err;
-  if (!app.start(opt.exe, err)) {
-    checks.fail("%s: start %s: %s", kLabel, opt.exe.c_str(), err.c_str());
-    return;
-  }
   Program tw;
-  tw.app = &app;
-  tw.pid = app.pid();
-  tw.main = waitMainWindow(checks, app, kLabel);
-  if (!tw.main) return;
-  waitFor(kUiLimitMs, [&] {
-    for (HWND l : childrenOfClass(tw.main, WC_LISTVIEWA))
-      if (reallyVisible(l)) tw.list = l;
-    return tw.list != nullptr;
-  });
-  if (!checks.expect(tw.list != nullptr, "%s: the page shows its list", kLabel)) return;
+  if (!startOnApplications(checks, opt, kLabel, app, tw)) return;
   const std::vector<std::string> columns = headerTexts(tw.pid, listHeader(tw.list));
   checks.expect(columns == std::vector<std::string>{"Task", "Status"}, "%s: the list's columns are \"Task\", \"Status\" (got %s)",
                 kLabel, joined(columns).c_str());
