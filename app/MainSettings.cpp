@@ -13,6 +13,7 @@
 #include <exception>
 
 #include "app/Main.h"
+#include "app/MiscUtils.h"
 #include "app/PathUtils.h"
 #include "ui/Exception.h"
 #include "ui/TApplication.h"
@@ -214,6 +215,13 @@ void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const 
 void TfrmMain::LoadAppPosition() {
     ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name);
     RePosApp.LoadAppPosition();
+    // A place stored off the screen (saved while minimised, on a monitor since removed, at another
+    // resolution) is brought onto it; the window is saved where it now is.
+    const TRect stored{Left(), Top(), Left() + Width(), Top() + Height()};
+    const TRect placed = PlacementOnScreen(stored, DesktopWorkAreas(platform_.System));
+    if (placed.Left != stored.Left || placed.Top != stored.Top || placed.Right != stored.Right ||
+        placed.Bottom != stored.Bottom)
+        SetBounds(placed.Left, placed.Top, placed.Width(), placed.Height());
 }
 
 // ---------------------------------------------------------------------------------------------

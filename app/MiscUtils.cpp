@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 #include <vector>
 
 #include "ui/TApplication.h"
@@ -159,6 +160,61 @@ TRect DialogPlacement(const TForm& owner, int width, int height) {
 void PlaceDialog(TForm& dialog, const TForm& owner) {
     const TRect place = DialogPlacement(owner, dialog.Width(), dialog.Height());
     dialog.SetBounds(place.Left, place.Top, place.Width(), place.Height());
+}
+
+std::vector<TRect> DesktopWorkAreas(ISystem& system) {
+    auto toRect = [](const RECTL& r) { return TRect{r.left, r.top, r.right, r.bottom}; };
+    std::vector<TRect> areas;
+    try {
+        const bool listed = system.EnumDisplayMonitors([&](const MONITORINFO& monitor) {
+            const TRect work = toRect(monitor.rcWork);
+            if (work.Width() <= 0 || work.Height() <= 0) return true;
+            // The primary first: a window with no part on any monitor goes there when it is as near
+            // as any other.
+            if (monitor.dwFlags & MONITORINFOF_PRIMARY)
+                areas.insert(areas.begin(), work);
+            else
+                areas.push_back(work);
+            return true;
+        });
+        if (listed && !areas.empty()) return areas;
+    } catch (const std::exception&) {
+    }
+    areas.clear();
+    try {
+        RECTL work{};
+        if (system.SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) && work.right > work.left &&
+            work.bottom > work.top)
+            areas.push_back(toRect(work));
+    } catch (const std::exception&) {
+    }
+    return areas;
+}
+
+TRect PlacementOnScreen(const TRect& bounds, const std::vector<TRect>& workAreas) {
+    auto overlap = [](int low1, int high1, int low2, int high2) {
+        return std::max(0, std::min(high1, high2) - std::max(low1, low2));
+    };
+    // How far the window lies from the area, squared (0 when they touch or overlap).
+    auto distance = [&](const TRect& area) {
+        const long long dx = std::max({0, area.Left - bounds.Right, bounds.Left - area.Right});
+        const long long dy = std::max({0, area.Top - bounds.Bottom, bounds.Top - area.Bottom});
+        return dx * dx + dy * dy;
+    };
+    const TRect* nearest = nullptr;
+    for (const TRect& area : workAreas) {
+        if (overlap(bounds.Left, bounds.Right, area.Left, area.Right) >= kReachableWidth &&
+            overlap(bounds.Top, bounds.Bottom, area.Top, area.Bottom) >= kReachableHeight)
+            return bounds;
+        if (!nearest || distance(area) < distance(*nearest)) nearest = &area;
+    }
+    if (!nearest) return bounds;
+    const TRect& area = *nearest;
+    const int width = std::clamp(bounds.Width(), 1, area.Width());
+    const int height = std::clamp(bounds.Height(), 1, area.Height());
+    const int left = std::clamp(bounds.Left, area.Left, area.Right - width);
+    const int top = std::clamp(bounds.Top, area.Top, area.Bottom - height);
+    return TRect{left, top, left + width, top + height};
 }
 
 void ResetScreenSaverFlag(ISystem& system) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/Shell.h"
 #include "platform/SystemFacts.h"
@@ -49,6 +50,21 @@ std::string AddTrailingBackslash(const std::string& path);
 TRect DialogPlacement(const TForm& owner, int width, int height);
 // Moves the dialog there, keeping its size.
 void PlaceDialog(TForm& dialog, const TForm& owner);
+
+// The work areas of the desktop's monitors (each monitor less the task bar and the other bars
+// docked at its edges), the primary first. Where the system cannot list its monitors, the primary
+// monitor's alone; none when neither can be had.
+std::vector<TRect> DesktopWorkAreas(ISystem& system);
+
+// How much of a window must lie on a work area for the user to reach it: a piece the size of a
+// caption's grip.
+constexpr int kReachableWidth = 40;
+constexpr int kReachableHeight = 20;
+// Where a window with these bounds goes so that the user can reach it: where it is when at least
+// kReachableWidth by kReachableHeight of it lies on one work area (or no work area is known);
+// otherwise onto the work area nearest to it, whole, keeping its size where the area is large
+// enough and shrunk to the area where it is not.
+TRect PlacementOnScreen(const TRect& bounds, const std::vector<TRect>& workAreas);
 
 // Tells the system that no screen saver is running.
 void ResetScreenSaverFlag(ISystem& system);

@@ -1,6 +1,8 @@
 #include "components/TWinList.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
 
 #include "process/ToolhelpSnapshot.h"
 #include "ui/Exception.h"
@@ -53,12 +55,30 @@ const std::string& TWinList::Caption(int index) const {
     return records_[static_cast<size_t>(index)].caption;
 }
 
-void TWinList::AdoptIcon(int index) {
+HICON TWinList::GetIcon(int index) {
     Info(index);
-    records_[static_cast<size_t>(index)].iconAdopted = true;
+    Entry& e = records_[static_cast<size_t>(index)];
+    if (!e.iconRead) {
+        e.iconRead = true;
+        if (!e.info.ExePath.empty()) e.info.Icon = IconOf(e.info.ExePath);
+    }
+    return e.info.Icon;
 }
 
-bool TWinList::Accepts(HWND hwnd) {
+HICON TWinList::AdoptIcon(int index) {
+    Info(index);
+    // Adopted before (its view let it go since): the new adopter gets an icon of its own.
+    if (Entry& e = records_[static_cast<size_t>(index)]; e.iconAdopted) {
+        e.iconAdopted = false;
+        e.iconRead = false;
+        e.info.Icon = 0;
+    }
+    const HICON icon = GetIcon(index);
+    records_[static_cast<size_t>(index)].iconAdopted = true;
+    return icon;
+}
+
+bool TWinList::Accepts(HWND hwnd, std::string& caption) {
     IWindows& windows = platform_.Windows;
     // The style first: it says whether the window is visible (a top-level window, as every window
     // a scan meets is, is visible exactly when it has WS_VISIBLE: its parent is the desktop) and
@@ -76,7 +96,6 @@ bool TWinList::Accepts(HWND hwnd) {
         break;
     }
     if (!EmptyNames) {
-        std::string caption;
         windows.GetWindowTextA(hwnd, caption, kCaptionBuffer);
         if (caption.empty()) return false;
     }
@@ -90,40 +109,76 @@ bool TWinList::Accepts(HWND hwnd) {
 }
 
 void TWinList::Refresh() {
+    // A scan lets the thread take its messages now and then; a Refresh asked for by one of them is
+    // left to the scan under way, which raises the change when it has one.
+    if (refreshing_) return;
     changed_ = false;
     timer_.SetEnabled(false);
     struct Resume {
         TWinList& list;
         ~Resume() {
+            list.refreshing_ = false;
             if (list.enabled_) list.timer_.SetEnabled(true);
         }
     } resume{*this};
+    refreshing_ = true;
 
-    // The scan: each accepted window with its creating thread, in the order of the scan.
-    std::vector<HWND> order;
+    // The scan: each accepted window with its creating thread and caption, in the order of the scan.
+    struct Scanned {
+        Accepted window;
+        std::string caption;
+    };
+    std::vector<Scanned> order;
     std::vector<Accepted> accepted;
+    int visited = 0;
     platform_.Windows.EnumWindows([&](HWND hwnd) {
-        if (Accepts(hwnd)) {
-            order.push_back(hwnd);
-            accepted.emplace_back(hwnd, platform_.Windows.GetWindowThreadProcessId(hwnd, nullptr));
+        // Hundreds of windows cost a scan a long time: messages do not wait for all of them.
+        if (++visited % kWindowsBetweenMessages == 0) app_.ProcessMessages();
+        std::string caption;
+        if (Accepts(hwnd, caption)) {
+            const DWORD thread = platform_.Windows.GetWindowThreadProcessId(hwnd, nullptr);
+            order.push_back(Scanned{{hwnd, thread}, std::move(caption)});
+            accepted.push_back(order.back().window);
         }
         return true;
     });
     std::sort(accepted.begin(), accepted.end());
     if (accepted == listed_) return;
 
-    ReleaseRecords();
+    // A rebuild keeps the records of the windows it listed already (the same window of the same
+    // thread) and reads only the new ones, with one process snapshot for them all; the records of
+    // windows gone are released, their icons with them unless a view adopted them.
+    std::map<Accepted, Entry> known;
+    for (Entry& e : records_) known.emplace(Accepted{e.info.Handle, e.info.ThreadID}, std::move(e));
+    records_.clear();
     listed_.clear();
     changed_ = true;
+    struct Release {
+        TWinList& list;
+        std::map<Accepted, Entry>& gone;
+        ~Release() {
+            for (auto& [window, e] : gone) list.ReleaseIcon(e);
+        }
+    } release{*this, known};
     // The set the list holds: a window that went away before it was read is not in it, so it causes
     // no rebuild once it is gone from the scans too. After an error, the records made so far.
     struct KeepSorted {
         std::vector<Accepted>& set;
         ~KeepSorted() { std::sort(set.begin(), set.end()); }
     } keepSorted{listed_};
-    const auto exeByProcess = ExePaths();
-    for (HWND hwnd : order)
-        if (AddWindow(hwnd, exeByProcess)) listed_.emplace_back(hwnd, records_.back().info.ThreadID);
+    std::optional<std::unordered_map<DWORD, std::string>> exeByProcess;
+    for (Scanned& s : order) {
+        if (auto it = known.find(s.window); it != known.end()) {
+            if (!EmptyNames) it->second.caption = std::move(s.caption);
+            records_.push_back(std::move(it->second));
+            known.erase(it);
+            listed_.push_back(s.window);
+            continue;
+        }
+        if (!exeByProcess) exeByProcess = ExePaths();
+        if (AddWindow(s.window.first, *exeByProcess))
+            listed_.emplace_back(s.window.first, records_.back().info.ThreadID);
+    }
 }
 
 std::unordered_map<DWORD, std::string> TWinList::ExePaths() {
@@ -167,23 +222,24 @@ bool TWinList::AddWindow(HWND hwnd, const std::unordered_map<DWORD, std::string>
     }
     windows.GetWindowTextA(hwnd, entry.caption, kCaptionBuffer);
     auto exe = exeByProcess.find(info.ProcessID);
-    if (exe != exeByProcess.end()) {
-        info.ExePath = exe->second;
-        info.Icon = IconOf(info.ExePath);
-    }
+    if (exe != exeByProcess.end()) info.ExePath = exe->second;
     records_.push_back(std::move(entry));
     return true;
 }
 
-void TWinList::ReleaseRecords() {
-    for (Entry& e : records_) {
-        if (e.iconAdopted || e.info.Icon == 0) continue;
-        try {
-            platform_.Shell.DestroyIcon(e.info.Icon);
-        } catch (...) {
-            // An icon the system will not destroy is given up; the others still go.
-        }
+void TWinList::ReleaseIcon(Entry& e) {
+    if (e.iconAdopted || e.info.Icon == 0) return;
+    const HICON icon = e.info.Icon;
+    e.info.Icon = 0;
+    try {
+        platform_.Shell.DestroyIcon(icon);
+    } catch (...) {
+        // An icon the system will not destroy is given up; the others still go.
     }
+}
+
+void TWinList::ReleaseRecords() {
+    for (Entry& e : records_) ReleaseIcon(e);
     records_.clear();
 }
 

@@ -3,13 +3,15 @@
 // those windows has changed, rescanning on its own timer.
 //
 // A scan touches only the style (which holds the visibility), a caption, the owner and the
-// creating thread of each window. The list is rebuilt (one process snapshot for all windows, icons
-// extracted) only when the accepted set of (window, thread) pairs differs from the one of the last
-// rebuild, in any order: a handle that the system gave to a new window of another thread counts as
-// a new window.
+// creating thread of each window. The list is rebuilt only when the accepted set of (window, thread)
+// pairs differs from the one of the last rebuild, in any order: a handle that the system gave to a
+// new window of another thread counts as a new window. A rebuild reads only the windows new to the
+// list (one process snapshot for them all); the others keep their records, with the captions of
+// the scan.
 //
-// Icons: each record's icon is extracted for it and belongs to the engine until a view adopts it
-// (AdoptIcon); the engine destroys every icon nobody adopted when its record goes.
+// Icons: a record's icon is extracted when it is first asked for (GetIcon, AdoptIcon), so a rebuild
+// costs no icons for windows a view shows already; it belongs to the engine until a view adopts it,
+// and the engine destroys every icon nobody adopted when its record goes.
 #pragma once
 
 #include <functional>
@@ -38,7 +40,7 @@ public:
     std::string ParentCaption;  // "Desktop" without parent, "NoName" for a parent without caption
     std::string WinClassName;
     std::string ExePath;  // empty when the window's process was not found
-    HICON Icon = 0;       // 0 when none
+    HICON Icon = 0;       // 0 when none, or not read yet (GetIcon reads it)
     DWORD ProcessID = 0;
     DWORD Style = 0;
     DWORD ExStyle = 0;
@@ -72,7 +74,9 @@ public:
     std::function<void()> OnChanged;
 
     // Scans the windows and rebuilds the list when the accepted set changed. Raises no OnChanged: a
-    // caller that scans directly updates its view itself.
+    // caller that scans directly updates its view itself. A long scan takes the thread's pending
+    // messages after every kWindowsBetweenMessages windows; a Refresh called meanwhile (by one of
+    // them) does nothing.
     virtual void Refresh();
     // Whether the last Refresh rebuilt the list.
     bool Changed() const { return changed_; }
@@ -85,7 +89,8 @@ public:
     HWND GetParentHandle(int index) const { return Info(index).ParentHandle; }
     HWND GetWinHandle(int index) const { return Info(index).Handle; }
     DWORD GetThreadID(int index) const { return Info(index).ThreadID; }
-    HICON GetIcon(int index) const { return Info(index).Icon; }
+    // The window's icon, extracted on first use.
+    HICON GetIcon(int index);
     DWORD GetProcessID(int index) const { return Info(index).ProcessID; }
     DWORD GetStyle(int index) const { return Info(index).Style; }
     DWORD GetExStyle(int index) const { return Info(index).ExStyle; }
@@ -93,8 +98,9 @@ public:
     const std::string& GetWinClassName(int index) const { return Info(index).WinClassName; }
     const std::string& GetParentCaption(int index) const { return Info(index).ParentCaption; }
 
-    // A view takes over the record's icon: from now on the view destroys it, the engine never does.
-    void AdoptIcon(int index);
+    // A view takes over the record's icon (extracted now if it was not yet) and gets it: from now on
+    // the view destroys it, the engine never does.
+    HICON AdoptIcon(int index);
 
     // The timer's tick: scan, let pending messages run, raise OnChanged after a rebuild.
     void TimerTick();
@@ -106,20 +112,27 @@ private:
     struct Entry {
         std::string caption;
         TWinInfo info;
+        bool iconRead = false;
         bool iconAdopted = false;
     };
-    // Whether the window passes the caption, visibility and task-bar filters.
-    bool Accepts(HWND hwnd);
+    // Whether the window passes the caption, visibility and task-bar filters; the caption read on
+    // the way (none with EmptyNames) in caption.
+    bool Accepts(HWND hwnd, std::string& caption);
     // Makes the record of one window; false when the window went away before it could be read.
     bool AddWindow(HWND hwnd, const std::unordered_map<DWORD, std::string>& exeByProcess);
     // Executable paths of the running processes, from one snapshot; empty when none can be taken.
     std::unordered_map<DWORD, std::string> ExePaths();
     HICON IconOf(const std::string& exePath);
+    // Destroys the record's icon unless a view adopted it.
+    void ReleaseIcon(Entry& e);
     void ReleaseRecords();
 
     TApplication& app_;
     const Platform& platform_;
     static constexpr LONG kDefaultIntval = 500;
+    // A scan takes the thread's messages after every so many windows.
+    static constexpr int kWindowsBetweenMessages = 48;
+    bool refreshing_ = false;
     TTimer timer_;
     LONG interval_ = kDefaultIntval;
     bool enabled_ = false;

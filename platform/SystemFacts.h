@@ -2,6 +2,7 @@
 // version resources of executables and the program's own path.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/Types.h"
@@ -69,6 +70,29 @@ struct SYSTEM_INFO {
 static_assert(sizeof(SYSTEM_INFO) == 36);
 
 constexpr UINT SPI_SETSCREENSAVERRUNNING = 97;
+// The primary monitor's work area into a RECTL.
+constexpr UINT SPI_GETWORKAREA = 48;
+
+// 16 bytes: a rectangle in screen pixels, right and bottom exclusive. The platform's RECT, under its
+// other name RECTL (the same four LONGs): the Win32 side uses the system's RECT by its bare name.
+struct RECTL {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+static_assert(sizeof(RECTL) == 16);
+
+// 40 bytes: a display monitor's bounds and work area (the bounds less the task bar and the other
+// bars docked at its edges).
+constexpr DWORD MONITORINFOF_PRIMARY = 0x00000001;
+struct MONITORINFO {
+    DWORD cbSize;
+    RECTL rcMonitor;
+    RECTL rcWork;
+    DWORD dwFlags;
+};
+static_assert(sizeof(MONITORINFO) == 40);
 
 // 16 bytes.
 struct SYSTEMTIME {
@@ -101,7 +125,13 @@ public:
     virtual void GetSystemInfo(SYSTEM_INFO& info) = 0;
     // Milliseconds since the system started; wraps after about 49.7 days.
     virtual DWORD GetTickCount() = 0;
+    // With SPI_GETWORKAREA, pvParam is a RECTL that receives the primary monitor's work area.
     virtual bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) = 0;
+    // Visits each display monitor of the desktop once, with its bounds and work area (as
+    // GetMonitorInfoA gives them), while visit answers true. The system's calls are looked up at run
+    // time: a system without them (Windows 95) answers false at once, and so does a failure.
+    using MonitorVisitor = std::function<bool(const MONITORINFO& monitor)>;
+    virtual bool EnumDisplayMonitors(const MonitorVisitor& visit) = 0;
     // Size of the file's version information in bytes; 0 when it has none.
     virtual DWORD GetFileVersionInfoSizeA(const std::string& path, DWORD& handle) = 0;
     virtual bool GetFileVersionInfoA(const std::string& path, DWORD handle, DWORD len, void* data) = 0;

@@ -29,6 +29,7 @@ enum class Change {
     Structure,    // menu items added, removed, shown, hidden or changed
     Items,        // list view or combo box item (index) added, changed (index) or all items (-1)
     ItemDeleted,  // list view or combo box item (index) removed
+    ItemInserted,  // list view item inserted at (index), before the items from there on
     Columns,      // list view columns
     Panels,       // status bar panel (index) text or the panel layout (-1)
     ActivePage,

@@ -119,6 +119,14 @@ public:
     // hung (at once with SMTO_ABORTIFHUNG) or the window does not exist.
     virtual LRESULT SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags,
                                         UINT timeoutMs, DWORD* result) = 0;
+    // Sends a message without waiting for it: the window's thread handles it when it next takes its
+    // messages, and answered then runs on the calling thread, with the message's result, when this
+    // thread next takes its messages (for a window of the calling thread: at once, inside the call).
+    // False when the message could not be sent (the window does not exist); answered never runs then.
+    // A thread that never takes its messages again never answers, so answered may never run: it
+    // holds nothing its caller needs back.
+    using SendAsyncProc = std::function<void(LRESULT result)>;
+    virtual bool SendMessageCallbackA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, SendAsyncProc answered) = 0;
     // Raises the window to the top of the z-order. For another thread's window the call waits
     // for that thread: use it only on windows that answer.
     virtual bool BringWindowToTop(HWND hwnd) = 0;

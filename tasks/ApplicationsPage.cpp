@@ -4,6 +4,7 @@
 #include <functional>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 
 #include "app/Main.h"
 #include "tasks/NewTask.h"
@@ -47,10 +48,30 @@ void Guarded(Step step) {
     } catch (const std::exception&) {
     }
 }
+
+// The list's drawing is suspended while a batch of its rows changes (only once something does).
+struct BatchUpdate {
+    explicit BatchUpdate(TListView& list) : rows(list) { rows.BeginUpdate(); }
+    ~BatchUpdate() { rows.EndUpdate(); }
+    BatchUpdate(const BatchUpdate&) = delete;
+    BatchUpdate& operator=(const BatchUpdate&) = delete;
+    TListView& rows;
+};
 }  // namespace
 
 TApplicationsPage::TApplicationsPage(TfrmMain& main, const Platform& platform)
-    : imglstAppSmallIcon(main.App(), 16, 16), imglstAppLargeIcon(main.App(), 32, 32), main_(main), platform_(platform) {}
+    : tmrProbeVerdicts(main.App(), kProbeTimeoutMs, false),
+      tmrPendingRows(main.App(), kPendingRowsDelayMs, false),
+      imglstAppSmallIcon(main.App(), 16, 16),
+      imglstAppLargeIcon(main.App(), 32, 32),
+      main_(main),
+      platform_(platform),
+      probes_(platform.Windows) {
+    tmrProbeVerdicts.Name = "tmrProbeVerdicts";
+    tmrProbeVerdicts.OnTimer = [this] { tmrProbeVerdictsTimer(); };
+    tmrPendingRows.Name = "tmrPendingRows";
+    tmrPendingRows.OnTimer = [this] { tmrPendingRowsTimer(); };
+}
 
 TApplicationsPage::~TApplicationsPage() {
     FreeRecords();
@@ -121,6 +142,7 @@ void TApplicationsPage::FreeRecords() {
     for (auto& [key, record] : records_)
         if (record->Icon != 0) Guarded([&] { platform_.Shell.DestroyIcon(record->Icon); });
     records_.clear();
+    probes_.Clear();
 }
 
 void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
@@ -133,6 +155,8 @@ void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
         if (it->second->ImageIndex >= 0) images.push_back(it->second->ImageIndex);
         records.push_back(std::move(it->second));
         records_.erase(it);
+        // An answer to the row's question that comes from now on changes nothing.
+        probes_.Forget(rows.Item(index).Data);
     }
     // Their images go from both lists, the highest first; an image that can't be deleted stays, and
     // its row goes all the same.
@@ -163,22 +187,38 @@ void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
     for (auto it = gone.rbegin(); it != gone.rend(); ++it) Guarded([&] { rows.DeleteItem(*it); });
 }
 
+int TApplicationsPage::InsertionPoint(const std::string& caption) const {
+    const TListView& rows = *main_.sagApplications;
+    ISystem& system = platform_.System;
+    int low = 0, high = rows.ItemCount();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (system.lstrcmpA(caption, rows.Item(middle).Caption()) < 0)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
 void TApplicationsPage::AddRow(int engineIndex) {
     TWinList& list = main_.ApplicationsList;
     const TWinInfo& info = list.Info(engineIndex);
+    // The place first: nothing is made for a row that cannot be placed.
+    const int position = InsertionPoint(list.Caption(engineIndex));
     auto record = std::make_unique<TApplicationWin>();
     record->Handle = info.Handle;
     record->ParentHandle = info.ParentHandle;
     record->ThreadID = info.ThreadID;
-    record->Icon = info.Icon;
     record->ProcessID = info.ProcessID;
     record->Style = info.Style;
     record->ExStyle = info.ExStyle;
     record->ExePath = info.ExePath;
     record->WinClassName = info.WinClassName;
     record->ParentCaption = info.ParentCaption;
-    // From here the record owns the icon.
-    list.AdoptIcon(engineIndex);
+    // From here the record owns the icon, extracted now: the engine extracts none for windows that
+    // have their rows already.
+    record->Icon = list.AdoptIcon(engineIndex);
     const std::uintptr_t key = nextKey_++;
     TApplicationWin& owned = *record;
     records_[key] = std::move(record);
@@ -199,7 +239,7 @@ void TApplicationsPage::AddRow(int engineIndex) {
     }
 
     TListView& rows = *main_.sagApplications;
-    TListItem& row = rows.AddItem();
+    TListItem& row = rows.InsertItem(position);
     row.Data = key;
     row.SetCaption(list.Caption(engineIndex));
     row.SetImageIndex(owned.ImageIndex);
@@ -209,11 +249,7 @@ void TApplicationsPage::AddRow(int engineIndex) {
 void TApplicationsPage::ApplicationsListChanged() {
     TListView& rows = *main_.sagApplications;
     TWinList& list = main_.ApplicationsList;
-    rows.BeginUpdate();
-    struct EndUpdate {
-        TListView& rows;
-        ~EndUpdate() { rows.EndUpdate(); }
-    } endUpdate{rows};
+    BatchUpdate batch(rows);
 
     // Removal: a row stays while the engine lists its window with the same parent, process and
     // thread; a handle reused by another window loses its row here and gets a fresh one below.
@@ -232,28 +268,33 @@ void TApplicationsPage::ApplicationsListChanged() {
     }
     if (!gone.empty()) RemoveRows(gone);
 
-    // Addition: a window without a row gets one.
+    // Addition: a window without a row gets one, in its place. A row costs an icon; hundreds of new
+    // windows get theirs kRowsAddedPerSync at a time, the rest from tmrPendingRows, so messages wait
+    // for no more than that.
     std::set<HWND> shown;
     for (const auto& [key, record] : records_) shown.insert(record->Handle);
-    bool added = false;
-    for (int j = 0; j < list.Count(); ++j) {
+    int added = 0;
+    bool pending = false;
+    for (int j = 0; j < list.Count() && !pending; ++j) {
         Guarded([&] {
             const HWND handle = list.GetWinHandle(j);
             if (shown.count(handle)) return;
+            if (added == kRowsAddedPerSync) {
+                pending = true;
+                return;
+            }
             AddRow(j);
             shown.insert(handle);
-            added = true;
+            ++added;
         });
     }
-    if (added) {
-        ISystem& system = platform_.System;
-        Guarded([&] {
-            rows.Sort([&system](const TListItem& a, const TListItem& b) {
-                return system.lstrcmpA(a.Caption(), b.Caption()) < 0;
-            });
-        });
-    }
+    if (pending) tmrPendingRows.SetEnabled(true);
     UpdateTaskStatus();
+}
+
+void TApplicationsPage::tmrPendingRowsTimer() {
+    tmrPendingRows.SetEnabled(false);
+    ApplicationsListChanged();
 }
 
 bool TApplicationsPage::Answers(HWND handle) const {
@@ -263,20 +304,63 @@ bool TApplicationsPage::Answers(HWND handle) const {
 
 void TApplicationsPage::UpdateTaskStatus() {
     TListView& rows = *main_.sagApplications;
-    for (int i = 0; i < rows.ItemCount(); ++i) {
+    BatchUpdate batch(rows);
+    // The rows looked at: those never asked first (a new row gets its status at once), then the
+    // others in turn, going on where the last refresh stopped.
+    const int count = rows.ItemCount();
+    const size_t budget = static_cast<size_t>(std::min(count, kRowsPerRefresh));
+    std::vector<int> looked;
+    looked.reserve(budget);
+    for (int i = 0; i < count && looked.size() < budget; ++i)
+        if (!probes_.Asked(rows.Item(i).Data)) looked.push_back(i);
+    const int first = count > 0 ? nextQuestion_ % count : 0;
+    int n = 0;
+    for (; n < count && looked.size() < budget; ++n) {
+        const int i = (first + n) % count;
+        if (probes_.Asked(rows.Item(i).Data)) looked.push_back(i);
+    }
+    nextQuestion_ = count > 0 ? (first + n) % count : 0;
+    for (int i : looked) {
         Guarded([&] {
-            const std::uintptr_t key = rows.Item(i).Data;
-            const TApplicationWin* record = RecordOf(rows.Item(i));
+            TListItem& row = rows.Item(i);
+            const TApplicationWin* record = RecordOf(row);
             if (!record) return;
-            const HWND handle = record->Handle;
+            // Reading another program's caption never waits for it.
             std::string caption;
-            platform_.Windows.GetWindowTextA(handle, caption, kLiveCaptionBuffer);
-            rows.Item(i).SetCaption(caption);
-            const bool answers = Answers(handle);
-            // While the probe waited, other threads' messages ran and may have changed the rows.
-            if (i >= rows.ItemCount() || rows.Item(i).Data != key) return;
-            rows.Item(i).SetSubItem(0, answers ? kRunning : kNotResponding);
+            platform_.Windows.GetWindowTextA(record->Handle, caption, kLiveCaptionBuffer);
+            row.SetCaption(caption);
+            probes_.Ask(row.Data, record->Handle);
         });
+    }
+    // Their verdict comes kProbeTimeoutMs from now; while an earlier round waits for its own, these
+    // questions are judged at the round after it.
+    if (!tmrProbeVerdicts.Enabled() && probes_.Waiting()) {
+        probes_.CloseRound();
+        tmrProbeVerdicts.SetEnabled(true);
+    }
+}
+
+void TApplicationsPage::tmrProbeVerdictsTimer() {
+    tmrProbeVerdicts.SetEnabled(false);
+    std::unordered_map<StatusProbes::Row, StatusProbes::Verdict> verdicts;
+    Guarded([&] {
+        for (const auto& [row, verdict] : probes_.Judge()) verdicts.emplace(row, verdict);
+    });
+    if (!verdicts.empty()) {
+        TListView& rows = *main_.sagApplications;
+        BatchUpdate batch(rows);
+        for (int i = 0; i < rows.ItemCount(); ++i) {
+            Guarded([&] {
+                TListItem& row = rows.Item(i);
+                auto it = verdicts.find(row.Data);
+                if (it == verdicts.end()) return;
+                row.SetSubItem(0, it->second == StatusProbes::Verdict::Running ? kRunning : kNotResponding);
+            });
+        }
+    }
+    if (probes_.Waiting()) {
+        probes_.CloseRound();
+        tmrProbeVerdicts.SetEnabled(true);
     }
 }
 

@@ -3,9 +3,16 @@
 // list, its popup menu, and the commands that act on the selected task's window.
 //
 // Rows carry a key in Data; the page keeps each row's TApplicationWin record under that key. The
-// rows stay sorted by caption with the locale's comparison, re-sorted once per synchronisation that
-// added rows. Each record owns its icon; both image lists hold their own copies of it, in step, so
-// one index is valid in both.
+// rows are in the order of their captions by the locale's comparison: a new row goes where a binary
+// search in that order puts it (after rows of an equal caption), and no other row moves; a caption
+// that changes later does not move its row. Each record owns its icon; both image lists hold their
+// own copies of it, in step, so one index is valid in both.
+//
+// Statuses come from questions the program never waits for (StatusProbes). Each status refresh looks
+// at kRowsPerRefresh rows at most, those never asked first and then the others in turn, going on
+// where the last refresh stopped: it reads their captions and asks their windows. The verdicts come
+// from tmrProbeVerdicts kProbeTimeoutMs after the questions; a new row shows no status until its
+// first verdict.
 //
 // Every command takes the selected record's window, thread and process when it starts and acts only
 // if the window still belongs to that thread and process just before acting (a closed window's
@@ -20,10 +27,12 @@
 
 #include "platform/Platform.h"
 #include "tasks/ApplicationWin.h"
+#include "tasks/StatusProbes.h"
 #include "ui/StdCtrls.h"
 #include "ui/TImageList.h"
 #include "ui/TListView.h"
 #include "ui/TMenu.h"
+#include "ui/TTimer.h"
 
 namespace taskwell {
 
@@ -37,10 +46,15 @@ public:
     // Sets up sagApplications and builds the buttons and the popup menu.
     void Build();
 
-    // Brings the rows in line with the engine's list, then refreshes captions and statuses.
+    // Brings the rows in line with the engine's list, then refreshes captions and statuses. At most
+    // kRowsAddedPerSync rows are made at once; tmrPendingRows makes the others soon after.
     void ApplicationsListChanged();
-    // Reads each row's live caption and probes its window: "Running" or "Not Responding".
+    // Reads rows' live captions and asks their windows whether they answer (see above).
     void UpdateTaskStatus();
+    // The verdicts on the questions whose time is up: "Running" or "Not Responding".
+    void tmrProbeVerdictsTimer();
+    // Rows for the windows a synchronisation left without one (see kRowsAddedPerSync).
+    void tmrPendingRowsTimer();
 
     void popApplicationsPopup();
     void sagApplicationsClick();
@@ -71,6 +85,15 @@ public:
 
     // How long a window may take to answer the responsiveness probe.
     static constexpr UINT kProbeTimeoutMs = 200;
+    // Rows looked at per status refresh: a refresh costs the thread a bounded time however many
+    // windows there are.
+    static constexpr int kRowsPerRefresh = 100;
+    // New rows made per synchronisation, and how soon the next ones follow: each costs an icon.
+    static constexpr int kRowsAddedPerSync = 16;
+    static constexpr UINT kPendingRowsDelayMs = 10;
+
+    TTimer tmrProbeVerdicts;
+    TTimer tmrPendingRows;
 
     TImageList imglstAppSmallIcon;
     TImageList imglstAppLargeIcon;
@@ -110,12 +133,18 @@ private:
     // Removes the rows at those positions (ascending) with their images and records.
     void RemoveRows(const std::vector<int>& gone);
     void AddRow(int engineIndex);
+    // Where a row of that caption goes: after every row whose caption is not ordered after it, by a
+    // binary search in the rows' order.
+    int InsertionPoint(const std::string& caption) const;
     void UpdateButtons();
 
     TfrmMain& main_;
     const Platform& platform_;
     std::map<std::uintptr_t, std::unique_ptr<TApplicationWin>> records_;
     std::uintptr_t nextKey_ = 1;
+    StatusProbes probes_;
+    // The position the next status refresh goes on from.
+    int nextQuestion_ = 0;
 };
 
 }  // namespace taskwell

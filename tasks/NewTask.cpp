@@ -19,6 +19,18 @@ constexpr int kNewTaskTopic = 140;
 const std::string kNoEntry(1, '\0');
 // Above this, WinExec started the program; at or below, it names why it could not.
 constexpr UINT kLastExecError = 31;
+// Above this, the shell opened the file; at or below, it names why it could not.
+constexpr HINSTANCE kLastShellError = 32;
+// The longest text a path can be. The shell's code takes no longer file name (a longer one can end
+// the process inside it), and the command lines of the Windows 95 family are no longer either.
+constexpr std::size_t kLongestPath = MAX_PATH - 1;
+// How much of the text the "cannot find" answer shows.
+constexpr std::size_t kShownLength = 40;
+
+// Whether the text holds nothing but blanks: an entry that names nothing.
+bool Blank(const std::string& text) {
+    return text.find_first_not_of(" \t") == std::string::npos;
+}
 
 // WinExec takes the command line up to the first space as the program. A text that as a whole
 // names an existing file or folder ("C:\Program Files\Editor\edit.exe") is therefore handed over
@@ -40,7 +52,7 @@ TfrmNewTask::TfrmNewTask(TApplication& app, TRegistryEnhanced& registry)
     Name = "frmNewTask";
     BorderStyle = TBorderStyle::bsToolWindow;
     HelpContext = kNewTaskTopic;
-    SetCaption("New Task");
+    SetCaption(kCaption);
     SetClientSize(kClientWidth, kClientHeight);
 
     lblRun = &Add<TLabel>("Type the name of a program, folder, or document to run :");
@@ -116,6 +128,8 @@ void TfrmNewTask::btnBrowseClick() {
 }
 
 void TfrmNewTask::btnOkClick() {
+    // A blank line starts nothing, and a remembered command is not pushed out for it.
+    if (Blank(cbRun->Text())) return;
     MakeRoomForOne();
     PutOnTop(cbRun->Text());
     registry_.RootKey = TRootKey::hkCurrentUser;
@@ -136,15 +150,24 @@ void TfrmNewTask::btnOkClick() {
     }
 }
 
+bool StartEntry(const Platform& platform, const std::string& text) {
+    if (Blank(text) || text.size() > kLongestPath) return false;
+    if (platform.Processes.WinExec(CommandLineOf(platform.Files, text), SW_SHOW) > kLastExecError) return true;
+    return platform.Processes.ShellExecuteA(platform.Windows.GetDesktopWindow(), "open", text, "", "", SW_SHOW) >
+           kLastShellError;
+}
+
 void RunNewTask(TForm& owner, TRegistryEnhanced& registry, const Platform& platform) {
     auto dialog = std::make_unique<TfrmNewTask>(owner.App(), registry);
     PlaceDialog(*dialog, owner);
     if (dialog->ShowModal() != mrOk) return;
     // The entry as the history stores it (a case-insensitive match runs as stored).
     const std::string text = dialog->cbRun->Text();
-    if (text.empty()) return;
-    if (platform.Processes.WinExec(CommandLineOf(platform.Files, text), SW_SHOW) <= kLastExecError)
-        platform.Processes.ShellExecuteA(platform.Windows.GetDesktopWindow(), "open", text, "", "", SW_SHOW);
+    if (Blank(text) || StartEntry(platform, text)) return;
+    std::string shown = text.substr(0, kShownLength);
+    if (shown.size() < text.size()) shown += "...";
+    owner.App().MessageBox("Cannot find '" + shown + "'. Make sure the name is typed correctly, then try again.",
+                           TfrmNewTask::kCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace taskwell

@@ -24,6 +24,7 @@ public:
     // The history's key below HKEY_CURRENT_USER; its values are named "0" (most recent) to "20".
     static constexpr const char* kHistoryKey = "Software\\Orvex Software\\Taskwell\\New Tasks\\";
     static constexpr int kMaxEntries = 21;
+    static constexpr const char* kCaption = "New Task";
 
     // Loads the stored entries "0" to "20" in the order of their names. A missing, unreadable or
     // empty value is skipped without stopping the loading, and so is one equal (ignoring case) to
@@ -32,7 +33,8 @@ public:
     // Lets the user pick a file and puts it at the top of the list; nothing is saved yet.
     void btnBrowseClick();
     // Puts the field's text at the top of the list and saves the whole list; the dialog then
-    // closes with OK. Values stored beyond the list's count are left as they are.
+    // closes with OK. Values stored beyond the list's count are left as they are. A blank text
+    // changes nothing.
     void btnOkClick();
 
     TLabel* lblRun;
@@ -52,9 +54,13 @@ private:
     TRegistryEnhanced& registry_;
 };
 
-// The Applications page's New Task command: shows the dialog over the owner and, on OK with a
-// non-empty entry, starts it as a command line and, when that fails, opens it through the shell.
-// The dialog is destroyed on every path.
+// Starts an entry as a command line and, when that fails, opens it through the shell; true when one
+// of them started something. A blank text, or one longer than a path can be, is handed to neither.
+bool StartEntry(const Platform& platform, const std::string& text);
+
+// The Applications page's New Task command: shows the dialog over the owner and, on OK with an
+// entry that is not blank, starts it (StartEntry); when nothing could be started the user is told
+// that it cannot be found. The dialog is destroyed on every path.
 void RunNewTask(TForm& owner, TRegistryEnhanced& registry, const Platform& platform);
 
 }  // namespace taskwell

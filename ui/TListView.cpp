@@ -78,6 +78,21 @@ TListItem& TListView::AddItem() {
     return ref;
 }
 
+TListItem& TListView::InsertItem(int index) {
+    if (index < 0 || index > ItemCount())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index == ItemCount()) return AddItem();
+    auto item = std::make_unique<TListItem>();
+    item->owner_ = this;
+    TListItem& ref = *item;
+    items_.insert(items_.begin() + index, std::move(item));
+    for (size_t i = static_cast<size_t>(index); i < items_.size(); ++i) items_[i]->index_ = static_cast<int>(i);
+    if (selected_ >= index) ++selected_;
+    byCaption_[ref.caption_].push_back(&ref);
+    NotifyChange(Change::ItemInserted, index);
+    return ref;
+}
+
 void TListView::DeleteItem(int index) {
     TListItem& item = Item(index);
     Unindex(item, item.caption_);

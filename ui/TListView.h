@@ -66,6 +66,8 @@ public:
 
     // Items.
     TListItem& AddItem();
+    // Inserts an item at the position (0 to ItemCount()), before the items from there on.
+    TListItem& InsertItem(int index);
     void DeleteItem(int index);
     void ClearItems();
     int ItemCount() const { return static_cast<int>(items_.size()); }

@@ -55,6 +55,7 @@ const char* OpName(Op op) {
     case Op::WinExec: return "WinExec";
     case Op::lstrcmpA: return "lstrcmpA";
     case Op::GlobalMemoryStatusEx: return "GlobalMemoryStatusEx";
+    case Op::EnumDisplayMonitors: return "EnumDisplayMonitors";
     }
     return "?";
 }
@@ -406,8 +407,15 @@ DWORD SimMachine::GetProcessVersion(DWORD processId) {
 HINSTANCE SimMachine::ShellExecuteA(HWND owner, const std::string& operation, const std::string& file,
                                     const std::string& parameters, const std::string& directory, int showCmd) {
     if (Enter(Op::ShellExecuteA)) return 2;  // file not found
+    if (file.size() > MAX_PATH - 1) {
+        ++TextsTooLong;
+        throw std::runtime_error("ShellExecuteA: the shell's code fails on a file name of " +
+                                 std::to_string(file.size()) + " characters");
+    }
+    auto forced = ShellExecuteResults.find(file);
+    if (forced != ShellExecuteResults.end() && forced->second <= 32) return forced->second;
     StartedPrograms.push_back(Started{operation, file, parameters, directory, showCmd, owner});
-    return 42;
+    return forced != ShellExecuteResults.end() ? forced->second : 42;
 }
 
 bool SimMachine::Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA& data) {
@@ -495,6 +503,11 @@ HICON SimMachine::ExtractAssociatedIconA(HINSTANCE hInst, std::string& path, WOR
 
 UINT SimMachine::WinExec(const std::string& commandLine, UINT) {
     if (Enter(Op::WinExec)) return 0;  // out of memory or resources
+    if (version_.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && commandLine.size() > MAX_PATH - 1) {
+        ++TextsTooLong;
+        throw std::runtime_error("WinExec: a command line of " + std::to_string(commandLine.size()) +
+                                 " characters is longer than the system takes");
+    }
     ExecutedCommands.push_back(commandLine);
     auto forced = WinExecResults.find(commandLine);
     if (forced != WinExecResults.end()) return forced->second;
@@ -586,9 +599,24 @@ DWORD SimMachine::GetTickCount() {
     return static_cast<DWORD>(TickBase + static_cast<DWORD>(now_));
 }
 
-bool SimMachine::SystemParametersInfoA(UINT action, UINT param, void*, UINT) {
+bool SimMachine::SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT) {
     if (Enter(Op::SystemParametersInfoA)) return false;
     SystemParameterCalls.push_back(SpiCall{action, param});
+    if (action == SPI_GETWORKAREA) {
+        if (!pvParam || Monitors.empty()) return false;
+        *static_cast<RECTL*>(pvParam) = Monitors.front().work;
+    }
+    return true;
+}
+
+bool SimMachine::EnumDisplayMonitors(const MonitorVisitor& visit) {
+    if (Enter(Op::EnumDisplayMonitors)) return false;
+    if (!MonitorCalls || !visit) return false;
+    for (size_t i = 0; i < Monitors.size(); ++i) {
+        const MONITORINFO info{sizeof(MONITORINFO), Monitors[i].bounds, Monitors[i].work,
+                               i == 0 ? MONITORINFOF_PRIMARY : 0};
+        if (!visit(info)) break;
+    }
     return true;
 }
 

@@ -61,11 +61,12 @@ enum class Op {
     WinExec,
     lstrcmpA,
     GlobalMemoryStatusEx,
+    EnumDisplayMonitors,
 };
 
 // The last operation: a sweep over every operation runs from the first to this one. A new operation
 // goes before it or takes its place here; a test checks that no named operation comes after it.
-constexpr Op kLastOp = Op::GlobalMemoryStatusEx;
+constexpr Op kLastOp = Op::EnumDisplayMonitors;
 constexpr int kOpCount = static_cast<int>(kLastOp) + 1;
 
 // "?" for a value that names no operation.
@@ -223,7 +224,13 @@ public:
     std::vector<NotifyCall> NotifyCalls;
     std::map<std::pair<HWND, UINT>, NOTIFYICONDATAA> TrayIcons;
 
-    // Programs started through the shell.
+    // Programs started through the shell; ShellExecuteResults answers a file with a result of its
+    // own (the shell opens every other file). The shell's code cannot take a file name longer than a
+    // path (MAX_PATH - 1): the real one ends the process inside it, the simulated one raises an error
+    // and counts it in TextsTooLong. So does WinExec on the Windows 95 family, whose command lines
+    // are no longer.
+    std::map<std::string, HINSTANCE> ShellExecuteResults;
+    int TextsTooLong = 0;
     struct Started {
         std::string operation, file, parameters, directory;
         int showCmd;
@@ -247,6 +254,16 @@ public:
         UINT param;
     };
     std::vector<SpiCall> SystemParameterCalls;
+
+    // The screen: each display monitor's bounds and work area, the primary first (SPI_GETWORKAREA
+    // answers its work area). By default one monitor of 1024 x 768 with a 28-pixel task bar along its
+    // bottom. MonitorCalls false: the system has no EnumDisplayMonitors (Windows 95).
+    struct SimMonitor {
+        RECTL bounds;
+        RECTL work;
+    };
+    std::vector<SimMonitor> Monitors{SimMonitor{RECTL{0, 0, 1024, 768}, RECTL{0, 0, 1024, 740}}};
+    bool MonitorCalls = true;
 
     // IToolhelp
     HANDLE CreateToolhelp32Snapshot(DWORD dwFlags, DWORD th32ProcessID) override;
@@ -287,6 +304,7 @@ public:
     void GetSystemInfo(SYSTEM_INFO& info) override;
     DWORD GetTickCount() override;
     bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) override;
+    bool EnumDisplayMonitors(const MonitorVisitor& visit) override;
     DWORD GetFileVersionInfoSizeA(const std::string& path, DWORD& handle) override;
     bool GetFileVersionInfoA(const std::string& path, DWORD handle, DWORD len, void* data) override;
     bool VerQueryValueA(const void* block, const std::string& subBlock, const char*& value, UINT& len) override;

@@ -171,6 +171,15 @@ bool SimUi::RunNextDue(std::uint64_t until) {
     for (auto& c : calls_)
         if (c.due <= until && (!bestCall || c.due < bestCall->due || (c.due == bestCall->due && c.order < bestCall->order)))
             bestCall = &c;
+    // An answer of another program's thread that falls due first is taken when it comes, before any
+    // timer or scheduled call due at the same time (sent messages come before timers).
+    if (const auto answer = windows_ ? windows_->NextAnswerDue() : std::nullopt;
+        answer && *answer <= until && (!bestTimer || *answer <= bestTimer->due) &&
+        (!bestCall || *answer <= bestCall->due)) {
+        if (machine_.Now() < *answer) machine_.SetNow(*answer);
+        DeliverPosted();
+        return true;
+    }
     if (!bestTimer && !bestCall) return false;
     if (bestCall && (!bestTimer || bestCall->due <= bestTimer->due)) {
         if (machine_.Now() < bestCall->due) machine_.SetNow(bestCall->due);
@@ -215,6 +224,7 @@ void SimUi::RunMessageLoop() {
             if (e.armed) next = std::min(next, e.due);
         for (auto& c : calls_) next = std::min(next, c.due);
         if (windows_ && windows_->HasPosted()) next = machine_.Now();
+        if (const auto answer = windows_ ? windows_->NextAnswerDue() : std::nullopt) next = std::min(next, *answer);
         if (next == UINT64_MAX) return;
         Advance(next > machine_.Now() ? next - machine_.Now() : 0);
     }

@@ -47,6 +47,7 @@ const char* WinOpName(WinOp op) {
     case WinOp::RegisterWindowMessageA: return "RegisterWindowMessageA";
     case WinOp::CreateMessageWindow: return "CreateMessageWindow";
     case WinOp::DestroyWindow: return "DestroyWindow";
+    case WinOp::SendMessageCallbackA: return "SendMessageCallbackA";
     }
     return "?";
 }
@@ -177,26 +178,62 @@ bool SimWindows::HasPosted() const {
     return false;
 }
 
-int SimWindows::DeliverPosted() {
-    int delivered = 0;
-    // Late answers that are due, in the order they were sent; their windows' threads take them now.
-    std::vector<Late> due;
-    for (auto it = late_.begin(); it != late_.end();) {
+std::optional<std::uint64_t> SimWindows::NextAnswerDue() const {
+    std::optional<std::uint64_t> next;
+    auto consider = [&](std::uint64_t due, HWND hwnd) {
+        const SimWindow* w = Find(hwnd);
+        std::uint64_t since = 0;
+        if (!w || w->hung || ThreadBlocked(*w, since)) return;
+        if (!next || due < *next) next = due;
+    };
+    for (const Late& l : late_) consider(l.due, l.message.hwnd);
+    for (const Callback& c : callbacks_) consider(c.due, c.message.hwnd);
+    return next;
+}
+
+template <class Entry>
+std::vector<Entry> SimWindows::TakeDue(std::vector<Entry>& pending, bool notHung) {
+    std::vector<Entry> due;
+    for (auto it = pending.begin(); it != pending.end();) {
         const SimWindow* w = Find(it->message.hwnd);
         std::uint64_t since = 0;
         if (!w) {
-            it = late_.erase(it);
-        } else if (it->due <= machine_.Now() && !ThreadBlocked(*w, since)) {
-            due.push_back(*it);
-            it = late_.erase(it);
+            it = pending.erase(it);
+        } else if (it->due <= machine_.Now() && !(notHung && w->hung) && !ThreadBlocked(*w, since)) {
+            due.push_back(std::move(*it));
+            it = pending.erase(it);
         } else {
             ++it;
         }
     }
-    for (const Late& l : due) {
+    return due;
+}
+
+int SimWindows::DeliverPosted() {
+    int delivered = 0;
+    // Late answers that are due, in the order they were sent; their windows' threads take them now.
+    for (const Late& l : TakeDue(late_, false)) {
         if (!Find(l.message.hwnd)) continue;
         Dispatch(l.message.hwnd, l.message.msg, l.message.wParam, l.message.lParam, WindowEvent::Kind::Sent);
         ++delivered;
+    }
+    // Messages sent without waiting that are due: handled by their windows' threads, then answered.
+    // A hung window never takes its message; a window destroyed meanwhile takes none either.
+    std::vector<Callback> answers = TakeDue(callbacks_, true);
+    for (Callback& c : answers) {
+        if (!Find(c.message.hwnd)) continue;
+        const LRESULT result = Dispatch(c.message.hwnd, c.message.msg, c.message.wParam, c.message.lParam,
+                                        WindowEvent::Kind::Sent, true);
+        ++delivered;
+        if (!c.answered) continue;
+        // The answer runs in the program's message loop, which lets no error through.
+        try {
+            c.answered(result);
+        } catch (const std::exception& ex) {
+            HandlerErrors.push_back(ex.what());
+        } catch (...) {
+            HandlerErrors.push_back("unknown error");
+        }
     }
     for (size_t n = posted_.size(); n > 0 && !posted_.empty(); --n) {
         Post p = posted_.front();
@@ -216,13 +253,14 @@ int SimWindows::DeliverPosted() {
     return delivered;
 }
 
-LRESULT SimWindows::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, WindowEvent::Kind kind) {
+LRESULT SimWindows::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, WindowEvent::Kind kind, bool async) {
     const SimWindow* w = Find(hwnd);
     if (!w) return 0;
     WindowEvent e{kind, hwnd};
     e.msg = msg;
     e.wParam = wParam;
     e.lParam = lParam;
+    e.async = async;
     Record(e);
     if (w->hung) return 0;
     // A copy: the handler may destroy its own window.
@@ -259,6 +297,10 @@ void SimWindows::ReleaseThread(DWORD threadId) {
     for (Late& l : late_) {
         const SimWindow* w = Find(l.message.hwnd);
         if (w && w->threadId == threadId && l.due > machine_.Now()) l.due = machine_.Now();
+    }
+    for (Callback& c : callbacks_) {
+        const SimWindow* w = Find(c.message.hwnd);
+        if (w && w->threadId == threadId && c.due > machine_.Now()) c.due = machine_.Now();
     }
 }
 
@@ -644,6 +686,20 @@ LRESULT SimWindows::SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     const LRESULT r = Dispatch(hwnd, msg, wParam, lParam, WindowEvent::Kind::Sent);
     if (result) *result = static_cast<DWORD>(r);
     return 1;
+}
+
+bool SimWindows::SendMessageCallbackA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, SendAsyncProc answered) {
+    if (Enter(WinOp::SendMessageCallbackA)) return false;
+    const SimWindow* w = Find(hwnd);
+    if (!w) return false;
+    if (w->threadId == ProgramThreadId) {
+        const LRESULT r = Dispatch(hwnd, msg, wParam, lParam, WindowEvent::Kind::Sent);
+        if (answered) answered(r);
+        return true;
+    }
+    callbacks_.push_back(
+        Callback{machine_.Now() + w->answerDelayMs, Post{hwnd, msg, wParam, lParam}, std::move(answered)});
+    return true;
 }
 
 bool SimWindows::BringWindowToTop(HWND hwnd) {

@@ -10,7 +10,10 @@
 // SetForegroundWindow does.
 //
 // Other programs' threads answer sent messages at once, late (answerDelayMs), or not at all while
-// blocked. Waiting for an answer moves the virtual clock by the time the program would have waited,
+// blocked. A message sent without waiting (SendMessageCallbackA) is handled by its window's thread
+// when its delay has passed (a blocked thread: when released; a hung window: never; a window
+// destroyed before: never), and its answer reaches the program in the same round of message
+// processing. Waiting for an answer moves the virtual clock by the time the program would have waited,
 // as a user-interface thread that waits does (no timer fires meanwhile). A thread blocked for
 // kHungAfterMs or more counts as hung: SMTO_ABORTIFHUNG then returns at once. ShowWindow,
 // SetWindowPos (without SWP_ASYNCWINDOWPOS) and BringWindowToTop on a blocked thread's window wait
@@ -21,6 +24,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -71,10 +75,11 @@ enum class WinOp {
     RegisterWindowMessageA,
     CreateMessageWindow,
     DestroyWindow,
+    SendMessageCallbackA,
 };
 
 // The last operation, as kLastOp of the machine's.
-constexpr WinOp kLastWinOp = WinOp::DestroyWindow;
+constexpr WinOp kLastWinOp = WinOp::SendMessageCallbackA;
 constexpr int kWinOpCount = static_cast<int>(kLastWinOp) + 1;
 
 // "?" for a value that names no operation.
@@ -132,7 +137,7 @@ struct WindowEvent {
     HWND insertAfter = 0;
     UINT flags = 0;
     // ShowWindow: made through ShowWindowAsync. Sent: through SendMessageTimeoutA, with its flags
-    // and timeout.
+    // and timeout, or (async) through SendMessageCallbackA.
     bool async = false;
     UINT timeoutMs = 0;
     std::uint64_t time = 0;
@@ -188,6 +193,9 @@ public:
     int DeliverPosted();
     // Whether a posted message can be delivered now (messages for blocked threads wait).
     bool HasPosted() const;
+    // When the next answer of another program's thread (a late one, or one to a message sent without
+    // waiting) falls due for a thread that takes its messages; none when no such answer waits.
+    std::optional<std::uint64_t> NextAnswerDue() const;
 
     POINT Cursor{0, 0};
 
@@ -215,6 +223,9 @@ public:
     HWND GetParent(HWND hwnd) override;
     LRESULT SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags,
                                 UINT timeoutMs, DWORD* result) override;
+    bool SendMessageCallbackA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, SendAsyncProc answered) override;
+    // Messages sent without waiting whose answer has not come yet.
+    int UnansweredCallbacks() const { return static_cast<int>(callbacks_.size()); }
     bool BringWindowToTop(HWND hwnd) override;
     HWND SetActiveWindow(HWND hwnd) override;
     bool HasShowWindowAsync() override { return ShowWindowAsyncAvailable; }
@@ -242,11 +253,15 @@ private:
     bool Enter(WinOp op);
     void Record(WindowEvent e);
     // Runs the window's handler (or the default handling) for a message; the handler may destroy
-    // the window or others meanwhile.
-    LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, WindowEvent::Kind kind);
+    // the window or others meanwhile. async: a message sent without waiting.
+    LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, WindowEvent::Kind kind, bool async = false);
     void ToTop(HWND hwnd);
     // A call that waits for the window's thread: raises when that thread is blocked.
     void WaitForThreadOf(HWND hwnd, const char* call);
+    // Takes out of pending, in order, the entries due now whose window's thread takes its messages
+    // (and, with notHung, whose window is not hung); entries of windows gone are dropped.
+    template <class Entry>
+    std::vector<Entry> TakeDue(std::vector<Entry>& pending, bool notHung);
     // Moves the virtual clock on by a wait of the program's thread.
     void Wait(std::uint64_t ms);
     // Whether the window's thread takes messages now, and since when it has not.
@@ -272,6 +287,13 @@ private:
         Post message;
     };
     std::vector<Late> late_;
+    // Messages sent without waiting: handled when due (or when the thread is released), then answered.
+    struct Callback {
+        std::uint64_t due;
+        Post message;
+        SendAsyncProc answered;
+    };
+    std::vector<Callback> callbacks_;
     std::map<DWORD, std::uint64_t> blockedThreads_;  // thread id to the time it was blocked
     std::map<std::string, UINT> registered_;
     UINT nextRegistered_ = 0xC000;

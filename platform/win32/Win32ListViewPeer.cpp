@@ -160,7 +160,7 @@ void Win32ListViewPeer::SetSubItems(int index, Row& row, const TListItem& item) 
 
 bool Win32ListViewPeer::InsertRow(int index) {
     TListView* list = As<TListView>();
-    if (!list || index != static_cast<int>(rows_.size()) || index >= list->ItemCount()) return false;
+    if (!list || index < 0 || index > static_cast<int>(rows_.size()) || index >= list->ItemCount()) return false;
     const TListItem& item = list->Item(index);
     std::string caption = item.Caption();
     LVITEMA lvi{};
@@ -177,8 +177,8 @@ bool Win32ListViewPeer::InsertRow(int index) {
     row.caption = item.Caption();
     row.image = item.ImageIndex();
     row.subItems.resize(columns_.empty() ? 0 : columns_.size() - 1);
-    rows_.push_back(std::move(row));
-    SetSubItems(index, rows_.back(), item);
+    auto at = rows_.insert(rows_.begin() + index, std::move(row));
+    SetSubItems(index, *at, item);
     return true;
 }
 
@@ -304,6 +304,13 @@ void Win32ListViewPeer::Apply(Change what, int index) {
         }
         break;
     }
+    case Change::ItemInserted:
+        // The control moves the rows below down itself; only the new one is sent.
+        if (TListView* list = As<TListView>(); !list || list->ItemCount() != static_cast<int>(rows_.size()) + 1 ||
+                                               !InsertRow(index))
+            SyncAll();
+        ApplySelection();
+        break;
     case Change::ItemDeleted:
         if (index < 0)
             DeleteAll();

@@ -3,12 +3,53 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32SystemFunction.h"
 
 namespace taskwell::win32 {
+
+namespace {
+
+using EnumDisplayMonitorsFunction = BOOL(WINAPI*)(::HDC, LPCRECT, MONITORENUMPROC, ::LPARAM);
+using GetMonitorInfoFunction = BOOL(WINAPI*)(::HMONITOR, ::LPMONITORINFO);
+
+// One walk over the monitors, on the stack of the EnumDisplayMonitors call that reaches the callback
+// through its LPARAM: the caller's visitor, the reader of a monitor's facts, whether the visitor
+// ended the walk, and an error it raised.
+struct MonitorWalk {
+    const ISystem::MonitorVisitor* visit = nullptr;
+    GetMonitorInfoFunction info = nullptr;
+    bool stopped = false;
+    std::exception_ptr error;
+};
+
+taskwell::RECTL FromRect(const ::RECT& r) {
+    return taskwell::RECTL{r.left, r.top, r.right, r.bottom};
+}
+
+// No exception may unwind through the system's frames: the visitor's error stops the walk here and
+// is raised again once the system's call has returned. A monitor whose facts cannot be read is left
+// out.
+BOOL CALLBACK VisitMonitor(::HMONITOR monitor, ::HDC, ::LPRECT, ::LPARAM param) {
+    auto* walk = reinterpret_cast<MonitorWalk*>(param);
+    try {
+        ::MONITORINFO native{};
+        native.cbSize = sizeof native;
+        if (!walk->info(monitor, &native)) return TRUE;
+        const taskwell::MONITORINFO info{sizeof(taskwell::MONITORINFO), FromRect(native.rcMonitor),
+                                         FromRect(native.rcWork), native.dwFlags};
+        if ((*walk->visit)(info)) return TRUE;
+    } catch (...) {
+        walk->error = std::current_exception();
+    }
+    walk->stopped = true;
+    return FALSE;
+}
+
+}  // namespace
 
 bool Win32System::GetVersionExA(taskwell::OSVERSIONINFOA& info) {
     if (info.dwOSVersionInfoSize != sizeof(taskwell::OSVERSIONINFOA)) {
@@ -89,6 +130,19 @@ taskwell::DWORD Win32System::GetTickCount() {
 bool Win32System::SystemParametersInfoA(taskwell::UINT action, taskwell::UINT param, void* pvParam,
                                         taskwell::UINT winIni) {
     return ::SystemParametersInfoA(action, param, pvParam, winIni) != FALSE;
+}
+
+bool Win32System::EnumDisplayMonitors(const MonitorVisitor& visit) {
+    static const auto enumerate = SystemFunction<EnumDisplayMonitorsFunction>("user32.dll", "EnumDisplayMonitors");
+    static const auto info = SystemFunction<GetMonitorInfoFunction>("user32.dll", "GetMonitorInfoA");
+    if (!visit || !enumerate || !info) return false;
+    MonitorWalk walk;
+    walk.visit = &visit;
+    walk.info = info;
+    const bool completed = enumerate(nullptr, nullptr, &VisitMonitor, reinterpret_cast<::LPARAM>(&walk)) != FALSE;
+    if (walk.error) std::rethrow_exception(walk.error);
+    // The system answers FALSE also when the callback ended the walk; that is no failure.
+    return completed || walk.stopped;
 }
 
 taskwell::DWORD Win32System::GetFileVersionInfoSizeA(const std::string& path, taskwell::DWORD& handle) {

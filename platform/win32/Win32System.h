@@ -15,6 +15,8 @@ public:
     void GetSystemInfo(SYSTEM_INFO& info) override;
     DWORD GetTickCount() override;
     bool SystemParametersInfoA(UINT action, UINT param, void* pvParam, UINT winIni) override;
+    // EnumDisplayMonitors and GetMonitorInfoA, looked up at run time (Windows 95 has neither).
+    bool EnumDisplayMonitors(const MonitorVisitor& visit) override;
     DWORD GetFileVersionInfoSizeA(const std::string& path, DWORD& handle) override;
     bool GetFileVersionInfoA(const std::string& path, DWORD handle, DWORD len, void* data) override;
     bool VerQueryValueA(const void* block, const std::string& subBlock, const char*& value,

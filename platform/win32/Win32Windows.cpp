@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Windows.h"
 
 #include <exception>
+#include <memory>
 
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32SystemFunction.h"
@@ -61,6 +62,16 @@ using ShowWindowAsyncFunction = BOOL(WINAPI*)(::HWND, int);
 ShowWindowAsyncFunction ShowWindowAsyncEntry() {
     static const auto entry = SystemFunction<ShowWindowAsyncFunction>("user32.dll", "ShowWindowAsync");
     return entry;
+}
+
+// The answer to SendMessageCallbackA: runs the caller's procedure, carried in the call's data, and
+// frees it. No error may cross into the system's frames.
+VOID CALLBACK DeliverAnswer(::HWND, UINT, ::ULONG_PTR data, ::LRESULT result) {
+    std::unique_ptr<IWindows::SendAsyncProc> answered(reinterpret_cast<IWindows::SendAsyncProc*>(data));
+    try {
+        if (answered && *answered) (*answered)(static_cast<taskwell::LRESULT>(result));
+    } catch (...) {
+    }
 }
 
 // Reads a window text through a call that fills a buffer of maxCount characters, and answers its
@@ -141,6 +152,18 @@ taskwell::LRESULT Win32Windows::SendMessageTimeoutA(taskwell::HWND hwnd, taskwel
                                                     static_cast<::LPARAM>(lParam), flags, timeoutMs, &answer);
     if (result) *result = handled != 0 ? static_cast<taskwell::DWORD>(answer) : 0;
     return static_cast<taskwell::LRESULT>(handled);
+}
+
+bool Win32Windows::SendMessageCallbackA(taskwell::HWND hwnd, taskwell::UINT msg, taskwell::WPARAM wParam,
+                                        taskwell::LPARAM lParam, SendAsyncProc answered) {
+    // Handed over as the call's data; the system calls DeliverAnswer with it once, when the answer
+    // comes (already inside the call for a window of this thread), or never.
+    auto* proc = new SendAsyncProc(std::move(answered));
+    if (::SendMessageCallbackA(ToHwnd(hwnd), msg, static_cast<::WPARAM>(wParam), static_cast<::LPARAM>(lParam),
+                               &DeliverAnswer, reinterpret_cast<::ULONG_PTR>(proc)))
+        return true;
+    delete proc;
+    return false;
 }
 
 bool Win32Windows::BringWindowToTop(taskwell::HWND hwnd) {

@@ -21,6 +21,9 @@ public:
     HWND GetParent(HWND hwnd) override;
     LRESULT SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags,
                                 UINT timeoutMs, DWORD* result) override;
+    // The answer's procedure lives on the heap from the send to its answer; one that never comes
+    // (a thread that never takes its messages again) keeps its few bytes to the end of the process.
+    bool SendMessageCallbackA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, SendAsyncProc answered) override;
     bool BringWindowToTop(HWND hwnd) override;
     HWND SetActiveWindow(HWND hwnd) override;
     bool HasShowWindowAsync() override;

@@ -704,6 +704,8 @@ TEST(FaultSweep, AFaultFreeSessionIsClean) {
 // that an operation nobody calls changes nothing.
 const std::map<std::string, std::string> kNotReached = {
     {"Windows_BringWindowToTop", "used only on the program's own windows; other programs' tasks are raised without waiting"},
+    {"Windows_SendMessageTimeoutA",
+     "the statuses are asked without waiting, End Task is answered No, the other commands act asynchronously"},
     {"Machine_WinExec", "New Task is confirmed with an empty entry, which starts nothing"},
     {"Registry_RegDeleteValueA", "the program deletes no value"},
     {"Registry_RegEnumValueA", "the program enumerates no value"},

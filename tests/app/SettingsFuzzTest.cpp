@@ -340,7 +340,9 @@ TEST(SettingsFuzz, AnyStoredContentStartsTicksClosesAndIsWrittenBackValid) {
         const Outcome o = RunSession(layout, content);
         const std::string label = "case " + std::to_string(n);
         EXPECT_EQ(o.escaped, "") << label;
-        for (const std::string& box : o.boxes) ADD_FAILURE() << label << ": box \"" << box << "\"";
+        // The one box a session may show: New Task's answer for an entry that starts nothing.
+        for (const std::string& box : o.boxes)
+            if (box.rfind("Cannot find '", 0) != 0) ADD_FAILURE() << label << ": box \"" << box << "\"";
         EXPECT_EQ(o.openKeys, 0) << label;
 
         // Every value written is one of the layout's, of its type and valid.

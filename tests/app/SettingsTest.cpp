@@ -308,6 +308,48 @@ TEST(Settings, StoredPlacementTextIsReadAsDecimalOrHexadecimal) {
     }
 }
 
+// A stored place off the screen comes back onto the nearest work area, keeping its size (shrunk to
+// the area where that is smaller), and the window is saved where it is then; a place where the user
+// can reach the window stays as it is.
+TEST(Settings, AStoredPlacementOffTheScreenIsBroughtOntoIt) {
+    using Monitor = sim::SimMachine::SimMonitor;
+    const Monitor vga{{0, 0, 640, 480}, {0, 0, 640, 452}};
+    const Monitor xga{{0, 0, 1024, 768}, {0, 0, 1024, 740}};
+    const Monitor second{{1024, -200, 2304, 824}, {1024, -200, 2304, 824}};
+    struct Case {
+        const char* why;
+        std::vector<Monitor> screen;
+        bool monitorCalls;
+        std::vector<int> stored;  // left, top, width, height
+        std::vector<int> placed;
+    };
+    const Case cases[] = {
+        {"saved while minimised", {xga}, true, {-32000, -32000, 444, 538}, {0, 0, 444, 538}},
+        {"far to the right", {xga}, true, {5000, 137, 444, 538}, {580, 137, 444, 538}},
+        {"below the task bar", {xga}, true, {259, 735, 444, 538}, {259, 202, 444, 538}},
+        {"a caption's grip on the screen", {xga}, true, {984, 720, 444, 538}, {984, 720, 444, 538}},
+        {"one pixel less than a grip", {xga}, true, {985, 137, 444, 538}, {580, 137, 444, 538}},
+        {"larger than a small screen", {vga}, true, {700, 500, 800, 600}, {0, 0, 640, 452}},
+        {"on the second monitor", {xga, second}, true, {1500, -150, 444, 538}, {1500, -150, 444, 538}},
+        {"beyond the second monitor", {xga, second}, true, {2600, 900, 444, 538}, {1860, 286, 444, 538}},
+        {"no monitor calls: the primary's work area", {xga, second}, false, {1500, 100, 444, 538}, {580, 100, 444, 538}},
+    };
+    for (const Case& c : cases) {
+        SettingsFixture f;
+        f.machine.Monitors = c.screen;
+        f.machine.MonitorCalls = c.monitorCalls;
+        const char* names[] = {"Left", "Top", "Width", "Height"};
+        for (int i = 0; i < 4; ++i) f.StoreText(kPlacement, names[i], std::to_string(c.stored[static_cast<size_t>(i)]));
+        EXPECT_EQ(Bounds(f.Create()), c.placed) << c.why;
+        f.Shutdown();
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(f.registry.GetString(HKEY_CURRENT_USER, kPlacement, names[i]),
+                      std::to_string(c.placed[static_cast<size_t>(i)]))
+                << c.why << ": " << names[i];
+        }
+    }
+}
+
 TEST(Settings, TheUpdateSpeedStoredOnLastWins) {
     struct Case {
         std::map<std::string, DWORD> stored;

@@ -206,6 +206,10 @@ TEST_F(WinListTest, OneSnapshotPerRebuildAndNoneWhenNothingChanged) {
     list.Refresh();
     EXPECT_FALSE(list.Changed());
     EXPECT_EQ(machine.Calls(Op::CreateToolhelp32Snapshot), 1);
+    // Icons only when asked for, once each.
+    EXPECT_EQ(machine.Calls(Op::ExtractIconA), 0);
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < list.Count(); ++i) list.GetIcon(i);
     EXPECT_EQ(machine.Calls(Op::ExtractIconA), 5);
 }
 
@@ -284,25 +288,48 @@ TEST_F(WinListTest, ListsManyWindows) {
     EXPECT_EQ(list.Count(), 300);
 }
 
-TEST_F(WinListTest, IconsNobodyAdoptedAreDestroyedAndAdoptedOnesAreLeft) {
+TEST_F(WinListTest, IconsAreExtractedWhenAskedForAndThoseNobodyAdoptedAreDestroyed) {
     const int before = machine.LiveIcons();
     const HWND a = Window("A");
     Window("B");
     list.Refresh();
-    EXPECT_EQ(machine.LiveIcons(), before + 2);
+    EXPECT_EQ(machine.LiveIcons(), before);  // a rebuild extracts none
     const int adopted = list.Caption(0) == "A" ? 0 : 1;
-    const HICON kept = list.GetIcon(adopted);
-    list.AdoptIcon(adopted);
+    const HICON kept = list.AdoptIcon(adopted);
+    EXPECT_EQ(list.GetIcon(adopted), kept);
+    const HICON bIcon = list.GetIcon(1 - adopted);
+    EXPECT_EQ(machine.LiveIcons(), before + 2);
     windows.RemoveWindow(a);
-    list.Refresh();  // a rebuild: B gets a fresh icon, the old B icon goes, A's stays with its owner
+    Window("C");
+    list.Refresh();  // a rebuild: A's icon stays with its owner, B keeps its record and icon, C has none yet
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.GetIcon(list.Caption(0) == "B" ? 0 : 1), bIcon);
     EXPECT_EQ(machine.LiveIcons(), before + 2);
     EXPECT_TRUE(machine.IsUsableIcon(kept));
+    windows.RemoveWindow(windows.ZOrder().front());  // C
+    list.Refresh();
+    EXPECT_EQ(machine.LiveIcons(), before + 2);
     {
         TWinList other(app, platform);
         other.Refresh();
+        other.GetIcon(0);
         EXPECT_EQ(machine.LiveIcons(), before + 3);
     }
     EXPECT_EQ(machine.LiveIcons(), before + 2);  // the engine's own icons go with it
+    EXPECT_EQ(machine.Calls(Op::ExtractIconA), 3);
+}
+
+// A rebuild reads only the windows new to the list; the others keep their records.
+TEST_F(WinListTest, ARebuildReadsOnlyTheNewWindows) {
+    for (int i = 0; i < 10; ++i) Window("Doc " + std::to_string(i));
+    list.Refresh();
+    const int classes = windows.Calls(WinOp::GetClassNameA);
+    Window("Newcomer");
+    list.Refresh();
+    EXPECT_TRUE(list.Changed());
+    EXPECT_EQ(list.Count(), 11);
+    EXPECT_EQ(windows.Calls(WinOp::GetClassNameA) - classes, 1);
+    for (int i = 0; i < list.Count(); ++i) EXPECT_EQ(list.GetWinClassName(i), "EditClass") << list.Caption(i);
 }
 
 TEST_F(WinListTest, TimerSettings) {

@@ -21,7 +21,9 @@
 //   - End Task on a window that takes 3 s over WM_CLOSE: it is asked to close and nothing more (no
 //     WM_DESTROY from outside, no WM_QUIT);
 //   - New Task: a command line that starts the driver as a child that signals, a bare path with
-//     spaces to a copy of the driver, and the history values "0" and "1" afterwards;
+//     spaces to a copy of the driver, and the history values "0" and "1" afterwards; then 2,000
+//     typed characters and the same again from the history: the program says it cannot find them
+//     and lives on;
 //   - Goto Process: the Processes page with the row of the driver's process selected.
 // While each command runs the driver probes the program two ways: a WM_NULL sent to its main window
 // with a 1 s limit, and a message posted to its list view whose effect the driver reads back.
@@ -32,6 +34,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <deque>
 #include <memory>
 
 namespace e2e {
@@ -48,6 +51,8 @@ constexpr const char* kNewTaskCaption = "New Task";
 constexpr const char* kHistoryKey = "New Tasks";
 constexpr const char* kWindowClass = "TaskwellE2ETask";
 constexpr const char* kNewTaskEventPrefix = "TaskwellE2E.NewTask.";
+// A New Task entry longer than any path, typed as a user would.
+constexpr size_t kLongEntryLength = 2000;
 
 // The High speed: the window list is scanned, and the rows' statuses refreshed, every 750 ms.
 constexpr DWORD kScanIntervalMs = 750;
@@ -797,7 +802,8 @@ bool makeWindows(Checks& checks, DriverWindows& d) {
 }
 
 // The rows as a multiset against the driver's own scan before and after the reading, in lstrcmpA
-// order; retried while windows of the desktop come and go.
+// order; retried while windows of the desktop come and go, and while a row that just came has no
+// status yet (its first verdict comes a probe's limit after it).
 void checkRowsAgainstScan(Checks& checks, Program& tw) {
   std::vector<std::string> ours, shown;
   ListRows rows;
@@ -815,7 +821,8 @@ void checkRowsAgainstScan(Checks& checks, Program& tw) {
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
     std::sort(c.begin(), c.end());
-    same = a == b && b == c;
+    same = a == b && b == c &&
+           std::none_of(rows.begin(), rows.end(), [](const std::vector<std::string>& row) { return row[1].empty(); });
   }
   checks.expect(same, "%s: the %u rows are the %u windows of the driver's own scan, as a multiset (rows: %s; scan: %s)",
                 kLabel, static_cast<unsigned>(shown.size()), static_cast<unsigned>(ours.size()), joined(shown).c_str(),
@@ -1210,9 +1217,22 @@ std::optional<std::string> historyValue(const char* name) {
   return std::string(buf);
 }
 
-// Opens New Task, types `text` as the user would, and presses OK; true once the dialog has gone.
+// A window's whole text, however long (the New Task entry may be thousands of characters).
+std::optional<std::string> wholeText(HWND w) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerLimitMs, &length)) return std::nullopt;
+  std::vector<char> buf(length + 2, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
+                           kAnswerLimitMs, &copied))
+    return std::nullopt;
+  return std::string(buf.data());
+}
+
+// Opens New Task, types `text` as the user would (unless `type` is false: the entry shown is taken),
+// and presses OK; true once the dialog has gone.
 bool runNewTask(Checks& checks, const Options& opt, Program& tw, const std::string& text, const char* what,
-                const char* shot = nullptr, const std::string* shownFirst = nullptr) {
+                const char* shot = nullptr, const std::string* shownFirst = nullptr, bool type = true) {
   HWND button = buttonWithText(tw.main, "&New Task..");
   if (!checks.expect(button != nullptr, "%s: %s: the \"&New Task..\" button is there", kLabel, what)) return false;
   PostMessageA(button, BM_CLICK, 0, 0);
@@ -1227,21 +1247,41 @@ bool runNewTask(Checks& checks, const Options& opt, Program& tw, const std::stri
     return false;
   }
   if (shownFirst) {
-    const std::string got = windowText(combos[0]).value_or("<unreadable>");
-    checks.expect(got == *shownFirst, "%s: %s: the dialog opens with the latest entry \"%s\" (got \"%s\")", kLabel, what,
-                  shownFirst->c_str(), got.c_str());
+    const std::string got = wholeText(combos[0]).value_or("<unreadable>");
+    checks.expect(got == *shownFirst, "%s: %s: the dialog opens with the latest entry \"%.80s\" (%u characters; got \"%.80s\", %u)",
+                  kLabel, what, shownFirst->c_str(), static_cast<unsigned>(shownFirst->size()), got.c_str(),
+                  static_cast<unsigned>(got.size()));
   }
-  // Typed: select what is there, then one character after another.
-  PostMessageA(edit, EM_SETSEL, 0, -1);
-  for (char ch : text) PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(ch)), 1);
-  const bool typed = waitFor(kUiLimitMs, [&] { return windowText(combos[0]).value_or("") == text; });
-  checks.expect(typed, "%s: %s: the combo box shows the typed text", kLabel, what);
+  if (type) {
+    // Typed: select what is there, then one character after another.
+    PostMessageA(edit, EM_SETSEL, 0, -1);
+    for (char ch : text) PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(ch)), 1);
+    const bool typed = waitFor(kUiLimitMs, [&] { return wholeText(combos[0]).value_or("") == text; });
+    checks.expect(typed, "%s: %s: the combo box shows the typed text", kLabel, what);
+  }
   if (shot) screenshot(checks, dialog, opt, shot);
   PostMessageA(buttonWithText(dialog, "&Ok"), BM_CLICK, 0, 0);
   const bool closed = waitHidden(dialog, kUiLimitMs);
   checks.expect(closed, "%s: %s: \"&Ok\" closes the dialog", kLabel, what);
   if (!closed && IsWindow(dialog)) PostMessageA(dialog, WM_CLOSE, 0, 0);
   return closed;
+}
+
+// After New Task's OK on a text that starts nothing: the program's "cannot find" box, which OK
+// closes, and the program still runs.
+void cannotFind(Checks& checks, const Options& opt, Program& tw, const char* what, const char* shot = nullptr) {
+  HWND box = waitShownTopLevel(tw.pid, kNewTaskCaption, "#32770", kUiLimitMs);
+  if (checks.expect(box != nullptr, "%s: %s: a \"%s\" box answers", kLabel, what, kNewTaskCaption)) {
+    const std::vector<std::string> texts = staticTexts(box);
+    bool found = false;
+    for (const std::string& t : texts) found |= t.rfind("Cannot find 'C:\\", 0) == 0 && t.size() < 200;
+    checks.expect(found, "%s: %s: the box says it cannot find the text, shortened (texts: %s)", kLabel, what,
+                  joined(texts).substr(0, 300).c_str());
+    if (shot) screenshot(checks, box, opt, shot);
+    answer(checks, box, "OK", what);
+  }
+  checks.expect(tw.alive() && waitFor(kUiLimitMs, [&] { return send(tw.main, WM_NULL, 0, 0).has_value(); }),
+                "%s: %s: the program still runs", kLabel, what);
 }
 
 void checkNewTask(Checks& checks, const Options& opt, Program& tw) {
@@ -1277,6 +1317,14 @@ void checkNewTask(Checks& checks, const Options& opt, Program& tw) {
   // The copy may still be ending; it goes when it can.
   waitFor(5000, [&] { return DeleteFileA(copy.c_str()) || GetFileAttributesA(copy.c_str()) == INVALID_FILE_ATTRIBUTES; });
   RemoveDirectoryA(dir.c_str());
+
+  // 2,000 typed characters that name nothing, then the same again from the history: the program
+  // says it cannot find them and lives on (the shell's code ends a process given such a file).
+  const std::string longText = "C:\\" + std::string(kLongEntryLength - 3, 'x');
+  if (runNewTask(checks, opt, tw, longText, "2,000 characters"))
+    cannotFind(checks, opt, tw, "2,000 characters", "new_task_cannot_find.bmp");
+  if (runNewTask(checks, opt, tw, "", "the long entry from the history", nullptr, &longText, false))
+    cannotFind(checks, opt, tw, "the long entry from the history");
 }
 
 // Goto Process: the Processes page comes up with the row of the window's process selected, among the
@@ -1327,7 +1375,301 @@ void checkNothingForced(Checks& checks, DriverWindows& d) {
                 forced.empty() ? " none" : forced.c_str());
 }
 
+// ---- Starting the program --------------------------------------------------------------------------
+
+// Stores the settings a case starts with: none but the Applications page and the High speed.
+bool storeApplicationsAtHigh() {
+  return deleteTree(HKEY_CURRENT_USER, kSettingsKey) && storeValue("", "ActivePage", dwordValue(0)) &&
+         storeValue("", "&High", dwordValue(1)) && storeValue("", "&Normal", dwordValue(0)) &&
+         storeValue("", "&Low", dwordValue(0)) && storeValue("", "&Paused", dwordValue(0));
+}
+
+// Starts the program and finds its main window and the list its Applications page shows; false
+// (and reported) when it cannot.
+bool startOnApplications(Checks& checks, const Options& opt, const char* label, Launched& app, Program& tw) {
+  std::string err;
+  if (!app.start(opt.exe, err)) {
+    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
+    return false;
+  }
+  tw.app = &app;
+  tw.pid = app.pid();
+  tw.main = waitMainWindow(checks, app, label);
+  if (!tw.main) return false;
+  waitFor(kUiLimitMs, [&] {
+    for (HWND l : childrenOfClass(tw.main, WC_LISTVIEWA))
+      if (reallyVisible(l)) tw.list = l;
+    return tw.list != nullptr;
+  });
+  return checks.expect(tw.list != nullptr, "%s: the page shows its list", label);
+}
+
+// ---- Hundreds of windows -----------------------------------------------------------------------------
+
+// The crowd: kCrowdSize windows on one thread of the driver whose loop looks at its messages only
+// every kSlowLoopMs (a program that answers slowly), off the desktop so that they cost no painting.
+// Asked to, the thread destroys its oldest window and makes a new one (a row goes, a row comes).
+constexpr int kCrowdSize = 300;
+constexpr DWORD kSlowLoopMs = 10;
+constexpr int kHungCount = 10;
+constexpr UINT kChurnMessage = WM_APP + 5;
+// The posted probes: kPostedProbes, kPostedPeriodMs apart, each read back every kPostedPollMs; the
+// program must handle each within kPostedLimitMs.
+constexpr int kPostedProbes = 60;
+constexpr DWORD kPostedPeriodMs = 100;
+constexpr DWORD kPostedPollMs = 5;
+constexpr DWORD kPostedLimitMs = 250;
+// How long the rows of the crowd may take to come, and to settle (statuses, icons) before a phase.
+constexpr DWORD kCrowdRowsLimitMs = 30000;
+constexpr DWORD kCrowdSettleMs = 3000;
+
+class SlowWindowThread {
+ public:
+  SlowWindowThread() : ready_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+  ~SlowWindowThread() {
+    stop();
+    if (ready_) CloseHandle(ready_);
+  }
+  SlowWindowThread(const SlowWindowThread&) = delete;
+  SlowWindowThread& operator=(const SlowWindowThread&) = delete;
+
+  // Makes `count` windows on the thread; true once all are made.
+  bool start(int count) {
+    count_ = count;
+    thread_ = CreateThread(nullptr, 0, &SlowWindowThread::threadMain, this, 0, &threadId_);
+    return thread_ && WaitForSingleObject(ready_, kThreadEndMs) == WAIT_OBJECT_0 && made_ == count;
+  }
+  bool churn() { return PostThreadMessageA(threadId_, kChurnMessage, 0, 0) != FALSE; }
+  int churned() const { return churned_; }
+  std::string prefix() const { return "tw e2e crowd " + std::to_string(GetCurrentProcessId()) + " #"; }
+  void stop() {
+    if (!thread_) return;
+    stopping_ = true;
+    if (WaitForSingleObject(thread_, kThreadEndMs) != WAIT_OBJECT_0) TerminateThread(thread_, 1);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+
+ private:
+  HWND make() {
+    const std::string caption = prefix() + std::to_string(next_++);
+    HWND h = CreateWindowExA(0, kWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW, -3000, -3000, 200, 100, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (h) ShowWindow(h, SW_SHOWNOACTIVATE);
+    return h;
+  }
+  static DWORD WINAPI threadMain(LPVOID p) {
+    auto* self = static_cast<SlowWindowThread*>(p);
+    std::deque<HWND> windows;
+    for (int i = 0; i < self->count_; ++i)
+      if (HWND h = self->make()) windows.push_back(h);
+    self->made_ = static_cast<int>(windows.size());
+    SetEvent(self->ready_);
+    while (!self->stopping_) {
+      MSG m;
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (!m.hwnd && m.message == kChurnMessage) {
+          if (!windows.empty()) {
+            DestroyWindow(windows.front());
+            windows.pop_front();
+          }
+          if (HWND h = self->make()) windows.push_back(h);
+          ++self->churned_;
+          continue;
+        }
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+      }
+      Sleep(kSlowLoopMs);
+    }
+    for (HWND h : windows) DestroyWindow(h);
+    return 0;
+  }
+
+  HANDLE ready_;
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  int count_ = 0;
+  int next_ = 0;
+  std::atomic<int> made_{0};
+  std::atomic<int> churned_{0};
+  std::atomic<bool> stopping_{false};
+};
+
+// How long posted messages waited before the program handled them.
+struct PostedLatency {
+  int probes = 0, missed = 0, over = 0;
+  DWORD worst = 0, total = 0;
+  std::string text() const {
+    char buf[200];
+    std::snprintf(buf, sizeof buf, "%d posted, %d not handled, %d over %lu ms; average %lu ms, slowest %lu ms", probes,
+                  missed, over, static_cast<unsigned long>(kPostedLimitMs),
+                  static_cast<unsigned long>(probes ? total / static_cast<DWORD>(probes) : 0),
+                  static_cast<unsigned long>(worst));
+    return buf;
+  }
+};
+
+// Posts kPostedProbes hover times to the program's list view, kPostedPeriodMs apart, and reads each
+// back with sent messages (answered wherever the program waits) until it took effect: the time a
+// posted message waited for the program's message loop. `between` runs before each probe.
+PostedLatency measurePosted(Program& tw, DWORD& value, const std::function<void(int)>& between = nullptr) {
+  PostedLatency l;
+  for (int i = 0; i < kPostedProbes; ++i) {
+    const DWORD period = GetTickCount();
+    if (between) between(i);
+    value = value >= 59000 ? 2000 : value + 1;
+    ++l.probes;
+    const DWORD start = GetTickCount();
+    bool handled = PostMessageA(tw.list, LVM_SETHOVERTIME, 0, static_cast<LPARAM>(value)) != FALSE;
+    DWORD took = 0;
+    for (;;) {
+      DWORD_PTR got = 0;
+      took = GetTickCount() - start;
+      if (!handled) break;
+      if (SendMessageTimeoutA(tw.list, LVM_GETHOVERTIME, 0, 0, SMTO_ABORTIFHUNG, kAnswerLimitMs, &got) && got == value)
+        break;
+      if (took >= kPostedGiveUpMs) {
+        handled = false;
+        break;
+      }
+      Sleep(kPostedPollMs);
+    }
+    if (!handled) ++l.missed;
+    if (took > kPostedLimitMs) ++l.over;
+    l.worst = std::max(l.worst, took);
+    l.total += took;
+    const DWORD spent = GetTickCount() - period;
+    if (spent < kPostedPeriodMs) Sleep(kPostedPeriodMs - spent);
+  }
+  PostMessageA(tw.list, LVM_SETHOVERTIME, 0, static_cast<LPARAM>(-1));
+  return l;
+}
+
+// The rows of the crowd's windows (by their caption's prefix) and of `others`, with their statuses.
+struct CrowdRows {
+  int crowd = 0, crowdRunning = 0;
+  int others = 0, othersNotResponding = 0;
+  std::string otherStatuses;  // "caption: status; " of the others
+};
+CrowdRows readCrowdRows(Program& tw, const std::string& prefix, const std::vector<std::string>& others) {
+  CrowdRows c;
+  auto rows = tw.rows();
+  if (!rows) return c;
+  for (const auto& row : *rows) {
+    if (row[0].rfind(prefix, 0) == 0) {
+      ++c.crowd;
+      c.crowdRunning += row[1] == kRunning;
+    } else if (std::find(others.begin(), others.end(), row[0]) != others.end()) {
+      ++c.others;
+      c.othersNotResponding += row[1] == kNotResponding;
+      c.otherStatuses += "\"" + row[1] + "\" ";
+    }
+  }
+  return c;
+}
+
+int listCount(HWND list) {
+  auto n = send(list, LVM_GETITEMCOUNT, 0, 0);
+  return n ? static_cast<int>(*n) : -1;
+}
+
 }  // namespace
+
+// Hundreds of windows: the program at High on the Applications page keeps handling posted messages
+// promptly while kCrowdSize windows of a slowly answering thread are listed, while kHungCount more
+// do not answer at all, and while windows of the crowd come and go.
+void runCrowdedApplications(Checks& checks, const Options& opt, VersionSetting& version) {
+  const char* label = "crowd";
+  if (!checks.expect(version.set("win98"), "%s: set Version=win98", label)) return;
+  // No tray icon: a change of it is a message sent to the shell's task bar, which is busy with the
+  // buttons of hundreds of windows (and waits on the hung ones) and keeps the program waiting; the
+  // Applications page's own cost is what is measured here.
+  const bool seeded = storeApplicationsAtHigh() && storeValue("", "&Show icon in tray", dwordValue(0)) &&
+                      storeValue("", "&Hide When Minimized", dwordValue(0));
+  if (!checks.expect(seeded, "%s: settings stored before the start (Applications page, High, no tray icon)", label))
+    return;
+  if (!checks.expect(registerWindowClass(), "%s: the driver's window class is registered", label)) return;
+
+  Launched app;
+  Program tw;
+  if (!startOnApplications(checks, opt, label, app, tw)) return;
+  const int before = listCount(tw.list);
+
+  SlowWindowThread crowd;
+  if (!checks.expect(crowd.start(kCrowdSize),
+                     "%s: the driver makes %d windows on a thread that looks at its messages every %lu ms", label,
+                     kCrowdSize, static_cast<unsigned long>(kSlowLoopMs)))
+    return;
+  DWORD took = 0;
+  const bool listed = pollFor(kCrowdRowsLimitMs, [&] { return listCount(tw.list) >= before + kCrowdSize; }, &took);
+  checks.expect(listed, "%s: the %d windows have their rows (took %lu ms; %d rows)", label, kCrowdSize,
+                static_cast<unsigned long>(took), listCount(tw.list));
+  Checks::info("%s: %d new rows came in %lu ms", label, kCrowdSize, static_cast<unsigned long>(took));
+  Sleep(kCrowdSettleMs);
+
+  DWORD value = 2000;
+  // 1. The crowd alone.
+  PostedLatency l = measurePosted(tw, value);
+  Checks::info("%s: %d slowly answering windows: %s", label, kCrowdSize, l.text().c_str());
+  checks.expect(l.missed == 0 && l.worst <= kPostedLimitMs,
+                "%s: with %d slowly answering windows every posted message is handled within %lu ms (%s)", label,
+                kCrowdSize, static_cast<unsigned long>(kPostedLimitMs), l.text().c_str());
+  CrowdRows rows = readCrowdRows(tw, crowd.prefix(), {});
+  checks.expect(rows.crowd == kCrowdSize && rows.crowdRunning == kCrowdSize,
+                "%s: the crowd's %d rows read \"%s\" (%d of %d)", label, kCrowdSize, kRunning, rows.crowdRunning,
+                rows.crowd);
+  screenshot(checks, tw.main, opt, "crowd.bmp");
+
+  // 2. With kHungCount windows whose threads take no messages (blocked inside their window procedure).
+  std::vector<std::unique_ptr<WindowThread>> hungThreads;
+  std::vector<TaskWindow*> hung;
+  std::vector<std::string> hungCaptions;
+  for (int i = 0; i < kHungCount; ++i) {
+    hungThreads.push_back(std::make_unique<WindowThread>());
+    WindowThread::Plan plan;
+    plan.caption = taskCaption(("tw e2e hung " + std::to_string(i)).c_str());
+    plan.at = RECT{-3000, -3000, -2800, -2900};
+    if (hungThreads.back()->start())
+      if (TaskWindow* w = hungThreads.back()->create(plan)) {
+        hung.push_back(w);
+        hungCaptions.push_back(w->caption);
+      }
+  }
+  checks.expect(static_cast<int>(hung.size()) == kHungCount, "%s: the driver makes %d more windows, one a thread",
+                label, kHungCount);
+  pollFor(kScanLimitMs + 2000, [&] { return listCount(tw.list) >= before + kCrowdSize + kHungCount; });
+  bool blocked = true;
+  for (size_t i = 0; i < hung.size(); ++i) blocked &= hungThreads[i]->block(*hung[i]);
+  checks.expect(blocked, "%s: the %d threads take no messages", label, kHungCount);
+  l = measurePosted(tw, value);
+  Checks::info("%s: %d slowly answering and %d hung windows: %s", label, kCrowdSize, kHungCount, l.text().c_str());
+  checks.expect(l.missed == 0 && l.worst <= kPostedLimitMs,
+                "%s: with %d hung windows as well every posted message is handled within %lu ms (%s)", label,
+                kHungCount, static_cast<unsigned long>(kPostedLimitMs), l.text().c_str());
+  rows = readCrowdRows(tw, crowd.prefix(), hungCaptions);
+  checks.expect(rows.others == kHungCount && rows.othersNotResponding == kHungCount && rows.crowdRunning == kCrowdSize,
+                "%s: the %d hung rows read \"%s\" (%d of %d: %s) and the crowd's \"%s\" (%d of %d)", label, kHungCount,
+                kNotResponding, rows.othersNotResponding, rows.others, rows.otherStatuses.c_str(), kRunning,
+                rows.crowdRunning, rows.crowd);
+  for (auto& t : hungThreads) t->release();
+
+  // 3. Windows of the crowd going and coming: one goes and one comes every third probe.
+  l = measurePosted(tw, value, [&](int i) {
+    if (i % 3 == 0) crowd.churn();
+  });
+  Checks::info("%s: %d windows, one going and one coming every %lu ms: %s", label, kCrowdSize,
+               static_cast<unsigned long>(3 * kPostedPeriodMs), l.text().c_str());
+  checks.expect(crowd.churned() >= kPostedProbes / 3 - 1 && l.missed == 0 && l.worst <= kPostedLimitMs,
+                "%s: while rows go and come (%d times) every posted message is handled within %lu ms (%s)", label,
+                crowd.churned(), static_cast<unsigned long>(kPostedLimitMs), l.text().c_str());
+
+  checks.expect(tw.alive(), "%s: the program still runs", label);
+  crowd.stop();
+  for (auto& t : hungThreads) t->stop();
+  PostMessageA(tw.main, WM_CLOSE, 0, 0);
+  checkEnds(checks, app, "crowd: WM_CLOSE to the main window");
+}
 
 int runSignalChild(int argc, char** argv) {
   const char* name = argc >= 3 && std::strcmp(argv[1], kSignalArgument) == 0 ? argv[2] : kSignalCopyEvent;
@@ -1343,10 +1685,8 @@ void runApplicationsPage(Checks& checks, const Options& opt, VersionSetting& ver
   const DWORD started = GetTickCount();
 
   // Stored beforehand: the Applications page, High, confirmations on, Large Icons, no history.
-  const bool seeded = deleteTree(HKEY_CURRENT_USER, kSettingsKey) && storeValue("", "ActivePage", dwordValue(0)) &&
-                      storeValue("", "&High", dwordValue(1)) && storeValue("", "&Normal", dwordValue(0)) &&
-                      storeValue("", "&Low", dwordValue(0)) && storeValue("", "&Paused", dwordValue(0)) &&
-                      storeValue("", "&Confirmations", dwordValue(1)) && storeValue("", "Lar&ge Icons", dwordValue(1)) &&
+  const bool seeded = storeApplicationsAtHigh() && storeValue("", "&Confirmations", dwordValue(1)) &&
+                      storeValue("", "Lar&ge Icons", dwordValue(1)) &&
                       storeValue("", "S&mall Icons", dwordValue(0)) && storeValue("", "&List", dwordValue(0)) &&
                       storeValue("", "&Details", dwordValue(0));
   if (!checks.expect(seeded, "%s: settings stored before the start (Applications page, High, confirmations, Large Icons)",
@@ -1357,22 +1697,8 @@ void runApplicationsPage(Checks& checks, const Options& opt, VersionSetting& ver
   if (!makeWindows(checks, d)) return;
 
   Launched app;
-  std::string err;
-  if (!app.start(opt.exe, err)) {
-    checks.fail("%s: start %s: %s", kLabel, opt.exe.c_str(), err.c_str());
-    return;
-  }
   Program tw;
-  tw.app = &app;
-  tw.pid = app.pid();
-  tw.main = waitMainWindow(checks, app, kLabel);
-  if (!tw.main) return;
-  waitFor(kUiLimitMs, [&] {
-    for (HWND l : childrenOfClass(tw.main, WC_LISTVIEWA))
-      if (reallyVisible(l)) tw.list = l;
-    return tw.list != nullptr;
-  });
-  if (!checks.expect(tw.list != nullptr, "%s: the page shows its list", kLabel)) return;
+  if (!startOnApplications(checks, opt, kLabel, app, tw)) return;
   const std::vector<std::string> columns = headerTexts(tw.pid, listHeader(tw.list));
   checks.expect(columns == std::vector<std::string>{"Task", "Status"}, "%s: the list's columns are \"Task\", \"Status\" (got %s)",
                 kLabel, joined(columns).c_str());

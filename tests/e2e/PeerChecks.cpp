@@ -1657,6 +1657,22 @@ int TaskwellMain(const Platform& platform) {
         list.DeleteItem(1);
         Equal(ListCount(lv), 11, "a deleted row goes");
         Equal(ListText(lv, 1, 0), std::string("row 2"), "and the rows after it move up");
+        // A row inserted in the middle: the control moves the rows below it itself, and the selected
+        // row stays selected where it went.
+        list.SetSelectedIndex(3);
+        RowMessages counts;
+        WatchRows(lv, counts);
+        list.InsertItem(1).SetCaption("inserted");
+        UnwatchRows(lv, counts);
+        Equal(ListCount(lv), 12, "a row inserted in the middle");
+        Equal(ListText(lv, 1, 0), std::string("inserted"), "shows where it was inserted");
+        Equal(ListText(lv, 2, 0), std::string("row 2"), "and the rows after it move down");
+        Equal(counts.inserts, 1, "one insertion reaches the control");
+        Check(counts.texts <= 2, "and no other row is sent again (" + std::to_string(counts.texts) + " texts)");
+        Equal(ListSelected(lv), 4, "the selected row stays selected");
+        list.DeleteItem(1);
+        list.SetSelectedIndex(-1);
+        selections = 0;
         list.Item(4).SetCaption("renamed");
         list.Item(4).SetSubItem(1, "9");
         Equal(ListText(lv, 4, 0), std::string("renamed"), "a changed caption shows");

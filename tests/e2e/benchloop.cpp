@@ -13,7 +13,7 @@
 //         scan         the window list engine's scan: EnumWindows, then per window its style (and
 //                      with it the visibility), and of a visible one its caption, owner and thread
 //         probe        the Applications page's probe of each listed window: its caption and a
-//                      SendMessageTimeoutA WM_NULL
+//                      WM_NULL sent with SendMessageCallbackA (the answer taken by the loop)
 //         tray         a notification icon whose tooltip changes every pass
 //   taskwell_benchloop.exe --windows <n> [--seconds <s>]
 //       Shows n top-level windows with captions, answered by one thread: rows for the
@@ -424,6 +424,24 @@ private:
   LARGE_INTEGER freq_{};
 };
 
+// Answers to WM_NULL sent with SendMessageCallbackA, counted as the message loop takes them.
+volatile LONG g_answers = 0;
+VOID CALLBACK NoteAnswer(HWND, UINT, ULONG_PTR, LRESULT) { g_answers = g_answers + 1; }
+
+// Takes this thread's messages until `count` answers came (at most a second).
+void TakeAnswers(LONG count) {
+  const DWORD start = GetTickCount();
+  MSG m;
+  while (g_answers < count && GetTickCount() - start < 1000) {
+    if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      DispatchMessageA(&m);
+      continue;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+}
+
 LRESULT CALLBACK ProbeProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(w, msg, wp, lp);
 }
@@ -718,6 +736,16 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
       DWORD_PTR result = 0;
       SendMessageTimeoutA(targets[next++ % targets.size()], WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &result);
     });
+    // The Applications page's question: the send, and the send with its answer taken by the loop.
+    timer.Time("SendMessageCallbackA WM_NULL to another process's window (the send)", [&] {
+      SendMessageCallbackA(targets[next++ % targets.size()], WM_NULL, 0, 0, NoteAnswer, 0);
+    });
+    TakeAnswers(0);
+    timer.Time("SendMessageCallbackA WM_NULL to another process's window, its answer taken", [&] {
+      const LONG before = g_answers;
+      SendMessageCallbackA(targets[next++ % targets.size()], WM_NULL, 0, 0, NoteAnswer, 0);
+      TakeAnswers(before + 1);
+    });
   }
 
   // Icons: the costly queries of a new process or window, and the tray meter's picture.
@@ -907,8 +935,7 @@ void RunPieces() {
     for (HWND w : g_pieces.probed) {
       char caption[255];
       GetWindowTextA(w, caption, sizeof caption);
-      DWORD_PTR result = 0;
-      SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &result);
+      SendMessageCallbackA(w, WM_NULL, 0, 0, NoteAnswer, 0);
     }
   }
   if (g_pieces.tray) {

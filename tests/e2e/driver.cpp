@@ -7,7 +7,7 @@
 //   taskwell_e2e.exe --signal <event name>   (a child that sets the named event and ends)
 //
 // TASKWELL_E2E_CASES, when set, names the cases to run, separated by commas (win98, stored,
-// processes, performance, applications, nt, win95); unset, every case runs.
+// offscreen, processes, performance, applications, crowd, nt, win95); unset, every case runs.
 //
 // For each Windows version it sets the per-program version (value Version under
 // HKCU\Software\Wine\AppDefaults\<exe name>), starts the program and looks at its windows:
@@ -21,6 +21,8 @@
 //   - as Windows 98 with settings stored beforehand (page, update speed, view style, window
 //     position): the program opens on the stored page at the stored position, and after its
 //     close every stored value reads as before;
+//   - as Windows 98 with Left and Top stored as -32000: the window opens on the work area at its
+//     stored size, and its close stores where it was;
 //   - as Windows 98 on the Processes page, paused, beside a child of the driver
 //     (ProcessPageChecks.cpp): the rows against the driver's own snapshots, sorting by header
 //     clicks, the column chooser, the process information dialog, ending the child, and the
@@ -33,7 +35,12 @@
 //     its own (ApplicationsChecks.cpp): the rows against the driver's own scan, a window's row
 //     coming and going, "Not Responding" for a blocked thread, every command of the popup and
 //     Windows menus on an answering and a blocked window while the program is probed, End Task's
-//     question and a slow closer, the task properties dialog and New Task;
+//     question and a slow closer, the task properties dialog and New Task (2,000 typed characters,
+//     then the same from the history: the program says it cannot find them and lives on);
+//   - as Windows 98 on the Applications page at High, without the tray icon, beside 300 windows of
+//     a thread that answers slowly, then 10 hung windows as well, then windows coming and going
+//     (ApplicationsChecks.cpp): 60 posted messages over 6 s each time, the slowest handled within
+//     250 ms, and the statuses of the 300 and the 10;
 //   - as Windows 95: the main window and a clean close;
 //   - as an NT version (explicit, and Wine's own default): the "Error" message box that
 //     refuses to run, no main window, and a clean exit once the box is dismissed.
@@ -573,6 +580,55 @@ void runSeededSettings(Checks& checks, const Options& opt, VersionSetting& versi
                 label, static_cast<unsigned>(after.size()), static_cast<unsigned>(before.size()));
 }
 
+// A place stored off the screen, as a program saved while minimised leaves it: the window opens on
+// the desktop's work area with its stored size, and its close stores where it was.
+void runOffScreenPlacement(Checks& checks, const Options& opt, VersionSetting& version) {
+  const char* label = "win98 off-screen placement";
+  if (!checks.expect(version.set("win98"), "%s: set Version=win98", label)) return;
+  std::string base = baseName(opt.exe);
+  if (size_t dot = base.find_last_of('.'); dot != std::string::npos) base.erase(dot);
+  const std::string placement = base + ".INI\\frmMain";
+  constexpr int kWidth = 444, kHeight = 538;
+  const bool seeded = storeValue(placement, "Left", textValue("-32000")) &&
+                      storeValue(placement, "Top", textValue("-32000")) &&
+                      storeValue(placement, "Width", textValue(std::to_string(kWidth))) &&
+                      storeValue(placement, "Height", textValue(std::to_string(kHeight))) &&
+                      storeValue(placement, "MyWindowState", textValue("False"));
+  if (!checks.expect(seeded, "%s: Left and Top stored as -32000", label)) return;
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+
+  Launched app;
+  std::string err;
+  if (!app.start(opt.exe, err)) {
+    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
+    return;
+  }
+  HWND main = waitMainWindow(checks, app, label);
+  if (!main) return;
+  RECT rc{};
+  GetWindowRect(main, &rc);
+  checks.expect(rc.left >= work.left && rc.top >= work.top && rc.right <= work.right && rc.bottom <= work.bottom &&
+                    rc.right - rc.left == kWidth && rc.bottom - rc.top == kHeight,
+                "%s: the window opens on the work area (%ld,%ld)-(%ld,%ld) at its size %d x %d "
+                "(is (%ld,%ld)-(%ld,%ld))",
+                label, static_cast<long>(work.left), static_cast<long>(work.top), static_cast<long>(work.right),
+                static_cast<long>(work.bottom), kWidth, kHeight, static_cast<long>(rc.left), static_cast<long>(rc.top),
+                static_cast<long>(rc.right), static_cast<long>(rc.bottom));
+  screenshot(checks, main, opt, "offscreen_placement.bmp");
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  if (!checkEnds(checks, app, "win98 off-screen placement: WM_CLOSE to the main window")) return;
+  const auto after = dumpSettings();
+  auto stored = [&](const char* name) {
+    auto it = after.find(placement + "\\" + name);
+    return it == after.end() ? std::string("<absent>") : describe(it->second);
+  };
+  checks.expect(stored("Left") == describe(textValue(std::to_string(rc.left))) &&
+                    stored("Top") == describe(textValue(std::to_string(rc.top))),
+                "%s: the close stores where the window was (Left %s, Top %s)", label, stored("Left").c_str(),
+                stored("Top").c_str());
+}
+
 // Another 95-family version: the program must run there as well.
 void runWindows95(Checks& checks, const Options& opt, VersionSetting& version) {
   const char* label = "win95";
@@ -691,9 +747,11 @@ int main(int argc, char** argv) {
       VersionSetting version(baseName(opt.exe));
       if (caseSelected("win98")) runWindows98(checks, opt, version);
       if (caseSelected("stored")) runSeededSettings(checks, opt, version);
+      if (caseSelected("offscreen")) runOffScreenPlacement(checks, opt, version);
       if (caseSelected("processes")) runProcessPage(checks, opt, version);
       if (caseSelected("performance")) runPerformance(checks, opt, version);
       if (caseSelected("applications")) runApplicationsPage(checks, opt, version);
+      if (caseSelected("crowd")) runCrowdedApplications(checks, opt, version);
       if (caseSelected("nt")) {
         runRefusal(checks, opt, version, "win10", "nt (win10)", "nt_refusal.bmp");
         runRefusal(checks, opt, version, nullptr, "nt (Wine default)", "nt_refusal_default.bmp");

@@ -538,4 +538,8 @@ void runPerformance(Checks& checks, const Options& opt, VersionSetting& version)
 // commands, End Task, the task properties and New Task dialogs (ApplicationsChecks.cpp).
 void runApplicationsPage(Checks& checks, const Options& opt, VersionSetting& version);
 
+// Hundreds of windows on the Applications page at High: posted messages handled promptly beside 300
+// slowly answering windows, 10 hung ones, and windows coming and going (ApplicationsChecks.cpp).
+void runCrowdedApplications(Checks& checks, const Options& opt, VersionSetting& version);
+
 }  // namespace e2e

@@ -23,7 +23,8 @@
 //     time; on Windows both are the commit charge, Wine answers 0 for the first and the Unix process's
 //     anonymous resident memory for the second), and its committed private memory summed over
 //     VirtualQueryEx's regions;
-//   - whether its main window answers a WM_NULL within 1 s.
+//   - whether its main window answers a WM_NULL within 1 s, and whether a message posted to its
+//     Applications list (a hover time, read back) is handled within 1 s.
 // Each way of reading is checked before it is used: the handle and GDI tables against objects the
 // soak makes in its own process, the memory figures against a megabyte the soak commits and writes in
 // the program's process. One that fails its check, fails every reading, or reads 0 throughout is
@@ -153,6 +154,10 @@ struct Sample {
   std::optional<double> value[kFigureCount];
   bool answered = false;
   DWORD probeMs = 0;
+  // A hover time posted to the Applications list, read back until it took effect: handled only when
+  // the program's message loop runs (a sent WM_NULL is answered wherever the program waits).
+  bool postedHandled = false;
+  DWORD postedMs = 0;
   int page = -1;
 };
 
@@ -923,13 +928,26 @@ void Soak::sample(DWORD now) {
   DWORD_PTR result = 0;
   s.answered = SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, kProbeTimeoutMs, &result) != 0;
   s.probeMs = GetTickCount() - t0;
+  const DWORD value = 2000 + static_cast<DWORD>(samples_.size() % 50000);
+  const DWORD t1 = GetTickCount();
+  if (PostMessageA(applicationsList_, LVM_SETHOVERTIME, 0, static_cast<LPARAM>(value))) {
+    do {
+      DWORD_PTR got = 0;
+      s.postedHandled = SendMessageTimeoutA(applicationsList_, LVM_GETHOVERTIME, 0, 0, SMTO_ABORTIFHUNG,
+                                            kProbeTimeoutMs, &got) != 0 &&
+                        got == value;
+      if (!s.postedHandled) Sleep(5);
+    } while (!s.postedHandled && GetTickCount() - t1 < kProbeTimeoutMs);
+  }
+  s.postedMs = GetTickCount() - t1;
   samples_.push_back(s);
   auto show = [&](int f) { return s.value[f] ? *s.value[f] / kFigures[f].unitDivisor : -1.0; };
   Checks::info("soak sample %5.1f s: handles %.0f (table %.0f), USER %.0f, GDI %.0f (table %.0f), windows %.0f, "
-               "private %.0f KB (pagefile %.0f KB), committed %.0f KB, WM_NULL %s in %lu ms",
+               "private %.0f KB (pagefile %.0f KB), committed %.0f KB, WM_NULL %s in %lu ms, posted %s in %lu ms",
                s.seconds, show(kHandles), show(kSystemHandles), show(kGuiUser), show(kGuiGdi), show(kGdiTable),
                show(kWindows), show(kPrivateUsage), show(kPagefileUsage), show(kCommitted),
-               s.answered ? "answered" : "NOT answered", static_cast<unsigned long>(s.probeMs));
+               s.answered ? "answered" : "NOT answered", static_cast<unsigned long>(s.probeMs),
+               s.postedHandled ? "handled" : "NOT handled", static_cast<unsigned long>(s.postedMs));
 }
 
 void Soak::startChild(DWORD now) {
@@ -1192,14 +1210,18 @@ void Soak::report() {
       load_.childWindowMissing, load_.childCloseIgnored, load_.windowsOpened, load_.windowOpenFailures,
       load_.windowsClosed, gWindowsDestroyed.load(), load_.tabClicks, load_.tabClickFailures, load_.hangs,
       load_.hangsSeenNotResponding, load_.hangsSeenRecovered);
-  int unanswered = 0;
-  DWORD slowest = 0;
+  int unanswered = 0, unhandled = 0;
+  DWORD slowest = 0, slowestPosted = 0;
   for (const Sample& s : samples_) {
     unanswered += s.answered ? 0 : 1;
     slowest = std::max(slowest, s.probeMs);
+    unhandled += s.postedHandled ? 0 : 1;
+    slowestPosted = std::max(slowestPosted, s.postedMs);
   }
   add("WM_NULL probes: %u, unanswered %d, slowest %lu ms (limit %lu ms)\n", static_cast<unsigned>(samples_.size()),
       unanswered, static_cast<unsigned long>(slowest), static_cast<unsigned long>(kProbeTimeoutMs));
+  add("Posted probes: %u, not handled %d, slowest %lu ms (limit %lu ms)\n", static_cast<unsigned>(samples_.size()),
+      unhandled, static_cast<unsigned long>(slowestPosted), static_cast<unsigned long>(kProbeTimeoutMs));
   std::fputs(out.c_str(), stdout);
   std::fflush(stdout);
 
@@ -1217,6 +1239,9 @@ void Soak::report() {
                  static_cast<unsigned>(samples_.size()), static_cast<unsigned>(expectedSamples));
   checks_.expect(unanswered == 0, "soak: the main window answered WM_NULL within %lu ms at every sample (%d missed)",
                  static_cast<unsigned long>(kProbeTimeoutMs), unanswered);
+  checks_.expect(unhandled == 0, "soak: a message posted to the program was handled within %lu ms at every sample (%d "
+                 "missed, slowest %lu ms)",
+                 static_cast<unsigned long>(kProbeTimeoutMs), unhandled, static_cast<unsigned long>(slowestPosted));
   checks_.expect(handleMeasured, "soak: a handle count was measured");
   checks_.expect(memoryMeasured, "soak: a private-memory figure was measured");
   checks_.expect(allFlat, "soak: every measured figure is flat within its tolerance after the warm-up");

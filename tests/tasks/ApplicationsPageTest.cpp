@@ -11,6 +11,7 @@
 #include "app/Main.h"
 #include "support/ListViewInvariants.h"
 #include "support/SimFixture.h"
+#include "tasks/StatusProbes.h"
 
 namespace taskwell {
 namespace {
@@ -103,6 +104,8 @@ TEST(ApplicationsPage, CreationListsTheTasksSortedWithIconsAndStatuses) {
     EXPECT_TRUE(f.RowsBoundToRecords());
     EXPECT_EQ(f.Page().imglstAppLargeIcon.Count(), 3);  // neither Plain's program nor the simulated program itself has one
     EXPECT_EQ(f.Rows().Item(4).ImageIndex(), -1);
+    // The statuses of the questions asked last come their time limit later.
+    f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);
     for (int i = 0; i < f.Rows().ItemCount(); ++i) EXPECT_EQ(f.Rows().Item(i).SubItems(), std::vector<std::string>{"Running"});
     EXPECT_EQ(f.Rows().Column(0).Caption, "Task");
     EXPECT_EQ(f.Rows().Column(1).Width, 100);
@@ -155,7 +158,8 @@ TEST(ApplicationsPage, AReusedHandleGetsAFreshRowAndNewCaptionsDoNotReorder) {
     EXPECT_TRUE(f.RowsBoundToRecords());
 }
 
-// What the status refresh shows, and what it costs in waiting, for each kind of window.
+// What the status refresh shows for each kind of window: the questions cost the program no wait,
+// and the verdicts come the probe's time limit later.
 TEST(ApplicationsPage, StatusesAndTheirCost) {
     struct Case {
         const char* name;
@@ -164,20 +168,20 @@ TEST(ApplicationsPage, StatusesAndTheirCost) {
         std::uint64_t blockedFor;
         bool gone;
         const char* status;
-        std::uint64_t maxWait;
     };
     const Case cases[] = {
-        {"answers", 0, false, 0, false, "Running", 0},
-        {"answers late within the probe", 150, false, 0, false, "Running", 150},
-        {"answers too late", 900, false, 0, false, "Not Responding", 200},
-        {"blocked lately", 0, true, 1000, false, "Not Responding", 200},
-        {"hung for long", 0, true, 6000, false, "Not Responding", 0},
-        {"gone", 0, false, 0, true, "Not Responding", 0},
+        {"answers", 0, false, 0, false, "Running"},
+        {"answers late within the probe", 150, false, 0, false, "Running"},
+        {"answers too late", 900, false, 0, false, "Not Responding"},
+        {"blocked lately", 0, true, 1000, false, "Not Responding"},
+        {"hung for long", 0, true, 6000, false, "Not Responding"},
+        {"gone", 0, false, 0, true, "Not Responding"},
     };
     for (const Case& c : cases) {
         AppsFixture f;
         const HWND h = f.Window("Target", f.editPid, 11);
         f.Create();
+        f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);  // creation's own questions are decided
         f.windows.Find(h)->answerDelayMs = c.answerDelay;
         if (c.blocked) {
             f.windows.BlockThread(11);
@@ -186,10 +190,126 @@ TEST(ApplicationsPage, StatusesAndTheirCost) {
         if (c.gone) f.windows.RemoveWindow(h);
         const std::uint64_t waited = f.windows.SendWaitMs;
         f.Page().UpdateTaskStatus();
+        EXPECT_EQ(f.windows.SendWaitMs, waited) << c.name;
+        f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);
         EXPECT_EQ(f.Status(h), c.status) << c.name;
-        EXPECT_EQ(f.windows.SendWaitMs - waited, c.maxWait) << c.name;
+        EXPECT_EQ(f.windows.SendWaitMs, waited) << c.name;
         EXPECT_EQ(f.windows.BlockingCalls, 0) << c.name;
     }
+}
+
+// A stuck program's queue gets one question, not one per refresh (until the question is asked
+// again in case it was lost), and the program learns that it answers again after its release.
+TEST(ApplicationsPage, AStuckWindowIsAskedOnceAndRunsAgainAfterItsRelease) {
+    AppsFixture f;
+    const HWND h = f.Window("Target", f.editPid, 11);
+    f.Create();
+    f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);
+    f.windows.BlockThread(11);
+    const int refreshes = 2 * StatusProbes::kRetryAfterRefusals;
+    for (int i = 0; i < refreshes; ++i) {
+        f.Page().UpdateTaskStatus();
+        f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);
+    }
+    EXPECT_EQ(f.Status(h), "Not Responding");
+    EXPECT_LE(f.windows.UnansweredCallbacks(), 1 + refreshes / StatusProbes::kRetryAfterRefusals);
+    f.windows.ReleaseThread(11);
+    f.Page().UpdateTaskStatus();
+    f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);
+    f.Page().UpdateTaskStatus();
+    f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);
+    EXPECT_EQ(f.Status(h), "Running");
+    EXPECT_EQ(f.windows.UnansweredCallbacks(), 0);
+}
+
+// An answer belongs to its question: one that comes for a row since made afresh (the window's handle
+// given to another, slower window) or after the page is gone changes nothing.
+TEST(ApplicationsPage, AnAnswerToAnOldQuestionChangesNothing) {
+    AppsFixture f;
+    const HWND a = f.Window("Alpha", f.editPid, 11);
+    f.Create();
+    f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);
+    f.windows.Find(a)->answerDelayMs = 150;
+    f.Page().UpdateTaskStatus();
+    // Before it answers, the window goes and its handle is given to a window that answers too late;
+    // the old question's answer comes from that window's thread while the new row waits for its own.
+    f.windows.RemoveWindow(a);
+    SimWindow w;
+    w.hwnd = a, w.caption = "Slow", w.style = kTaskStyle, w.visible = true, w.processId = f.paintPid, w.threadId = 40;
+    w.answerDelayMs = 900;
+    f.windows.AddWindow(w);
+    f.Rescan();
+    EXPECT_EQ(f.Status(a), "");  // no verdict yet on the new row
+    f.ui.Advance(2 * TApplicationsPage::kProbeTimeoutMs);
+    EXPECT_EQ(f.Status(a), "Not Responding");
+    // Questions still open when the page goes are answered into nothing.
+    f.Page().UpdateTaskStatus();
+    f.form.reset();
+    f.ui.Advance(1000);
+    EXPECT_TRUE(f.windows.HandlerErrors.empty());
+}
+
+// However many windows there are, a refresh asks a bounded number of them and waits for none; every
+// row has its status after enough refreshes.
+TEST(ApplicationsPage, ARefreshAsksABoundedNumberOfWindows) {
+    AppsFixture f;
+    const int count = 3 * TApplicationsPage::kRowsPerRefresh / 2;
+    for (int i = 0; i < count; ++i) {
+        const HWND h = f.Window("Document " + std::to_string(i), f.editPid, 100 + static_cast<DWORD>(i));
+        f.windows.Find(h)->answerDelayMs = 10;
+    }
+    f.Create();
+    for (int round = 0; round < 2; ++round) {
+        const int asked = f.windows.Calls(WinOp::SendMessageCallbackA);
+        f.Page().UpdateTaskStatus();
+        EXPECT_LE(f.windows.Calls(WinOp::SendMessageCallbackA) - asked, TApplicationsPage::kRowsPerRefresh);
+        f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);
+    }
+    EXPECT_EQ(f.windows.SendWaitMs, 0u);
+    for (int i = 0; i < f.Rows().ItemCount(); ++i)
+        EXPECT_EQ(f.Rows().Item(i).SubItems(), std::vector<std::string>{"Running"}) << f.Rows().Item(i).Caption();
+}
+
+// Many windows coming at once get their rows a few at a time (each costs an icon), soon after one
+// another, each in its place.
+TEST(ApplicationsPage, ManyNewWindowsGetTheirRowsAFewAtATime) {
+    AppsFixture f;
+    f.Create();
+    f.ui.Advance(2000);
+    const int before = f.Rows().ItemCount();
+    const int count = 2 * TApplicationsPage::kRowsAddedPerSync + 5;
+    for (int i = 0; i < count; ++i)
+        f.Window("Document " + std::to_string(count - i), f.editPid, 100 + static_cast<DWORD>(i));
+    const int icons = f.machine.Calls(Op::ExtractIconA);
+    f.form->ApplicationsList.Refresh();
+    f.Page().ApplicationsListChanged();
+    EXPECT_EQ(f.Rows().ItemCount(), before + TApplicationsPage::kRowsAddedPerSync);
+    EXPECT_EQ(f.machine.Calls(Op::ExtractIconA) - icons, TApplicationsPage::kRowsAddedPerSync);
+    f.ui.Advance(3 * TApplicationsPage::kPendingRowsDelayMs);
+    EXPECT_EQ(f.Rows().ItemCount(), before + count);
+    EXPECT_TRUE(f.Rows().IsSorted([&](const TListItem& a, const TListItem& b) {
+        return f.machine.lstrcmpA(a.Caption(), b.Caption()) < 0;
+    }));
+    EXPECT_TRUE(f.RowsBoundToRecords());
+}
+
+// A new row goes where a binary search in the rows' order puts it; no other row moves, not even one
+// whose caption changed since.
+TEST(ApplicationsPage, ANewRowIsPlacedWithoutReorderingTheOthers) {
+    AppsFixture f;
+    f.Window("Apple", f.editPid, 11);
+    const HWND b = f.Window("Banana", f.paintPid, 12);
+    f.Window("Cherry", f.editPid, 13);
+    f.Create();
+    f.windows.Find(b)->caption = "Zucchini";
+    f.form->tmrRefreshTimer();
+    EXPECT_EQ(f.Captions(), (std::vector<std::string>{"Apple", "Zucchini", "Cherry"}));
+    f.Window("Blueberry", f.paintPid, 14);
+    f.Window("apple", f.editPid, 15);
+    f.Rescan();
+    EXPECT_EQ(f.Captions(),
+              (std::vector<std::string>{"apple", "Apple", "Blueberry", "Zucchini", "Cherry", "Orvex Taskwell 98"}));
+    EXPECT_TRUE(f.RowsBoundToRecords());
 }
 
 // Each command on another program's window: what it calls, and that it never waits on the window.

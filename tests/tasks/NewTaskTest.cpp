@@ -202,15 +202,68 @@ TEST(NewTask, OkPutsTheEntryOnTopAndSavesTheList) {
     }
 }
 
-TEST(NewTask, AnEmptyEntryIsSavedStartsNothingAndIsSkippedOnLoad) {
+TEST(NewTask, AnEmptyOrBlankEntryStartsNothingAndChangesNoHistory) {
+    for (const char* typed : {"", "   ", "\t "}) {
+        NewTaskFixture f;
+        f.Seed({"notepad"});
+        f.RunTyped(typed);
+        EXPECT_EQ(f.History(), std::vector<std::string>{"notepad"}) << '"' << typed << '"';
+        EXPECT_EQ(f.registry.Calls(RegOp::RegSetValueExA), 0) << '"' << typed << '"';
+        EXPECT_TRUE(f.machine.ExecutedCommands.empty()) << '"' << typed << '"';
+        EXPECT_TRUE(f.machine.StartedPrograms.empty()) << '"' << typed << '"';
+        EXPECT_TRUE(f.ui.MessageBoxes.empty()) << '"' << typed << '"';
+    }
+}
+
+// What the user is told when nothing starts, and what the system is handed: never a text longer than
+// a path, which the shell's code cannot take (the simulated shell raises on one, as the real one
+// ends the process).
+TEST(NewTask, ATextThatStartsNothingIsNotFoundAndALongOneReachesNoSystemCall) {
+    const std::string longest = "C:\\" + std::string(MAX_PATH - 4, 'x');
+    struct Case {
+        std::string typed;
+        HINSTANCE shell;  // what the shell answers for the text
+        bool handedOver;  // to WinExec and the shell
+        bool notFound;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"C:\\nothing.doc", 2, true, true, "neither the command line nor the shell starts it"},
+        {"C:\\letter.doc", 42, true, false, "the shell opens it"},
+        {longest, 2, true, true, "the longest path is handed over"},
+        {longest + "y", 2, false, true, "one character more is handed to neither"},
+        {"C:\\" + std::string(2000, 'z'), 2, false, true, "2,000 characters"},
+    };
+    for (const Case& c : cases) {
+        NewTaskFixture f;
+        f.machine.ShellExecuteResults[c.typed] = c.shell;
+        f.RunTyped(c.typed);
+        EXPECT_EQ(f.machine.TextsTooLong, 0) << c.why;
+        EXPECT_EQ(f.machine.Calls(Op::WinExec), c.handedOver ? 1 : 0) << c.why;
+        EXPECT_EQ(f.machine.Calls(Op::ShellExecuteA), c.handedOver ? 1 : 0) << c.why;
+        EXPECT_EQ(f.Stored(0), c.typed) << c.why;
+        ASSERT_EQ(f.ui.MessageBoxes.size(), c.notFound ? 1u : 0u) << c.why;
+        if (!c.notFound) continue;
+        const sim::MessageBoxCall& box = f.ui.MessageBoxes[0];
+        EXPECT_EQ(box.caption, "New Task") << c.why;
+        EXPECT_EQ(box.flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION)) << c.why;
+        EXPECT_EQ(box.text.rfind("Cannot find '" + c.typed.substr(0, 40), 0), 0u) << c.why;
+        EXPECT_LT(box.text.size(), 200u) << c.why;
+    }
+}
+
+TEST(NewTask, ALongEntryInTheHistoryEndsNothing) {
+    const std::string typed = "C:\\" + std::string(2000, 'x');
     NewTaskFixture f;
-    f.Seed({"notepad"});
-    f.RunTyped("");
-    EXPECT_EQ(f.Stored(0), "");
-    EXPECT_EQ(f.Stored(1), "notepad");
-    EXPECT_TRUE(f.machine.ExecutedCommands.empty());
-    EXPECT_TRUE(f.machine.StartedPrograms.empty());
-    EXPECT_EQ(f.Loaded(), std::vector<std::string>{"notepad"});
+    f.RunTyped(typed);
+    // The next New Task opens with it, and the user presses OK again.
+    f.Run([&](TfrmNewTask& d) {
+        EXPECT_EQ(d.cbRun->Text(), typed);
+        d.btnOk->Click();
+    });
+    EXPECT_EQ(f.machine.TextsTooLong, 0);
+    EXPECT_EQ(f.ui.MessageBoxes.size(), 2u);
+    EXPECT_EQ(f.History(), std::vector<std::string>{typed});
 }
 
 TEST(NewTask, ValuesBeyondTheCountStayAndAStaleDuplicateIsSkipped) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "support/RecordingUi.h"
 #include "support/SimFixture.h"
+#include "ui/Exception.h"
 #include "ui/StdCtrls.h"
 #include "ui/TForm.h"
 #include "ui/TListView.h"
@@ -51,6 +53,33 @@ TEST(ListViewSort, IsStableAndTheSelectionFollowsItsItem) {
     // Sorting again keeps equal items where they are.
     f.list.Sort(ByFirstLetter);
     EXPECT_EQ(f.Captions(), (std::vector<std::string>{"a1", "a2", "b1", "b2", "c1"}));
+}
+
+TEST(ListViewInsert, MovesOnlyTheRowsBelowAndTheSelectionFollowsItsItem) {
+    testing::RecordingForm<TListView> f;
+    TListView& list = f.form.Add<TListView>();
+    for (const char* c : {"a", "c"}) list.AddItem().SetCaption(c);
+    list.SetSelectedIndex(1);  // "c"
+    f.form.Realise();
+    ASSERT_NE(f.ui.recorder, nullptr);
+    f.ui.recorder->changes.clear();
+    list.InsertItem(1).SetCaption("b");
+    list.InsertItem(0).SetCaption("0");
+    list.InsertItem(4).SetCaption("d");
+    std::vector<std::string> captions;
+    for (int i = 0; i < list.ItemCount(); ++i) {
+        captions.push_back(list.Item(i).Caption());
+        EXPECT_EQ(list.Item(i).Index(), i);
+    }
+    EXPECT_EQ(captions, (std::vector<std::string>{"0", "a", "b", "c", "d"}));
+    EXPECT_EQ(list.Selected()->Caption(), "c");
+    EXPECT_EQ(list.FindCaption(0, "b"), &list.Item(2));
+    // The peer hears of each new row where it goes, not of the whole list.
+    const auto& changes = f.ui.recorder->changes;
+    EXPECT_EQ(std::count(changes.begin(), changes.end(), std::pair{Change::ItemInserted, 1}), 1);
+    EXPECT_EQ(std::count(changes.begin(), changes.end(), std::pair{Change::ItemInserted, 0}), 1);
+    EXPECT_EQ(std::count(changes.begin(), changes.end(), std::pair{Change::Items, -1}), 0);
+    EXPECT_THROW(list.InsertItem(9), EListError);
 }
 
 TEST(ListViewFind, FindsWholeCaptionsFromAPosition) {
