@@ -619,10 +619,18 @@ bool choose(Checks& checks, const Options& opt, Program& tw, const Command& cmd,
     closeMenus(tw.pid, tw.main);
     return false;
   }
-  const int selected = selectedRow(tw.list);
-  if (selected != row) {
-    checks.fail("%s: %s: with the menu open the selected row is %d, not the row %d of \"%s\"", kLabel, what, selected,
-                row, w.caption.c_str());
+  // The selected row must be the window's: compared by caption, since a row above it that goes in
+  // the meantime moves it up by one.
+  int selected = -1;
+  std::string selectedCaption;
+  for (int attempt = 0; attempt < 3 && selectedCaption != w.caption; ++attempt) {
+    selected = selectedRow(tw.list);
+    auto r = tw.rows();
+    selectedCaption = r && selected >= 0 && selected < static_cast<int>(r->size()) ? (*r)[selected][0] : "";
+  }
+  if (selectedCaption != w.caption) {
+    checks.fail("%s: %s: with the menu open the selected row is %d (\"%s\"), not the row of \"%s\" (%d before)",
+                kLabel, what, selected, selectedCaption.c_str(), w.caption.c_str(), row);
     closeMenus(tw.pid, tw.main);
     return false;
   }
