@@ -63,10 +63,7 @@ tw_build_windows "$TW_WINE_MODE" taskwell taskwell_benchloop >/dev/null
 [ "$TW_WINE_MODE" = win32 ] || tw_log "the pictures show the 64-bit test build, which looks as the 32-bit program does"
 loop="$build/tests/e2e/taskwell_benchloop.exe"
 [ -f "$loop" ] || tw_die "$loop was not built"
-tw_prefix_setup "$TW_ROOT/build/wine-prefix-pictures"
-tw_end_session_on_exit
-tw_wineserver_kill
-tw_start_xvfb 1024x768x24
+tw_wine_session "$TW_ROOT/build/wine-prefix-pictures" 1024x768x24
 
 work="$TW_ROOT/build/pictures"
 rm -rf "$work"

@@ -354,6 +354,23 @@ tw_end_session_on_exit() {
   trap 'exit 130' INT TERM
 }
 
+# ---- A session of Wine programs -------------------------------------------------------------
+
+# Starts a session in prefix $1: the prefix made ready, ended on exit (tw_end_session_on_exit),
+# nothing left over from an earlier session, and DISPLAY set to display $3 when given, else to a
+# private Xvfb of geometry $2.
+tw_wine_session() {
+  tw_prefix_setup "$1"
+  tw_end_session_on_exit
+  tw_wineserver_kill
+  if [ -n "${3:-}" ]; then
+    export DISPLAY="$3"
+    tw_display_ok || tw_die "cannot open display $DISPLAY"
+  else
+    tw_start_xvfb "$2"
+  fi
+}
+
 # ---- X display ---------------------------------------------------------------------------
 
 tw_display_ok() { [ -n "${DISPLAY:-}" ] && timeout 10 xdpyinfo >/dev/null 2>&1; }

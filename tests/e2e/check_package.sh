@@ -87,15 +87,7 @@ wine_checks() {
     echo "  (package_zip)."
   fi
 
-  tw_prefix_setup "$(tw_default_e2e_prefix)"
-  tw_end_session_on_exit
-  tw_wineserver_kill
-  if [ -n "${TASKWELL_E2E_DISPLAY:-}" ]; then
-    export DISPLAY="$TASKWELL_E2E_DISPLAY"
-    tw_display_ok || tw_die "cannot open display $DISPLAY"
-  else
-    tw_start_xvfb 1024x768x24
-  fi
+  tw_wine_session "$(tw_default_e2e_prefix)" 1024x768x24 "${TASKWELL_E2E_DISPLAY:-}"
   # A first run: no settings of an earlier one, Windows 98 for the program.
   tw_wine_timeout 60 reg delete 'HKCU\Software\Orvex Software\Taskwell' /f >/dev/null 2>&1 || true
   tw_wine_as_win98 taskwell.exe
