@@ -60,8 +60,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # Windows 98 for this program (the prefix says so; a test run may have changed it).
-tw_wine_timeout 60 reg add 'HKCU\Software\Wine\AppDefaults\taskwell.exe' /v Version /t REG_SZ \
-  /d win98 /f >/dev/null 2>&1 || tw_die "cannot set the Windows version in $prefix"
+tw_wine_as_win98 taskwell.exe
 
 tw_log "starting $exe under Wine (Windows 98) on $DISPLAY; Wine log: $log"
 (cd "$(dirname "$exe")" && exec wine "$exe") >"$log" 2>&1 &

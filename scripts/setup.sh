@@ -22,7 +22,7 @@
 
 TW_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TW_PACKAGES=(cmake g++ libgtest-dev libbenchmark-dev g++-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386 wine64 fonts-wine xvfb x11-utils xdotool imagemagick)
+  wine wine32:i386 wine64 fonts-wine xvfb x11-utils xdotool imagemagick zip unzip)
 # The cross compiler of the 64-bit test build, installed only in the 64-bit mode.
 TW_PACKAGES_WIN64=(g++-mingw-w64-x86-64 mingw-w64-x86-64-dev)
 # Debian's Wine loaders and servers. Its `wine` script always takes the 32-bit loader when that is
@@ -324,6 +324,13 @@ tw_prefix_setup() {
   tw_log "Wine prefix ready in $((SECONDS - t0)) s"
 }
 
+# Tells the prefix's Wine to report Windows 98 to the program named $1 (the prefix was made so, but
+# a test may have changed it).
+tw_wine_as_win98() {
+  tw_wine_timeout 60 reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /t REG_SZ /d win98 /f \
+    >/dev/null 2>&1 || tw_die "cannot set the Windows version of $1 in $WINEPREFIX"
+}
+
 # Unix path -> Windows path through the prefix's Z: drive (which maps the host's /).
 tw_winpath() {
   local abs
@@ -345,6 +352,23 @@ tw_end_session() {
 tw_end_session_on_exit() {
   trap tw_end_session EXIT
   trap 'exit 130' INT TERM
+}
+
+# ---- A session of Wine programs -------------------------------------------------------------
+
+# Starts a session in prefix $1: the prefix made ready, ended on exit (tw_end_session_on_exit),
+# nothing left over from an earlier session, and DISPLAY set to display $3 when given, else to a
+# private Xvfb of geometry $2.
+tw_wine_session() {
+  tw_prefix_setup "$1"
+  tw_end_session_on_exit
+  tw_wineserver_kill
+  if [ -n "${3:-}" ]; then
+    export DISPLAY="$3"
+    tw_display_ok || tw_die "cannot open display $DISPLAY"
+  else
+    tw_start_xvfb "$2"
+  fi
 }
 
 # ---- X display ---------------------------------------------------------------------------

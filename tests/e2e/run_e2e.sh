@@ -58,20 +58,7 @@ command -v wine >/dev/null 2>&1 || tw_die "wine is not installed (run scripts/se
 mkdir -p "$artifacts"
 [ "$self" -eq 1 ] || rm -f "$artifacts"/*.bmp "$artifacts"/*.png "$artifacts"/wine.log
 
-prefix="$(tw_default_e2e_prefix)"
-tw_prefix_setup "$prefix"
-
-tw_end_session_on_exit
-
-# Nothing left over from an earlier run in this prefix.
-tw_wineserver_kill
-
-if [ -n "${TASKWELL_E2E_DISPLAY:-}" ]; then
-  export DISPLAY="$TASKWELL_E2E_DISPLAY"
-  tw_display_ok || tw_die "cannot open display $DISPLAY"
-else
-  tw_start_xvfb 1280x1024x24
-fi
+tw_wine_session "$(tw_default_e2e_prefix)" 1280x1024x24 "${TASKWELL_E2E_DISPLAY:-}"
 
 if [ "$TW_WINE_MODE" = win64 ]; then
   tw_log "e2e: $exe, the 64-bit test build (not the 32-bit program): $TW_WINE_MODE_WHY"
