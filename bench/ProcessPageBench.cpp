@@ -23,7 +23,7 @@ void BM_ProcessPageTickUnchanged(benchmark::State& state) {
     for (auto _ : state) page.form.tmrRefreshTimer();
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_ProcessPageTickUnchanged)->RangeMultiplier(4)->Range(16, 1024)->Complexity(benchmark::oN);
+BENCHMARK(BM_ProcessPageTickUnchanged)->RangeMultiplier(4)->Range(16, 4096)->Arg(5120)->Complexity(benchmark::oN);
 
 void BM_ProcessPageTickThreadsResorted(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));

@@ -43,7 +43,7 @@ void BM_WinListRefreshUnchanged(benchmark::State& state) {
     for (auto _ : state) tasks.form.ApplicationsList.Refresh();
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_WinListRefreshUnchanged)->Arg(16)->Arg(64)->Arg(300)->Complexity(benchmark::oN);
+BENCHMARK(BM_WinListRefreshUnchanged)->Arg(16)->Arg(64)->Arg(300)->Arg(1000)->Complexity(benchmark::oN);
 
 void BM_WinListRefreshRebuilding(benchmark::State& state) {
     Tasks tasks(static_cast<int>(state.range(0)));

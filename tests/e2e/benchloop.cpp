@@ -15,16 +15,31 @@
 //         probe        the Applications page's probe of each listed window: its caption and a
 //                      WM_NULL sent with SendMessageCallbackA (the answer taken by the loop)
 //         tray         a notification icon whose tooltip changes every pass
-//   taskwell_benchloop.exe --windows <n> [--seconds <s>]
+//         cpu          the processor times (GetSystemTimes), from which the CPU usage is worked out
+//         traylevel    a notification icon whose picture and tooltip change only when the CPU
+//                      level (twelfths of the processor time, as the tray meter shows it) changes
+//   taskwell_benchloop.exe --floor <page> [--interval <ms>] [--seconds <s>]
+//       The fair floor of a page: exactly the platform queries the program needs per interval on
+//       that page and nothing else (kFloors): the process snapshot walk, one memory status, the
+//       processor times and one performance information reading per statistics pass, the window
+//       scan, a probe of each listed window on the Applications page, the tray meter when its level
+//       changes. Pages: applications, processes, performance, tray (minimised, its meter alone).
+//   taskwell_benchloop.exe --windows <n> [--processes <p>] [--seconds <s>]
 //       Shows n top-level windows with captions, answered by one thread: rows for the
-//       Applications pages of the monitors, and targets of the window probes timed below.
+//       Applications pages of the monitors, and targets of the window probes timed below. With
+//       --processes, first starts p idle processes of its own (each waits for this one to end), so
+//       the monitors list that many more processes.
+//   taskwell_benchloop.exe --minimize <exe name> [<timeout ms>]
+//       Minimises that main window as its minimise button does (WM_SYSCOMMAND SC_MINIMIZE) and
+//       waits until it is minimised or hidden.
 //   taskwell_benchloop.exe --select-tab <exe name> <index> [<timeout ms>]
 //       Waits for the main window of the running program <exe name> (a visible top-level window
 //       with a SysTabControl32 inside), selects its tab <index> with TCM_SETCURFOCUS (which selects
 //       the tab and notifies the window as a click does) and waits until the tab control reports
 //       it selected. Prints the rows of the list view then shown. Exit code 0 on success.
 //   taskwell_benchloop.exe --close <exe name> [<timeout ms>]
-//       Posts WM_CLOSE to that main window and waits for its process to end (0 when it did).
+//       Posts WM_CLOSE to that main window, shown or hidden, and waits for its process to end (0
+//       when it did).
 //   taskwell_benchloop.exe --seed-taskwell <page index> <High|Normal|Low|Paused>
 //       Stores the page and the update speed Taskwell opens with (its settings key).
 //   taskwell_benchloop.exe --time-calls <seconds per call> <wineserver pid> <X server pid>
@@ -87,7 +102,15 @@ bool SetUpPieces(const std::string& list, HWND window);
 void RunPieces();
 void EndPieces();
 
+// Whether a pass makes the bare loop's own queries (the process walk and the memory status); a
+// floor without them (the tray's) leaves them out.
+bool g_baseQueries = true;
+
 void Tick() {
+  if (!g_baseQueries) {
+    RunPieces();
+    return;
+  }
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snap != INVALID_HANDLE_VALUE) {
     PROCESSENTRY32 entry{};
@@ -175,7 +198,40 @@ std::vector<HWND> MakeAppWindows(int count) {
   return out;
 }
 
-int RunWindows(int count, DWORD seconds) {
+// An idle process of the load: it waits, using no processor time, until the process that started
+// it ends or its time is up.
+int RunIdle(DWORD parentPid, DWORD seconds) {
+  HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, parentPid);
+  if (!parent) return 1;
+  WaitForSingleObject(parent, seconds ? seconds * 1000 : INFINITE);
+  CloseHandle(parent);
+  return 0;
+}
+
+// Starts `count` idle processes of this program; false when one could not be started.
+bool StartIdleProcesses(int count, DWORD seconds) {
+  const std::string self = OwnPath();
+  const std::string cmd = "\"" + self + "\" --idle " + std::to_string(GetCurrentProcessId()) + " " +
+                          std::to_string(seconds);
+  for (int i = 0; i < count; ++i) {
+    std::vector<char> cmdline(cmd.begin(), cmd.end());
+    cmdline.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(self.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+      std::fprintf(stderr, "idle process %d of %d not started (error %lu)\n", i + 1, count,
+                   static_cast<unsigned long>(GetLastError()));
+      return false;
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  return true;
+}
+
+int RunWindows(int count, int processes, DWORD seconds) {
+  if (processes > 0 && !StartIdleProcesses(processes, seconds)) return 1;
   std::vector<HWND> windows = MakeAppWindows(count);
   if (windows.empty()) return 1;
   if (seconds) {
@@ -212,12 +268,13 @@ struct MainWindow {
   DWORD pid = 0;
 };
 
-// A visible top-level window of one of those processes with a tab control inside.
-MainWindow FindMainWindow(const std::string& exe) {
+// A top-level window of one of those processes with a tab control inside, a visible one unless
+// hidden ones are asked for too (a monitor hidden in the tray).
+MainWindow FindMainWindow(const std::string& exe, bool hiddenToo = false) {
   MainWindow found;
   for (DWORD pid : ProcessesNamed(exe)) {
     for (HWND w : e2e::topLevelWindowsOf(pid)) {
-      if (!IsWindowVisible(w)) continue;
+      if (!hiddenToo && !IsWindowVisible(w)) continue;
       std::vector<HWND> tabs = e2e::childrenOfClass(w, WC_TABCONTROLA);
       if (tabs.empty()) continue;
       found.window = w;
@@ -276,13 +333,29 @@ int SelectTab(const std::string& exe, int index, DWORD timeoutMs) {
 }
 
 int CloseMain(const std::string& exe, DWORD timeoutMs) {
-  MainWindow main = FindMainWindow(exe);
+  MainWindow main = FindMainWindow(exe, true);
   if (!main.window) return 0;  // nothing to close
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, main.pid);
   PostMessageA(main.window, WM_CLOSE, 0, 0);
   bool ended = process ? WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0 : false;
   if (process) CloseHandle(process);
   return ended ? 0 : 1;
+}
+
+int MinimizeMain(const std::string& exe, DWORD timeoutMs) {
+  MainWindow main = WaitMainWindow(exe, timeoutMs);
+  if (!main.window) {
+    std::fprintf(stderr, "no main window with a tab control for %s\n", exe.c_str());
+    return 1;
+  }
+  const HWND window = main.window;
+  PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  if (!e2e::waitFor(timeoutMs, [&] { return IsIconic(window) || !IsWindowVisible(window); })) {
+    std::fprintf(stderr, "%s: the main window was not minimised\n", exe.c_str());
+    return 1;
+  }
+  std::printf("%s: minimised%s\n", exe.c_str(), IsWindowVisible(window) ? "" : " and hidden");
+  return 0;
 }
 
 // ---- Taskwell's settings -----------------------------------------------------------------------
@@ -853,7 +926,10 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
 
 struct Pieces {
   bool stats = false, perfinfo = false, snapshot = false, scan = false, probe = false,
-       tray = false;
+       tray = false, cpu = false, traylevel = false;
+  // The processor times of the last pass (100 ns units) and the tray meter's level shown (-1: none).
+  unsigned long long idle = 0, busy = 0;
+  int level = -1;
   std::unique_ptr<taskwell::win32::Win32Registry> registry;
   NOTIFYICONDATAA nid{};
   HICON trayIcon = nullptr;
@@ -888,8 +964,11 @@ bool SetUpPieces(const std::string& list, HWND window) {
     else if (piece == "scan") g_pieces.scan = true;
     else if (piece == "probe") g_pieces.probe = true;
     else if (piece == "tray") g_pieces.tray = true;
+    else if (piece == "cpu") g_pieces.cpu = true;
+    else if (piece == "traylevel") g_pieces.traylevel = g_pieces.cpu = true;
     else if (!piece.empty()) return false;
   }
+  if (g_pieces.tray && g_pieces.traylevel) return false;
   if (g_pieces.probe) {
     EnumWindows(ScanForList, reinterpret_cast<LPARAM>(&g_pieces.probed));
   }
@@ -898,7 +977,7 @@ bool SetUpPieces(const std::string& list, HWND window) {
     // Starting the statistics, as the readers do once.
     for (const char* name : kStatNames) ReadStat(*g_pieces.registry, "PerfStats\\StartStat", name);
   }
-  if (g_pieces.tray) {
+  if (g_pieces.tray || g_pieces.traylevel) {
     g_pieces.trayIcon = LoadResourceIcon("Z_2");
     g_pieces.nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
     g_pieces.nid.hWnd = window;
@@ -942,10 +1021,62 @@ void RunPieces() {
     std::snprintf(g_pieces.nid.szTip, sizeof g_pieces.nid.szTip, "CPU Usage: %u%%", g_pieces.pass % 2 + 2);
     Shell_NotifyIconA(NIM_MODIFY, &g_pieces.nid);
   }
+  if (g_pieces.cpu) {
+    FILETIME idle{}, kernel{}, user{};
+    if (GetSystemTimes(&idle, &kernel, &user)) {
+      auto value = [](const FILETIME& t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+      // The kernel time includes the idle time.
+      const unsigned long long idleNow = value(idle), busyNow = value(kernel) + value(user) - value(idle);
+      const unsigned long long idleSpan = idleNow - g_pieces.idle, busySpan = busyNow - g_pieces.busy;
+      const bool first = g_pieces.idle == 0 && g_pieces.busy == 0;
+      g_pieces.idle = idleNow;
+      g_pieces.busy = busyNow;
+      if (!first && g_pieces.traylevel && idleSpan + busySpan > 0) {
+        const unsigned percent = static_cast<unsigned>((busySpan * 100 + (idleSpan + busySpan) / 2) / (idleSpan + busySpan));
+        const int level = static_cast<int>((percent * 12 + 50) / 100);
+        if (level != g_pieces.level) {
+          // A new level: its picture and its tooltip, in one change.
+          char name[8];
+          std::snprintf(name, sizeof name, "Z_%d", level);
+          HICON icon = LoadResourceIcon(name);
+          g_pieces.nid.hIcon = icon ? icon : g_pieces.trayIcon;
+          std::snprintf(g_pieces.nid.szTip, sizeof g_pieces.nid.szTip, "CPU Usage: %u%%", percent);
+          Shell_NotifyIconA(NIM_MODIFY, &g_pieces.nid);
+          if (icon) {
+            if (g_pieces.trayIcon) DestroyIcon(g_pieces.trayIcon);
+            g_pieces.trayIcon = icon;
+          }
+          g_pieces.level = level;
+        }
+      }
+    }
+  }
+}
+
+// The fair floor of each page: the pieces a pass needs there beside (or instead of) the bare
+// loop's own process walk and memory status. Every page reads the statistics (the processor times
+// and one performance information reading), scans the windows and keeps the tray meter; only the
+// Applications page probes its rows; minimised in the tray, only the meter is kept.
+struct FloorRow {
+  const char* page;
+  bool baseQueries;
+  const char* pieces;
+};
+constexpr FloorRow kFloors[] = {
+    {"applications", true, "perfinfo,scan,probe,traylevel"},
+    {"processes", true, "perfinfo,scan,traylevel"},
+    {"performance", true, "perfinfo,scan,traylevel"},
+    {"tray", false, "traylevel"},
+};
+
+const FloorRow* FloorOf(const std::string& page) {
+  for (const FloorRow& row : kFloors)
+    if (SameName(page, row.page)) return &row;
+  return nullptr;
 }
 
 void EndPieces() {
-  if (g_pieces.tray) Shell_NotifyIconA(NIM_DELETE, &g_pieces.nid);
+  if (g_pieces.tray || g_pieces.traylevel) Shell_NotifyIconA(NIM_DELETE, &g_pieces.nid);
   if (g_pieces.trayIcon) DestroyIcon(g_pieces.trayIcon);
   g_pieces.trayIcon = nullptr;
 }
@@ -957,7 +1088,9 @@ unsigned long Number(const char* text) {
 int Usage() {
   std::fprintf(stderr,
                "usage: taskwell_benchloop.exe [--interval <ms>] [--seconds <s>] [--with <piece>,...]\n"
-               "       taskwell_benchloop.exe --windows <n> [--seconds <s>]\n"
+               "       taskwell_benchloop.exe --floor <applications|processes|performance|tray> [--interval <ms>] [--seconds <s>]\n"
+               "       taskwell_benchloop.exe --windows <n> [--processes <p>] [--seconds <s>]\n"
+               "       taskwell_benchloop.exe --minimize <exe name> [<timeout ms>]\n"
                "       taskwell_benchloop.exe --select-tab <exe name> <index> [<timeout ms>]\n"
                "       taskwell_benchloop.exe --close <exe name> [<timeout ms>]\n"
                "       taskwell_benchloop.exe --seed-taskwell <page index> <High|Normal|Low|Paused>\n"
@@ -977,6 +1110,14 @@ int main(int argc, char** argv) {
     if (argc < 3) return Usage();
     return CloseMain(argv[2], argc > 3 ? Number(argv[3]) : 15000);
   }
+  if (mode == "--minimize") {
+    if (argc < 3) return Usage();
+    return MinimizeMain(argv[2], argc > 3 ? Number(argv[3]) : 15000);
+  }
+  if (mode == "--idle") {
+    if (argc < 4) return Usage();
+    return RunIdle(Number(argv[2]), Number(argv[3]));
+  }
   if (mode == "--seed-taskwell") {
     if (argc < 4) return Usage();
     return SeedTaskwell(static_cast<int>(Number(argv[2])), argv[3]);
@@ -991,8 +1132,9 @@ int main(int argc, char** argv) {
   // The bare loop and the windows take the same optional settings.
   UINT interval = kNormalIntervalMs;
   DWORD seconds = 0;
-  int windows = 0;
+  int windows = 0, processes = 0;
   std::string pieces;
+  const FloorRow* floor = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--interval" && i + 1 < argc)
@@ -1001,11 +1143,20 @@ int main(int argc, char** argv) {
       seconds = Number(argv[++i]);
     else if (arg == "--windows" && i + 1 < argc)
       windows = static_cast<int>(Number(argv[++i]));
+    else if (arg == "--processes" && i + 1 < argc)
+      processes = static_cast<int>(Number(argv[++i]));
     else if (arg == "--with" && i + 1 < argc)
       pieces = argv[++i];
-    else
+    else if (arg == "--floor" && i + 1 < argc) {
+      if (!(floor = FloorOf(argv[++i]))) return Usage();
+    } else
       return Usage();
   }
-  if (windows > 0) return RunWindows(windows, seconds);
+  if (windows > 0) return RunWindows(windows, processes, seconds);
+  if (floor) {
+    if (!pieces.empty()) return Usage();
+    g_baseQueries = floor->baseQueries;
+    pieces = floor->pieces;
+  }
   return RunLoop(interval ? interval : kNormalIntervalMs, seconds, pieces);
 }
