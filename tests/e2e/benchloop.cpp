@@ -15,12 +15,15 @@
 //         probe        the Applications page's probe of each listed window: its caption and a
 //                      WM_NULL sent with SendMessageCallbackA (the answer taken by the loop)
 //         tray         a notification icon whose tooltip changes every pass
+//         proclist     the process list as the program takes it: the toolhelp adapter's walk (one
+//                      NtQuerySystemInformation where ntdll has it, walked in memory)
+//         memory       one GlobalMemoryStatusEx, the memory status the tick reads where the host has it
 //         cpu          the processor times (GetSystemTimes), from which the CPU usage is worked out
 //         traylevel    a notification icon whose picture and tooltip change only when the CPU
 //                      level (twelfths of the processor time, as the tray meter shows it) changes
 //   taskwell_benchloop.exe --floor <page> [--interval <ms>] [--seconds <s>]
 //       The fair floor of a page: exactly the platform queries the program needs per interval on
-//       that page and nothing else (kFloors): the process snapshot walk, one memory status, the
+//       that page and nothing else (kFloors): the cheapest process list, one memory status, the
 //       processor times and one performance information reading per statistics pass, the window
 //       scan, a probe of each listed window on the Applications page, the tray meter when its level
 //       changes. Pages: applications, processes, performance, tray (minimised, its meter alone).
@@ -102,8 +105,8 @@ bool SetUpPieces(const std::string& list, HWND window);
 void RunPieces();
 void EndPieces();
 
-// Whether a pass makes the bare loop's own queries (the process walk and the memory status); a
-// floor without them (the tray's) leaves them out.
+// Whether a pass makes the bare loop's own queries (the system's toolhelp walk and the 32-bit memory
+// status); a floor takes what it needs through its pieces instead.
 bool g_baseQueries = true;
 
 void Tick() {
@@ -926,7 +929,8 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
 
 struct Pieces {
   bool stats = false, perfinfo = false, snapshot = false, scan = false, probe = false,
-       tray = false, cpu = false, traylevel = false;
+       tray = false, cpu = false, traylevel = false, proclist = false, memory = false;
+  std::unique_ptr<taskwell::win32::Win32Toolhelp> toolhelp;
   // The processor times of the last pass (100 ns units) and the tray meter's level shown (-1: none).
   unsigned long long idle = 0, busy = 0;
   int level = -1;
@@ -965,6 +969,8 @@ bool SetUpPieces(const std::string& list, HWND window) {
     else if (piece == "probe") g_pieces.probe = true;
     else if (piece == "tray") g_pieces.tray = true;
     else if (piece == "cpu") g_pieces.cpu = true;
+    else if (piece == "proclist") g_pieces.proclist = true;
+    else if (piece == "memory") g_pieces.memory = true;
     else if (piece == "traylevel") g_pieces.traylevel = g_pieces.cpu = true;
     else if (!piece.empty()) return false;
   }
@@ -972,6 +978,7 @@ bool SetUpPieces(const std::string& list, HWND window) {
   if (g_pieces.probe) {
     EnumWindows(ScanForList, reinterpret_cast<LPARAM>(&g_pieces.probed));
   }
+  if (g_pieces.proclist) g_pieces.toolhelp = std::make_unique<taskwell::win32::Win32Toolhelp>();
   if (g_pieces.stats) {
     g_pieces.registry = std::make_unique<taskwell::win32::Win32Registry>();
     // Starting the statistics, as the readers do once.
@@ -992,6 +999,21 @@ bool SetUpPieces(const std::string& list, HWND window) {
 
 void RunPieces() {
   ++g_pieces.pass;
+  if (g_pieces.proclist) {
+    taskwell::win32::Win32Toolhelp& toolhelp = *g_pieces.toolhelp;
+    const taskwell::HANDLE snap = toolhelp.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    taskwell::PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    DWORD n = 0;
+    for (bool ok = toolhelp.Process32First(snap, entry); ok; ok = toolhelp.Process32Next(snap, entry)) ++n;
+    toolhelp.CloseHandle(snap);
+    g_walkedProcesses = n;
+  }
+  if (g_pieces.memory) {
+    MEMORYSTATUSEX m{};
+    m.dwLength = sizeof m;
+    GlobalMemoryStatusEx(&m);
+  }
   if (g_pieces.stats)
     for (const char* name : kStatNames) ReadStat(*g_pieces.registry, "PerfStats\\StatData", name);
   if (g_pieces.perfinfo) {
@@ -1053,20 +1075,20 @@ void RunPieces() {
   }
 }
 
-// The fair floor of each page: the pieces a pass needs there beside (or instead of) the bare
-// loop's own process walk and memory status. Every page reads the statistics (the processor times
-// and one performance information reading), scans the windows and keeps the tray meter; only the
-// Applications page probes its rows; minimised in the tray, only the meter is kept.
+// The fair floor of each page: the pieces a pass needs there, in place of the bare loop's own walk
+// and memory status. Every page takes the process list and the memory status as cheaply as the
+// platform gives them, reads the statistics (the processor times and one performance information
+// reading), scans the windows and keeps the tray meter; only the Applications page probes its
+// rows; minimised in the tray, only the meter is kept.
 struct FloorRow {
   const char* page;
-  bool baseQueries;
   const char* pieces;
 };
 constexpr FloorRow kFloors[] = {
-    {"applications", true, "perfinfo,scan,probe,traylevel"},
-    {"processes", true, "perfinfo,scan,traylevel"},
-    {"performance", true, "perfinfo,scan,traylevel"},
-    {"tray", false, "traylevel"},
+    {"applications", "proclist,memory,perfinfo,scan,probe,traylevel"},
+    {"processes", "proclist,memory,perfinfo,scan,traylevel"},
+    {"performance", "proclist,memory,perfinfo,scan,traylevel"},
+    {"tray", "traylevel"},
 };
 
 const FloorRow* FloorOf(const std::string& page) {
@@ -1155,7 +1177,7 @@ int main(int argc, char** argv) {
   if (windows > 0) return RunWindows(windows, processes, seconds);
   if (floor) {
     if (!pieces.empty()) return Usage();
-    g_baseQueries = floor->baseQueries;
+    g_baseQueries = false;
     pieces = floor->pieces;
   }
   return RunLoop(interval ? interval : kNormalIntervalMs, seconds, pieces);
