@@ -28,20 +28,9 @@ constexpr const char* kLogsKey = "Logs";
 constexpr const char* kProcessColumnsKey = "Process Columns";
 constexpr const char* kMinimizeOnUse = "&Minimize On Use";
 
-constexpr LONG kDefaultColumnWidth = 50;
 constexpr LONG kMaxColumnWidth = 32767;
 constexpr LONG kLastSortColumn = kProcessColumnCount - 1;
 constexpr int kPageCount = 4;
-
-using C = TProcessColumn;
-// The optional columns' flags in the order they are read at start-up and in the order they are
-// written at shutdown.
-constexpr TProcessColumn kFlagLoadOrder[] = {C::pdImageName, C::pdCntThreads, C::pdPriority,
-                                             C::pdBinTyp,    C::pdDefHeapID,  C::pdModuleID,
-                                             C::pdParentID,  C::pddwFlags,    C::pdCntUsage};
-constexpr TProcessColumn kFlagSaveOrder[] = {C::pdImageName, C::pdCntUsage, C::pdDefHeapID,
-                                             C::pdModuleID,  C::pdCntThreads, C::pdParentID,
-                                             C::pdPriority,  C::pddwFlags,   C::pdBinTyp};
 
 // The executable's file name without directory and extension ("taskwell" for
 // "C:\Program Files\Orvex\Taskwell\taskwell.exe").
@@ -142,7 +131,7 @@ void TfrmMain::LoadSettings() {
     reg.Key = std::string(kSettingsRoot) + kProcessColumnsKey;
     const TProcessColumns defaults = ProcessColumns;
     ProcessColumns = {TProcessColumn::pdProcessID};
-    for (TProcessColumn column : kFlagLoadOrder)
+    for (TProcessColumn column : FlagLoadOrder())
         if (reg.ReadBool(ColumnIdentifier(column), defaults.count(column) != 0)) ProcessColumns.insert(column);
     // A sort column must name a column; anything else (including the one number whose sign cannot
     // be turned) keeps the current one.
@@ -163,11 +152,9 @@ void TfrmMain::SetupProcessColumns() {
         }
     }
     sagProcesses->ClearColumns();
-    for (int index = 0; index < kProcessColumnCount; ++index) {
-        if (!ProcessColumns.count(static_cast<TProcessColumn>(index))) continue;
-        const char* caption = ColumnCaptions[static_cast<size_t>(index)];
-        sagProcesses->AddColumn(caption, ReadWidth(RegistryEnhanced, caption, kDefaultColumnWidth));
-    }
+    for (const TProcessColumnRow& row : ProcessColumnTable())
+        if (ProcessColumns.count(row.column))
+            sagProcesses->AddColumn(row.caption, ReadWidth(RegistryEnhanced, row.caption, row.defaultWidth));
     // The columns are rebuilt whatever was refused; the refusal is then reported to the caller.
     if (refused) std::rethrow_exception(refused);
 }
@@ -275,7 +262,7 @@ void TfrmMain::SaveSettings() {
         const TListColumn& column = sagProcesses->Column(i);
         if (!column.Caption.empty()) Save(*this, column.Caption, column.Width);
     }
-    for (TProcessColumn column : kFlagSaveOrder)
+    for (TProcessColumn column : FlagSaveOrder())
         Save(*this, ColumnIdentifier(column), ProcessColumns.count(column) != 0);
     Save(*this, "Sorting", SortColumn);
 

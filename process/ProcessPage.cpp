@@ -23,37 +23,10 @@ constexpr UINT kTerminatedExitCode = 0xFFFFFFFF;
 
 using C = TProcessColumn;
 
-// What each optional column shows of a record and how it orders rows: by a signed number, or by
-// its text (byte by byte). "PID" is not here: its cell is the row's caption, and it orders by it.
-struct ColumnRule {
-    TProcessColumn column;
-    std::string (*cell)(const TProcess&);
-    // Null for a column ordered by its cell text.
-    DWORD (*number)(const TProcess&);
-};
-constexpr ColumnRule kColumnRules[] = {
-    {C::pdImageName, [](const TProcess& p) { return ImageName(p.ExePath); }, nullptr},
-    {C::pdCntUsage, [](const TProcess& p) { return SignedText(p.CntUsage); }, [](const TProcess& p) { return p.CntUsage; }},
-    {C::pdDefHeapID, [](const TProcess& p) { return HexText(p.DefHeapID); }, [](const TProcess& p) { return p.DefHeapID; }},
-    {C::pdModuleID, [](const TProcess& p) { return HexText(p.ModuleID); }, [](const TProcess& p) { return p.ModuleID; }},
-    {C::pdCntThreads, [](const TProcess& p) { return SignedText(p.CntThreads); }, [](const TProcess& p) { return p.CntThreads; }},
-    {C::pdParentID, [](const TProcess& p) { return HexText(p.ParentID); }, [](const TProcess& p) { return p.ParentID; }},
-    {C::pdPriority, [](const TProcess& p) { return p.Priority; }, nullptr},
-    {C::pdBinTyp, [](const TProcess& p) { return p.BinTyp; }, nullptr},
-    {C::pddwFlags, [](const TProcess& p) { return HexText(p.Flags); }, [](const TProcess& p) { return p.Flags; }},
-};
-
-const ColumnRule* RuleOf(int column) {
-    for (const ColumnRule& rule : kColumnRules)
-        if (ColumnIndex(rule.column) == column) return &rule;
-    return nullptr;
-}
-
 // The column index of a header caption; 1 ("Image Name") for a caption that names none.
-int ColumnOfCaption(const std::string& caption) {
-    for (int i = 0; i < kProcessColumnCount; ++i)
-        if (caption == ColumnCaptions[static_cast<size_t>(i)]) return i;
-    return kDefaultSortColumn;
+int SortColumnOfCaption(const std::string& caption) {
+    const int column = ColumnOfCaption(caption);
+    return column < 0 ? kDefaultSortColumn : column;
 }
 
 }  // namespace
@@ -108,8 +81,10 @@ bool TProcessPage::Hidden(const TProcess& record) const {
 
 std::vector<std::string> TProcessPage::CellsOf(const TProcess& record) const {
     std::vector<std::string> cells;
-    for (const ColumnRule& rule : kColumnRules)
-        if (main_.ProcessColumns.count(rule.column)) cells.push_back(rule.cell(record));
+    // "PID" is the row's caption; the other columns shown are its sub-items.
+    for (const TProcessColumnRow& column : ProcessColumnTable())
+        if (column.column != C::pdProcessID && main_.ProcessColumns.count(column.column))
+            cells.push_back(column.cell(record));
     return cells;
 }
 
@@ -177,14 +152,14 @@ TProcessPage::SortKey TProcessPage::KeyOf(const TListItem& row, int column) cons
         key.text = row.Caption();
         return key;
     }
-    const ColumnRule* rule = RuleOf(column);
+    const TProcessColumnRow& rule = ColumnRow(static_cast<TProcessColumn>(column));
     const TProcess* record = RecordOf(row);
-    if (!rule || !record) return key;
-    if (rule->number) {
+    if (!record) return key;
+    if (rule.number) {
         key.numeric = true;
-        key.number = static_cast<LONG>(rule->number(*record));
+        key.number = static_cast<LONG>(rule.number(*record));
     } else {
-        key.text = rule->cell(*record);
+        key.text = rule.cell(*record);
     }
     return key;
 }
@@ -219,7 +194,7 @@ void TProcessPage::SortRows() {
 }
 
 void TProcessPage::sagProcessesColumnClick(int column) {
-    const int index = ColumnOfCaption(main_.sagProcesses->Column(column).Caption);
+    const int index = SortColumnOfCaption(main_.sagProcesses->Column(column).Caption);
     main_.SortColumn = index == SortIndex() ? -main_.SortColumn : index;
     main_.sagProcesses->ClearItems();
     RefreshProcessList();

@@ -81,10 +81,11 @@ std::vector<LayoutValue> Layout() {
     layout.push_back({"Logs", "Mem", Kind::Boolean, 0, 1, true});
     layout.push_back({"Logs", "Mem_Logfile", Kind::Path, 0, 0, true});
     for (int c = 1; c < kProcessColumnCount; ++c)
-        layout.push_back({"Process Columns", ColumnIdentifiers[static_cast<size_t>(c)], Kind::Boolean, 0, 1, true});
+        layout.push_back({"Process Columns", ColumnIdentifier(static_cast<TProcessColumn>(c)), Kind::Boolean, 0, 1, true});
     layout.push_back({"Process Columns", "Sorting", Kind::Number, -(kProcessColumnCount - 1), kProcessColumnCount - 1, true});
     // A column's width is written back only while the column is shown.
-    for (const char* caption : ColumnCaptions) layout.push_back({"Process Columns", caption, Kind::Number, 0, kMaxWidth});
+    for (const TProcessColumnRow& row : ProcessColumnTable())
+        layout.push_back({"Process Columns", row.caption, Kind::Number, 0, kMaxWidth});
     layout.push_back({kPlacementKey, "MyWindowState", Kind::WindowState});
     for (const char* bound : {"Top", "Left"}) layout.push_back({kPlacementKey, bound, Kind::Bound, -32768, 32767});
     for (const char* size : {"Width", "Height"}) layout.push_back({kPlacementKey, size, Kind::Size, 1, 32767});
@@ -402,8 +403,8 @@ TEST(SettingsFuzz, AnyStoredContentStartsTicksClosesAndIsWrittenBackValid) {
         }
         // A shown process column stored with a valid width keeps it.
         for (int c = 0; c < kProcessColumnCount; ++c) {
-            const std::string flag = std::string("Process Columns\\") + ColumnIdentifiers[static_cast<size_t>(c)];
-            const std::string width = std::string("Process Columns\\") + ColumnCaptions[static_cast<size_t>(c)];
+            const std::string flag = std::string("Process Columns\\") + ColumnIdentifier(static_cast<TProcessColumn>(c));
+            const std::string width = std::string("Process Columns\\") + ColumnCaption(static_cast<TProcessColumn>(c));
             if ((c == 0 || On(o.after, flag)) && content.valid.count(width)) {
                 EXPECT_EQ(o.after.at(width), content.stored.at(width)) << label << ": " << width;
             }

@@ -236,12 +236,12 @@ TEST_P(ColumnOrder, SortsBothWays) {
 
     f.form->SortColumn = c.column;
     f.form->RefreshProcessList();
-    EXPECT_EQ(f.Order(), ascending) << ColumnCaptions[static_cast<size_t>(c.column)] << " ascending";
+    EXPECT_EQ(f.Order(), ascending) << ColumnCaption(static_cast<TProcessColumn>(c.column)) << " ascending";
     f.form->SortColumn = -c.column;
     f.form->RefreshProcessList();
     std::vector<DWORD> descending(ascending.rbegin(), ascending.rend());
     // -0 is 0: "PID" always sorts ascending.
-    EXPECT_EQ(f.Order(), c.column == 0 ? ascending : descending) << ColumnCaptions[static_cast<size_t>(c.column)]
+    EXPECT_EQ(f.Order(), c.column == 0 ? ascending : descending) << ColumnCaption(static_cast<TProcessColumn>(c.column))
                                                                   << " descending";
     EXPECT_TRUE(f.Invariants());
 }
