@@ -37,8 +37,6 @@ TMenuItem* CheckItem(TMenuItem& parent, const std::string& caption, bool checked
 TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     : TForm(app),
       imglstPages(app, 16, 16),
-      imglstProcSmallIcon(app, 16, 16),
-      imglstProcLargeIcon(app, 32, 32),
       RegistryEnhanced(platform.Registry),
       RePosApp(platform.Registry, *this),
       tmrRefresh(app, 2000, false),
@@ -53,7 +51,7 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
       SystemInfo(platform.System),
       TrayIcon(app, platform.Windows, platform.Shell),
       ApplicationsPage(*this, platform),
-      ProcessPage(*this, platform),
+      ProcessPage(*this, app, platform),
       PerformancePage(*this),
       SystemInfoPage(*this, platform),
       UsageLogs(*this, platform),
@@ -76,8 +74,9 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     SetHelpContexts();
     ConnectTray();
     App().OnHelp = [this](int topic) { ShowHelpTopic(topic); };
-    monitor_ = std::make_unique<TProcessMonitor>(platform_, ProcessList, imglstProcSmallIcon, imglstProcLargeIcon,
-                                                 *sagProcesses, ProcessCount);
+    monitor_ = std::make_unique<TProcessMonitor>(platform_, ProcessList, ProcessPage.imglstProcSmallIcon,
+                                                 ProcessPage.imglstProcLargeIcon, *ProcessPage.sagProcesses,
+                                                 Readings.ProcessCount);
 
     OnShow = [this] { FormShow(); };
     OnResize = [this] { FormResize(); };
@@ -137,25 +136,25 @@ void TfrmMain::SetUpReaders() {
 }
 
 void TfrmMain::PerfStatsCPUStat(TCustomPerfStats&, LONG value) {
-    CPUUsage = value;
+    Readings.CPUUsage = value;
 }
 
 void TfrmMain::PerfStatsThreadsStat(TCustomPerfStats&, LONG value) {
-    ThreadCount = value;
+    Readings.ThreadCount = value;
 }
 
 void TfrmMain::PerfStatsVMsStat(TCustomPerfStats&, LONG value) {
-    VMCount = value;
+    Readings.VMCount = value;
 }
 
 // The two memory statistics are byte counts of 4 bytes, unsigned. Committed memory is taken from
 // its statistic only where the host has no extended memory status (TakeHostCommit).
 void TfrmMain::PerfStatsDiskCacheStat(TCustomPerfStats&, LONG value) {
-    DiskCacheBytes = static_cast<DWORD>(value);
+    Readings.DiskCacheBytes = static_cast<DWORD>(value);
 }
 
 void TfrmMain::PerfStatsCommitStat(TCustomPerfStats&, LONG value) {
-    if (!SystemInfo.msExtended()) CommittedBytes = static_cast<DWORD>(value);
+    if (!SystemInfo.msExtended()) Readings.CommittedBytes = static_cast<DWORD>(value);
 }
 
 std::string TfrmMain::ProgramDirectory() const {
@@ -207,8 +206,7 @@ void TfrmMain::BuildMenu() {
     itmSmallIcons->OnClick = [this] { itmSmallIconsClick(); };
     itmList->OnClick = [this] { itmListClick(); };
     itmDetails->OnClick = [this] { itmDetailsClick(); };
-    itmSelectColumns = &itmView->Add("&Select Columns..");
-    itmSelectColumns->OnClick = [this] { ProcessPage.itmSelectColumnsClick(); };
+    ProcessPage.BuildMenu(*itmView);
 
     itmEvents = &root.Add("&Events");
     itmLogCPU = &itmEvents->Add("Log CPU Usage History");
@@ -322,14 +320,7 @@ void TfrmMain::BuildPages() {
     sagApplications->AddColumn("Status", 100);
     ApplicationsPage.Build();
 
-    imglstProcSmallIcon.Name = "imglstProcSmallIcon";
-    imglstProcLargeIcon.Name = "imglstProcLargeIcon";
-    sagProcesses = &tsProcesses->Add<TListView>();
-    sagProcesses->Name = "sagProcesses";
-    sagProcesses->SetAlign(TAlign::alClient);
-    sagProcesses->SetViewStyle(TViewStyle::vsReport);
-    sagProcesses->SetImages(&imglstProcLargeIcon, &imglstProcSmallIcon);
-    ProcessPage.Build();
+    ProcessPage.Build(*tsProcesses);
 
     PerformancePage.Build();
     SystemInfoPage.Build();
@@ -372,7 +363,7 @@ void TfrmMain::FormCreate() {
     // 6.
     step([&] { LoadSettings(); });
     // 7.
-    step([&] { SetupProcessColumns(); });
+    step([&] { ProcessPage.SetupProcessColumns(); });
     // 8.
     step([&] {
         ProcessList.Clear();
@@ -525,8 +516,8 @@ void TfrmMain::tmrRefreshTimer() {
     ticking_ = true;
     tmrRefresh.SetEnabled(false);
     try {
-        ProcessCount = ProcessList.Count();
-        MemUsedK = static_cast<LONG>(
+        Readings.ProcessCount = ProcessList.Count();
+        Readings.MemUsedK = static_cast<LONG>(
             (static_cast<std::int64_t>(SystemInfo.msTotalPhys()) - static_cast<std::int64_t>(SystemInfo.msAvailPhys())) /
             1024);
         UpdateProcesses();
@@ -557,14 +548,14 @@ void TfrmMain::UpdateProcesses() {
 }
 
 void TfrmMain::TakeHostCommit() {
-    if (SystemInfo.msExtended()) CommittedBytes = SystemInfo.msCommitted();
+    if (SystemInfo.msExtended()) Readings.CommittedBytes = SystemInfo.msCommitted();
 }
 
 void TfrmMain::UpdateStatusBar() {
-    sbMain->SetPanelTexts({ProcessCount < 0 ? "" : "Processes: " + std::to_string(ProcessCount),
-                           CPUUsage < 0 ? "" : "CPU Usage: " + std::to_string(CPUUsage) + "%",
-                           MemUsedK < 0 ? ""
-                                        : "Mem Usage: " + std::to_string(CommittedBytes / 1024) + "K / " +
+    sbMain->SetPanelTexts({Readings.ProcessCount < 0 ? "" : "Processes: " + std::to_string(Readings.ProcessCount),
+                           Readings.CPUUsage < 0 ? "" : "CPU Usage: " + std::to_string(Readings.CPUUsage) + "%",
+                           Readings.MemUsedK < 0 ? ""
+                                        : "Mem Usage: " + std::to_string(Readings.CommittedBytes / 1024) + "K / " +
                                               std::to_string(SystemInfo.msTotalPageFile() / 1024) + "K"});
 }
 
@@ -603,7 +594,7 @@ void TfrmMain::pcMainChange() {
     itmShow16bit->SetVisible(procs);
     itmViewSeparator->SetVisible(apps || procs);
     for (TMenuItem* item : {itmLargeIcons, itmSmallIcons, itmList, itmDetails}) item->SetVisible(apps);
-    itmSelectColumns->SetVisible(procs);
+    ProcessPage.ShowMenus(procs);
     itmWindows->SetVisible(apps);
     itmEvents->SetVisible(perf);
 }
@@ -673,6 +664,22 @@ void TfrmMain::itmRefreshNowClick() {
 
 void TfrmMain::itmExitClick() {
     Close();
+}
+
+bool TfrmMain::Confirmations() const {
+    return itmConfirmations->Checked();
+}
+
+bool TfrmMain::Show16bit() const {
+    return itmShow16bit->Checked();
+}
+
+void TfrmMain::ShowProcess(DWORD processId) {
+    UpdateProcesses();
+    if (!ProcessPage.SelectProcess(processId)) return;
+    pcMain->SetActivePageIndex(pcMain->PageIndexOf(*tsProcesses));
+    pcMainChange();
+    ProcessPage.RevealSelection();
 }
 
 }  // namespace taskwell

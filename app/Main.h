@@ -14,10 +14,10 @@
 #include "components/TUpStatsThread.h"
 #include "components/TWinList.h"
 #include "app/DateTimeFormat.h"
+#include "app/PageFrame.h"
 #include "performance/PerformancePage.h"
 #include "performance/UsageLogs.h"
 #include "platform/Platform.h"
-#include "process/ProcessColumns.h"
 #include "process/ProcessList.h"
 #include "process/ProcessMonitor.h"
 #include "process/ProcessPage.h"
@@ -36,7 +36,7 @@ namespace taskwell {
 
 enum class TUpdateSpeed { High, Normal, Low, Paused };
 
-class TfrmMain : public TForm {
+class TfrmMain : public TForm, public TPageFrame {
 public:
     // Builds the window and runs FormCreate. When creation refuses to go on (Windows NT), the
     // application is terminated and Refused() is true.
@@ -118,26 +118,16 @@ public:
 
     // Main window state shared by the pages.
     taskwell::ProcessList ProcessList;
-    LONG ProcessCount = 0;
-    LONG MemUsedK = 0;
-    LONG CPUUsage = 0;
-    LONG ThreadCount = 0;
-    LONG VMCount = 0;
-    // Bytes, 64-bit and unsigned. Committed memory comes from its statistic on Windows 95/98 and
-    // from the extended memory status where the host has it (TakeHostCommit), since a 4-byte
-    // statistic cannot carry 4 GB.
-    DWORDLONG CommittedBytes = 0;
-    DWORDLONG DiskCacheBytes = 0;
+    TSharedReadings Readings;
     LONG CPUHistoryCount = 0;
     LONG MemHistoryCount = 0;
-    LONG SortColumn = 1;
     std::string CPULogFile;
     std::string MemLogFile;
     bool WindowShown = false;
     TUpdateSpeed UpdateSpeed = TUpdateSpeed::Normal;
 
     // The program directory: the executable's directory, ending in a backslash.
-    std::string ProgramDirectory() const;
+    std::string ProgramDirectory() const override;
 
     // Menu bar.
     TMainMenu MainMenu;
@@ -163,7 +153,6 @@ public:
     TMenuItem* itmSmallIcons;
     TMenuItem* itmList;
     TMenuItem* itmDetails;
-    TMenuItem* itmSelectColumns;
     TMenuItem* itmEvents;
     TMenuItem* itmLogCPU;
     TMenuItem* itmCPUHistEnabled;
@@ -201,18 +190,11 @@ public:
     TTabSheet* tsSystemInfo;
     TStatusBar* sbMain;
     TListView* sagApplications;
-    TListView* sagProcesses;
-    TImageList imglstProcSmallIcon;
-    TImageList imglstProcLargeIcon;
 
     // Non-visual members.
     // Settings store.
     TRegistryEnhanced RegistryEnhanced;
     TRePosApp RePosApp;
-    TProcessColumns ProcessColumns = DefaultProcessColumns();
-    // Builds the process list's columns from ProcessColumns; the widths of the old columns are stored
-    // first and each new column takes its stored width (MainSettings.cpp).
-    void SetupProcessColumns();
     // The first refused write of this shutdown, until it has been shown; then SaveErrorShown.
     std::string PendingSaveError;
     bool SaveErrorShown = false;
@@ -246,6 +228,19 @@ public:
     TFormatSettings FormatSettings;
 
 private:
+    // What the pages may ask of the window.
+    TForm& Window() override { return *this; }
+    const taskwell::ProcessList& Processes() const override { return ProcessList; }
+    const TSharedReadings& Latest() const override { return Readings; }
+    const TSysInfoComp& Facts() const override { return SystemInfo; }
+    TWinList& Windows() override { return ApplicationsList; }
+    const TFormatSettings& Formats() const override { return FormatSettings; }
+    TRegistryEnhanced& Settings() override { return RegistryEnhanced; }
+    bool Confirmations() const override;
+    bool Show16bit() const override;
+    void RefreshNow() override { tmrRefreshTimer(); }
+    void ShowProcess(DWORD processId) override;
+
     void SetUpReaders();
     void BuildMenu();
     void BuildPages();

@@ -25,11 +25,9 @@ namespace {
 constexpr const char* kSettingsRoot = "Software\\Orvex Software\\Taskwell\\";
 constexpr const char* kApplicationColumnsKey = "Application Columns";
 constexpr const char* kLogsKey = "Logs";
-constexpr const char* kProcessColumnsKey = "Process Columns";
 constexpr const char* kMinimizeOnUse = "&Minimize On Use";
 
 constexpr LONG kMaxColumnWidth = 32767;
-constexpr LONG kLastSortColumn = kProcessColumnCount - 1;
 constexpr int kPageCount = 4;
 
 // The executable's file name without directory and extension ("taskwell" for
@@ -43,13 +41,6 @@ std::string ExecutableName(ISystem& system) {
     const std::string name = ChangeFileExt(ExtractFileName(path), "");
     // Without a name the placement still needs a key of its own.
     return name.empty() ? "taskwell" : name;
-}
-
-// A column width as stored: a number from 0 to 32767 (a negative width would ask the list view to
-// size the column itself); anything else gives the default.
-LONG ReadWidth(const TRegistryEnhanced& registry, const std::string& name, LONG def) {
-    LONG width = registry.ReadInteger(name, def);
-    return width < 0 || width > kMaxColumnWidth ? def : width;
 }
 
 // Keeps the first refused write of this shutdown until it is shown.
@@ -76,6 +67,16 @@ void Save(TfrmMain& form, const std::string& name, const TRegValue& value) {
 
 }  // namespace
 
+std::string SettingsKey(const std::string& name) {
+    return kSettingsRoot + name;
+}
+
+// A negative width would ask the list view to size the column itself.
+LONG ReadColumnWidth(const TRegistryEnhanced& registry, const std::string& name, LONG def) {
+    LONG width = registry.ReadInteger(name, def);
+    return width < 0 || width > kMaxColumnWidth ? def : width;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Loading.
 
@@ -88,7 +89,7 @@ void TfrmMain::LoadSettings() {
     reg.Key = std::string(kSettingsRoot) + kApplicationColumnsKey;
     for (int i = 0; i < sagApplications->ColumnCount() && i < 2; ++i) {
         const TListColumn& column = sagApplications->Column(i);
-        sagApplications->SetColumnWidth(i, ReadWidth(reg, column.Caption, column.Width));
+        sagApplications->SetColumnWidth(i, ReadColumnWidth(reg, column.Caption, column.Width));
     }
 
     // 2. Usage logs: switches and paths. An empty stored path names no file and keeps the default.
@@ -128,35 +129,7 @@ void TfrmMain::LoadSettings() {
     itmShowKernelTimes->SetChecked(reg.ReadBool(itmShowKernelTimes->Caption(), itmShowKernelTimes->Checked()));
 
     // 4. Process list columns and sort column.
-    reg.Key = std::string(kSettingsRoot) + kProcessColumnsKey;
-    const TProcessColumns defaults = ProcessColumns;
-    ProcessColumns = {TProcessColumn::pdProcessID};
-    for (TProcessColumn column : FlagLoadOrder())
-        if (reg.ReadBool(ColumnIdentifier(column), defaults.count(column) != 0)) ProcessColumns.insert(column);
-    // A sort column must name a column; anything else (including the one number whose sign cannot
-    // be turned) keeps the current one.
-    const LONG sorting = reg.ReadInteger("Sorting", SortColumn);
-    if (sorting >= -kLastSortColumn && sorting <= kLastSortColumn) SortColumn = sorting;
-}
-
-void TfrmMain::SetupProcessColumns() {
-    RegistryEnhanced.Key = std::string(kSettingsRoot) + kProcessColumnsKey;
-    std::exception_ptr refused;
-    for (int i = 0; i < sagProcesses->ColumnCount(); ++i) {
-        const TListColumn& column = sagProcesses->Column(i);
-        if (column.Caption.empty()) continue;
-        try {
-            RegistryEnhanced.WriteValue(column.Caption, column.Width);
-        } catch (const Exception&) {
-            if (!refused) refused = std::current_exception();
-        }
-    }
-    sagProcesses->ClearColumns();
-    for (const TProcessColumnRow& row : ProcessColumnTable())
-        if (ProcessColumns.count(row.column))
-            sagProcesses->AddColumn(row.caption, ReadWidth(RegistryEnhanced, row.caption, row.defaultWidth));
-    // The columns are rebuilt whatever was refused; the refusal is then reported to the caller.
-    if (refused) std::rethrow_exception(refused);
+    ProcessPage.LoadSettings(reg);
 }
 
 void TfrmMain::LoadActivePage() {
@@ -256,15 +229,7 @@ void TfrmMain::SaveSettings() {
     for (int i = 0; i < sagApplications->ColumnCount() && i < 2; ++i)
         Save(*this, sagApplications->Column(i).Caption, sagApplications->Column(i).Width);
 
-    // Process list: the widths of the columns shown, the column set and the sort column.
-    reg.Key = std::string(kSettingsRoot) + kProcessColumnsKey;
-    for (int i = 0; i < sagProcesses->ColumnCount(); ++i) {
-        const TListColumn& column = sagProcesses->Column(i);
-        if (!column.Caption.empty()) Save(*this, column.Caption, column.Width);
-    }
-    for (TProcessColumn column : FlagSaveOrder())
-        Save(*this, ColumnIdentifier(column), ProcessColumns.count(column) != 0);
-    Save(*this, "Sorting", SortColumn);
+    ProcessPage.SaveSettings(reg, [this](const std::string& name, const TRegValue& value) { Save(*this, name, value); });
 
     ShowSaveError(*this);
 }

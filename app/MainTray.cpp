@@ -50,8 +50,9 @@ void TfrmMain::UpdateTrayIcon() {
     // Only what changed goes to the shell: every change of the icon or its tooltip crosses to the
     // shell's process, and a tick whose CPU level is the last one's has nothing new to show.
     // A new level picture and a new tooltip go together, in one change.
-    const std::string tip = CPUUsage < 0 ? std::string() : "CPU Usage: " + std::to_string(CPUUsage) + "%";
-    const std::string level = TrayIconName(CPUUsage);
+    const LONG cpuUsage = Readings.CPUUsage;
+    const std::string tip = cpuUsage < 0 ? std::string() : "CPU Usage: " + std::to_string(cpuUsage) + "%";
+    const std::string level = TrayIconName(cpuUsage);
     if (level != trayLevelShown_ || TrayIcon.Icon().Empty()) {
         TIcon picture;
         LoadIconResource(platform_.Shell, picture, level);

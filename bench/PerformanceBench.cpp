@@ -32,7 +32,7 @@ void BM_UpdatePerformancePageGraphsFull(benchmark::State& state) {
     for (int i = 0; i < TPerformancePage::HistoryLength; ++i) m.form.UpdatePerformancePage();
     LONG usage = 0;
     for (auto _ : state) {
-        m.form.CPUUsage = ++usage % 100;
+        m.form.Readings.CPUUsage = ++usage % 100;
         m.form.UpdatePerformancePage();
     }
 }

@@ -181,28 +181,29 @@ void TPerformancePage::AppendHistorySample(TxyGraph& graph, LONG& count, LONG va
 
 void TPerformancePage::UpdatePerformancePage() {
     TfrmMain& m = main_;
+    const TSharedReadings& r = m.Readings;
     const TSysInfoComp& info = m.SystemInfo;
     // 1, 2.
-    ggCPUUsage->SetProgress(m.CPUUsage);
-    valueCPUUsage->SetCaption(m.CPUUsage >= 0 && m.CPUUsage <= 100 ? std::to_string(m.CPUUsage) + "%" : "");
-    AppendHistorySample(*histCPUUsageHistory, m.CPUHistoryCount, m.CPUUsage);
+    ggCPUUsage->SetProgress(r.CPUUsage);
+    valueCPUUsage->SetCaption(r.CPUUsage >= 0 && r.CPUUsage <= 100 ? std::to_string(r.CPUUsage) + "%" : "");
+    AppendHistorySample(*histCPUUsageHistory, m.CPUHistoryCount, r.CPUUsage);
     // 3, 4, 5.
-    const LONG memPercent = MemUsagePercent(m.CommittedBytes, info.msTotalPageFile());
+    const LONG memPercent = MemUsagePercent(r.CommittedBytes, info.msTotalPageFile());
     ggMemUsage->SetProgress(memPercent);
-    valueMemUsage->SetCaption(Kilobytes(m.CommittedBytes) + "K");
+    valueMemUsage->SetCaption(Kilobytes(r.CommittedBytes) + "K");
     AppendHistorySample(*histMemUsageHistory, m.MemHistoryCount, memPercent);
     // 6.
-    valueVMs->SetCaption(std::to_string(m.VMCount));
-    valueThreads->SetCaption(std::to_string(m.ThreadCount));
-    valueProcesses->SetCaption(std::to_string(m.ProcessCount));
+    valueVMs->SetCaption(std::to_string(r.VMCount));
+    valueThreads->SetCaption(std::to_string(r.ThreadCount));
+    valueProcesses->SetCaption(std::to_string(r.ProcessCount));
     valuePageFileTotal->SetCaption(Kilobytes(info.msTotalPageFile()));
     valuePageFileAvailable->SetCaption(Kilobytes(info.msAvailPageFile()));
     valuePMTotal->SetCaption(Kilobytes(info.msTotalPhys()));
     valuePMAvail->SetCaption(Kilobytes(info.msAvailPhys()));
-    valuePMFileCache->SetCaption(Kilobytes(m.DiskCacheBytes));
+    valuePMFileCache->SetCaption(Kilobytes(r.DiskCacheBytes));
     valueVirtualTotal->SetCaption(Kilobytes(info.msTotalVirtual()));
     valueVirtualAvailable->SetCaption(Kilobytes(info.msAvailVirtual()));
-    valueCommit->SetCaption(Kilobytes(m.CommittedBytes));
+    valueCommit->SetCaption(Kilobytes(r.CommittedBytes));
 }
 
 }  // namespace taskwell

@@ -36,14 +36,14 @@ void TUsageLogs::LogUsageHistory() {
     platform_.System.GetLocalTime(now);
     if (cpu) {
         try {
-            AppendLogLine(main_.CPULogFile, Line(now, std::to_string(main_.CPUUsage)));
+            AppendLogLine(main_.CPULogFile, Line(now, std::to_string(main_.Readings.CPUUsage)));
         } catch (...) {
             // Tried again at the next tick.
         }
     }
     if (mem) {
         try {
-            AppendLogLine(main_.MemLogFile, Line(now, std::to_string(main_.CommittedBytes)));
+            AppendLogLine(main_.MemLogFile, Line(now, std::to_string(main_.Readings.CommittedBytes)));
         } catch (...) {
         }
     }

@@ -523,19 +523,7 @@ void TApplicationsPage::btnEndTaskClick() {
 void TApplicationsPage::itmAppGotoProcessClick() {
     Target target;
     if (!SelectedTarget(target)) return;
-    // The rows may be stale while the Processes page is hidden: bring them up to date first.
-    main_.UpdateProcesses();
-    main_.ProcessPage.RefreshProcessList();
-    TListItem* row = main_.ProcessPage.FindProcessRow(target.processId);
-    if (!row) return;
-    TListView& processes = *main_.sagProcesses;
-    processes.SetSelectedIndex(row->Index());
-    main_.pcMain->SetActivePageIndex(main_.pcMain->PageIndexOf(*main_.tsProcesses));
-    main_.pcMainChange();
-    // The row comes into view and the list takes the focus, so the selection shows at once (the
-    // page change may have moved the row).
-    if (const TListItem* selected = processes.Selected()) processes.MakeVisible(selected->Index());
-    main_.FocusControl(processes);
+    static_cast<TPageFrame&>(main_).ShowProcess(target.processId);
 }
 
 void TApplicationsPage::itmAppPropertiesClick() {

@@ -381,7 +381,7 @@ private:
         Drive("page " + std::to_string(page), [&] {
             form_->pcMain->SelectPage(page);
             if (page == 0) SelectRow(*form_->sagApplications, form_->sagApplications->FindCaption(0, kSelectedTask));
-            if (page == 1) SelectRow(*form_->sagProcesses, StuckRow());
+            if (page == 1) SelectRow(*form_->ProcessPage.sagProcesses, StuckRow());
         });
     }
 
@@ -400,7 +400,7 @@ private:
         for (const auto& t : f_.ui.Timers())
             if (t.timer == &form_->tmrRefresh) out_.timerRunning = t.armed && form_->tmrRefresh.Interval() > 0;
         out_.taskRows = form_->sagApplications->ItemCount();
-        out_.processRows = form_->sagProcesses->ItemCount();
+        out_.processRows = form_->ProcessPage.sagProcesses->ItemCount();
     }
 
     void CheckLists(const std::string& when) {
@@ -408,8 +408,8 @@ private:
             if (!r) out_.invariantFailures.push_back(std::string(list) + " " + when + ": " + r.message());
         };
         note(testing::ImageIndicesValid(*form_->sagApplications), "sagApplications");
-        note(testing::ImageIndicesValid(*form_->sagProcesses), "sagProcesses");
-        note(testing::RowsBoundToRecords(*form_->sagProcesses, form_->ProcessList), "sagProcesses");
+        note(testing::ImageIndicesValid(*form_->ProcessPage.sagProcesses), "sagProcesses");
+        note(testing::RowsBoundToRecords(*form_->ProcessPage.sagProcesses, form_->ProcessList), "sagProcesses");
     }
 
     static std::string Path(const TMenuItem& item) {

@@ -106,12 +106,12 @@ TEST(FormCreate, BuildsTheFrame) {
     EXPECT_EQ(m.pnlMain->Height() - m.pcMain->Top() - m.pcMain->Height(), 7);
     EXPECT_EQ(m.sbMain->Top() + m.sbMain->Height(), m.ClientHeight());
     // Each list fills its page above the 41-pixel panel of its buttons.
-    for (TListView* list : {m.sagApplications, m.sagProcesses})
+    for (TListView* list : {m.sagApplications, m.ProcessPage.sagProcesses})
         EXPECT_EQ(list->Width(), list->Parent()->ClientWidth()) << list->Name;
     EXPECT_EQ(m.sagApplications->Height() + 41, m.tsApplications->ClientHeight());
     EXPECT_EQ(m.ApplicationsPage.pnlApplicationsBottom->Top(), m.sagApplications->Height());
-    EXPECT_EQ(m.sagProcesses->Height() + 41, m.tsProcesses->ClientHeight());
-    EXPECT_EQ(m.ProcessPage.pnlProcessesBottom->Top(), m.sagProcesses->Height());
+    EXPECT_EQ(m.ProcessPage.sagProcesses->Height() + 41, m.tsProcesses->ClientHeight());
+    EXPECT_EQ(m.ProcessPage.pnlProcessesBottom->Top(), m.ProcessPage.sagProcesses->Height());
     EXPECT_FALSE(m.WindowShown);
     EXPECT_EQ(m.CPULogFile, "C:\\Program Files\\Orvex\\Taskwell\\CPU_Usage.Log");
     EXPECT_EQ(m.MemLogFile, "C:\\Program Files\\Orvex\\Taskwell\\Mem_Usage.Log");
@@ -189,7 +189,7 @@ TEST(PageChange, ShowsTheItemsOfTheVisiblePage) {
         EXPECT_EQ(m.itmViewSeparator->Visible(), c.separator) << c.page;
         for (TMenuItem* i : {m.itmLargeIcons, m.itmSmallIcons, m.itmList, m.itmDetails})
             EXPECT_EQ(i->Visible(), c.viewStyles) << c.page;
-        EXPECT_EQ(m.itmSelectColumns->Visible(), c.selectColumns) << c.page;
+        EXPECT_EQ(m.ProcessPage.itmSelectColumns->Visible(), c.selectColumns) << c.page;
         EXPECT_EQ(m.itmWindows->Visible(), c.windows) << c.page;
         EXPECT_EQ(m.itmEvents->Visible(), c.events) << c.page;
         // Everything else always shows.
@@ -203,7 +203,7 @@ TEST(FormCreate, RunsTheStartUpInOrderAndEndsAtNormalSpeed) {
     TfrmMain& m = *f.form;
     // Load, then the tick of creation.
     EXPECT_EQ(f.machine.Calls(Op::CreateToolhelp32Snapshot), 2);
-    EXPECT_EQ(m.ProcessCount, 4);
+    EXPECT_EQ(m.Readings.ProcessCount, 4);
     EXPECT_EQ(m.sbMain->PanelText(0), "Processes: 4");
     EXPECT_EQ(m.sbMain->PanelText(1), "CPU Usage: 0%");
     EXPECT_EQ(m.sbMain->PanelText(2), "Mem Usage: 0K / 196608K");
@@ -236,9 +236,9 @@ TEST(RefreshTick, RunsItsStepsInOrder) {
     EXPECT_EQ(log, (std::vector<Op>{Op::CreateToolhelp32Snapshot, Op::CloseHandle, Op::GlobalMemoryStatus,
                                     Op::GetSystemInfo, Op::GetVersionExA}));
     // MemUsedK comes from the reading of the previous tick.
-    EXPECT_EQ(m.MemUsedK, (64 - 24) * 1024);
+    EXPECT_EQ(m.Readings.MemUsedK, (64 - 24) * 1024);
     m.tmrRefreshTimer();
-    EXPECT_EQ(m.MemUsedK, (64 - 10) * 1024);
+    EXPECT_EQ(m.Readings.MemUsedK, (64 - 10) * 1024);
     EXPECT_TRUE(m.tmrRefresh.Enabled());
 }
 
@@ -250,7 +250,7 @@ TEST(RefreshTick, MemoryOfTwoGigabytesAndMoreIsShownUnsigned) {
     f.machine.Memory.dwTotalPageFile = 0xFFF7FFFFu;
     m.tmrRefreshTimer();
     m.tmrRefreshTimer();
-    EXPECT_EQ(m.MemUsedK, 2 * 1024 * 1024);
+    EXPECT_EQ(m.Readings.MemUsedK, 2 * 1024 * 1024);
     EXPECT_EQ(m.sbMain->PanelText(2), "Mem Usage: 0K / " + std::to_string(0xFFF7FFFFu / 1024) + "K");
 }
 
@@ -263,7 +263,7 @@ TEST(RefreshTick, FollowsProcessesOnTheTimer) {
     f.machine.RemoveProcess(pid);
     f.machine.RemoveProcess(f.machine.Processes()[0].th32ProcessID);
     f.ui.Advance(1750);
-    EXPECT_EQ(m.ProcessCount, 3);
+    EXPECT_EQ(m.Readings.ProcessCount, 3);
     EXPECT_EQ(m.sbMain->PanelText(0), "Processes: 3");
 }
 
@@ -275,7 +275,7 @@ TEST(RefreshTick, AFailingStepEndsTheTickButNotTheCycle) {
     f.machine.ClearLog();
     m.tmrRefreshTimer();
     // The reconcile before the failing step ran; the status bar after it did not.
-    EXPECT_EQ(m.ProcessCount, 5);
+    EXPECT_EQ(m.Readings.ProcessCount, 5);
     EXPECT_EQ(m.sbMain->PanelText(0), "Processes: 4");
     EXPECT_EQ(f.machine.Calls(Op::GetSystemInfo), 0);
     EXPECT_TRUE(m.tmrRefresh.Enabled());

@@ -145,9 +145,9 @@ TEST(Settings, AFirstRunWithNothingStoredStartsWithEveryDefault) {
     EXPECT_EQ(m.MemLogFile, std::string(kProgramDir) + "Mem_Usage.Log");
     EXPECT_EQ(Bounds(m), (std::vector<int>{259, 137, 444, 538}));
     EXPECT_EQ(m.WindowState(), TWindowState::wsNormal);
-    EXPECT_EQ(m.ProcessColumns, DefaultProcessColumns());
-    EXPECT_EQ(m.SortColumn, 1);
-    EXPECT_EQ(f.Columns(*m.sagProcesses),
+    EXPECT_EQ(m.ProcessPage.ProcessColumns, DefaultProcessColumns());
+    EXPECT_EQ(m.ProcessPage.SortColumn, 1);
+    EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses),
               (std::vector<std::string>{"PID:50", "Image Name:50", "Threads:50", "Priority:50", "Type:50"}));
     EXPECT_EQ(f.Columns(*m.sagApplications), (std::vector<std::string>{"Task:250", "Status:100"}));
     EXPECT_TRUE(f.ui.MessageBoxes.empty());
@@ -217,12 +217,12 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
         m.pcMain->SelectPage(2);
         m.sagApplications->SetColumnWidth(0, 310);
         m.sagApplications->SetColumnWidth(1, 90);
-        m.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage, TProcessColumn::pdCntThreads,
+        m.ProcessPage.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage, TProcessColumn::pdCntThreads,
                             TProcessColumn::pdParentID, TProcessColumn::pddwFlags};
-        m.SetupProcessColumns();
-        m.sagProcesses->SetColumnWidth(0, 61);
-        m.sagProcesses->SetColumnWidth(2, 72);
-        m.SortColumn = -6;
+        m.ProcessPage.SetupProcessColumns();
+        m.ProcessPage.sagProcesses->SetColumnWidth(0, 61);
+        m.ProcessPage.sagProcesses->SetColumnWidth(2, 72);
+        m.ProcessPage.SortColumn = -6;
         m.SetBounds(30, 40, 500, 560);
         f.Shutdown();
     }
@@ -246,12 +246,12 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
     EXPECT_FALSE(m.itmLargeIcons->Checked());
     EXPECT_EQ(m.pcMain->ActivePage(), m.tsPerformance);
     EXPECT_EQ(f.Columns(*m.sagApplications), (std::vector<std::string>{"Task:310", "Status:90"}));
-    EXPECT_EQ(m.ProcessColumns, (TProcessColumns{TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage,
+    EXPECT_EQ(m.ProcessPage.ProcessColumns, (TProcessColumns{TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage,
                                                  TProcessColumn::pdCntThreads, TProcessColumn::pdParentID,
                                                  TProcessColumn::pddwFlags}));
-    EXPECT_EQ(f.Columns(*m.sagProcesses),
+    EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses),
               (std::vector<std::string>{"PID:61", "Usage:50", "Threads:72", "ParentID:50", "Flags:50"}));
-    EXPECT_EQ(m.SortColumn, -6);
+    EXPECT_EQ(m.ProcessPage.SortColumn, -6);
     EXPECT_EQ(Bounds(m), (std::vector<int>{30, 40, 500, 560}));
     // A second shutdown stores the same settings.
     f.Shutdown();
@@ -414,17 +414,17 @@ TEST(Settings, ValuesThatCannotServeTheirTargetGiveTheDefault) {
         {"page as binary", kRoot, "ActivePage", REG_BINARY, {2},
          [](const TfrmMain& m) { return m.pcMain->ActivePageIndex() == 0; }},
         {"sort column beyond the columns", kProcColumns, "Sorting", REG_DWORD, dword(99),
-         [](const TfrmMain& m) { return m.SortColumn == 1; }},
+         [](const TfrmMain& m) { return m.ProcessPage.SortColumn == 1; }},
         {"sort column with no negation", kProcColumns, "Sorting", REG_DWORD, dword(0x80000000u),
-         [](const TfrmMain& m) { return m.SortColumn == 1; }},
+         [](const TfrmMain& m) { return m.ProcessPage.SortColumn == 1; }},
         {"last column descending", kProcColumns, "Sorting", REG_DWORD, dword(static_cast<DWORD>(-9)),
-         [](const TfrmMain& m) { return m.SortColumn == -9; }},
+         [](const TfrmMain& m) { return m.ProcessPage.SortColumn == -9; }},
         {"column flag as a word", kProcColumns, "pdImageName", REG_SZ, text("x"),
-         [](const TfrmMain& m) { return m.ProcessColumns.count(TProcessColumn::pdImageName) == 1; }},
+         [](const TfrmMain& m) { return m.ProcessPage.ProcessColumns.count(TProcessColumn::pdImageName) == 1; }},
         {"column width as a word", kProcColumns, "Threads", REG_SZ, text("x"),
-         [](const TfrmMain& m) { return m.sagProcesses->Column(2).Width == 50; }},
+         [](const TfrmMain& m) { return m.ProcessPage.sagProcesses->Column(2).Width == 50; }},
         {"column width stored", kProcColumns, "Threads", REG_DWORD, dword(120),
-         [](const TfrmMain& m) { return m.sagProcesses->Column(2).Width == 120; }},
+         [](const TfrmMain& m) { return m.ProcessPage.sagProcesses->Column(2).Width == 120; }},
         {"placement state as a number", kPlacement, "MyWindowState", REG_DWORD, dword(1),
          [](const TfrmMain& m) { return m.WindowState() == TWindowState::wsNormal; }},
     };
@@ -513,20 +513,20 @@ TEST(Settings, AWindowThatRefusedWindowsNTStoresNothing) {
 TEST(Settings, SetupProcessColumnsKeepsTheOldWidthsAndBuildsTheSetInIndexOrder) {
     SettingsFixture f;
     TfrmMain& m = f.Create();
-    m.sagProcesses->SetColumnWidth(1, 120);  // Image Name
-    m.sagProcesses->SetColumnWidth(2, 70);   // Threads
-    m.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pddwFlags, TProcessColumn::pdImageName,
+    m.ProcessPage.sagProcesses->SetColumnWidth(1, 120);  // Image Name
+    m.ProcessPage.sagProcesses->SetColumnWidth(2, 70);   // Threads
+    m.ProcessPage.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pddwFlags, TProcessColumn::pdImageName,
                         TProcessColumn::pdCntUsage};
-    m.SetupProcessColumns();
-    EXPECT_EQ(f.Columns(*m.sagProcesses),
+    m.ProcessPage.SetupProcessColumns();
+    EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses),
               (std::vector<std::string>{"PID:50", "Image Name:120", "Usage:50", "Flags:50"}));
     EXPECT_EQ(f.registry.ValueNames(HKEY_CURRENT_USER, kProcColumns),
               (std::vector<std::string>{"PID", "Image Name", "Threads", "Priority", "Type"}));
     EXPECT_EQ(f.registry.GetDword(HKEY_CURRENT_USER, kProcColumns, "Threads"), 70u);
 
-    m.ProcessColumns.insert(TProcessColumn::pdCntThreads);
-    m.SetupProcessColumns();
-    EXPECT_EQ(f.Columns(*m.sagProcesses),
+    m.ProcessPage.ProcessColumns.insert(TProcessColumn::pdCntThreads);
+    m.ProcessPage.SetupProcessColumns();
+    EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses),
               (std::vector<std::string>{"PID:50", "Image Name:120", "Usage:50", "Threads:70", "Flags:50"}));
     EXPECT_EQ(f.registry.OpenKeys(), 0);
 }
@@ -535,14 +535,14 @@ TEST(Settings, SetupProcessColumnsRebuildsTheColumnsEvenWhenAWidthIsRefused) {
     SettingsFixture f;
     TfrmMain& m = f.Create();
     f.registry.RefuseValue("Image Name");
-    m.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage};
+    m.ProcessPage.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage};
     try {
-        m.SetupProcessColumns();
+        m.ProcessPage.SetupProcessColumns();
         FAIL() << "no error raised";
     } catch (const Exception& e) {
         EXPECT_STREQ(e.what(), "Failed to set data for 'Image Name'");
     }
-    EXPECT_EQ(f.Columns(*m.sagProcesses), (std::vector<std::string>{"PID:50", "Usage:50"}));
+    EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses), (std::vector<std::string>{"PID:50", "Usage:50"}));
     EXPECT_TRUE(f.registry.ValueExists(HKEY_CURRENT_USER, kProcColumns, "Type"));
 }
 

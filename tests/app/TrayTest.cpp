@@ -83,7 +83,7 @@ TEST(TrayMeter, ShowsTheCpuLevelAndUsage) {
     TrayMainFixture f;
     TfrmMain& m = *f.form;
     for (const Case& c : cases) {
-        m.CPUUsage = c.cpuUsage;
+        m.Readings.CPUUsage = c.cpuUsage;
         m.UpdateTrayIcon();
         ASSERT_FALSE(f.machine.LoadedIconNames.empty());
         EXPECT_EQ(f.machine.LoadedIconNames.back(), c.icon) << c.cpuUsage;
@@ -102,7 +102,7 @@ TEST(TrayMeter, AMissingPictureLeavesTheIconEmptyButSetsTheToolTip) {
     TrayMainFixture f;
     TfrmMain& m = *f.form;
     f.machine.IconResources.erase("Z_6");
-    m.CPUUsage = 50;
+    m.Readings.CPUUsage = 50;
     m.UpdateTrayIcon();
     EXPECT_TRUE(m.TrayIcon.Icon().Empty());
     EXPECT_EQ(f.app.Icon(), 0u);
@@ -147,7 +147,7 @@ TEST(TrayMeter, ATickWithNothingNewLeavesTheShellAlone) {
     for (const Step& s : steps) {
         const size_t notifies = f.machine.NotifyCalls.size();
         const size_t loads = f.machine.LoadedIconNames.size();
-        m.CPUUsage = s.cpuUsage;
+        m.Readings.CPUUsage = s.cpuUsage;
         m.UpdateTrayIcon();
         EXPECT_EQ(static_cast<int>(f.machine.NotifyCalls.size() - notifies), s.notifies) << s.cpuUsage;
         EXPECT_EQ(static_cast<int>(f.machine.LoadedIconNames.size() - loads), s.loads) << s.cpuUsage;

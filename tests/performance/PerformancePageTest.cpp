@@ -33,7 +33,7 @@ TEST(PerformancePage, ShowsTheCPUFigureOnlyWhenItIsAPercentage) {
     };
     for (Case c : {Case{0, "0%", 0}, Case{57, "57%", 57}, Case{100, "100%", 100}, Case{101, "", 100}, Case{-1, "", 0}}) {
         PerfFixture f;
-        f.form->CPUUsage = c.usage;
+        f.form->Readings.CPUUsage = c.usage;
         f.form->UpdatePerformancePage();
         EXPECT_EQ(f.Page().valueCPUUsage->Caption(), c.text) << c.usage;
         EXPECT_EQ(f.Page().ggCPUUsage->Progress(), c.progress) << c.usage;
@@ -223,7 +223,7 @@ TEST(PerformancePage, FollowsTheReadersValues) {
     PerfFixture f;
     f.registry.SetStatValue("KERNEL\\CPUUsage", 42);
     f.ui.Advance(2 * 1750);
-    EXPECT_EQ(f.form->CPUUsage, 42);
+    EXPECT_EQ(f.form->Readings.CPUUsage, 42);
     EXPECT_EQ(f.Page().valueCPUUsage->Caption(), "42%");
     EXPECT_EQ(f.form->sbMain->PanelText(1), "CPU Usage: 42%");
     EXPECT_EQ(f.Page().histCPUUsageHistory->Series(1).ValueAt(f.form->CPUHistoryCount - 1), 42);

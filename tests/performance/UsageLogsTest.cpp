@@ -35,9 +35,9 @@ struct LogFixture : SimFixture {
 TEST(UsageLogs, WriteTheHeaderOnceThenOneLinePerTick) {
     LogFixture f;
     f.form->itmCPUHistEnabled->Click();
-    f.form->CPUUsage = 0;
+    f.form->Readings.CPUUsage = 0;
     f.form->LogUsageHistory();
-    f.form->CPUUsage = -3;
+    f.form->Readings.CPUUsage = -3;
     f.form->LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"0\"\r\n" +
                                    "\"2001/02/03\",\"04:05:06\",\"-3\"\r\n");
@@ -58,7 +58,7 @@ TEST(UsageLogs, AnExistingFileGetsNoHeaderEvenWhenEmpty) {
     LogFixture f;
     f.files.SetContent(kCPULog, "");
     f.form->itmCPUHistEnabled->Click();
-    f.form->CPUUsage = 7;
+    f.form->Readings.CPUUsage = 7;
     f.form->LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), "\"2001/02/03\",\"04:05:06\",\"7\"\r\n");
 }
@@ -68,8 +68,8 @@ TEST(UsageLogs, OnePathForBothTakesTheCPULineThenTheMemoryLine) {
     f.form->MemLogFile = kCPULog;
     f.form->itmCPUHistEnabled->Click();
     f.form->itmMemHistEnable->Click();
-    f.form->CPUUsage = 12;
-    f.form->CommittedBytes = 4096;
+    f.form->Readings.CPUUsage = 12;
+    f.form->Readings.CommittedBytes = 4096;
     f.form->LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"12\"\r\n" +
                                    "\"2001/02/03\",\"04:05:06\",\"4096\"\r\n");
@@ -119,13 +119,13 @@ TEST(UsageLogs, AFullDiskNeverLeavesAPartLine) {
         f.form->itmCPUHistEnabled->Click();
         const std::string before = f.File(kCPULog);
         f.files.FreeSpace = 10;  // room for part of a line only
-        f.form->CPUUsage = 6;
+        f.form->Readings.CPUUsage = 6;
         f.form->LogUsageHistory();
         EXPECT_EQ(f.File(kCPULog), before) << earlier;
         EXPECT_EQ(f.files.Size(kCPULog), earlier + before.size()) << earlier;
         // Space again: the next line follows the last whole one.
         f.files.FreeSpace = UINT64_MAX;
-        f.form->CPUUsage = 7;
+        f.form->Readings.CPUUsage = 7;
         f.form->LogUsageHistory();
         EXPECT_EQ(f.File(kCPULog), before + "\"2001/02/03\",\"04:05:06\",\"7\"\r\n") << earlier;
         EXPECT_EQ(f.files.OpenHandles(), 0) << earlier;

@@ -52,12 +52,12 @@ struct InfoFixture : SimFixture {
     void Open(DWORD process, const std::function<void(TfrmProcessInfo&)>& check) {
         TListItem* row = form->ProcessPage.FindProcessRow(process);
         ASSERT_NE(row, nullptr);
-        form->sagProcesses->PeerSelected(row->Index());
+        form->ProcessPage.sagProcesses->PeerSelected(row->Index());
         ui.ModalResponder = [&](TForm& shown) {
             check(dynamic_cast<TfrmProcessInfo&>(shown));
             return mrOk;
         };
-        form->sagProcesses->PeerDblClick();
+        form->ProcessPage.sagProcesses->PeerDblClick();
     }
 
     static std::vector<std::string> RowTexts(const TListView& list, int row) {
@@ -327,7 +327,7 @@ TEST(ProcessInformation, AFillThatFailsRestoresTheCursorAndShowsNoDialog) {
 
 TEST(ProcessInformation, OpensNothingWithoutASelectionOrForAGoneRecord) {
     InfoFixture f;
-    f.form->sagProcesses->PeerDblClick();
+    f.form->ProcessPage.sagProcesses->PeerDblClick();
     f.form->ProcessPage.itmProcessInformationClick();
     EXPECT_TRUE(f.ui.ModalForms.empty());
     // The page is hidden while the process ends: its row stays until the page is refreshed.

@@ -547,20 +547,20 @@ TEST(ApplicationsPage, GotoProcessSelectsItsRowOnTheProcessesPage) {
     f.Select(freshWindow);
     f.Page().itmAppGotoProcessClick();
     EXPECT_EQ(f.form->pcMain->ActivePage(), f.form->tsProcesses);
-    ASSERT_NE(f.form->sagProcesses->Selected(), nullptr);
-    EXPECT_EQ(f.form->sagProcesses->Selected()->Caption(), HexText(fresh));
-    EXPECT_EQ(static_cast<DWORD>(f.form->sagProcesses->Selected()->Data), fresh);
-    EXPECT_TRUE(f.form->itmSelectColumns->Visible());
+    ASSERT_NE(f.form->ProcessPage.sagProcesses->Selected(), nullptr);
+    EXPECT_EQ(f.form->ProcessPage.sagProcesses->Selected()->Caption(), HexText(fresh));
+    EXPECT_EQ(static_cast<DWORD>(f.form->ProcessPage.sagProcesses->Selected()->Data), fresh);
+    EXPECT_TRUE(f.form->ProcessPage.itmSelectColumns->Visible());
 
     // A 16-bit program's process is not shown while 16-bit tasks are hidden: nothing changes.
     f.form->itmShow16bit->SetChecked(false);
     f.form->pcMain->SelectPage(0);
     f.Select(old);
-    const std::uintptr_t selected = f.form->sagProcesses->Selected()->Data;
+    const std::uintptr_t selected = f.form->ProcessPage.sagProcesses->Selected()->Data;
     f.Page().itmAppGotoProcessClick();
     EXPECT_EQ(f.form->pcMain->ActivePage(), f.form->tsApplications);
-    ASSERT_NE(f.form->sagProcesses->Selected(), nullptr);
-    EXPECT_EQ(f.form->sagProcesses->Selected()->Data, selected);
+    ASSERT_NE(f.form->ProcessPage.sagProcesses->Selected(), nullptr);
+    EXPECT_EQ(f.form->ProcessPage.sagProcesses->Selected()->Data, selected);
     (void)h;
 }
 
@@ -572,15 +572,15 @@ TEST(ApplicationsPage, GotoProcessBringsTheRowIntoViewAndFocusesTheList) {
     f.Create();
     f.Select(h);
     f.Page().itmAppGotoProcessClick();
-    const TListView& processes = *f.form->sagProcesses;
+    const TListView& processes = *f.form->ProcessPage.sagProcesses;
     ASSERT_NE(processes.Selected(), nullptr);
     EXPECT_EQ(static_cast<DWORD>(processes.Selected()->Data), last);
     const int row = processes.SelectedIndex();
     ASSERT_GE(row, processes.PageRows()) << "a row below the first page";
     EXPECT_GE(row, processes.TopIndex());
     EXPECT_LT(row, processes.TopIndex() + processes.PageRows());
-    EXPECT_EQ(f.form->ActiveControl, f.form->sagProcesses);
-    EXPECT_EQ(f.form->FocusTarget(), f.form->sagProcesses);
+    EXPECT_EQ(f.form->ActiveControl, f.form->ProcessPage.sagProcesses);
+    EXPECT_EQ(f.form->FocusTarget(), f.form->ProcessPage.sagProcesses);
 }
 
 TEST(ApplicationsPage, MenusAndButtonsFollowTheSelection) {
