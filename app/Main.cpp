@@ -16,21 +16,6 @@ namespace {
 constexpr int kPageMargin = 7;
 
 constexpr int kSpeedGroup = 1;
-constexpr int kViewStyleGroup = 2;
-
-TMenuItem* RadioItem(TMenuItem& parent, const std::string& caption, int group, bool checked) {
-    TMenuItem& item = parent.Add(caption);
-    item.SetRadioItem(true);
-    item.SetGroupIndex(group);
-    item.SetChecked(checked);
-    return &item;
-}
-
-TMenuItem* CheckItem(TMenuItem& parent, const std::string& caption, bool checked) {
-    TMenuItem& item = parent.Add(caption);
-    item.SetChecked(checked);
-    return &item;
-}
 
 }  // namespace
 
@@ -50,7 +35,7 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
       ApplicationsList(app, platform),
       SystemInfo(platform.System),
       TrayIcon(app, platform.Windows, platform.Shell),
-      ApplicationsPage(*this, platform),
+      ApplicationsPage(*this, app, platform),
       ProcessPage(*this, app, platform),
       PerformancePage(*this),
       SystemInfoPage(*this, platform),
@@ -171,72 +156,49 @@ void TfrmMain::BuildMenu() {
     itmExit->OnClick = [this] { itmExitClick(); };
 
     itmOptions = &root.Add("&Options");
-    itmAlwaysOnTop = CheckItem(*itmOptions, "&Always On Top", false);
-    itmConfirmations = CheckItem(*itmOptions, "&Confirmations", true);
-    itmShowIconInTray = CheckItem(*itmOptions, "&Show icon in tray", true);
-    itmHideWhenMinimized = CheckItem(*itmOptions, "&Hide When Minimized", true);
-    itmShow16bit = CheckItem(*itmOptions, "&Show 16-bit tasks", true);
+    itmAlwaysOnTop = AddCheckItem(*itmOptions, "&Always On Top", false);
+    itmConfirmations = AddCheckItem(*itmOptions, "&Confirmations", true);
+    itmShowIconInTray = AddCheckItem(*itmOptions, "&Show icon in tray", true);
+    itmHideWhenMinimized = AddCheckItem(*itmOptions, "&Hide When Minimized", true);
+    itmShow16bit = AddCheckItem(*itmOptions, "&Show 16-bit tasks", true);
     itmAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
     itmConfirmations->OnClick = [this] { itmConfirmationsClick(); };
     itmShowIconInTray->OnClick = [this] { itmShowIconInTrayClick(); };
     itmHideWhenMinimized->OnClick = [this] { itmHideWhenMinimizedClick(); };
     itmShow16bit->OnClick = [this] { itmShow16bitClick(); };
     // A stored flag without behaviour; its item is never shown.
-    itmShowKernelTimes = CheckItem(*itmOptions, "&Show Kernel Times", false);
+    itmShowKernelTimes = AddCheckItem(*itmOptions, "&Show Kernel Times", false);
     itmShowKernelTimes->SetVisible(false);
 
     itmView = &root.Add("&View");
     itmRefreshNow = &itmView->Add("&Refresh Now");
     itmRefreshNow->OnClick = [this] { itmRefreshNowClick(); };
     itmUpdateSpeed = &itmView->Add("&Update Speed");
-    itmUpdateSpeedHigh = RadioItem(*itmUpdateSpeed, "&High", kSpeedGroup, false);
-    itmUpdateSpeedNormal = RadioItem(*itmUpdateSpeed, "&Normal", kSpeedGroup, true);
-    itmUpdateSpeedLow = RadioItem(*itmUpdateSpeed, "&Low", kSpeedGroup, false);
-    itmUpdateSpeedPaused = RadioItem(*itmUpdateSpeed, "&Paused", kSpeedGroup, false);
+    itmUpdateSpeedHigh = AddRadioItem(*itmUpdateSpeed, "&High", kSpeedGroup, false);
+    itmUpdateSpeedNormal = AddRadioItem(*itmUpdateSpeed, "&Normal", kSpeedGroup, true);
+    itmUpdateSpeedLow = AddRadioItem(*itmUpdateSpeed, "&Low", kSpeedGroup, false);
+    itmUpdateSpeedPaused = AddRadioItem(*itmUpdateSpeed, "&Paused", kSpeedGroup, false);
     itmUpdateSpeedHigh->OnClick = [this] { itmUpdateSpeedHighClick(); };
     itmUpdateSpeedNormal->OnClick = [this] { itmUpdateSpeedNormalClick(); };
     itmUpdateSpeedLow->OnClick = [this] { itmUpdateSpeedLowClick(); };
     itmUpdateSpeedPaused->OnClick = [this] { itmUpdateSpeedPausedClick(); };
     itmViewSeparator = &itmView->Add("-");
-    itmLargeIcons = RadioItem(*itmView, "Lar&ge Icons", kViewStyleGroup, true);
-    itmSmallIcons = RadioItem(*itmView, "S&mall Icons", kViewStyleGroup, false);
-    itmList = RadioItem(*itmView, "&List", kViewStyleGroup, false);
-    itmDetails = RadioItem(*itmView, "&Details", kViewStyleGroup, false);
-    itmLargeIcons->OnClick = [this] { itmLargeIconsClick(); };
-    itmSmallIcons->OnClick = [this] { itmSmallIconsClick(); };
-    itmList->OnClick = [this] { itmListClick(); };
-    itmDetails->OnClick = [this] { itmDetailsClick(); };
+    ApplicationsPage.BuildViewMenu(*itmView);
     ProcessPage.BuildMenu(*itmView);
 
     itmEvents = &root.Add("&Events");
     itmLogCPU = &itmEvents->Add("Log CPU Usage History");
-    itmCPUHistEnabled = CheckItem(*itmLogCPU, "Enabled", false);
+    itmCPUHistEnabled = AddCheckItem(*itmLogCPU, "Enabled", false);
     itmCPUHistChoose = &itmLogCPU->Add("Choose log file");
     itmLogMem = &itmEvents->Add("Log Memory Usage History");
-    itmMemHistEnable = CheckItem(*itmLogMem, "Enabled", false);
+    itmMemHistEnable = AddCheckItem(*itmLogMem, "Enabled", false);
     itmMemHistChoose = &itmLogMem->Add("Choose log file");
     itmCPUHistEnabled->OnClick = [this] { UsageLogs.itmCPUHistEnabledClick(); };
     itmMemHistEnable->OnClick = [this] { UsageLogs.itmMemHistEnableClick(); };
     itmCPUHistChoose->OnClick = [this] { UsageLogs.itmCPUHistChooseClick(); };
     itmMemHistChoose->OnClick = [this] { UsageLogs.itmMemHistChooseClick(); };
 
-    itmWindows = &root.Add("&Windows");
-    itmMinimize = &itmWindows->Add("&Minimize");
-    itmAppRestore = &itmWindows->Add("&Restore");
-    itmMaximize = &itmWindows->Add("Ma&ximize");
-    itmBringToFront = &itmWindows->Add("&Bring To Front");
-    itmAppAlwaysOnTop = &itmWindows->Add("Set as &Always on top");
-    itmSetasAlwaysOnTop = &itmAppAlwaysOnTop->Add("Enable");
-    itmDisableAlwaysOnTop = &itmAppAlwaysOnTop->Add("Disable");
-    for (TMenuItem* item : {itmMinimize, itmAppRestore, itmMaximize, itmBringToFront, itmAppAlwaysOnTop})
-        item->SetEnabled(false);
-    itmWindows->OnClick = [this] { ApplicationsPage.itmWindowsClick(); };
-    itmMinimize->OnClick = [this] { ApplicationsPage.itmMinimizeClick(); };
-    itmAppRestore->OnClick = [this] { ApplicationsPage.itmAppRestoreClick(); };
-    itmMaximize->OnClick = [this] { ApplicationsPage.itmMaximizeClick(); };
-    itmBringToFront->OnClick = [this] { ApplicationsPage.itmBringToFrontClick(); };
-    itmSetasAlwaysOnTop->OnClick = [this] { ApplicationsPage.itmSetasAlwaysOnTopClick(); };
-    itmDisableAlwaysOnTop->OnClick = [this] { ApplicationsPage.itmDisableAlwaysOnTopClick(); };
+    ApplicationsPage.BuildWindowsMenu(root);
 
     itmTools = &root.Add("&Tools");
     itmToolsUpdate = &itmTools->Add("&Update Taskwell 98");
@@ -254,7 +216,7 @@ void TfrmMain::BuildMenu() {
     itmPopRestore->SetDefault(true);
     itmPopClose = &popTray.Items().Add("&Close Orvex Taskwell");
     popTray.Items().Add("-");
-    itmPopAlwaysOnTop = CheckItem(popTray.Items(), "&Always on Top", false);
+    itmPopAlwaysOnTop = AddCheckItem(popTray.Items(), "&Always on Top", false);
     itmPopRestore->OnClick = [this] { itmPopRestoreTaskwellClick(); };
     itmPopClose->OnClick = [this] { itmExitClick(); };
     itmPopAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
@@ -313,12 +275,7 @@ void TfrmMain::BuildPages() {
     tsSystemInfo->Name = "tsSystemInfo";
     pcMain->OnChange = [this] { pcMainChange(); };
 
-    sagApplications = &tsApplications->Add<TListView>();
-    sagApplications->Name = "sagApplications";
-    sagApplications->SetAlign(TAlign::alClient);
-    sagApplications->AddColumn("Task", 250);
-    sagApplications->AddColumn("Status", 100);
-    ApplicationsPage.Build();
+    ApplicationsPage.Build(*tsApplications);
 
     ProcessPage.Build(*tsProcesses);
 
@@ -593,9 +550,8 @@ void TfrmMain::pcMainChange() {
     const bool perf = page == tsPerformance;
     itmShow16bit->SetVisible(procs);
     itmViewSeparator->SetVisible(apps || procs);
-    for (TMenuItem* item : {itmLargeIcons, itmSmallIcons, itmList, itmDetails}) item->SetVisible(apps);
+    ApplicationsPage.ShowMenus(apps);
     ProcessPage.ShowMenus(procs);
-    itmWindows->SetVisible(apps);
     itmEvents->SetVisible(perf);
 }
 

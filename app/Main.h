@@ -75,10 +75,6 @@ public:
     void itmShowIconInTrayClick();
     void itmHideWhenMinimizedClick();
     void itmShow16bitClick();
-    void itmLargeIconsClick();
-    void itmSmallIconsClick();
-    void itmListClick();
-    void itmDetailsClick();
     void itmToolsUpdateClick();
     void itmHelpTopicsClick();
     void itmAboutClick();
@@ -149,10 +145,6 @@ public:
     TMenuItem* itmUpdateSpeedLow;
     TMenuItem* itmUpdateSpeedPaused;
     TMenuItem* itmViewSeparator;
-    TMenuItem* itmLargeIcons;
-    TMenuItem* itmSmallIcons;
-    TMenuItem* itmList;
-    TMenuItem* itmDetails;
     TMenuItem* itmEvents;
     TMenuItem* itmLogCPU;
     TMenuItem* itmCPUHistEnabled;
@@ -160,14 +152,6 @@ public:
     TMenuItem* itmLogMem;
     TMenuItem* itmMemHistEnable;
     TMenuItem* itmMemHistChoose;
-    TMenuItem* itmWindows;
-    TMenuItem* itmMinimize;
-    TMenuItem* itmAppRestore;
-    TMenuItem* itmMaximize;
-    TMenuItem* itmBringToFront;
-    TMenuItem* itmAppAlwaysOnTop;
-    TMenuItem* itmSetasAlwaysOnTop;
-    TMenuItem* itmDisableAlwaysOnTop;
     TMenuItem* itmTools;
     TMenuItem* itmToolsUpdate;
     TMenuItem* itmHelp;
@@ -189,7 +173,6 @@ public:
     TTabSheet* tsPerformance;
     TTabSheet* tsSystemInfo;
     TStatusBar* sbMain;
-    TListView* sagApplications;
 
     // Non-visual members.
     // Settings store.

@@ -59,26 +59,6 @@ void TfrmMain::itmShow16bitClick() {
     RefreshProcessList();
 }
 
-void TfrmMain::itmLargeIconsClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsIcon);
-    itmLargeIcons->SetChecked(true);
-}
-
-void TfrmMain::itmSmallIconsClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsSmallIcon);
-    itmSmallIcons->SetChecked(true);
-}
-
-void TfrmMain::itmListClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsList);
-    itmList->SetChecked(true);
-}
-
-void TfrmMain::itmDetailsClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsReport);
-    itmDetails->SetChecked(true);
-}
-
 void TfrmMain::itmToolsUpdateClick() {
     const std::string exe = platform_.System.GetModuleFileNameA();
     const std::string updater = ProgramDirectory() + kUpdaterName;

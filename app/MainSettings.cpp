@@ -23,7 +23,6 @@ namespace taskwell {
 namespace {
 
 constexpr const char* kSettingsRoot = "Software\\Orvex Software\\Taskwell\\";
-constexpr const char* kApplicationColumnsKey = "Application Columns";
 constexpr const char* kLogsKey = "Logs";
 constexpr const char* kMinimizeOnUse = "&Minimize On Use";
 
@@ -86,11 +85,7 @@ void TfrmMain::LoadSettings() {
     reg.Access = TRegAccess::kAllAccess;
 
     // 1. Application list column widths.
-    reg.Key = std::string(kSettingsRoot) + kApplicationColumnsKey;
-    for (int i = 0; i < sagApplications->ColumnCount() && i < 2; ++i) {
-        const TListColumn& column = sagApplications->Column(i);
-        sagApplications->SetColumnWidth(i, ReadColumnWidth(reg, column.Caption, column.Width));
-    }
+    ApplicationsPage.LoadColumnWidths(reg);
 
     // 2. Usage logs: switches and paths. An empty stored path names no file and keeps the default.
     reg.Key = std::string(kSettingsRoot) + kLogsKey;
@@ -115,17 +110,7 @@ void TfrmMain::LoadSettings() {
     itmShowIconInTray->SetEnabled(!hide);
     SetTrayIconShown(itmShowIconInTray->Checked());
     itmShow16bit->SetChecked(reg.ReadBool(itmShow16bit->Caption(), itmShow16bit->Checked()));
-    // View styles are radio choices: each one stored on is applied in turn, so each later one is
-    // read against the state the earlier ones left.
-    const std::pair<TMenuItem*, void (TfrmMain::*)()> styles[] = {{itmLargeIcons, &TfrmMain::itmLargeIconsClick},
-                                                                  {itmSmallIcons, &TfrmMain::itmSmallIconsClick},
-                                                                  {itmList, &TfrmMain::itmListClick},
-                                                                  {itmDetails, &TfrmMain::itmDetailsClick}};
-    for (auto [item, handler] : styles) {
-        if (!reg.ReadBool(item->Caption(), item->Checked())) continue;
-        item->SetChecked(true);
-        (this->*handler)();
-    }
+    ApplicationsPage.LoadViewStyle(reg);
     itmShowKernelTimes->SetChecked(reg.ReadBool(itmShowKernelTimes->Caption(), itmShowKernelTimes->Checked()));
 
     // 4. Process list columns and sort column.
@@ -205,6 +190,7 @@ void TfrmMain::SaveSettings() {
     TRegistryEnhanced& reg = RegistryEnhanced;
     reg.RootKey = TRootKey::hkCurrentUser;
     reg.Access = TRegAccess::kAllAccess;
+    const TSettingWriter save = [this](const std::string& name, const TRegValue& value) { Save(*this, name, value); };
 
     // Usage logs.
     reg.Key = std::string(kSettingsRoot) + kLogsKey;
@@ -218,18 +204,17 @@ void TfrmMain::SaveSettings() {
     Save(*this, itmAlwaysOnTop->Caption(), itmAlwaysOnTop->Checked());
     Save(*this, kMinimizeOnUse, true);
     for (TMenuItem* item : {itmShowIconInTray, itmConfirmations, itmHideWhenMinimized, itmShow16bit,
-                            itmUpdateSpeedHigh, itmUpdateSpeedNormal, itmUpdateSpeedLow, itmUpdateSpeedPaused,
-                            itmLargeIcons, itmSmallIcons, itmList, itmDetails, itmShowKernelTimes})
+                            itmUpdateSpeedHigh, itmUpdateSpeedNormal, itmUpdateSpeedLow, itmUpdateSpeedPaused})
         Save(*this, item->Caption(), item->Checked());
+    ApplicationsPage.SaveViewStyle(save);
+    Save(*this, itmShowKernelTimes->Caption(), itmShowKernelTimes->Checked());
     const int page = pcMain->ActivePageIndex();
     Save(*this, "ActivePage", page >= 0 && page < kPageCount ? page : 0);
 
     // Application list column widths.
-    reg.Key = std::string(kSettingsRoot) + kApplicationColumnsKey;
-    for (int i = 0; i < sagApplications->ColumnCount() && i < 2; ++i)
-        Save(*this, sagApplications->Column(i).Caption, sagApplications->Column(i).Width);
+    ApplicationsPage.SaveColumnWidths(reg, save);
 
-    ProcessPage.SaveSettings(reg, [this](const std::string& name, const TRegValue& value) { Save(*this, name, value); });
+    ProcessPage.SaveSettings(reg, save);
 
     ShowSaveError(*this);
 }

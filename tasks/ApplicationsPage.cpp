@@ -6,7 +6,6 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "app/Main.h"
 #include "tasks/NewTask.h"
 #include "tasks/TaskInfo.h"
 #include "ui/TApplication.h"
@@ -39,6 +38,10 @@ constexpr ButtonRow kButtons[] = {
 constexpr int kButtonTop = 12;
 constexpr int kButtonWidth = 81;
 constexpr int kButtonHeight = 25;
+constexpr int kViewStyleGroup = 2;
+constexpr const char* kApplicationColumnsKey = "Application Columns";
+// The two columns whose widths are stored.
+constexpr int kStoredColumns = 2;
 
 // Runs a step on its own: an error ends only that step.
 template <class Step>
@@ -59,12 +62,12 @@ struct BatchUpdate {
 };
 }  // namespace
 
-TApplicationsPage::TApplicationsPage(TfrmMain& main, const Platform& platform)
-    : tmrProbeVerdicts(main.App(), kProbeTimeoutMs, false),
-      tmrPendingRows(main.App(), kPendingRowsDelayMs, false),
-      imglstAppSmallIcon(main.App(), 16, 16),
-      imglstAppLargeIcon(main.App(), 32, 32),
-      main_(main),
+TApplicationsPage::TApplicationsPage(TPageFrame& frame, TApplication& app, const Platform& platform)
+    : tmrProbeVerdicts(app, kProbeTimeoutMs, false),
+      tmrPendingRows(app, kPendingRowsDelayMs, false),
+      imglstAppSmallIcon(app, 16, 16),
+      imglstAppLargeIcon(app, 32, 32),
+      frame_(frame),
       platform_(platform),
       probes_(platform.Windows) {
     tmrProbeVerdicts.Name = "tmrProbeVerdicts";
@@ -77,10 +80,51 @@ TApplicationsPage::~TApplicationsPage() {
     FreeRecords();
 }
 
-void TApplicationsPage::Build() {
+void TApplicationsPage::BuildViewMenu(TMenuItem& view) {
+    itmLargeIcons = AddRadioItem(view, "Lar&ge Icons", kViewStyleGroup, true);
+    itmSmallIcons = AddRadioItem(view, "S&mall Icons", kViewStyleGroup, false);
+    itmList = AddRadioItem(view, "&List", kViewStyleGroup, false);
+    itmDetails = AddRadioItem(view, "&Details", kViewStyleGroup, false);
+    itmLargeIcons->OnClick = [this] { itmLargeIconsClick(); };
+    itmSmallIcons->OnClick = [this] { itmSmallIconsClick(); };
+    itmList->OnClick = [this] { itmListClick(); };
+    itmDetails->OnClick = [this] { itmDetailsClick(); };
+}
+
+void TApplicationsPage::BuildWindowsMenu(TMenuItem& menuBar) {
+    itmWindows = &menuBar.Add("&Windows");
+    itmMinimize = &itmWindows->Add("&Minimize");
+    itmAppRestore = &itmWindows->Add("&Restore");
+    itmMaximize = &itmWindows->Add("Ma&ximize");
+    itmBringToFront = &itmWindows->Add("&Bring To Front");
+    itmAppAlwaysOnTop = &itmWindows->Add("Set as &Always on top");
+    itmSetasAlwaysOnTop = &itmAppAlwaysOnTop->Add("Enable");
+    itmDisableAlwaysOnTop = &itmAppAlwaysOnTop->Add("Disable");
+    for (TMenuItem* item : {itmMinimize, itmAppRestore, itmMaximize, itmBringToFront, itmAppAlwaysOnTop})
+        item->SetEnabled(false);
+    itmWindows->OnClick = [this] { itmWindowsClick(); };
+    itmMinimize->OnClick = [this] { itmMinimizeClick(); };
+    itmAppRestore->OnClick = [this] { itmAppRestoreClick(); };
+    itmMaximize->OnClick = [this] { itmMaximizeClick(); };
+    itmBringToFront->OnClick = [this] { itmBringToFrontClick(); };
+    itmSetasAlwaysOnTop->OnClick = [this] { itmSetasAlwaysOnTopClick(); };
+    itmDisableAlwaysOnTop->OnClick = [this] { itmDisableAlwaysOnTopClick(); };
+}
+
+void TApplicationsPage::ShowMenus(bool shown) {
+    for (TMenuItem* item : {itmLargeIcons, itmSmallIcons, itmList, itmDetails}) item->SetVisible(shown);
+    itmWindows->SetVisible(shown);
+}
+
+void TApplicationsPage::Build(TTabSheet& sheet) {
+    sagApplications = &sheet.Add<TListView>();
+    sagApplications->Name = "sagApplications";
+    sagApplications->SetAlign(TAlign::alClient);
+    sagApplications->AddColumn("Task", 250);
+    sagApplications->AddColumn("Status", 100);
     imglstAppSmallIcon.Name = "imglstAppSmallIcon";
     imglstAppLargeIcon.Name = "imglstAppLargeIcon";
-    TListView& rows = *main_.sagApplications;
+    TListView& rows = *sagApplications;
     rows.SetRowSelect(true);
     rows.SetImages(&imglstAppLargeIcon, &imglstAppSmallIcon);
     rows.PopupMenu = &popApplications;
@@ -88,7 +132,7 @@ void TApplicationsPage::Build() {
     rows.OnSelectItem = [this] { sagApplicationsSelectItem(); };
     rows.OnDblClick = [this] { sagApplicationsDblClick(); };
 
-    pnlApplicationsBottom = &main_.tsApplications->Add<TPanel>();
+    pnlApplicationsBottom = &sheet.Add<TPanel>();
     pnlApplicationsBottom->Name = "pnlApplicationsBottom";
     pnlApplicationsBottom->SetHeight(kBottomPanelHeight);
     pnlApplicationsBottom->SetAlign(TAlign::alBottom);
@@ -146,7 +190,7 @@ void TApplicationsPage::FreeRecords() {
 }
 
 void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
-    TListView& rows = *main_.sagApplications;
+    TListView& rows = *sagApplications;
     std::vector<std::unique_ptr<TApplicationWin>> records;
     std::vector<int> images;
     for (int index : gone) {
@@ -188,7 +232,7 @@ void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
 }
 
 int TApplicationsPage::InsertionPoint(const std::string& caption) const {
-    const TListView& rows = *main_.sagApplications;
+    const TListView& rows = *sagApplications;
     ISystem& system = platform_.System;
     int low = 0, high = rows.ItemCount();
     while (low < high) {
@@ -202,7 +246,7 @@ int TApplicationsPage::InsertionPoint(const std::string& caption) const {
 }
 
 void TApplicationsPage::AddRow(int engineIndex) {
-    TWinList& list = main_.ApplicationsList;
+    TWinList& list = frame_.Windows();
     const TWinInfo& info = list.Info(engineIndex);
     // The place first: nothing is made for a row that cannot be placed.
     const int position = InsertionPoint(list.Caption(engineIndex));
@@ -238,7 +282,7 @@ void TApplicationsPage::AddRow(int engineIndex) {
         }
     }
 
-    TListView& rows = *main_.sagApplications;
+    TListView& rows = *sagApplications;
     TListItem& row = rows.InsertItem(position);
     row.Data = key;
     row.SetCaption(list.Caption(engineIndex));
@@ -247,8 +291,8 @@ void TApplicationsPage::AddRow(int engineIndex) {
 }
 
 void TApplicationsPage::ApplicationsListChanged() {
-    TListView& rows = *main_.sagApplications;
-    TWinList& list = main_.ApplicationsList;
+    TListView& rows = *sagApplications;
+    TWinList& list = frame_.Windows();
     BatchUpdate batch(rows);
 
     // Removal: a row stays while the engine lists its window with the same parent, process and
@@ -303,7 +347,7 @@ bool TApplicationsPage::Answers(HWND handle) const {
 }
 
 void TApplicationsPage::UpdateTaskStatus() {
-    TListView& rows = *main_.sagApplications;
+    TListView& rows = *sagApplications;
     BatchUpdate batch(rows);
     // The rows looked at: those never asked first (a new row gets its status at once), then the
     // others in turn, going on where the last refresh stopped.
@@ -347,7 +391,7 @@ void TApplicationsPage::tmrProbeVerdictsTimer() {
         for (const auto& [row, verdict] : probes_.Judge()) verdicts.emplace(row, verdict);
     });
     if (!verdicts.empty()) {
-        TListView& rows = *main_.sagApplications;
+        TListView& rows = *sagApplications;
         BatchUpdate batch(rows);
         for (int i = 0; i < rows.ItemCount(); ++i) {
             Guarded([&] {
@@ -365,10 +409,67 @@ void TApplicationsPage::tmrProbeVerdictsTimer() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// View styles and settings.
+
+void TApplicationsPage::itmLargeIconsClick() {
+    sagApplications->SetViewStyle(TViewStyle::vsIcon);
+    itmLargeIcons->SetChecked(true);
+}
+
+void TApplicationsPage::itmSmallIconsClick() {
+    sagApplications->SetViewStyle(TViewStyle::vsSmallIcon);
+    itmSmallIcons->SetChecked(true);
+}
+
+void TApplicationsPage::itmListClick() {
+    sagApplications->SetViewStyle(TViewStyle::vsList);
+    itmList->SetChecked(true);
+}
+
+void TApplicationsPage::itmDetailsClick() {
+    sagApplications->SetViewStyle(TViewStyle::vsReport);
+    itmDetails->SetChecked(true);
+}
+
+void TApplicationsPage::LoadColumnWidths(TRegistryEnhanced& reg) {
+    reg.Key = SettingsKey(kApplicationColumnsKey);
+    for (int i = 0; i < sagApplications->ColumnCount() && i < kStoredColumns; ++i) {
+        const TListColumn& column = sagApplications->Column(i);
+        sagApplications->SetColumnWidth(i, ReadColumnWidth(reg, column.Caption, column.Width));
+    }
+}
+
+void TApplicationsPage::LoadViewStyle(const TRegistryEnhanced& reg) {
+    // View styles are radio choices: each one stored on is applied in turn, so each later one is
+    // read against the state the earlier ones left.
+    const std::pair<TMenuItem*, void (TApplicationsPage::*)()> styles[] = {
+        {itmLargeIcons, &TApplicationsPage::itmLargeIconsClick},
+        {itmSmallIcons, &TApplicationsPage::itmSmallIconsClick},
+        {itmList, &TApplicationsPage::itmListClick},
+        {itmDetails, &TApplicationsPage::itmDetailsClick}};
+    for (auto [item, handler] : styles) {
+        if (!reg.ReadBool(item->Caption(), item->Checked())) continue;
+        item->SetChecked(true);
+        (this->*handler)();
+    }
+}
+
+void TApplicationsPage::SaveViewStyle(const TSettingWriter& save) const {
+    for (const TMenuItem* item : {itmLargeIcons, itmSmallIcons, itmList, itmDetails})
+        save(item->Caption(), item->Checked());
+}
+
+void TApplicationsPage::SaveColumnWidths(TRegistryEnhanced& reg, const TSettingWriter& save) const {
+    reg.Key = SettingsKey(kApplicationColumnsKey);
+    for (int i = 0; i < sagApplications->ColumnCount() && i < kStoredColumns; ++i)
+        save(sagApplications->Column(i).Caption, sagApplications->Column(i).Width);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Selection, popup menu, Windows menu.
 
 void TApplicationsPage::UpdateButtons() {
-    const bool selected = main_.sagApplications->Selected() != nullptr;
+    const bool selected = sagApplications->Selected() != nullptr;
     btnEndTask->SetEnabled(selected);
     btnSwitchTo->SetEnabled(selected);
 }
@@ -383,16 +484,16 @@ void TApplicationsPage::sagApplicationsSelectItem() {
 }
 
 void TApplicationsPage::popApplicationsPopup() {
-    const bool selected = main_.sagApplications->Selected() != nullptr;
+    const bool selected = sagApplications->Selected() != nullptr;
     for (TMenuItem* item : {itmAppProperties, itmSwitchTo, itmAppBringToFront, itmAppMinimize, itmPopAppRestore,
                             itmAppMaximize, itmAppEndTask, itmAppGotoProcess})
         item->SetEnabled(selected);
 }
 
 void TApplicationsPage::itmWindowsClick() {
-    const bool selected = main_.sagApplications->Selected() != nullptr;
+    const bool selected = sagApplications->Selected() != nullptr;
     for (TMenuItem* item :
-         {main_.itmMinimize, main_.itmAppRestore, main_.itmMaximize, main_.itmBringToFront, main_.itmAppAlwaysOnTop})
+         {itmMinimize, itmAppRestore, itmMaximize, itmBringToFront, itmAppAlwaysOnTop})
         item->SetEnabled(selected);
 }
 
@@ -404,7 +505,7 @@ void TApplicationsPage::sagApplicationsDblClick() {
 // Commands on the selected window.
 
 bool TApplicationsPage::SelectedTarget(Target& target) const {
-    const TListItem* row = main_.sagApplications->Selected();
+    const TListItem* row = sagApplications->Selected();
     if (!row) return false;
     const TApplicationWin* record = RecordOf(*row);
     if (!record) return false;
@@ -503,13 +604,13 @@ void TApplicationsPage::btnEndTaskClick() {
         TApplicationsPage& page;
         ~Resync() {
             Guarded([&] {
-                page.main_.ApplicationsList.Refresh();
+                page.frame_.Windows().Refresh();
                 page.ApplicationsListChanged();
             });
         }
     } resync{*this};
-    if (main_.itmConfirmations->Checked() &&
-        main_.App().MessageBox("Are you sure you want to end this task ?", "Confirm", MB_YESNO | MB_ICONQUESTION) !=
+    if (frame_.Confirmations() &&
+        frame_.Window().App().MessageBox("Are you sure you want to end this task ?", "Confirm", MB_YESNO | MB_ICONQUESTION) !=
             IDYES)
         return;
     // Only the close is asked for, and posted: the program never waits on the window. A program
@@ -523,21 +624,21 @@ void TApplicationsPage::btnEndTaskClick() {
 void TApplicationsPage::itmAppGotoProcessClick() {
     Target target;
     if (!SelectedTarget(target)) return;
-    static_cast<TPageFrame&>(main_).ShowProcess(target.processId);
+    frame_.ShowProcess(target.processId);
 }
 
 void TApplicationsPage::itmAppPropertiesClick() {
-    const TListItem* row = main_.sagApplications->Selected();
+    const TListItem* row = sagApplications->Selected();
     if (!row) return;
     const TApplicationWin* record = RecordOf(*row);
     if (!record) return;
     // The dialog gets its own copy: the engine's timer runs while it is open and may free the record.
     const TApplicationWin copy = *record;
-    ShowTaskProperties(main_, platform_, copy);
+    ShowTaskProperties(frame_.Window(), platform_, copy);
 }
 
 void TApplicationsPage::btnNewTaskClick() {
-    RunNewTask(main_, main_.RegistryEnhanced, platform_);
+    RunNewTask(frame_.Window(), frame_.Settings(), platform_);
 }
 
 }  // namespace taskwell

@@ -380,7 +380,7 @@ private:
     void ShowPage(int page) {
         Drive("page " + std::to_string(page), [&] {
             form_->pcMain->SelectPage(page);
-            if (page == 0) SelectRow(*form_->sagApplications, form_->sagApplications->FindCaption(0, kSelectedTask));
+            if (page == 0) SelectRow(*form_->ApplicationsPage.sagApplications, form_->ApplicationsPage.sagApplications->FindCaption(0, kSelectedTask));
             if (page == 1) SelectRow(*form_->ProcessPage.sagProcesses, StuckRow());
         });
     }
@@ -399,7 +399,7 @@ private:
         }
         for (const auto& t : f_.ui.Timers())
             if (t.timer == &form_->tmrRefresh) out_.timerRunning = t.armed && form_->tmrRefresh.Interval() > 0;
-        out_.taskRows = form_->sagApplications->ItemCount();
+        out_.taskRows = form_->ApplicationsPage.sagApplications->ItemCount();
         out_.processRows = form_->ProcessPage.sagProcesses->ItemCount();
     }
 
@@ -407,7 +407,7 @@ private:
         auto note = [&](const ::testing::AssertionResult& r, const char* list) {
             if (!r) out_.invariantFailures.push_back(std::string(list) + " " + when + ": " + r.message());
         };
-        note(testing::ImageIndicesValid(*form_->sagApplications), "sagApplications");
+        note(testing::ImageIndicesValid(*form_->ApplicationsPage.sagApplications), "sagApplications");
         note(testing::ImageIndicesValid(*form_->ProcessPage.sagProcesses), "sagProcesses");
         note(testing::RowsBoundToRecords(*form_->ProcessPage.sagProcesses, form_->ProcessList), "sagProcesses");
     }

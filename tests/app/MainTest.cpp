@@ -106,10 +106,10 @@ TEST(FormCreate, BuildsTheFrame) {
     EXPECT_EQ(m.pnlMain->Height() - m.pcMain->Top() - m.pcMain->Height(), 7);
     EXPECT_EQ(m.sbMain->Top() + m.sbMain->Height(), m.ClientHeight());
     // Each list fills its page above the 41-pixel panel of its buttons.
-    for (TListView* list : {m.sagApplications, m.ProcessPage.sagProcesses})
+    for (TListView* list : {m.ApplicationsPage.sagApplications, m.ProcessPage.sagProcesses})
         EXPECT_EQ(list->Width(), list->Parent()->ClientWidth()) << list->Name;
-    EXPECT_EQ(m.sagApplications->Height() + 41, m.tsApplications->ClientHeight());
-    EXPECT_EQ(m.ApplicationsPage.pnlApplicationsBottom->Top(), m.sagApplications->Height());
+    EXPECT_EQ(m.ApplicationsPage.sagApplications->Height() + 41, m.tsApplications->ClientHeight());
+    EXPECT_EQ(m.ApplicationsPage.pnlApplicationsBottom->Top(), m.ApplicationsPage.sagApplications->Height());
     EXPECT_EQ(m.ProcessPage.sagProcesses->Height() + 41, m.tsProcesses->ClientHeight());
     EXPECT_EQ(m.ProcessPage.pnlProcessesBottom->Top(), m.ProcessPage.sagProcesses->Height());
     EXPECT_FALSE(m.WindowShown);
@@ -169,9 +169,9 @@ TEST(FormCreate, BuildsTheMenuBarWithItsInitialStates) {
         EXPECT_EQ(item->Enabled(), c.enabled) << c.path.back();
         EXPECT_EQ(item->RadioItem(), c.radio) << c.path.back();
     }
-    EXPECT_FALSE(m.itmAppAlwaysOnTop->Enabled());
+    EXPECT_FALSE(m.ApplicationsPage.itmAppAlwaysOnTop->Enabled());
     EXPECT_FALSE(m.itmShowKernelTimes->Visible());
-    EXPECT_NE(m.itmUpdateSpeedHigh->GroupIndex(), m.itmLargeIcons->GroupIndex());
+    EXPECT_NE(m.itmUpdateSpeedHigh->GroupIndex(), m.ApplicationsPage.itmLargeIcons->GroupIndex());
 }
 
 // Which menu items each page shows.
@@ -187,10 +187,10 @@ TEST(PageChange, ShowsTheItemsOfTheVisiblePage) {
         m.pcMain->SelectPage(c.page);
         EXPECT_EQ(m.itmShow16bit->Visible(), c.show16bit) << c.page;
         EXPECT_EQ(m.itmViewSeparator->Visible(), c.separator) << c.page;
-        for (TMenuItem* i : {m.itmLargeIcons, m.itmSmallIcons, m.itmList, m.itmDetails})
+        for (TMenuItem* i : {m.ApplicationsPage.itmLargeIcons, m.ApplicationsPage.itmSmallIcons, m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails})
             EXPECT_EQ(i->Visible(), c.viewStyles) << c.page;
         EXPECT_EQ(m.ProcessPage.itmSelectColumns->Visible(), c.selectColumns) << c.page;
-        EXPECT_EQ(m.itmWindows->Visible(), c.windows) << c.page;
+        EXPECT_EQ(m.ApplicationsPage.itmWindows->Visible(), c.windows) << c.page;
         EXPECT_EQ(m.itmEvents->Visible(), c.events) << c.page;
         // Everything else always shows.
         for (TMenuItem* i : {m.itmFile, m.itmOptions, m.itmView, m.itmTools, m.itmHelp, m.itmRefreshNow, m.itmUpdateSpeed})

@@ -45,11 +45,11 @@ TEST(Menus, ViewStylesAreRadioChoicesOfTheApplicationsList) {
         TMenuItem* item;
         TViewStyle style;
     };
-    for (Case c : {Case{m.itmDetails, TViewStyle::vsReport}, Case{m.itmList, TViewStyle::vsList},
-                   Case{m.itmSmallIcons, TViewStyle::vsSmallIcon}, Case{m.itmLargeIcons, TViewStyle::vsIcon}}) {
+    for (Case c : {Case{m.ApplicationsPage.itmDetails, TViewStyle::vsReport}, Case{m.ApplicationsPage.itmList, TViewStyle::vsList},
+                   Case{m.ApplicationsPage.itmSmallIcons, TViewStyle::vsSmallIcon}, Case{m.ApplicationsPage.itmLargeIcons, TViewStyle::vsIcon}}) {
         c.item->Click();
-        EXPECT_EQ(m.sagApplications->ViewStyle(), c.style) << c.item->Caption();
-        for (TMenuItem* other : {m.itmLargeIcons, m.itmSmallIcons, m.itmList, m.itmDetails})
+        EXPECT_EQ(m.ApplicationsPage.sagApplications->ViewStyle(), c.style) << c.item->Caption();
+        for (TMenuItem* other : {m.ApplicationsPage.itmLargeIcons, m.ApplicationsPage.itmSmallIcons, m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails})
             EXPECT_EQ(other->Checked(), other == c.item) << other->Caption();
     }
 }

@@ -137,8 +137,8 @@ TEST(Settings, AFirstRunWithNothingStoredStartsWithEveryDefault) {
     EXPECT_TRUE(m.itmConfirmations->Checked());
     EXPECT_TRUE(m.itmShow16bit->Checked());
     EXPECT_FALSE(m.itmShowKernelTimes->Checked());
-    EXPECT_TRUE(m.itmLargeIcons->Checked());
-    for (TMenuItem* item : {m.itmSmallIcons, m.itmList, m.itmDetails}) EXPECT_FALSE(item->Checked()) << item->Caption();
+    EXPECT_TRUE(m.ApplicationsPage.itmLargeIcons->Checked());
+    for (TMenuItem* item : {m.ApplicationsPage.itmSmallIcons, m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails}) EXPECT_FALSE(item->Checked()) << item->Caption();
     EXPECT_FALSE(m.itmCPUHistEnabled->Checked());
     EXPECT_FALSE(m.itmMemHistEnable->Checked());
     EXPECT_EQ(m.CPULogFile, std::string(kProgramDir) + "CPU_Usage.Log");
@@ -149,7 +149,7 @@ TEST(Settings, AFirstRunWithNothingStoredStartsWithEveryDefault) {
     EXPECT_EQ(m.ProcessPage.SortColumn, 1);
     EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses),
               (std::vector<std::string>{"PID:50", "Image Name:50", "Threads:50", "Priority:50", "Type:50"}));
-    EXPECT_EQ(f.Columns(*m.sagApplications), (std::vector<std::string>{"Task:250", "Status:100"}));
+    EXPECT_EQ(f.Columns(*m.ApplicationsPage.sagApplications), (std::vector<std::string>{"Task:250", "Status:100"}));
     EXPECT_TRUE(f.ui.MessageBoxes.empty());
     EXPECT_EQ(f.registry.OpenKeys(), 0);
 }
@@ -213,10 +213,10 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
         m.itmShow16bit->SetChecked(false);
         m.itmShowKernelTimes->SetChecked(true);
         m.itmUpdateSpeedLowClick();
-        m.itmDetails->SetChecked(true);
+        m.ApplicationsPage.itmDetails->SetChecked(true);
         m.pcMain->SelectPage(2);
-        m.sagApplications->SetColumnWidth(0, 310);
-        m.sagApplications->SetColumnWidth(1, 90);
+        m.ApplicationsPage.sagApplications->SetColumnWidth(0, 310);
+        m.ApplicationsPage.sagApplications->SetColumnWidth(1, 90);
         m.ProcessPage.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage, TProcessColumn::pdCntThreads,
                             TProcessColumn::pdParentID, TProcessColumn::pddwFlags};
         m.ProcessPage.SetupProcessColumns();
@@ -242,10 +242,10 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
     EXPECT_TRUE(m.itmShowKernelTimes->Checked());
     EXPECT_EQ(m.UpdateSpeed, TUpdateSpeed::Low);
     EXPECT_EQ(m.tmrRefresh.Interval(), 3250u);
-    EXPECT_TRUE(m.itmDetails->Checked());
-    EXPECT_FALSE(m.itmLargeIcons->Checked());
+    EXPECT_TRUE(m.ApplicationsPage.itmDetails->Checked());
+    EXPECT_FALSE(m.ApplicationsPage.itmLargeIcons->Checked());
     EXPECT_EQ(m.pcMain->ActivePage(), m.tsPerformance);
-    EXPECT_EQ(f.Columns(*m.sagApplications), (std::vector<std::string>{"Task:310", "Status:90"}));
+    EXPECT_EQ(f.Columns(*m.ApplicationsPage.sagApplications), (std::vector<std::string>{"Task:310", "Status:90"}));
     EXPECT_EQ(m.ProcessPage.ProcessColumns, (TProcessColumns{TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage,
                                                  TProcessColumn::pdCntThreads, TProcessColumn::pdParentID,
                                                  TProcessColumn::pddwFlags}));
@@ -404,9 +404,9 @@ TEST(Settings, ValuesThatCannotServeTheirTargetGiveTheDefault) {
         {"option as a short word", kRoot, "&Always On Top", REG_DWORD, {1, 0},
          [](const TfrmMain& m) { return !m.itmAlwaysOnTop->Checked(); }},
         {"width as a word", kAppColumns, "Task", REG_SZ, text("abc"),
-         [](const TfrmMain& m) { return m.sagApplications->Column(0).Width == 250; }},
+         [](const TfrmMain& m) { return m.ApplicationsPage.sagApplications->Column(0).Width == 250; }},
         {"width negative", kAppColumns, "Status", REG_DWORD, dword(0xFFFFFFFFu),
-         [](const TfrmMain& m) { return m.sagApplications->Column(1).Width == 100; }},
+         [](const TfrmMain& m) { return m.ApplicationsPage.sagApplications->Column(1).Width == 100; }},
         {"log path as a number", kLogs, "CPU_Logfile", REG_DWORD, dword(5),
          [cpuLog](const TfrmMain& m) { return m.CPULogFile == cpuLog; }},
         {"log path empty", kLogs, "Mem_Logfile", REG_SZ, text(""),

@@ -44,7 +44,7 @@ struct AppsFixture : SimFixture {
         form = CreateMainForm();
         form->Show();
     }
-    TListView& Rows() const { return *form->sagApplications; }
+    TListView& Rows() const { return *form->ApplicationsPage.sagApplications; }
     TApplicationsPage& Page() const { return form->ApplicationsPage; }
     // The row showing that window, or -1.
     int RowOf(HWND hwnd) const {
@@ -588,15 +588,15 @@ TEST(ApplicationsPage, MenusAndButtonsFollowTheSelection) {
     const HWND h = f.Window("Target", f.editPid, 11);
     f.Create();
     TfrmMain& m = *f.form;
-    auto windowsMenu = {m.itmMinimize, m.itmAppRestore, m.itmMaximize, m.itmBringToFront, m.itmAppAlwaysOnTop};
-    m.itmWindows->Click();
+    auto windowsMenu = {m.ApplicationsPage.itmMinimize, m.ApplicationsPage.itmAppRestore, m.ApplicationsPage.itmMaximize, m.ApplicationsPage.itmBringToFront, m.ApplicationsPage.itmAppAlwaysOnTop};
+    m.ApplicationsPage.itmWindows->Click();
     for (TMenuItem* item : windowsMenu) EXPECT_FALSE(item->Enabled()) << item->Caption();
     f.Page().popApplicationsPopup();
     EXPECT_FALSE(f.Page().itmAppGotoProcess->Enabled());
     f.Select(h);
     EXPECT_TRUE(f.Page().btnEndTask->Enabled());
     EXPECT_TRUE(f.Page().btnSwitchTo->Enabled());
-    m.itmWindows->Click();
+    m.ApplicationsPage.itmWindows->Click();
     for (TMenuItem* item : windowsMenu) EXPECT_TRUE(item->Enabled()) << item->Caption();
     f.Page().popApplicationsPopup();
     for (int i = 0; i < f.Page().popApplications.Items().Count(); ++i) {
