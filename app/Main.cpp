@@ -37,9 +37,8 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
       TrayIcon(app, platform.Windows, platform.Shell),
       ApplicationsPage(*this, app, platform),
       ProcessPage(*this, app, platform),
-      PerformancePage(*this),
+      PerformancePage(*this, app, platform),
       SystemInfoPage(*this, platform),
-      UsageLogs(*this, platform),
       platform_(platform) {
     Name = "frmMain";
     SetBounds(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
@@ -186,18 +185,7 @@ void TfrmMain::BuildMenu() {
     ApplicationsPage.BuildViewMenu(*itmView);
     ProcessPage.BuildMenu(*itmView);
 
-    itmEvents = &root.Add("&Events");
-    itmLogCPU = &itmEvents->Add("Log CPU Usage History");
-    itmCPUHistEnabled = AddCheckItem(*itmLogCPU, "Enabled", false);
-    itmCPUHistChoose = &itmLogCPU->Add("Choose log file");
-    itmLogMem = &itmEvents->Add("Log Memory Usage History");
-    itmMemHistEnable = AddCheckItem(*itmLogMem, "Enabled", false);
-    itmMemHistChoose = &itmLogMem->Add("Choose log file");
-    itmCPUHistEnabled->OnClick = [this] { UsageLogs.itmCPUHistEnabledClick(); };
-    itmMemHistEnable->OnClick = [this] { UsageLogs.itmMemHistEnableClick(); };
-    itmCPUHistChoose->OnClick = [this] { UsageLogs.itmCPUHistChooseClick(); };
-    itmMemHistChoose->OnClick = [this] { UsageLogs.itmMemHistChooseClick(); };
-
+    PerformancePage.BuildMenu(root);
     ApplicationsPage.BuildWindowsMenu(root);
 
     itmTools = &root.Add("&Tools");
@@ -279,8 +267,8 @@ void TfrmMain::BuildPages() {
 
     ProcessPage.Build(*tsProcesses);
 
-    PerformancePage.Build();
-    SystemInfoPage.Build();
+    PerformancePage.Build(*tsPerformance);
+    SystemInfoPage.Build(*tsSystemInfo);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -310,13 +298,10 @@ void TfrmMain::FormCreate() {
     });
     // 4.
     step([&] {
-        CPULogFile = ProgramDirectory() + "CPU_Usage.Log";
-        MemLogFile = ProgramDirectory() + "Mem_Usage.Log";
+        PerformancePage.SetDefaultLogFiles();
     });
     // 5.
-    CPUHistoryCount = 0;
-    MemHistoryCount = 0;
-    PerformancePage.SetCrossAtZero(false);
+    PerformancePage.ResetHistories();
     // 6.
     step([&] { LoadSettings(); });
     // 7.
@@ -533,7 +518,7 @@ void TfrmMain::UpdateUpTime() {
 }
 
 void TfrmMain::LogUsageHistory() {
-    UsageLogs.LogUsageHistory();
+    PerformancePage.LogUsageHistory();
 }
 
 void TfrmMain::UpdateTaskStatus() {
@@ -552,7 +537,7 @@ void TfrmMain::pcMainChange() {
     itmViewSeparator->SetVisible(apps || procs);
     ApplicationsPage.ShowMenus(apps);
     ProcessPage.ShowMenus(procs);
-    itmEvents->SetVisible(perf);
+    PerformancePage.ShowMenus(perf);
 }
 
 namespace {

@@ -16,7 +16,6 @@
 #include "app/DateTimeFormat.h"
 #include "app/PageFrame.h"
 #include "performance/PerformancePage.h"
-#include "performance/UsageLogs.h"
 #include "platform/Platform.h"
 #include "process/ProcessList.h"
 #include "process/ProcessMonitor.h"
@@ -115,10 +114,6 @@ public:
     // Main window state shared by the pages.
     taskwell::ProcessList ProcessList;
     TSharedReadings Readings;
-    LONG CPUHistoryCount = 0;
-    LONG MemHistoryCount = 0;
-    std::string CPULogFile;
-    std::string MemLogFile;
     bool WindowShown = false;
     TUpdateSpeed UpdateSpeed = TUpdateSpeed::Normal;
 
@@ -145,13 +140,6 @@ public:
     TMenuItem* itmUpdateSpeedLow;
     TMenuItem* itmUpdateSpeedPaused;
     TMenuItem* itmViewSeparator;
-    TMenuItem* itmEvents;
-    TMenuItem* itmLogCPU;
-    TMenuItem* itmCPUHistEnabled;
-    TMenuItem* itmCPUHistChoose;
-    TMenuItem* itmLogMem;
-    TMenuItem* itmMemHistEnable;
-    TMenuItem* itmMemHistChoose;
     TMenuItem* itmTools;
     TMenuItem* itmToolsUpdate;
     TMenuItem* itmHelp;
@@ -206,7 +194,6 @@ public:
     TProcessPage ProcessPage;
     TPerformancePage PerformancePage;
     TSystemInfoPage SystemInfoPage;
-    TUsageLogs UsageLogs;
     // The program's date and time formats, set at creation.
     TFormatSettings FormatSettings;
 

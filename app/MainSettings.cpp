@@ -23,7 +23,6 @@ namespace taskwell {
 namespace {
 
 constexpr const char* kSettingsRoot = "Software\\Orvex Software\\Taskwell\\";
-constexpr const char* kLogsKey = "Logs";
 constexpr const char* kMinimizeOnUse = "&Minimize On Use";
 
 constexpr LONG kMaxColumnWidth = 32767;
@@ -88,11 +87,7 @@ void TfrmMain::LoadSettings() {
     ApplicationsPage.LoadColumnWidths(reg);
 
     // 2. Usage logs: switches and paths. An empty stored path names no file and keeps the default.
-    reg.Key = std::string(kSettingsRoot) + kLogsKey;
-    itmCPUHistEnabled->SetChecked(reg.ReadBool("CPU", itmCPUHistEnabled->Checked()));
-    if (std::string path = reg.ReadString("CPU_Logfile", CPULogFile); !path.empty()) CPULogFile = path;
-    itmMemHistEnable->SetChecked(reg.ReadBool("Mem", itmMemHistEnable->Checked()));
-    if (std::string path = reg.ReadString("Mem_Logfile", MemLogFile); !path.empty()) MemLogFile = path;
+    PerformancePage.LoadSettings(reg);
 
     // 3. Options of the settings root.
     reg.Key = kSettingsRoot;
@@ -193,11 +188,7 @@ void TfrmMain::SaveSettings() {
     const TSettingWriter save = [this](const std::string& name, const TRegValue& value) { Save(*this, name, value); };
 
     // Usage logs.
-    reg.Key = std::string(kSettingsRoot) + kLogsKey;
-    Save(*this, "CPU", itmCPUHistEnabled->Checked());
-    Save(*this, "CPU_Logfile", CPULogFile);
-    Save(*this, "Mem", itmMemHistEnable->Checked());
-    Save(*this, "Mem_Logfile", MemLogFile);
+    PerformancePage.SaveSettings(reg, save);
 
     // Options, update speed, view style and page.
     reg.Key = kSettingsRoot;

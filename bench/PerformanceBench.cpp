@@ -50,7 +50,7 @@ BENCHMARK(BM_AppendHistorySampleScrolling);
 
 void BM_OneLogLine(benchmark::State& state) {
     Shown m;
-    m.form.itmCPUHistEnabled->SetChecked(true);
+    m.form.PerformancePage.itmCPUHistEnabled->SetChecked(true);
     for (auto _ : state) m.form.LogUsageHistory();
 }
 BENCHMARK(BM_OneLogLine);

@@ -4,7 +4,6 @@
 #include <iterator>
 
 #include "app/DisplayFormats.h"
-#include "app/Main.h"
 #include "app/MiscUtils.h"
 #include "components/RegistryKey.h"
 
@@ -82,8 +81,7 @@ TEdit& ValueField(TGroupBox& group, int left, int top, int width, const char* hi
 }
 }  // namespace
 
-void TSystemInfoPage::Build() {
-    TTabSheet& page = *main_.tsSystemInfo;
+void TSystemInfoPage::Build(TTabSheet& page) {
     const int width = page.ClientWidth() > 0 ? page.ClientWidth() : 420;
     int top = 4;
     auto group = [&](const char* caption, const FieldRow* rows, size_t count) {
@@ -203,7 +201,7 @@ std::string TSystemInfoPage::PlatformText(const TSysInfoComp& info) const {
 }
 
 void TSystemInfoPage::UpdateSystemInfoPage() {
-    const TSysInfoComp& info = main_.SystemInfo;
+    const TSysInfoComp& info = frame_.Facts();
     ISystem& system = platform_.System;
     const WORD arch = info.siProcessorArchitecture();
     // 1 to 9: the processor.

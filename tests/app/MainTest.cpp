@@ -113,8 +113,8 @@ TEST(FormCreate, BuildsTheFrame) {
     EXPECT_EQ(m.ProcessPage.sagProcesses->Height() + 41, m.tsProcesses->ClientHeight());
     EXPECT_EQ(m.ProcessPage.pnlProcessesBottom->Top(), m.ProcessPage.sagProcesses->Height());
     EXPECT_FALSE(m.WindowShown);
-    EXPECT_EQ(m.CPULogFile, "C:\\Program Files\\Orvex\\Taskwell\\CPU_Usage.Log");
-    EXPECT_EQ(m.MemLogFile, "C:\\Program Files\\Orvex\\Taskwell\\Mem_Usage.Log");
+    EXPECT_EQ(m.PerformancePage.CPULogFile, "C:\\Program Files\\Orvex\\Taskwell\\CPU_Usage.Log");
+    EXPECT_EQ(m.PerformancePage.MemLogFile, "C:\\Program Files\\Orvex\\Taskwell\\Mem_Usage.Log");
 }
 
 TEST(FormCreate, BuildsTheMenuBarWithItsInitialStates) {
@@ -191,7 +191,7 @@ TEST(PageChange, ShowsTheItemsOfTheVisiblePage) {
             EXPECT_EQ(i->Visible(), c.viewStyles) << c.page;
         EXPECT_EQ(m.ProcessPage.itmSelectColumns->Visible(), c.selectColumns) << c.page;
         EXPECT_EQ(m.ApplicationsPage.itmWindows->Visible(), c.windows) << c.page;
-        EXPECT_EQ(m.itmEvents->Visible(), c.events) << c.page;
+        EXPECT_EQ(m.PerformancePage.itmEvents->Visible(), c.events) << c.page;
         // Everything else always shows.
         for (TMenuItem* i : {m.itmFile, m.itmOptions, m.itmView, m.itmTools, m.itmHelp, m.itmRefreshNow, m.itmUpdateSpeed})
             EXPECT_TRUE(i->Visible()) << c.page;

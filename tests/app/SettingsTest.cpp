@@ -139,10 +139,10 @@ TEST(Settings, AFirstRunWithNothingStoredStartsWithEveryDefault) {
     EXPECT_FALSE(m.itmShowKernelTimes->Checked());
     EXPECT_TRUE(m.ApplicationsPage.itmLargeIcons->Checked());
     for (TMenuItem* item : {m.ApplicationsPage.itmSmallIcons, m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails}) EXPECT_FALSE(item->Checked()) << item->Caption();
-    EXPECT_FALSE(m.itmCPUHistEnabled->Checked());
-    EXPECT_FALSE(m.itmMemHistEnable->Checked());
-    EXPECT_EQ(m.CPULogFile, std::string(kProgramDir) + "CPU_Usage.Log");
-    EXPECT_EQ(m.MemLogFile, std::string(kProgramDir) + "Mem_Usage.Log");
+    EXPECT_FALSE(m.PerformancePage.itmCPUHistEnabled->Checked());
+    EXPECT_FALSE(m.PerformancePage.itmMemHistEnable->Checked());
+    EXPECT_EQ(m.PerformancePage.CPULogFile, std::string(kProgramDir) + "CPU_Usage.Log");
+    EXPECT_EQ(m.PerformancePage.MemLogFile, std::string(kProgramDir) + "Mem_Usage.Log");
     EXPECT_EQ(Bounds(m), (std::vector<int>{259, 137, 444, 538}));
     EXPECT_EQ(m.WindowState(), TWindowState::wsNormal);
     EXPECT_EQ(m.ProcessPage.ProcessColumns, DefaultProcessColumns());
@@ -201,10 +201,10 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
     SettingsFixture f;
     {
         TfrmMain& m = f.Create();
-        m.itmCPUHistEnabled->SetChecked(true);
-        m.itmMemHistEnable->SetChecked(true);
-        m.CPULogFile = "D:\\logs\\cpu.csv";
-        m.MemLogFile = "D:\\logs\\mem.csv";
+        m.PerformancePage.itmCPUHistEnabled->SetChecked(true);
+        m.PerformancePage.itmMemHistEnable->SetChecked(true);
+        m.PerformancePage.CPULogFile = "D:\\logs\\cpu.csv";
+        m.PerformancePage.MemLogFile = "D:\\logs\\mem.csv";
         m.itmAlwaysOnTop->SetChecked(true);
         m.itmHideWhenMinimized->SetChecked(false);
         m.itmShowIconInTray->SetEnabled(true);
@@ -228,10 +228,10 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
     }
     const auto stored = f.Dump();
     TfrmMain& m = f.Create();
-    EXPECT_TRUE(m.itmCPUHistEnabled->Checked());
-    EXPECT_TRUE(m.itmMemHistEnable->Checked());
-    EXPECT_EQ(m.CPULogFile, "D:\\logs\\cpu.csv");
-    EXPECT_EQ(m.MemLogFile, "D:\\logs\\mem.csv");
+    EXPECT_TRUE(m.PerformancePage.itmCPUHistEnabled->Checked());
+    EXPECT_TRUE(m.PerformancePage.itmMemHistEnable->Checked());
+    EXPECT_EQ(m.PerformancePage.CPULogFile, "D:\\logs\\cpu.csv");
+    EXPECT_EQ(m.PerformancePage.MemLogFile, "D:\\logs\\mem.csv");
     EXPECT_TRUE(m.itmAlwaysOnTop->Checked());
     EXPECT_TRUE(m.itmPopAlwaysOnTop->Checked());
     EXPECT_FALSE(m.itmHideWhenMinimized->Checked());
@@ -408,9 +408,9 @@ TEST(Settings, ValuesThatCannotServeTheirTargetGiveTheDefault) {
         {"width negative", kAppColumns, "Status", REG_DWORD, dword(0xFFFFFFFFu),
          [](const TfrmMain& m) { return m.ApplicationsPage.sagApplications->Column(1).Width == 100; }},
         {"log path as a number", kLogs, "CPU_Logfile", REG_DWORD, dword(5),
-         [cpuLog](const TfrmMain& m) { return m.CPULogFile == cpuLog; }},
+         [cpuLog](const TfrmMain& m) { return m.PerformancePage.CPULogFile == cpuLog; }},
         {"log path empty", kLogs, "Mem_Logfile", REG_SZ, text(""),
-         [memLog](const TfrmMain& m) { return m.MemLogFile == memLog; }},
+         [memLog](const TfrmMain& m) { return m.PerformancePage.MemLogFile == memLog; }},
         {"page as binary", kRoot, "ActivePage", REG_BINARY, {2},
          [](const TfrmMain& m) { return m.pcMain->ActivePageIndex() == 0; }},
         {"sort column beyond the columns", kProcColumns, "Sorting", REG_DWORD, dword(99),

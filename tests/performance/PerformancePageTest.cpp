@@ -81,7 +81,7 @@ TEST(PerformancePage, OnAHostOfMoreThan4GBEveryMemoryFigureIsTheHosts) {
                                         0xFFFE0000, 0xF0000000, 0};
     f.registry.SetStatValue("VMM\\cpgCommit", 0x7FFFFFFF);
     f.registry.SetStatValue("VMM\\cpgDiskcache", 300u << 20);
-    f.form->itmMemHistEnable->Click();
+    f.form->PerformancePage.itmMemHistEnable->Click();
     f.ui.Advance(2 * 1750);  // polls, then ticks
     TPerformancePage& p = f.Page();
     ExpectCaptions({{p.valuePMTotal, "25165824"}, {p.valuePMAvail, "19922944"}, {p.valuePMFileCache, "307200"},
@@ -89,9 +89,9 @@ TEST(PerformancePage, OnAHostOfMoreThan4GBEveryMemoryFigureIsTheHosts) {
                     {p.valueCommit, "6291456"}, {p.valueVirtualTotal, "4194176"},
                     {p.valueVirtualAvailable, "3932160"}, {p.valueMemUsage, "6291456K"}});
     EXPECT_EQ(p.ggMemUsage->Progress(), 25);
-    EXPECT_EQ(p.histMemUsageHistory->Series(1).ValueAt(f.form->MemHistoryCount - 1), 25);
+    EXPECT_EQ(p.histMemUsageHistory->Series(1).ValueAt(f.form->PerformancePage.MemHistoryCount - 1), 25);
     EXPECT_EQ(f.form->sbMain->PanelText(2), "Mem Usage: 6291456K / 25165824K");
-    const std::string* log = f.files.Content(f.form->MemLogFile);
+    const std::string* log = f.files.Content(f.form->PerformancePage.MemLogFile);
     ASSERT_NE(log, nullptr);
     EXPECT_NE(log->rfind(",\"6442450944\"\r\n"), std::string::npos) << *log;
 }
@@ -205,17 +205,17 @@ TEST(HistoryGraphs, RepaintOnceOrTwicePerSampleNotPerPoint) {
 
 TEST(HistoryGraphs, AdvanceOnEveryTickWhateverPageIsShownAndOnlyOnRefreshNowWhilePaused) {
     PerfFixture f;
-    const LONG afterCreation = f.form->CPUHistoryCount;
+    const LONG afterCreation = f.form->PerformancePage.CPUHistoryCount;
     EXPECT_EQ(afterCreation, 2);  // the tick of creation and the page's first fill
     f.form->pcMain->SelectPage(1);
     f.ui.Advance(3 * 1750);
-    EXPECT_EQ(f.form->CPUHistoryCount, afterCreation + 3);
-    EXPECT_EQ(f.form->MemHistoryCount, afterCreation + 3);
+    EXPECT_EQ(f.form->PerformancePage.CPUHistoryCount, afterCreation + 3);
+    EXPECT_EQ(f.form->PerformancePage.MemHistoryCount, afterCreation + 3);
     f.form->itmUpdateSpeedPausedClick();
     f.ui.Advance(20000);
-    EXPECT_EQ(f.form->CPUHistoryCount, afterCreation + 3);
+    EXPECT_EQ(f.form->PerformancePage.CPUHistoryCount, afterCreation + 3);
     f.form->itmRefreshNowClick();
-    EXPECT_EQ(f.form->CPUHistoryCount, afterCreation + 4);
+    EXPECT_EQ(f.form->PerformancePage.CPUHistoryCount, afterCreation + 4);
     EXPECT_EQ(f.Page().histCPUUsageHistory->Series(1).Count(), afterCreation + 4);
 }
 
@@ -226,7 +226,7 @@ TEST(PerformancePage, FollowsTheReadersValues) {
     EXPECT_EQ(f.form->Readings.CPUUsage, 42);
     EXPECT_EQ(f.Page().valueCPUUsage->Caption(), "42%");
     EXPECT_EQ(f.form->sbMain->PanelText(1), "CPU Usage: 42%");
-    EXPECT_EQ(f.Page().histCPUUsageHistory->Series(1).ValueAt(f.form->CPUHistoryCount - 1), 42);
+    EXPECT_EQ(f.Page().histCPUUsageHistory->Series(1).ValueAt(f.form->PerformancePage.CPUHistoryCount - 1), 42);
 }
 
 }  // namespace

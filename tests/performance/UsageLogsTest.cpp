@@ -34,7 +34,7 @@ struct LogFixture : SimFixture {
 
 TEST(UsageLogs, WriteTheHeaderOnceThenOneLinePerTick) {
     LogFixture f;
-    f.form->itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
     f.form->Readings.CPUUsage = 0;
     f.form->LogUsageHistory();
     f.form->Readings.CPUUsage = -3;
@@ -47,7 +47,7 @@ TEST(UsageLogs, WriteTheHeaderOnceThenOneLinePerTick) {
 
 TEST(UsageLogs, TheMemoryLogHoldsCommittedBytes) {
     LogFixture f;
-    f.form->itmMemHistEnable->Click();
+    f.form->PerformancePage.itmMemHistEnable->Click();
     f.registry.SetStatValue("VMM\\cpgCommit", 3000000000u);  // above 2 GB: unsigned
     f.form->PerfStatsCommit.Tick();
     f.form->LogUsageHistory();
@@ -57,7 +57,7 @@ TEST(UsageLogs, TheMemoryLogHoldsCommittedBytes) {
 TEST(UsageLogs, AnExistingFileGetsNoHeaderEvenWhenEmpty) {
     LogFixture f;
     f.files.SetContent(kCPULog, "");
-    f.form->itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
     f.form->Readings.CPUUsage = 7;
     f.form->LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), "\"2001/02/03\",\"04:05:06\",\"7\"\r\n");
@@ -65,9 +65,9 @@ TEST(UsageLogs, AnExistingFileGetsNoHeaderEvenWhenEmpty) {
 
 TEST(UsageLogs, OnePathForBothTakesTheCPULineThenTheMemoryLine) {
     LogFixture f;
-    f.form->MemLogFile = kCPULog;
-    f.form->itmCPUHistEnabled->Click();
-    f.form->itmMemHistEnable->Click();
+    f.form->PerformancePage.MemLogFile = kCPULog;
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmMemHistEnable->Click();
     f.form->Readings.CPUUsage = 12;
     f.form->Readings.CommittedBytes = 4096;
     f.form->LogUsageHistory();
@@ -81,14 +81,14 @@ TEST(UsageLogs, UseTheLocalesSeparators) {
         g.machine.Locale[LOCALE_SDATE] = ".";
         g.machine.Locale[LOCALE_STIME] = "-";
     });
-    f.form->itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
     f.form->LogUsageHistory();
     EXPECT_NE(f.File(kCPULog).find("\"2001.02.03\",\"04-05-06\""), std::string::npos) << f.File(kCPULog);
 }
 
 TEST(UsageLogs, TakeDateAndTimeFromOneReadingOfTheClock) {
     LogFixture f;
-    f.form->itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
     // The clock turns midnight between two readings.
     f.machine.NextLocalTimes = {SYSTEMTIME{1999, 12, 5, 31, 23, 59, 59, 999}, SYSTEMTIME{2000, 1, 6, 1, 0, 0, 0, 0}};
     f.form->LogUsageHistory();
@@ -97,9 +97,9 @@ TEST(UsageLogs, TakeDateAndTimeFromOneReadingOfTheClock) {
 
 TEST(UsageLogs, AFailingLogNeitherStopsTheOtherNorTheTick) {
     LogFixture f;
-    f.form->CPULogFile = "C:\\NO SUCH DIRECTORY\\CPU.LOG";
-    f.form->itmCPUHistEnabled->Click();
-    f.form->itmMemHistEnable->Click();
+    f.form->PerformancePage.CPULogFile = "C:\\NO SUCH DIRECTORY\\CPU.LOG";
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmMemHistEnable->Click();
     f.Tick();
     f.Tick();
     EXPECT_EQ(f.File("C:\\NO SUCH DIRECTORY\\CPU.LOG"), "<no file>");
@@ -116,7 +116,7 @@ TEST(UsageLogs, AFullDiskNeverLeavesAPartLine) {
     for (std::uint64_t earlier : {0ull, 3ull << 30, 5ull << 30}) {
         LogFixture f;
         f.files.SetContent(kCPULog, std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"5\"\r\n", earlier);
-        f.form->itmCPUHistEnabled->Click();
+        f.form->PerformancePage.itmCPUHistEnabled->Click();
         const std::string before = f.File(kCPULog);
         f.files.FreeSpace = 10;  // room for part of a line only
         f.form->Readings.CPUUsage = 6;
@@ -134,7 +134,7 @@ TEST(UsageLogs, AFullDiskNeverLeavesAPartLine) {
 
 TEST(UsageLogs, ANewFileWhoseFirstWriteFailedIsRemoved) {
     LogFixture f;
-    f.form->itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
     f.files.FreeSpace = 5;
     f.form->LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), "<no file>");
@@ -148,8 +148,8 @@ TEST(UsageLogs, ARefusedOrRaisingFileIsSkippedSilently) {
         LogFixture f;
         f.files.SetContent(kCPULog, "x\r\n");
         f.files.Raise(op);
-        f.form->itmCPUHistEnabled->Click();
-        f.form->itmMemHistEnable->Click();
+        f.form->PerformancePage.itmCPUHistEnabled->Click();
+        f.form->PerformancePage.itmMemHistEnable->Click();
         EXPECT_NO_THROW(f.form->LogUsageHistory()) << sim::FileOpName(op);
         f.files.Raise(op, false);
         if (op != FileOp::CloseHandle) {
@@ -159,7 +159,7 @@ TEST(UsageLogs, ARefusedOrRaisingFileIsSkippedSilently) {
     }
     LogFixture f;
     f.files.Refused.insert(kCPULog);
-    f.form->itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
     f.form->LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), "<no file>");
 }
@@ -167,8 +167,8 @@ TEST(UsageLogs, ARefusedOrRaisingFileIsSkippedSilently) {
 TEST(UsageLogs, ChoosingAFileStartsAtTheCurrentOneAndChangesOnlyWhenConfirmed) {
     LogFixture f;
     f.ui.SaveDialogResponder = [](TSaveDialog&) { return false; };
-    f.form->itmCPUHistChoose->Click();
-    EXPECT_EQ(f.form->CPULogFile, kCPULog);
+    f.form->PerformancePage.itmCPUHistChoose->Click();
+    EXPECT_EQ(f.form->PerformancePage.CPULogFile, kCPULog);
     ASSERT_EQ(f.ui.SaveDialogs.size(), 1u);
     const TSaveDialog& shown = f.ui.SaveDialogs[0];
     EXPECT_EQ(shown.Title, "Choose a log file");
@@ -184,8 +184,8 @@ TEST(UsageLogs, ChoosingAFileStartsAtTheCurrentOneAndChangesOnlyWhenConfirmed) {
         d.FileName = "C:\\LOGS\\MEM.LOG";
         return true;
     };
-    f.form->itmMemHistChoose->Click();
-    EXPECT_EQ(f.form->MemLogFile, "C:\\LOGS\\MEM.LOG");
+    f.form->PerformancePage.itmMemHistChoose->Click();
+    EXPECT_EQ(f.form->PerformancePage.MemLogFile, "C:\\LOGS\\MEM.LOG");
     EXPECT_EQ(f.ui.SaveDialogs.back().FileName, "Mem_Usage.Log");
 }
 
