@@ -234,7 +234,7 @@ void TfrmMain::BuildPages() {
     for (const char* name : {"PAGE_APPS", "PAGE_PROCS", "PAGE_PERF", "PAGE_SYSINFO"}) {
         TIcon picture;
         LoadIconResource(platform_.Shell, picture, name);
-        if (imglstPages.AddIcon(picture.Handle()) < 0 && !picture.Empty()) DestroyIconQuietly(picture.Handle());
+        if (imglstPages.AddIcon(picture.Handle()) < 0 && !picture.Empty()) DestroyIconQuietly(platform_.Shell, picture.Handle());
     }
 
     sbMain = &Add<TStatusBar>();
@@ -385,12 +385,7 @@ void TfrmMain::FormClose() {
     // Every step runs whatever the ones before it met: a system call that fails while the polling
     // stops must not cost the saving of the settings (which reports its own refusals). Nothing else
     // is shown; the program is ending.
-    auto step = [](const std::function<void()>& run) {
-        try {
-            run();
-        } catch (...) {
-        }
-    };
+    auto step = [](const std::function<void()>& run) { RunQuietly(run); };
     // 1.
     step([&] { ResetScreenSaverFlag(platform_.System); });
     // 2.
@@ -424,27 +419,15 @@ void TfrmMain::FormDestroy() {
     FreePageIcons();
 }
 
-void TfrmMain::DestroyIconQuietly(HICON icon) {
-    try {
-        platform_.Shell.DestroyIcon(icon);
-    } catch (...) {
-        // An icon that cannot be freed costs a handle, nothing else.
-    }
-}
-
 void TfrmMain::FreePageIcons() {
-    for (int i = 0; i < imglstPages.Count(); ++i) DestroyIconQuietly(imglstPages.Icon(i));
+    for (int i = 0; i < imglstPages.Count(); ++i) DestroyIconQuietly(platform_.Shell, imglstPages.Icon(i));
 }
 
 void TfrmMain::FreeProcessRecords() {
     for (int i = 0; i < ProcessList.Count(); ++i) {
-        HICON icon = ProcessList.Record(i).Icon;
-        if (icon != 0 && icon != 1) {
-            try {
-                platform_.Shell.DestroyIcon(icon);
-            } catch (...) {
-            }
-        }
+        // ExtractIconA answers 1 for a file that is no executable: no icon to give back.
+        const HICON icon = ProcessList.Record(i).Icon;
+        if (icon != 1) DestroyIconQuietly(platform_.Shell, icon);
     }
     ProcessList.Clear();
 }

@@ -219,7 +219,6 @@ private:
     void FreeProcessRecords();
     // The pages' tab pictures, loaded at building, go with the window.
     void FreePageIcons();
-    void DestroyIconQuietly(HICON icon);
 
     const Platform& platform_;
     std::unique_ptr<TProcessMonitor> monitor_;

@@ -61,13 +61,7 @@ void TfrmMain::UpdateTrayIcon() {
         TrayIcon.SetIconAndToolTip(picture, tip);
         App().SetIcon(TrayIcon.Icon().Handle());
         trayLevelShown_ = TrayIcon.Icon().Empty() ? std::string() : level;
-        if (!picture.Empty()) {
-            try {
-                platform_.Shell.DestroyIcon(picture.Handle());
-            } catch (...) {
-                // A picture that cannot be freed costs a handle, not the display.
-            }
-        }
+        if (!picture.Empty()) DestroyIconQuietly(platform_.Shell, picture.Handle());
     } else if (tip != TrayIcon.ToolTip()) {
         TrayIcon.SetToolTip(tip);
     }

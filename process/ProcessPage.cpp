@@ -130,11 +130,7 @@ void TProcessPage::RevealSelection() {
 
 void TProcessPage::RefreshProcessList() {
     TListView& rows = *sagProcesses;
-    rows.BeginUpdate();
-    struct EndUpdate {
-        TListView& rows;
-        ~EndUpdate() { rows.EndUpdate(); }
-    } endUpdate{rows};
+    TListUpdate update(rows);
 
     // Rows of processes that are gone, or hidden by the 16-bit filter, go.
     for (int position = 0; position < rows.ItemCount();) {
@@ -383,16 +379,11 @@ void TProcessPage::itmProcessInformationClick() {
     if (!row) return;
     const TProcess* record = RecordOf(*row);
     if (!record) return;
-    // Filling can take a while (a heap list is long): the hourglass shows until the dialog is up.
-    // Should filling fail, the dialog goes and the cursor comes back.
-    THourGlass hourglass(frame_.Window().App());
-    auto dialog = std::make_unique<TfrmProcessInfo>(frame_.Window().App(), platform_);
-    PlaceDialog(*dialog, frame_.Window());
-    dialog->ShowProcess(*record);
-    hourglass.Restore();
-    dialog->ShowModal();
-    THourGlass closing(frame_.Window().App());
-    dialog.reset();
+    // Filling can take a while (a heap list is long).
+    TForm& owner = frame_.Window();
+    ShowFilledDialog(
+        owner, [&] { return std::make_unique<TfrmProcessInfo>(owner.App(), platform_); },
+        [&](TfrmProcessInfo& dialog) { dialog.ShowProcess(*record); });
 }
 
 }  // namespace taskwell

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "app/MiscUtils.h"
 #include "tasks/NewTask.h"
 #include "tasks/TaskInfo.h"
 #include "ui/TApplication.h"
@@ -43,23 +44,6 @@ constexpr const char* kApplicationColumnsKey = "Application Columns";
 // The two columns whose widths are stored.
 constexpr int kStoredColumns = 2;
 
-// Runs a step on its own: an error ends only that step.
-template <class Step>
-void Guarded(Step step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
-
-// The list's drawing is suspended while a batch of its rows changes (only once something does).
-struct BatchUpdate {
-    explicit BatchUpdate(TListView& list) : rows(list) { rows.BeginUpdate(); }
-    ~BatchUpdate() { rows.EndUpdate(); }
-    BatchUpdate(const BatchUpdate&) = delete;
-    BatchUpdate& operator=(const BatchUpdate&) = delete;
-    TListView& rows;
-};
 }  // namespace
 
 TApplicationsPage::TApplicationsPage(TPageFrame& frame, TApplication& app, const Platform& platform)
@@ -184,7 +168,7 @@ const TApplicationWin* TApplicationsPage::RecordOf(const TListItem& row) const {
 
 void TApplicationsPage::FreeRecords() {
     for (auto& [key, record] : records_)
-        if (record->Icon != 0) Guarded([&] { platform_.Shell.DestroyIcon(record->Icon); });
+        DestroyIconQuietly(platform_.Shell, record->Icon);
     records_.clear();
     probes_.Clear();
 }
@@ -207,7 +191,7 @@ void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
     std::sort(images.begin(), images.end(), std::greater<>());
     std::vector<int> deleted;
     for (int image : images)
-        Guarded([&] {
+        RunQuietly([&] {
             imglstAppSmallIcon.Delete(image);
             imglstAppLargeIcon.Delete(image);
             deleted.push_back(image);
@@ -226,9 +210,9 @@ void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
         }
     }
     for (const auto& record : records)
-        if (record->Icon != 0) Guarded([&] { platform_.Shell.DestroyIcon(record->Icon); });
+        DestroyIconQuietly(platform_.Shell, record->Icon);
     // From the last to the first, so the positions still to come stay valid.
-    for (auto it = gone.rbegin(); it != gone.rend(); ++it) Guarded([&] { rows.DeleteItem(*it); });
+    for (auto it = gone.rbegin(); it != gone.rend(); ++it) RunQuietly([&] { rows.DeleteItem(*it); });
 }
 
 int TApplicationsPage::InsertionPoint(const std::string& caption) const {
@@ -270,15 +254,15 @@ void TApplicationsPage::AddRow(int engineIndex) {
     // The icon goes into both image lists or into neither, so one index is valid in both.
     if (owned.Icon != 0) {
         int small = -1, large = -1;
-        Guarded([&] {
+        RunQuietly([&] {
             small = imglstAppSmallIcon.AddIcon(owned.Icon);
             if (small >= 0) large = imglstAppLargeIcon.AddIcon(owned.Icon);
         });
         if (small >= 0 && large == small) {
             owned.ImageIndex = large;
         } else {
-            if (large >= 0) Guarded([&] { imglstAppLargeIcon.Delete(large); });
-            if (small >= 0) Guarded([&] { imglstAppSmallIcon.Delete(small); });
+            if (large >= 0) RunQuietly([&] { imglstAppLargeIcon.Delete(large); });
+            if (small >= 0) RunQuietly([&] { imglstAppSmallIcon.Delete(small); });
         }
     }
 
@@ -293,7 +277,7 @@ void TApplicationsPage::AddRow(int engineIndex) {
 void TApplicationsPage::ApplicationsListChanged() {
     TListView& rows = *sagApplications;
     TWinList& list = frame_.Windows();
-    BatchUpdate batch(rows);
+    TListUpdate update(rows);
 
     // Removal: a row stays while the engine lists its window with the same parent, process and
     // thread; a handle reused by another window loses its row here and gets a fresh one below.
@@ -304,7 +288,7 @@ void TApplicationsPage::ApplicationsListChanged() {
     }
     std::vector<int> gone;
     for (int i = 0; i < rows.ItemCount(); ++i) {
-        Guarded([&] {
+        RunQuietly([&] {
             const TApplicationWin* record = RecordOf(rows.Item(i));
             if (!record || !listed.count({record->Handle, record->ParentHandle, record->ProcessID, record->ThreadID}))
                 gone.push_back(i);
@@ -320,7 +304,7 @@ void TApplicationsPage::ApplicationsListChanged() {
     int added = 0;
     bool pending = false;
     for (int j = 0; j < list.Count() && !pending; ++j) {
-        Guarded([&] {
+        RunQuietly([&] {
             const HWND handle = list.GetWinHandle(j);
             if (shown.count(handle)) return;
             if (added == kRowsAddedPerSync) {
@@ -348,7 +332,7 @@ bool TApplicationsPage::Answers(HWND handle) const {
 
 void TApplicationsPage::UpdateTaskStatus() {
     TListView& rows = *sagApplications;
-    BatchUpdate batch(rows);
+    TListUpdate update(rows);
     // The rows looked at: those never asked first (a new row gets its status at once), then the
     // others in turn, going on where the last refresh stopped.
     const int count = rows.ItemCount();
@@ -365,7 +349,7 @@ void TApplicationsPage::UpdateTaskStatus() {
     }
     nextQuestion_ = count > 0 ? (first + n) % count : 0;
     for (int i : looked) {
-        Guarded([&] {
+        RunQuietly([&] {
             TListItem& row = rows.Item(i);
             const TApplicationWin* record = RecordOf(row);
             if (!record) return;
@@ -387,14 +371,14 @@ void TApplicationsPage::UpdateTaskStatus() {
 void TApplicationsPage::tmrProbeVerdictsTimer() {
     tmrProbeVerdicts.SetEnabled(false);
     std::unordered_map<StatusProbes::Row, StatusProbes::Verdict> verdicts;
-    Guarded([&] {
+    RunQuietly([&] {
         for (const auto& [row, verdict] : probes_.Judge()) verdicts.emplace(row, verdict);
     });
     if (!verdicts.empty()) {
         TListView& rows = *sagApplications;
-        BatchUpdate batch(rows);
+        TListUpdate update(rows);
         for (int i = 0; i < rows.ItemCount(); ++i) {
-            Guarded([&] {
+            RunQuietly([&] {
                 TListItem& row = rows.Item(i);
                 auto it = verdicts.find(row.Data);
                 if (it == verdicts.end()) return;
@@ -603,7 +587,7 @@ void TApplicationsPage::btnEndTaskClick() {
     struct Resync {
         TApplicationsPage& page;
         ~Resync() {
-            Guarded([&] {
+            RunQuietly([&] {
                 page.frame_.Windows().Refresh();
                 page.ApplicationsListChanged();
             });
