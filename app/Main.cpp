@@ -21,17 +21,9 @@ constexpr int kSpeedGroup = 1;
 
 TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     : TForm(app),
-      imglstPages(app, 16, 16),
-      RegistryEnhanced(platform.Registry),
-      RePosApp(platform.Registry, *this),
       tmrRefresh(app, 2000, false),
       tmrSetTopWindow(app, 150, false),
-      StatsThreads(platform.Threads),
-      PerfStatsCPU(platform.Registry, StatsThreads),
-      PerfStatsThreads(platform.Registry, StatsThreads),
-      PerfStatsVMs(platform.Registry, StatsThreads),
-      PerfStatsDiskCache(platform.Registry, StatsThreads),
-      PerfStatsCommit(platform.Registry, StatsThreads),
+      Readers(platform.Registry, platform.Threads),
       ApplicationsList(app, platform),
       SystemInfo(platform.System),
       TrayIcon(app, platform.Windows, platform.Shell),
@@ -39,7 +31,10 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
       ProcessPage(*this, app, platform),
       PerformancePage(*this, app, platform),
       SystemInfoPage(*this, platform),
-      platform_(platform) {
+      platform_(platform),
+      imglstPages(app, 16, 16),
+      RegistryEnhanced(platform.Registry),
+      RePosApp(platform.Registry, *this) {
     Name = "frmMain";
     SetBounds(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
     tmrRefresh.Name = "tmrRefresh";
@@ -53,7 +48,7 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     // The window exists from the start, as the handlers of creation need it (z-order, placement).
     Realise();
     BuildMenu();
-    SetMenu(&MainMenu);
+    SetMenu(&Menus.MainMenu);
     BuildPages();
     SetHelpContexts();
     ConnectTray();
@@ -79,32 +74,24 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
 TfrmMain::~TfrmMain() {
     FormDestroy();
     // Native windows go before the widgets they mirror.
-    MainMenu.Unrealise();
+    Menus.MainMenu.Unrealise();
     Unrealise();
 }
 
-namespace {
 // The five readers as the window's layout stores them: inactive, not polled, showing the value
 // alone, at 1000 ms; creation starts them and the update speed sets their intervals. The update
 // speeds' tables list the readers' intervals in this order.
-struct ReaderRow {
-    TPerfStats TfrmMain::*reader;
-    const char* name;
-    const char* keyName;
-    void (TfrmMain::*handler)(TCustomPerfStats&, LONG);
+const TfrmMain::ReaderRow TfrmMain::kReaderRows[kReaderCount] = {
+    {&TStatReaders::PerfStatsCPU, "PerfStatsCPU", "KERNEL\\CPUUsage", &TfrmMain::PerfStatsCPUStat},
+    {&TStatReaders::PerfStatsThreads, "PerfStatsThreads", "KERNEL\\Threads", &TfrmMain::PerfStatsThreadsStat},
+    {&TStatReaders::PerfStatsVMs, "PerfStatsVMs", "KERNEL\\VMs", &TfrmMain::PerfStatsVMsStat},
+    {&TStatReaders::PerfStatsDiskCache, "PerfStatsDiskCache", "VMM\\cpgDiskcache", &TfrmMain::PerfStatsDiskCacheStat},
+    {&TStatReaders::PerfStatsCommit, "PerfStatsCommit", "VMM\\cpgCommit", &TfrmMain::PerfStatsCommitStat},
 };
-constexpr ReaderRow kReaderRows[] = {
-    {&TfrmMain::PerfStatsCPU, "PerfStatsCPU", "KERNEL\\CPUUsage", &TfrmMain::PerfStatsCPUStat},
-    {&TfrmMain::PerfStatsThreads, "PerfStatsThreads", "KERNEL\\Threads", &TfrmMain::PerfStatsThreadsStat},
-    {&TfrmMain::PerfStatsVMs, "PerfStatsVMs", "KERNEL\\VMs", &TfrmMain::PerfStatsVMsStat},
-    {&TfrmMain::PerfStatsDiskCache, "PerfStatsDiskCache", "VMM\\cpgDiskcache", &TfrmMain::PerfStatsDiskCacheStat},
-    {&TfrmMain::PerfStatsCommit, "PerfStatsCommit", "VMM\\cpgCommit", &TfrmMain::PerfStatsCommitStat},
-};
-}  // namespace
 
 void TfrmMain::SetUpReaders() {
     for (const ReaderRow& row : kReaderRows) {
-        TPerfStats& reader = this->*row.reader;
+        TPerfStats& reader = Readers.*row.reader;
         reader.Name = row.name;
         reader.BeginLoading();
         reader.SetKeyName(row.keyName);
@@ -146,68 +133,68 @@ std::string TfrmMain::ProgramDirectory() const {
 }
 
 void TfrmMain::BuildMenu() {
-    TMenuItem& root = MainMenu.Items();
-    itmFile = &root.Add("&File");
-    itmNewTask = &itmFile->Add("&New Task (Run..)");
-    itmNewTask->OnClick = [this] { ApplicationsPage.btnNewTaskClick(); };
-    itmFile->Add("-");
-    itmExit = &itmFile->Add("E&xit Taskwell");
-    itmExit->OnClick = [this] { itmExitClick(); };
+    TMenuItem& root = Menus.MainMenu.Items();
+    Menus.itmFile = &root.Add("&File");
+    Menus.itmNewTask = &Menus.itmFile->Add("&New Task (Run..)");
+    Menus.itmNewTask->OnClick = [this] { ApplicationsPage.btnNewTaskClick(); };
+    Menus.itmFile->Add("-");
+    Menus.itmExit = &Menus.itmFile->Add("E&xit Taskwell");
+    Menus.itmExit->OnClick = [this] { itmExitClick(); };
 
-    itmOptions = &root.Add("&Options");
-    itmAlwaysOnTop = AddCheckItem(*itmOptions, "&Always On Top", false);
-    itmConfirmations = AddCheckItem(*itmOptions, "&Confirmations", true);
-    itmShowIconInTray = AddCheckItem(*itmOptions, "&Show icon in tray", true);
-    itmHideWhenMinimized = AddCheckItem(*itmOptions, "&Hide When Minimized", true);
-    itmShow16bit = AddCheckItem(*itmOptions, "&Show 16-bit tasks", true);
-    itmAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
-    itmConfirmations->OnClick = [this] { itmConfirmationsClick(); };
-    itmShowIconInTray->OnClick = [this] { itmShowIconInTrayClick(); };
-    itmHideWhenMinimized->OnClick = [this] { itmHideWhenMinimizedClick(); };
-    itmShow16bit->OnClick = [this] { itmShow16bitClick(); };
+    Menus.itmOptions = &root.Add("&Options");
+    Menus.itmAlwaysOnTop = AddCheckItem(*Menus.itmOptions, "&Always On Top", false);
+    Menus.itmConfirmations = AddCheckItem(*Menus.itmOptions, "&Confirmations", true);
+    Menus.itmShowIconInTray = AddCheckItem(*Menus.itmOptions, "&Show icon in tray", true);
+    Menus.itmHideWhenMinimized = AddCheckItem(*Menus.itmOptions, "&Hide When Minimized", true);
+    Menus.itmShow16bit = AddCheckItem(*Menus.itmOptions, "&Show 16-bit tasks", true);
+    Menus.itmAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
+    Menus.itmConfirmations->OnClick = [this] { itmConfirmationsClick(); };
+    Menus.itmShowIconInTray->OnClick = [this] { itmShowIconInTrayClick(); };
+    Menus.itmHideWhenMinimized->OnClick = [this] { itmHideWhenMinimizedClick(); };
+    Menus.itmShow16bit->OnClick = [this] { itmShow16bitClick(); };
     // A stored flag without behaviour; its item is never shown.
-    itmShowKernelTimes = AddCheckItem(*itmOptions, "&Show Kernel Times", false);
-    itmShowKernelTimes->SetVisible(false);
+    Menus.itmShowKernelTimes = AddCheckItem(*Menus.itmOptions, "&Show Kernel Times", false);
+    Menus.itmShowKernelTimes->SetVisible(false);
 
-    itmView = &root.Add("&View");
-    itmRefreshNow = &itmView->Add("&Refresh Now");
-    itmRefreshNow->OnClick = [this] { itmRefreshNowClick(); };
-    itmUpdateSpeed = &itmView->Add("&Update Speed");
-    itmUpdateSpeedHigh = AddRadioItem(*itmUpdateSpeed, "&High", kSpeedGroup, false);
-    itmUpdateSpeedNormal = AddRadioItem(*itmUpdateSpeed, "&Normal", kSpeedGroup, true);
-    itmUpdateSpeedLow = AddRadioItem(*itmUpdateSpeed, "&Low", kSpeedGroup, false);
-    itmUpdateSpeedPaused = AddRadioItem(*itmUpdateSpeed, "&Paused", kSpeedGroup, false);
-    itmUpdateSpeedHigh->OnClick = [this] { itmUpdateSpeedHighClick(); };
-    itmUpdateSpeedNormal->OnClick = [this] { itmUpdateSpeedNormalClick(); };
-    itmUpdateSpeedLow->OnClick = [this] { itmUpdateSpeedLowClick(); };
-    itmUpdateSpeedPaused->OnClick = [this] { itmUpdateSpeedPausedClick(); };
-    itmViewSeparator = &itmView->Add("-");
-    ApplicationsPage.BuildViewMenu(*itmView);
-    ProcessPage.BuildMenu(*itmView);
+    Menus.itmView = &root.Add("&View");
+    Menus.itmRefreshNow = &Menus.itmView->Add("&Refresh Now");
+    Menus.itmRefreshNow->OnClick = [this] { itmRefreshNowClick(); };
+    Menus.itmUpdateSpeed = &Menus.itmView->Add("&Update Speed");
+    Menus.itmUpdateSpeedHigh = AddRadioItem(*Menus.itmUpdateSpeed, "&High", kSpeedGroup, false);
+    Menus.itmUpdateSpeedNormal = AddRadioItem(*Menus.itmUpdateSpeed, "&Normal", kSpeedGroup, true);
+    Menus.itmUpdateSpeedLow = AddRadioItem(*Menus.itmUpdateSpeed, "&Low", kSpeedGroup, false);
+    Menus.itmUpdateSpeedPaused = AddRadioItem(*Menus.itmUpdateSpeed, "&Paused", kSpeedGroup, false);
+    Menus.itmUpdateSpeedHigh->OnClick = [this] { itmUpdateSpeedHighClick(); };
+    Menus.itmUpdateSpeedNormal->OnClick = [this] { itmUpdateSpeedNormalClick(); };
+    Menus.itmUpdateSpeedLow->OnClick = [this] { itmUpdateSpeedLowClick(); };
+    Menus.itmUpdateSpeedPaused->OnClick = [this] { itmUpdateSpeedPausedClick(); };
+    Menus.itmViewSeparator = &Menus.itmView->Add("-");
+    ApplicationsPage.BuildViewMenu(*Menus.itmView);
+    ProcessPage.BuildMenu(*Menus.itmView);
 
     PerformancePage.BuildMenu(root);
     ApplicationsPage.BuildWindowsMenu(root);
 
-    itmTools = &root.Add("&Tools");
-    itmToolsUpdate = &itmTools->Add("&Update Taskwell 98");
-    itmToolsUpdate->OnClick = [this] { itmToolsUpdateClick(); };
+    Menus.itmTools = &root.Add("&Tools");
+    Menus.itmToolsUpdate = &Menus.itmTools->Add("&Update Taskwell 98");
+    Menus.itmToolsUpdate->OnClick = [this] { itmToolsUpdateClick(); };
 
-    itmHelp = &root.Add("&Help");
-    itmHelpTopics = &itmHelp->Add("Orvex Taskwell &Help Topics");
-    itmHelpTopics->OnClick = [this] { itmHelpTopicsClick(); };
-    itmHelp->Add("-");
-    itmAbout = &itmHelp->Add("&About Orvex Taskwell 98");
-    itmAbout->OnClick = [this] { itmAboutClick(); };
+    Menus.itmHelp = &root.Add("&Help");
+    Menus.itmHelpTopics = &Menus.itmHelp->Add("Orvex Taskwell &Help Topics");
+    Menus.itmHelpTopics->OnClick = [this] { itmHelpTopicsClick(); };
+    Menus.itmHelp->Add("-");
+    Menus.itmAbout = &Menus.itmHelp->Add("&About Orvex Taskwell 98");
+    Menus.itmAbout->OnClick = [this] { itmAboutClick(); };
 
-    popTray.Name = "popTray";
-    itmPopRestore = &popTray.Items().Add("&Restore Orvex Taskwell");
-    itmPopRestore->SetDefault(true);
-    itmPopClose = &popTray.Items().Add("&Close Orvex Taskwell");
-    popTray.Items().Add("-");
-    itmPopAlwaysOnTop = AddCheckItem(popTray.Items(), "&Always on Top", false);
-    itmPopRestore->OnClick = [this] { itmPopRestoreTaskwellClick(); };
-    itmPopClose->OnClick = [this] { itmExitClick(); };
-    itmPopAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
+    Menus.popTray.Name = "popTray";
+    Menus.itmPopRestore = &Menus.popTray.Items().Add("&Restore Orvex Taskwell");
+    Menus.itmPopRestore->SetDefault(true);
+    Menus.itmPopClose = &Menus.popTray.Items().Add("&Close Orvex Taskwell");
+    Menus.popTray.Items().Add("-");
+    Menus.itmPopAlwaysOnTop = AddCheckItem(Menus.popTray.Items(), "&Always on Top", false);
+    Menus.itmPopRestore->OnClick = [this] { itmPopRestoreTaskwellClick(); };
+    Menus.itmPopClose->OnClick = [this] { itmExitClick(); };
+    Menus.itmPopAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
 }
 
 // Help topics of the window's elements; F1 on an element opens the topic of the nearest one.
@@ -223,8 +210,8 @@ void TfrmMain::SetHelpContexts() {
             self(parent[i], topic, self);
         }
     };
-    setAll(MainMenu.Items(), 60, setAll);
-    setAll(popTray.Items(), 130, setAll);
+    setAll(Menus.MainMenu.Items(), 60, setAll);
+    setAll(Menus.popTray.Items(), 130, setAll);
 }
 
 void TfrmMain::BuildPages() {
@@ -318,11 +305,11 @@ void TfrmMain::FormCreate() {
     });
     // 10.
     step([&] {
-        PerfStatsCPU.SetAutoTick(true);
-        PerfStatsCPU.SetActiveStat(true);
+        Readers.PerfStatsCPU.SetAutoTick(true);
+        Readers.PerfStatsCPU.SetActiveStat(true);
     });
     WaitWithMessages(platform_.System, App(), 350);
-    for (TPerfStats* s : {&PerfStatsThreads, &PerfStatsVMs, &PerfStatsCommit, &PerfStatsDiskCache}) {
+    for (TPerfStats* s : {&Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsCommit, &Readers.PerfStatsDiskCache}) {
         step([&] {
             s->SetAutoTick(true);
             s->SetActiveStat(true);
@@ -333,10 +320,10 @@ void TfrmMain::FormCreate() {
     tmrRefresh.SetEnabled(true);
     tmrRefreshTimer();
     // 12.
-    step([&] { PerfStatsCPU.SetInterval(750); });
+    step([&] { Readers.PerfStatsCPU.SetInterval(750); });
     WaitWithMessages(platform_.System, App(), 350);
     step([&] {
-        for (TPerfStats* s : {&PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
+        for (TPerfStats* s : {&Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
             s->SetInterval(1500);
     });
     // 13.
@@ -351,11 +338,11 @@ void TfrmMain::FormCreate() {
     // 15.
     step([&] { UpdateStatusBar(); });
     step([&] { UpdateTrayIcon(); });
-    step([&] { UpdateTaskStatus(); });
-    step([&] { RefreshProcessList(); });
-    step([&] { UpdatePerformancePage(); });
-    step([&] { UpdateSystemInfoPage(); });
-    step([&] { UpdateUpTime(); });
+    step([&] { ApplicationsPage.UpdateTaskStatus(); });
+    step([&] { ProcessPage.RefreshProcessList(); });
+    step([&] { PerformancePage.UpdatePerformancePage(); });
+    step([&] { SystemInfoPage.UpdateSystemInfoPage(); });
+    step([&] { SystemInfoPage.UpdateUpTime(); });
     // 16.
     step([&] { LoadAppPosition(); });
     // 17.
@@ -392,9 +379,9 @@ void TfrmMain::FormClose() {
     step([&] { ApplicationsList.SetEnableTimer(false); });
     tmrRefresh.SetEnabled(false);
     // 3.
-    for (TPerfStats* s : {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
+    for (TPerfStats* s : {&Readers.PerfStatsCPU, &Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
         step([&] { s->SetAutoTick(false); });
-    for (TPerfStats* s : {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
+    for (TPerfStats* s : {&Readers.PerfStatsCPU, &Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
         step([&] { s->SetActiveStat(false); });
     // 4.
     step([&] { SaveAppPosition(); });
@@ -432,178 +419,16 @@ void TfrmMain::FreeProcessRecords() {
     ProcessList.Clear();
 }
 
-// ---------------------------------------------------------------------------------------------
-// The refresh tick.
-
-void TfrmMain::tmrRefreshTimer() {
-    // A tick never runs inside another one (message processing inside a step could start one).
-    if (ticking_) return;
-    ticking_ = true;
-    tmrRefresh.SetEnabled(false);
-    try {
-        Readings.ProcessCount = ProcessList.Count();
-        Readings.MemUsedK = static_cast<LONG>(
-            (static_cast<std::int64_t>(SystemInfo.msTotalPhys()) - static_cast<std::int64_t>(SystemInfo.msAvailPhys())) /
-            1024);
-        UpdateProcesses();
-        SystemInfo.RefreshInfo();
-        TakeHostCommit();
-        UpdateStatusBar();
-        UpdateTrayIcon();
-        if (pcMain->ActivePage() == tsApplications && WindowState() != TWindowState::wsMinimized &&
-            !App().Minimized())
-            UpdateTaskStatus();
-        if (pcMain->ActivePage() == tsProcesses && Showing()) RefreshProcessList();
-        UpdatePerformancePage();
-        UpdateUpTime();
-        LogUsageHistory();
-    } catch (...) {
-        // An error ends this tick's remaining steps; the cycle goes on.
-    }
-    tmrRefresh.SetEnabled(true);
-    ticking_ = false;
-}
-
-void TfrmMain::LoadProcesses() {
-    monitor_->LoadProcesses();
-}
-
-void TfrmMain::UpdateProcesses() {
-    monitor_->UpdateProcesses();
-}
-
-void TfrmMain::TakeHostCommit() {
-    if (SystemInfo.msExtended()) Readings.CommittedBytes = SystemInfo.msCommitted();
-}
-
-void TfrmMain::UpdateStatusBar() {
-    sbMain->SetPanelTexts({Readings.ProcessCount < 0 ? "" : "Processes: " + std::to_string(Readings.ProcessCount),
-                           Readings.CPUUsage < 0 ? "" : "CPU Usage: " + std::to_string(Readings.CPUUsage) + "%",
-                           Readings.MemUsedK < 0 ? ""
-                                        : "Mem Usage: " + std::to_string(Readings.CommittedBytes / 1024) + "K / " +
-                                              std::to_string(SystemInfo.msTotalPageFile() / 1024) + "K"});
-}
-
-void TfrmMain::RefreshProcessList() {
-    ProcessPage.RefreshProcessList();
-}
-
-void TfrmMain::UpdatePerformancePage() {
-    PerformancePage.UpdatePerformancePage();
-}
-
-void TfrmMain::UpdateSystemInfoPage() {
-    SystemInfoPage.UpdateSystemInfoPage();
-}
-
-void TfrmMain::UpdateUpTime() {
-    SystemInfoPage.UpdateUpTime();
-}
-
-void TfrmMain::LogUsageHistory() {
-    PerformancePage.LogUsageHistory();
-}
-
-void TfrmMain::UpdateTaskStatus() {
-    ApplicationsPage.UpdateTaskStatus();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Menus.
-
-void TfrmMain::pcMainChange() {
-    const TTabSheet* page = pcMain->ActivePage();
-    const bool apps = page == tsApplications;
-    const bool procs = page == tsProcesses;
-    const bool perf = page == tsPerformance;
-    itmShow16bit->SetVisible(procs);
-    itmViewSeparator->SetVisible(apps || procs);
-    ApplicationsPage.ShowMenus(apps);
-    ProcessPage.ShowMenus(procs);
-    PerformancePage.ShowMenus(perf);
-}
-
-namespace {
-// The intervals of each update speed: the refresh timer (also the window list engine's), then the
-// readers in the order CPU, threads, virtual machines, disk cache, commit.
-struct SpeedRow {
-    TUpdateSpeed speed;
-    UINT refresh;
-    LONG readers[5];
-    TMenuItem* TfrmMain::*item;
-};
-constexpr SpeedRow kSpeeds[] = {
-    {TUpdateSpeed::High, 750, {750, 1500, 1500, 1500, 750}, &TfrmMain::itmUpdateSpeedHigh},
-    {TUpdateSpeed::Normal, 1750, {1750, 1750, 1750, 1750, 1750}, &TfrmMain::itmUpdateSpeedNormal},
-    {TUpdateSpeed::Low, 3250, {3250, 3250, 3250, 3250, 3250}, &TfrmMain::itmUpdateSpeedLow},
-    {TUpdateSpeed::Paused, 0, {1, 1, 1, 0, 0}, &TfrmMain::itmUpdateSpeedPaused},
-};
-
-const SpeedRow& SpeedOf(TUpdateSpeed speed) {
-    for (const SpeedRow& row : kSpeeds)
-        if (row.speed == speed) return row;
-    return kSpeeds[1];
-}
-}  // namespace
-
-void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
-    // Paused first, in full: the refresh timer, the readers and the window list engine stop.
-    const SpeedRow& paused = SpeedOf(TUpdateSpeed::Paused);
-    tmrRefresh.SetInterval(paused.refresh);
-    tmrRefresh.SetEnabled(false);
-    for (size_t i = 0; i < std::size(kReaderRows); ++i) {
-        (this->*kReaderRows[i].reader).SetAutoTick(false);
-        (this->*kReaderRows[i].reader).SetInterval(static_cast<LONG>(paused.readers[i]));
-    }
-    ApplicationsList.SetTimerIntval(paused.refresh);
-    ApplicationsList.SetEnableTimer(false);
-    (this->*paused.item)->SetChecked(true);
-    UpdateSpeed = TUpdateSpeed::Paused;
-    if (speed == TUpdateSpeed::Paused) return;
-
-    // Then the speed's own intervals.
-    const SpeedRow& row = SpeedOf(speed);
-    tmrRefresh.SetInterval(row.refresh);
-    tmrRefresh.SetEnabled(true);
-    // The interval before the automatic ticks: each reader then joins the polling thread of its
-    // interval at once, without a thread made for the paused interval and stopped again.
-    for (size_t i = 0; i < std::size(kReaderRows); ++i) {
-        (this->*kReaderRows[i].reader).SetInterval(static_cast<LONG>(row.readers[i]));
-        (this->*kReaderRows[i].reader).SetAutoTick(true);
-    }
-    ApplicationsList.SetTimerIntval(row.refresh);
-    ApplicationsList.SetEnableTimer(true);
-    (this->*row.item)->SetChecked(true);
-    UpdateSpeed = speed;
-}
-
-void TfrmMain::itmUpdateSpeedHighClick() { ApplyUpdateSpeed(TUpdateSpeed::High); }
-void TfrmMain::itmUpdateSpeedNormalClick() { ApplyUpdateSpeed(TUpdateSpeed::Normal); }
-void TfrmMain::itmUpdateSpeedLowClick() { ApplyUpdateSpeed(TUpdateSpeed::Low); }
-void TfrmMain::itmUpdateSpeedPausedClick() { ApplyUpdateSpeed(TUpdateSpeed::Paused); }
-
-void TfrmMain::itmRefreshNowClick() {
-    tmrRefreshTimer();
-}
-
 void TfrmMain::itmExitClick() {
     Close();
 }
 
 bool TfrmMain::Confirmations() const {
-    return itmConfirmations->Checked();
+    return Menus.itmConfirmations->Checked();
 }
 
 bool TfrmMain::Show16bit() const {
-    return itmShow16bit->Checked();
-}
-
-void TfrmMain::ShowProcess(DWORD processId) {
-    UpdateProcesses();
-    if (!ProcessPage.SelectProcess(processId)) return;
-    pcMain->SetActivePageIndex(pcMain->PageIndexOf(*tsProcesses));
-    pcMainChange();
-    ProcessPage.RevealSelection();
+    return Menus.itmShow16bit->Checked();
 }
 
 }  // namespace taskwell

@@ -41,28 +41,6 @@ std::string ExecutableName(ISystem& system) {
     return name.empty() ? "taskwell" : name;
 }
 
-// Keeps the first refused write of this shutdown until it is shown.
-void NoteSaveError(TfrmMain& form, const std::exception& e) {
-    if (form.PendingSaveError.empty() && !form.SaveErrorShown) form.PendingSaveError = e.what();
-}
-
-void ShowSaveError(TfrmMain& form) {
-    if (form.PendingSaveError.empty() || form.SaveErrorShown) return;
-    form.SaveErrorShown = true;
-    const Exception error(form.PendingSaveError);
-    form.PendingSaveError.clear();
-    form.App().HandleException(error);
-}
-
-// Writes one value; a refusal is noted and the caller goes on with the next value.
-void Save(TfrmMain& form, const std::string& name, const TRegValue& value) {
-    try {
-        form.RegistryEnhanced.WriteValue(name, value);
-    } catch (const Exception& e) {
-        NoteSaveError(form, e);
-    }
-}
-
 }  // namespace
 
 std::string SettingsKey(const std::string& name) {
@@ -91,22 +69,22 @@ void TfrmMain::LoadSettings() {
 
     // 3. Options of the settings root.
     reg.Key = kSettingsRoot;
-    const bool onTop = reg.ReadBool(itmAlwaysOnTop->Caption(), itmAlwaysOnTop->Checked());
-    itmAlwaysOnTop->SetChecked(onTop);
-    itmPopAlwaysOnTop->SetChecked(onTop);
+    const bool onTop = reg.ReadBool(Menus.itmAlwaysOnTop->Caption(), Menus.itmAlwaysOnTop->Checked());
+    Menus.itmAlwaysOnTop->SetChecked(onTop);
+    Menus.itmPopAlwaysOnTop->SetChecked(onTop);
     // A z-order the window manager refuses is shown, and costs none of the settings read after it.
     App().Guarded([&] { ApplyAlwaysOnTop(); });
-    itmShowIconInTray->SetChecked(reg.ReadBool(itmShowIconInTray->Caption(), itmShowIconInTray->Checked()));
-    itmConfirmations->SetChecked(reg.ReadBool(itmConfirmations->Caption(), itmConfirmations->Checked()));
-    const bool hide = reg.ReadBool(itmHideWhenMinimized->Caption(), itmHideWhenMinimized->Checked());
-    itmHideWhenMinimized->SetChecked(hide);
+    Menus.itmShowIconInTray->SetChecked(reg.ReadBool(Menus.itmShowIconInTray->Caption(), Menus.itmShowIconInTray->Checked()));
+    Menus.itmConfirmations->SetChecked(reg.ReadBool(Menus.itmConfirmations->Caption(), Menus.itmConfirmations->Checked()));
+    const bool hide = reg.ReadBool(Menus.itmHideWhenMinimized->Caption(), Menus.itmHideWhenMinimized->Checked());
+    Menus.itmHideWhenMinimized->SetChecked(hide);
     // Hiding the minimised window needs the tray icon to bring it back.
-    if (hide) itmShowIconInTray->SetChecked(true);
-    itmShowIconInTray->SetEnabled(!hide);
-    SetTrayIconShown(itmShowIconInTray->Checked());
-    itmShow16bit->SetChecked(reg.ReadBool(itmShow16bit->Caption(), itmShow16bit->Checked()));
+    if (hide) Menus.itmShowIconInTray->SetChecked(true);
+    Menus.itmShowIconInTray->SetEnabled(!hide);
+    SetTrayIconShown(Menus.itmShowIconInTray->Checked());
+    Menus.itmShow16bit->SetChecked(reg.ReadBool(Menus.itmShow16bit->Caption(), Menus.itmShow16bit->Checked()));
     ApplicationsPage.LoadViewStyle(reg);
-    itmShowKernelTimes->SetChecked(reg.ReadBool(itmShowKernelTimes->Caption(), itmShowKernelTimes->Checked()));
+    Menus.itmShowKernelTimes->SetChecked(reg.ReadBool(Menus.itmShowKernelTimes->Caption(), Menus.itmShowKernelTimes->Checked()));
 
     // 4. Process list columns and sort column.
     ProcessPage.LoadSettings(reg);
@@ -123,10 +101,10 @@ void TfrmMain::LoadUpdateSpeed() {
     // Each speed stored on is applied by its handler, in this order, so the last one wins. With
     // nothing stored, Normal reads on through its check mark.
     const std::pair<TMenuItem*, void (TfrmMain::*)()> speeds[] = {
-        {itmUpdateSpeedHigh, &TfrmMain::itmUpdateSpeedHighClick},
-        {itmUpdateSpeedNormal, &TfrmMain::itmUpdateSpeedNormalClick},
-        {itmUpdateSpeedLow, &TfrmMain::itmUpdateSpeedLowClick},
-        {itmUpdateSpeedPaused, &TfrmMain::itmUpdateSpeedPausedClick}};
+        {Menus.itmUpdateSpeedHigh, &TfrmMain::itmUpdateSpeedHighClick},
+        {Menus.itmUpdateSpeedNormal, &TfrmMain::itmUpdateSpeedNormalClick},
+        {Menus.itmUpdateSpeedLow, &TfrmMain::itmUpdateSpeedLowClick},
+        {Menus.itmUpdateSpeedPaused, &TfrmMain::itmUpdateSpeedPausedClick}};
     bool applied = false;
     for (auto [item, handler] : speeds) {
         if (!RegistryEnhanced.ReadBool(item->Caption(), item->Checked())) continue;
@@ -140,11 +118,13 @@ void TfrmMain::LoadUpdateSpeed() {
 
 namespace {
 
-void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const std::string& formName) {
-    placement.Left = TfrmMain::kDesignLeft;
-    placement.Top = TfrmMain::kDesignTop;
-    placement.Width = TfrmMain::kDesignWidth;
-    placement.Height = TfrmMain::kDesignHeight;
+// design: where the window opens when no placement is stored.
+void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const std::string& formName,
+                        const TRect& design) {
+    placement.Left = design.Left;
+    placement.Top = design.Top;
+    placement.Width = design.Width();
+    placement.Height = design.Height();
     placement.SectionName = formName;
     placement.InifileName = std::string(kSettingsRoot) + exeName;
     placement.ForceINIFile = false;
@@ -153,7 +133,8 @@ void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const 
 }  // namespace
 
 void TfrmMain::LoadAppPosition() {
-    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name);
+    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name,
+                       TRect{kDesignLeft, kDesignTop, kDesignLeft + kDesignWidth, kDesignTop + kDesignHeight});
     RePosApp.LoadAppPosition();
     // A place stored off the screen (saved while minimised, on a monitor since removed, at another
     // resolution) is brought onto it; the window is saved where it now is.
@@ -167,17 +148,38 @@ void TfrmMain::LoadAppPosition() {
 // ---------------------------------------------------------------------------------------------
 // Saving.
 
+void TfrmMain::NoteSaveError(const std::exception& e) {
+    if (pendingSaveError_.empty() && !saveErrorShown_) pendingSaveError_ = e.what();
+}
+
+void TfrmMain::ShowSaveError() {
+    if (pendingSaveError_.empty() || saveErrorShown_) return;
+    saveErrorShown_ = true;
+    const Exception error(pendingSaveError_);
+    pendingSaveError_.clear();
+    App().HandleException(error);
+}
+
+void TfrmMain::SaveValue(const std::string& name, const TRegValue& value) {
+    try {
+        RegistryEnhanced.WriteValue(name, value);
+    } catch (const Exception& e) {
+        NoteSaveError(e);
+    }
+}
+
 void TfrmMain::SaveAppPosition() {
     // A window that refused to run on Windows NT stores nothing.
     if (refused_) return;
-    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name);
+    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name,
+                       TRect{kDesignLeft, kDesignTop, kDesignLeft + kDesignWidth, kDesignTop + kDesignHeight});
     try {
         RePosApp.SaveAppPosition();
     } catch (const Exception& e) {
-        NoteSaveError(*this, e);
+        NoteSaveError(e);
     }
     // At destruction no saving of the settings follows that would show a refusal.
-    if (destroyed_) ShowSaveError(*this);
+    if (destroyed_) ShowSaveError();
 }
 
 void TfrmMain::SaveSettings() {
@@ -185,29 +187,29 @@ void TfrmMain::SaveSettings() {
     TRegistryEnhanced& reg = RegistryEnhanced;
     reg.RootKey = TRootKey::hkCurrentUser;
     reg.Access = TRegAccess::kAllAccess;
-    const TSettingWriter save = [this](const std::string& name, const TRegValue& value) { Save(*this, name, value); };
+    const TSettingWriter save = [this](const std::string& name, const TRegValue& value) { SaveValue(name, value); };
 
     // Usage logs.
     PerformancePage.SaveSettings(reg, save);
 
     // Options, update speed, view style and page.
     reg.Key = kSettingsRoot;
-    Save(*this, itmAlwaysOnTop->Caption(), itmAlwaysOnTop->Checked());
-    Save(*this, kMinimizeOnUse, true);
-    for (TMenuItem* item : {itmShowIconInTray, itmConfirmations, itmHideWhenMinimized, itmShow16bit,
-                            itmUpdateSpeedHigh, itmUpdateSpeedNormal, itmUpdateSpeedLow, itmUpdateSpeedPaused})
-        Save(*this, item->Caption(), item->Checked());
+    SaveValue(Menus.itmAlwaysOnTop->Caption(), Menus.itmAlwaysOnTop->Checked());
+    SaveValue(kMinimizeOnUse, true);
+    for (TMenuItem* item : {Menus.itmShowIconInTray, Menus.itmConfirmations, Menus.itmHideWhenMinimized, Menus.itmShow16bit,
+                            Menus.itmUpdateSpeedHigh, Menus.itmUpdateSpeedNormal, Menus.itmUpdateSpeedLow, Menus.itmUpdateSpeedPaused})
+        SaveValue(item->Caption(), item->Checked());
     ApplicationsPage.SaveViewStyle(save);
-    Save(*this, itmShowKernelTimes->Caption(), itmShowKernelTimes->Checked());
+    SaveValue(Menus.itmShowKernelTimes->Caption(), Menus.itmShowKernelTimes->Checked());
     const int page = pcMain->ActivePageIndex();
-    Save(*this, "ActivePage", page >= 0 && page < kPageCount ? page : 0);
+    SaveValue("ActivePage", page >= 0 && page < kPageCount ? page : 0);
 
     // Application list column widths.
     ApplicationsPage.SaveColumnWidths(reg, save);
 
     ProcessPage.SaveSettings(reg, save);
 
-    ShowSaveError(*this);
+    ShowSaveError();
 }
 
 }  // namespace taskwell

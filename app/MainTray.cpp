@@ -38,11 +38,11 @@ std::string TrayIconName(LONG cpuUsage) {
 
 }  // namespace
 
-// A double-click on the tray icon restores the window; a right click pops up popTray.
+// A double-click on the tray icon restores the window; a right click pops up Menus.popTray.
 void TfrmMain::ConnectTray() {
     TrayIcon.Name = "TrayIcon";
     TrayIcon.OnDblClick = [this](TTrayIcon&) { itmPopRestoreTaskwellClick(); };
-    TrayIcon.PopupMenu = &popTray;
+    TrayIcon.PopupMenu = &Menus.popTray;
     tmrSetTopWindow.OnTimer = [this] { tmrSetTopWindowTimer(); };
 }
 
@@ -65,7 +65,7 @@ void TfrmMain::UpdateTrayIcon() {
     } else if (tip != TrayIcon.ToolTip()) {
         TrayIcon.SetToolTip(tip);
     }
-    if (itmShowIconInTray->Checked()) TrayIcon.SetActive(true);
+    if (Menus.itmShowIconInTray->Checked()) TrayIcon.SetActive(true);
 }
 
 void TfrmMain::SetTrayIconShown(bool shown) {
@@ -77,7 +77,7 @@ void TfrmMain::InstallMinimizeHook() {
 }
 
 void TfrmMain::FormMinimize() {
-    if (!App().Minimized() || !itmHideWhenMinimized->Checked()) return;
+    if (!App().Minimized() || !Menus.itmHideWhenMinimized->Checked()) return;
     // Hidden without its tray icon the window could never be brought back: it stays on the task bar.
     if (!TrayIcon.Present()) return;
     const HWND window = platform_.Ui.WindowHandle(*this);
@@ -99,7 +99,7 @@ void TfrmMain::itmPopRestoreTaskwellClick() {
     windows.SendMessageA(window, WM_SHOWWINDOW, 1, 3);
     windows.ShowWindow(window, SW_RESTORE);
     // A window hidden when minimised gets its task bar button back.
-    if (itmHideWhenMinimized->Checked()) windows.ShowWindow(window, SW_SHOW);
+    if (Menus.itmHideWhenMinimized->Checked()) windows.ShowWindow(window, SW_SHOW);
     // The window comes to the front a moment later, once the restore has been handled.
     tmrSetTopWindow.SetInterval(kSetTopWindowDelayMs);
     tmrSetTopWindow.SetEnabled(true);

@@ -16,8 +16,8 @@ struct Shown : bench::Machine {
 
 void BM_PollingPassOverFiveReaders(benchmark::State& state) {
     Shown m;
-    TPerfStats* readers[] = {&m.form.PerfStatsCPU, &m.form.PerfStatsThreads, &m.form.PerfStatsVMs,
-                             &m.form.PerfStatsDiskCache, &m.form.PerfStatsCommit};
+    TPerfStats* readers[] = {&m.form.Readers.PerfStatsCPU, &m.form.Readers.PerfStatsThreads, &m.form.Readers.PerfStatsVMs,
+                             &m.form.Readers.PerfStatsDiskCache, &m.form.Readers.PerfStatsCommit};
     DWORD value = 0;
     for (auto _ : state) {
         m.registry.SetStatValue("KERNEL\\CPUUsage", ++value % 100);
@@ -29,11 +29,11 @@ BENCHMARK(BM_PollingPassOverFiveReaders);
 void BM_UpdatePerformancePageGraphsFull(benchmark::State& state) {
     Shown m;
     // Both graphs full: every further sample scrolls them.
-    for (int i = 0; i < TPerformancePage::HistoryLength; ++i) m.form.UpdatePerformancePage();
+    for (int i = 0; i < TPerformancePage::HistoryLength; ++i) m.form.PerformancePage.UpdatePerformancePage();
     LONG usage = 0;
     for (auto _ : state) {
         m.form.Readings.CPUUsage = ++usage % 100;
-        m.form.UpdatePerformancePage();
+        m.form.PerformancePage.UpdatePerformancePage();
     }
 }
 BENCHMARK(BM_UpdatePerformancePageGraphsFull);
@@ -51,7 +51,7 @@ BENCHMARK(BM_AppendHistorySampleScrolling);
 void BM_OneLogLine(benchmark::State& state) {
     Shown m;
     m.form.PerformancePage.itmCPUHistEnabled->SetChecked(true);
-    for (auto _ : state) m.form.LogUsageHistory();
+    for (auto _ : state) m.form.PerformancePage.LogUsageHistory();
 }
 BENCHMARK(BM_OneLogLine);
 

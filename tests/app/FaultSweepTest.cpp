@@ -426,7 +426,7 @@ private:
         for (int i = 0; i < parent.Count(); ++i) {
             TMenuItem& item = parent[i];
             if (item.IsLine() || !item.Visible() || !item.Enabled()) continue;
-            if (&item == form_->itmExit || &item == form_->itmPopClose) continue;  // the close comes last
+            if (&item == form_->Menus.itmExit || &item == form_->Menus.itmPopClose) continue;  // the close comes last
             const std::string label = Path(item);
             if (item.Count() > 0) {
                 if (item.OnClick) Click(item, label);
@@ -445,7 +445,7 @@ private:
     void WalkPopup(TPopupMenu& menu, int page) {
         for (int i = 0; i < menu.Items().Count(); ++i) {
             TMenuItem& item = menu.Items()[i];
-            if (item.IsLine() || &item == form_->itmPopClose) continue;
+            if (item.IsLine() || &item == form_->Menus.itmPopClose) continue;
             const std::string label = menu.Name + " > " + item.Caption();
             ShowPage(page);
             bool chosen = false, checked = false;
@@ -466,7 +466,7 @@ private:
     // its window procedure: the shell's message is no call of the program); the other menus, and
     // the tray's when its window could not be made, open on their list as the backend opens them.
     void OpenPopup(TPopupMenu& menu) {
-        if (&menu == &form_->popTray) {
+        if (&menu == &form_->Menus.popTray) {
             if (const sim::SimWindow* tray = f_.windows.Find(form_->TrayIcon.Handle()); tray && tray->handler) {
                 tray->handler(TTrayIcon::kNotifyMessage, 0, WM_RBUTTONUP);
                 return;
@@ -489,7 +489,7 @@ private:
         TfrmMain& m = *form_;
         for (int page = 0; page < 4; ++page) {
             ShowPage(page);
-            WalkMenu(m.MainMenu.Items(), page);
+            WalkMenu(m.Menus.MainMenu.Items(), page);
             if (page == 0) {
                 WalkPopup(m.ApplicationsPage.popApplications, page);
                 for (TButton* b : {m.ApplicationsPage.btnSwitchTo, m.ApplicationsPage.btnEndTask, m.ApplicationsPage.btnNewTask})
@@ -500,10 +500,10 @@ private:
                 Press(m.ProcessPage.btnEndProcess, page);
             }
         }
-        WalkPopup(m.popTray, 2);
+        WalkPopup(m.Menus.popTray, 2);
         // Back to a speed with a running refresh; time passes (the delayed bring-to-front of the
         // restore, a tick, the polling) with no command running.
-        Click(*m.itmUpdateSpeedNormal, "back to Normal");
+        Click(*m.Menus.itmUpdateSpeedNormal, "back to Normal");
         phase_ = Phase::Ticks;
         Drive("time after the commands", [&] { f_.ui.Advance(1750); });
         CheckLists("after the commands");
@@ -514,7 +514,7 @@ private:
     void Close() {
         phase_ = Phase::Close;
         f_.registry.ClearLog();
-        Click(*form_->itmExit, "close");
+        Click(*form_->Menus.itmExit, "close");
         if (!form_->Closed() && out_.escaped.empty()) out_.escaped = "the close did not close the window";
     }
 

@@ -269,9 +269,9 @@ Outcome RunSession(const std::vector<LayoutValue>& layout, const Content& conten
                 f.ui.Advance(interval > 0 ? interval : 1750);
             }
         });
-        drive("new task", [&] { f.app.Guarded([&] { form->itmNewTask->Click(); }); });
+        drive("new task", [&] { f.app.Guarded([&] { form->Menus.itmNewTask->Click(); }); });
         out.activePage = form->pcMain->ActivePageIndex();
-        drive("close", [&] { f.app.Guarded([&] { form->itmExit->Click(); }); });
+        drive("close", [&] { f.app.Guarded([&] { form->Menus.itmExit->Click(); }); });
         form.reset();
     }
     const std::string prefix = "HKEY_CURRENT_USER\\" + std::string(testing::kSettingsRootPath) + "\\";

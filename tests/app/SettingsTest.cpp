@@ -127,16 +127,16 @@ TEST(Settings, AFirstRunWithNothingStoredStartsWithEveryDefault) {
     EXPECT_EQ(m.UpdateSpeed, TUpdateSpeed::Normal);
     EXPECT_EQ(m.tmrRefresh.Interval(), 1750u);
     EXPECT_EQ(m.ApplicationsList.TimerIntval(), 1750);
-    EXPECT_TRUE(m.itmUpdateSpeedNormal->Checked());
+    EXPECT_TRUE(m.Menus.itmUpdateSpeedNormal->Checked());
     EXPECT_EQ(m.pcMain->ActivePage(), m.tsApplications);
-    EXPECT_FALSE(m.itmAlwaysOnTop->Checked());
-    EXPECT_FALSE(m.itmPopAlwaysOnTop->Checked());
-    EXPECT_TRUE(m.itmHideWhenMinimized->Checked());
-    EXPECT_TRUE(m.itmShowIconInTray->Checked());
-    EXPECT_FALSE(m.itmShowIconInTray->Enabled());
-    EXPECT_TRUE(m.itmConfirmations->Checked());
-    EXPECT_TRUE(m.itmShow16bit->Checked());
-    EXPECT_FALSE(m.itmShowKernelTimes->Checked());
+    EXPECT_FALSE(m.Menus.itmAlwaysOnTop->Checked());
+    EXPECT_FALSE(m.Menus.itmPopAlwaysOnTop->Checked());
+    EXPECT_TRUE(m.Menus.itmHideWhenMinimized->Checked());
+    EXPECT_TRUE(m.Menus.itmShowIconInTray->Checked());
+    EXPECT_FALSE(m.Menus.itmShowIconInTray->Enabled());
+    EXPECT_TRUE(m.Menus.itmConfirmations->Checked());
+    EXPECT_TRUE(m.Menus.itmShow16bit->Checked());
+    EXPECT_FALSE(m.Menus.itmShowKernelTimes->Checked());
     EXPECT_TRUE(m.ApplicationsPage.itmLargeIcons->Checked());
     for (TMenuItem* item : {m.ApplicationsPage.itmSmallIcons, m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails}) EXPECT_FALSE(item->Checked()) << item->Caption();
     EXPECT_FALSE(m.PerformancePage.itmCPUHistEnabled->Checked());
@@ -205,13 +205,13 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
         m.PerformancePage.itmMemHistEnable->SetChecked(true);
         m.PerformancePage.CPULogFile = "D:\\logs\\cpu.csv";
         m.PerformancePage.MemLogFile = "D:\\logs\\mem.csv";
-        m.itmAlwaysOnTop->SetChecked(true);
-        m.itmHideWhenMinimized->SetChecked(false);
-        m.itmShowIconInTray->SetEnabled(true);
-        m.itmShowIconInTray->SetChecked(false);
-        m.itmConfirmations->SetChecked(false);
-        m.itmShow16bit->SetChecked(false);
-        m.itmShowKernelTimes->SetChecked(true);
+        m.Menus.itmAlwaysOnTop->SetChecked(true);
+        m.Menus.itmHideWhenMinimized->SetChecked(false);
+        m.Menus.itmShowIconInTray->SetEnabled(true);
+        m.Menus.itmShowIconInTray->SetChecked(false);
+        m.Menus.itmConfirmations->SetChecked(false);
+        m.Menus.itmShow16bit->SetChecked(false);
+        m.Menus.itmShowKernelTimes->SetChecked(true);
         m.itmUpdateSpeedLowClick();
         m.ApplicationsPage.itmDetails->SetChecked(true);
         m.pcMain->SelectPage(2);
@@ -232,14 +232,14 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
     EXPECT_TRUE(m.PerformancePage.itmMemHistEnable->Checked());
     EXPECT_EQ(m.PerformancePage.CPULogFile, "D:\\logs\\cpu.csv");
     EXPECT_EQ(m.PerformancePage.MemLogFile, "D:\\logs\\mem.csv");
-    EXPECT_TRUE(m.itmAlwaysOnTop->Checked());
-    EXPECT_TRUE(m.itmPopAlwaysOnTop->Checked());
-    EXPECT_FALSE(m.itmHideWhenMinimized->Checked());
-    EXPECT_FALSE(m.itmShowIconInTray->Checked());
-    EXPECT_TRUE(m.itmShowIconInTray->Enabled());
-    EXPECT_FALSE(m.itmConfirmations->Checked());
-    EXPECT_FALSE(m.itmShow16bit->Checked());
-    EXPECT_TRUE(m.itmShowKernelTimes->Checked());
+    EXPECT_TRUE(m.Menus.itmAlwaysOnTop->Checked());
+    EXPECT_TRUE(m.Menus.itmPopAlwaysOnTop->Checked());
+    EXPECT_FALSE(m.Menus.itmHideWhenMinimized->Checked());
+    EXPECT_FALSE(m.Menus.itmShowIconInTray->Checked());
+    EXPECT_TRUE(m.Menus.itmShowIconInTray->Enabled());
+    EXPECT_FALSE(m.Menus.itmConfirmations->Checked());
+    EXPECT_FALSE(m.Menus.itmShow16bit->Checked());
+    EXPECT_TRUE(m.Menus.itmShowKernelTimes->Checked());
     EXPECT_EQ(m.UpdateSpeed, TUpdateSpeed::Low);
     EXPECT_EQ(m.tmrRefresh.Interval(), 3250u);
     EXPECT_TRUE(m.ApplicationsPage.itmDetails->Checked());
@@ -374,7 +374,7 @@ TEST(Settings, TheUpdateSpeedStoredOnLastWins) {
         EXPECT_EQ(m.UpdateSpeed, cases[i].speed) << "case " << i;
         EXPECT_EQ(m.tmrRefresh.Interval(), cases[i].interval) << "case " << i;
         EXPECT_EQ(m.ApplicationsList.TimerIntval(), static_cast<LONG>(cases[i].interval)) << "case " << i;
-        EXPECT_EQ(m.PerfStatsThreads.AutoTick(), cases[i].speed != TUpdateSpeed::Paused) << "case " << i;
+        EXPECT_EQ(m.Readers.PerfStatsThreads.AutoTick(), cases[i].speed != TUpdateSpeed::Paused) << "case " << i;
     }
 }
 
@@ -396,13 +396,13 @@ TEST(Settings, ValuesThatCannotServeTheirTargetGiveTheDefault) {
     const std::string memLog = std::string(kProgramDir) + "Mem_Usage.Log";
     const Case cases[] = {
         {"option as a word", kRoot, "&Confirmations", REG_SZ, text("abc"),
-         [](const TfrmMain& m) { return m.itmConfirmations->Checked(); }},
+         [](const TfrmMain& m) { return m.Menus.itmConfirmations->Checked(); }},
         {"option as binary", kRoot, "&Confirmations", REG_BINARY, {0, 0, 0, 0},
-         [](const TfrmMain& m) { return m.itmConfirmations->Checked(); }},
+         [](const TfrmMain& m) { return m.Menus.itmConfirmations->Checked(); }},
         {"option as a number in text", kRoot, "&Always On Top", REG_SZ, text("1"),
-         [](const TfrmMain& m) { return m.itmAlwaysOnTop->Checked(); }},
+         [](const TfrmMain& m) { return m.Menus.itmAlwaysOnTop->Checked(); }},
         {"option as a short word", kRoot, "&Always On Top", REG_DWORD, {1, 0},
-         [](const TfrmMain& m) { return !m.itmAlwaysOnTop->Checked(); }},
+         [](const TfrmMain& m) { return !m.Menus.itmAlwaysOnTop->Checked(); }},
         {"width as a word", kAppColumns, "Task", REG_SZ, text("abc"),
          [](const TfrmMain& m) { return m.ApplicationsPage.sagApplications->Column(0).Width == 250; }},
         {"width negative", kAppColumns, "Status", REG_DWORD, dword(0xFFFFFFFFu),

@@ -160,13 +160,13 @@ TEST(TrayMeter, TheOptionDecidesWhetherTheIconIsPresent) {
     TrayMainFixture f;
     TfrmMain& m = *f.form;
     // Hide When Minimized off frees "&Show icon in tray"; switching that off removes the icon.
-    m.itmHideWhenMinimized->Click();
-    m.itmShowIconInTray->Click();
+    m.Menus.itmHideWhenMinimized->Click();
+    m.Menus.itmShowIconInTray->Click();
     EXPECT_FALSE(m.TrayIcon.Active());
     EXPECT_EQ(f.Shown(), nullptr);
     f.ui.Advance(1750);
     EXPECT_EQ(f.Shown(), nullptr);
-    m.itmShowIconInTray->Click();
+    m.Menus.itmShowIconInTray->Click();
     EXPECT_NE(f.Shown(), nullptr);
 }
 
@@ -183,7 +183,7 @@ TEST(TrayMeter, ShutdownRemovesTheIcon) {
 TEST(TrayRestore, MinimisingHidesTheWindowOnlyWithHideWhenMinimized) {
     for (bool hide : {true, false}) {
         TrayMainFixture f;
-        if (!hide) f.form->itmHideWhenMinimized->Click();
+        if (!hide) f.form->Menus.itmHideWhenMinimized->Click();
         f.windows.ClearLog();
         f.UserMinimizes();
         EXPECT_TRUE(f.app.Minimized()) << hide;
@@ -238,7 +238,7 @@ TEST(TrayRestore, AWindowNeverShownIsActivatedFirst) {
     TrayMainFixture f(false);
     ASSERT_FALSE(f.form->WindowShown);
     f.windows.ClearLog();
-    f.form->itmPopRestore->Click();
+    f.form->Menus.itmPopRestore->Click();
     auto send = [](UINT msg, WPARAM w, LPARAM l) {
         return "send " + std::to_string(msg) + "(" + std::to_string(w) + "," + std::to_string(l) + ")";
     };
@@ -252,7 +252,7 @@ TEST(TrayRestore, AWindowNeverShownIsActivatedFirst) {
 
 TEST(TrayRestore, WithoutHideWhenMinimizedTheWindowIsOnlyRestored) {
     TrayMainFixture f;
-    f.form->itmHideWhenMinimized->Click();
+    f.form->Menus.itmHideWhenMinimized->Click();
     f.UserMinimizes();
     f.windows.ClearLog();
     f.DoubleClickTray();
@@ -291,7 +291,7 @@ TEST(TrayRestore, TheBringToFrontPicksTheLastActiveWindowOfTheProgram) {
             f.windows.SetForegroundWindow(dialog);
         }
         f.windows.Find(f.window)->enabled = c.mainEnabled;
-        f.form->itmPopRestore->Click();
+        f.form->Menus.itmPopRestore->Click();
         f.windows.ClearLog();
         f.ui.Advance(100);
         std::vector<HWND> raised;
@@ -320,7 +320,7 @@ TEST(TrayRestore, AVanishedWindowIsNeitherACrashNorAHang) {
     f.windows.Fail(WinOp::SendMessageA, false);
     f.windows.Fail(WinOp::ShowWindow, false);
     f.windows.Fail(WinOp::GetLastActivePopup, false);
-    f.form->itmPopRestore->Click();
+    f.form->Menus.itmPopRestore->Click();
     f.ui.Advance(500);
     EXPECT_EQ(f.windows.Calls(WinOp::SetForegroundWindow), 0);
     EXPECT_TRUE(f.windows.HandlerErrors.empty());
@@ -337,7 +337,7 @@ TEST(TrayMenu, RightClickPopsTheTrayMenuAtTheMouse) {
     };
     f.windows.SendMessageA(m.TrayIcon.Handle(), TTrayIcon::kNotifyMessage, 0, WM_RBUTTONUP);
     ASSERT_EQ(f.ui.Popups.size(), 1u);
-    EXPECT_EQ(f.ui.Popups[0].menu, &m.popTray);
+    EXPECT_EQ(f.ui.Popups[0].menu, &m.Menus.popTray);
     EXPECT_EQ(f.ui.Popups[0].x, 1010);
     EXPECT_EQ(f.ui.Popups[0].y, 750);
     EXPECT_EQ(defaultItem, "&Restore Orvex Taskwell");
@@ -360,11 +360,11 @@ TEST(TrayMenu, ItemsOfTheTrayMenu) {
         TfrmMain& m = *f.form;
         f.ui.PopupResponder = [&](TPopupMenu& menu) { menu.Items().Find("&Always on Top")->Click(); };
         f.windows.SendMessageA(m.TrayIcon.Handle(), TTrayIcon::kNotifyMessage, 0, WM_RBUTTONUP);
-        EXPECT_TRUE(m.itmAlwaysOnTop->Checked());
-        EXPECT_TRUE(m.itmPopAlwaysOnTop->Checked());
+        EXPECT_TRUE(m.Menus.itmAlwaysOnTop->Checked());
+        EXPECT_TRUE(m.Menus.itmPopAlwaysOnTop->Checked());
         EXPECT_TRUE(f.windows.Find(f.window)->topmost);
-        m.itmAlwaysOnTop->Click();
-        EXPECT_FALSE(m.itmPopAlwaysOnTop->Checked());
+        m.Menus.itmAlwaysOnTop->Click();
+        EXPECT_FALSE(m.Menus.itmPopAlwaysOnTop->Checked());
         EXPECT_FALSE(f.windows.Find(f.window)->topmost);
     }
     {

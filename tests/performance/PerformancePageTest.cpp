@@ -34,7 +34,7 @@ TEST(PerformancePage, ShowsTheCPUFigureOnlyWhenItIsAPercentage) {
     for (Case c : {Case{0, "0%", 0}, Case{57, "57%", 57}, Case{100, "100%", 100}, Case{101, "", 100}, Case{-1, "", 0}}) {
         PerfFixture f;
         f.form->Readings.CPUUsage = c.usage;
-        f.form->UpdatePerformancePage();
+        f.form->PerformancePage.UpdatePerformancePage();
         EXPECT_EQ(f.Page().valueCPUUsage->Caption(), c.text) << c.usage;
         EXPECT_EQ(f.Page().ggCPUUsage->Progress(), c.progress) << c.usage;
     }

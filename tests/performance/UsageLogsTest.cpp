@@ -36,9 +36,9 @@ TEST(UsageLogs, WriteTheHeaderOnceThenOneLinePerTick) {
     LogFixture f;
     f.form->PerformancePage.itmCPUHistEnabled->Click();
     f.form->Readings.CPUUsage = 0;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     f.form->Readings.CPUUsage = -3;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"0\"\r\n" +
                                    "\"2001/02/03\",\"04:05:06\",\"-3\"\r\n");
     EXPECT_EQ(f.File(kMemLog), "<no file>");
@@ -49,8 +49,8 @@ TEST(UsageLogs, TheMemoryLogHoldsCommittedBytes) {
     LogFixture f;
     f.form->PerformancePage.itmMemHistEnable->Click();
     f.registry.SetStatValue("VMM\\cpgCommit", 3000000000u);  // above 2 GB: unsigned
-    f.form->PerfStatsCommit.Tick();
-    f.form->LogUsageHistory();
+    f.form->Readers.PerfStatsCommit.Tick();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kMemLog), std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"3000000000\"\r\n");
 }
 
@@ -59,7 +59,7 @@ TEST(UsageLogs, AnExistingFileGetsNoHeaderEvenWhenEmpty) {
     f.files.SetContent(kCPULog, "");
     f.form->PerformancePage.itmCPUHistEnabled->Click();
     f.form->Readings.CPUUsage = 7;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), "\"2001/02/03\",\"04:05:06\",\"7\"\r\n");
 }
 
@@ -70,7 +70,7 @@ TEST(UsageLogs, OnePathForBothTakesTheCPULineThenTheMemoryLine) {
     f.form->PerformancePage.itmMemHistEnable->Click();
     f.form->Readings.CPUUsage = 12;
     f.form->Readings.CommittedBytes = 4096;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"12\"\r\n" +
                                    "\"2001/02/03\",\"04:05:06\",\"4096\"\r\n");
 }
@@ -82,7 +82,7 @@ TEST(UsageLogs, UseTheLocalesSeparators) {
         g.machine.Locale[LOCALE_STIME] = "-";
     });
     f.form->PerformancePage.itmCPUHistEnabled->Click();
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_NE(f.File(kCPULog).find("\"2001.02.03\",\"04-05-06\""), std::string::npos) << f.File(kCPULog);
 }
 
@@ -91,7 +91,7 @@ TEST(UsageLogs, TakeDateAndTimeFromOneReadingOfTheClock) {
     f.form->PerformancePage.itmCPUHistEnabled->Click();
     // The clock turns midnight between two readings.
     f.machine.NextLocalTimes = {SYSTEMTIME{1999, 12, 5, 31, 23, 59, 59, 999}, SYSTEMTIME{2000, 1, 6, 1, 0, 0, 0, 0}};
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_NE(f.File(kCPULog).find("\"1999/12/31\",\"23:59:59\""), std::string::npos) << f.File(kCPULog);
 }
 
@@ -120,13 +120,13 @@ TEST(UsageLogs, AFullDiskNeverLeavesAPartLine) {
         const std::string before = f.File(kCPULog);
         f.files.FreeSpace = 10;  // room for part of a line only
         f.form->Readings.CPUUsage = 6;
-        f.form->LogUsageHistory();
+        f.form->PerformancePage.LogUsageHistory();
         EXPECT_EQ(f.File(kCPULog), before) << earlier;
         EXPECT_EQ(f.files.Size(kCPULog), earlier + before.size()) << earlier;
         // Space again: the next line follows the last whole one.
         f.files.FreeSpace = UINT64_MAX;
         f.form->Readings.CPUUsage = 7;
-        f.form->LogUsageHistory();
+        f.form->PerformancePage.LogUsageHistory();
         EXPECT_EQ(f.File(kCPULog), before + "\"2001/02/03\",\"04:05:06\",\"7\"\r\n") << earlier;
         EXPECT_EQ(f.files.OpenHandles(), 0) << earlier;
     }
@@ -136,10 +136,10 @@ TEST(UsageLogs, ANewFileWhoseFirstWriteFailedIsRemoved) {
     LogFixture f;
     f.form->PerformancePage.itmCPUHistEnabled->Click();
     f.files.FreeSpace = 5;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), "<no file>");
     f.files.FreeSpace = UINT64_MAX;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog).substr(0, 23), kHeader);
 }
 
@@ -150,7 +150,7 @@ TEST(UsageLogs, ARefusedOrRaisingFileIsSkippedSilently) {
         f.files.Raise(op);
         f.form->PerformancePage.itmCPUHistEnabled->Click();
         f.form->PerformancePage.itmMemHistEnable->Click();
-        EXPECT_NO_THROW(f.form->LogUsageHistory()) << sim::FileOpName(op);
+        EXPECT_NO_THROW(f.form->PerformancePage.LogUsageHistory()) << sim::FileOpName(op);
         f.files.Raise(op, false);
         if (op != FileOp::CloseHandle) {
             EXPECT_EQ(f.File(kCPULog), "x\r\n") << sim::FileOpName(op);
@@ -160,7 +160,7 @@ TEST(UsageLogs, ARefusedOrRaisingFileIsSkippedSilently) {
     LogFixture f;
     f.files.Refused.insert(kCPULog);
     f.form->PerformancePage.itmCPUHistEnabled->Click();
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), "<no file>");
 }
 

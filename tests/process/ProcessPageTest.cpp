@@ -353,7 +353,7 @@ TEST(Show16bit, HidesRowsWhoseTypeBeginsWith16AndCountsThemStill) {
     const DWORD win32 = f.Start("C:\\WINDOWS\\EXPLORER.EXE");
     f.Create();
     EXPECT_EQ(f.Rows().ItemCount(), 3);
-    f.form->itmShow16bit->Click();
+    f.form->Menus.itmShow16bit->Click();
     // At once, without a tick.
     EXPECT_EQ(f.Page().FindProcessRow(win16), nullptr);
     EXPECT_NE(f.Page().FindProcessRow(noType), nullptr);  // an empty type is no 16-bit type
@@ -362,7 +362,7 @@ TEST(Show16bit, HidesRowsWhoseTypeBeginsWith16AndCountsThemStill) {
     f.ui.Advance(1750);
     EXPECT_EQ(f.Page().FindProcessRow(win16), nullptr);
     EXPECT_TRUE(f.Invariants());
-    f.form->itmShow16bit->Click();
+    f.form->Menus.itmShow16bit->Click();
     EXPECT_EQ(f.Cell(win16, "Type"), "16-Bit (3.10)");
     EXPECT_TRUE(f.Invariants());
 }
@@ -406,7 +406,7 @@ TEST(SelectColumns, OkAppliesTheBoxesAndRefreshesTheRowsAtOnce) {
     const std::vector<DWORD> ids = f.StartDesktop();
     f.machine.FindProcess(ids[0])->th32ParentProcessID = 0xFFF0ABCD;
     f.Create();
-    f.form->itmUpdateSpeedPaused->Click();  // no tick will come
+    f.form->Menus.itmUpdateSpeedPaused->Click();  // no tick will come
     std::vector<bool> shownChecked;
     f.ui.ModalResponder = [&](TForm& form) {
         auto& chooser = dynamic_cast<TfrmSelectColumns&>(form);
@@ -527,7 +527,7 @@ struct EndFixture : PageFixture {
 
 TEST(EndProcess, AsksThenEndsTheProcessAndRefreshesAtOnce) {
     EndFixture f;
-    f.form->itmUpdateSpeedPaused->Click();  // only the action's own tick can drop the row
+    f.form->Menus.itmUpdateSpeedPaused->Click();  // only the action's own tick can drop the row
     f.EndProcessOf(f.ids[1]);
     ASSERT_EQ(f.ui.MessageBoxes.size(), 1u);
     EXPECT_EQ(f.ui.MessageBoxes[0].caption, "Confirm");
@@ -545,7 +545,7 @@ TEST(EndProcess, AsksThenEndsTheProcessAndRefreshesAtOnce) {
 
 TEST(EndProcess, WithoutConfirmationsEndsWithoutAsking) {
     EndFixture f;
-    f.form->itmConfirmations->Click();
+    f.form->Menus.itmConfirmations->Click();
     f.EndProcessOf(f.ids[2]);
     EXPECT_TRUE(f.ui.MessageBoxes.empty());
     ASSERT_EQ(f.machine.TerminatedProcesses.size(), 1u);
@@ -591,7 +591,7 @@ TEST(EndProcess, ARefusalIsNotReportedAndTheListIsRefreshed) {
 
 TEST(EndProcess, WaitsForAProcessThatTakesItsTimeToEndSoTheRefreshNoLongerListsIt) {
     EndFixture f;
-    f.form->itmUpdateSpeedPaused->Click();  // only the action's own tick can drop the row
+    f.form->Menus.itmUpdateSpeedPaused->Click();  // only the action's own tick can drop the row
     f.machine.FindProcess(f.ids[2])->endsAfterMs = 400;
     f.EndProcessOf(f.ids[2]);
     EXPECT_EQ(f.machine.WaitedMs, 400u);

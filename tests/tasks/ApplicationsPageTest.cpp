@@ -453,7 +453,7 @@ TEST(ApplicationsPage, EndTaskAsksThenAsksOnlyForTheClose) {
         AppsFixture f;
         const HWND h = f.Window("Target", f.editPid, 11);
         f.Create();
-        f.form->itmConfirmations->SetChecked(c.confirmations);
+        f.form->Menus.itmConfirmations->SetChecked(c.confirmations);
         f.windows.Find(h)->answerDelayMs = c.answerDelay;
         if (c.blocked) f.windows.BlockThread(11);
         f.ui.Responder = [&](const sim::MessageBoxCall& box) {
@@ -486,7 +486,7 @@ TEST(ApplicationsPage, ABlockedWindowClosesWhenItsProgramAnswersAgain) {
     AppsFixture f;
     const HWND h = f.Window("Target", f.editPid, 11);
     f.Create();
-    f.form->itmConfirmations->SetChecked(false);
+    f.form->Menus.itmConfirmations->SetChecked(false);
     f.windows.BlockThread(11);
     f.Select(h);
     f.Page().btnEndTaskClick();
@@ -503,7 +503,7 @@ TEST(ApplicationsPage, ASlowCloserClosesInItsOwnTimeAndLosesItsRow) {
     AppsFixture f;
     const HWND h = f.Window("Unsaved - Edit", f.editPid, 11);
     f.Create();
-    f.form->itmConfirmations->SetChecked(false);
+    f.form->Menus.itmConfirmations->SetChecked(false);
     f.windows.Find(h)->answerDelayMs = 3000;
     f.Select(h);
     f.Page().btnEndTaskClick();
@@ -518,7 +518,7 @@ TEST(ApplicationsPage, EndTaskInTheEnginesMessageGapLeavesTheRowsSound) {
     AppsFixture f;
     const HWND h = f.Window("Target", f.editPid, 11);
     f.Create();
-    f.form->itmConfirmations->SetChecked(false);
+    f.form->Menus.itmConfirmations->SetChecked(false);
     f.Select(h);
     const HWND newcomer = f.Window("Newcomer", f.paintPid, 12);
     // The engine's next tick rebuilds (a new window) and lets messages run before it announces the
@@ -553,7 +553,7 @@ TEST(ApplicationsPage, GotoProcessSelectsItsRowOnTheProcessesPage) {
     EXPECT_TRUE(f.form->ProcessPage.itmSelectColumns->Visible());
 
     // A 16-bit program's process is not shown while 16-bit tasks are hidden: nothing changes.
-    f.form->itmShow16bit->SetChecked(false);
+    f.form->Menus.itmShow16bit->SetChecked(false);
     f.form->pcMain->SelectPage(0);
     f.Select(old);
     const std::uintptr_t selected = f.form->ProcessPage.sagProcesses->Selected()->Data;
