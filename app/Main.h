@@ -1,6 +1,7 @@
-// The main window TfrmMain: owns the pages, the lists, the status bar, the timers, the statistics
-// readers, the window list engine and the process records, and runs the refresh cycle that keeps
-// every page current. Created once at start-up, destroyed at exit.
+// The main window TfrmMain: the frame of the four pages. It owns the page control, the status bar,
+// the timers, its own menus, the statistics readers, the window list engine and the process
+// records, and runs the refresh cycle that keeps every page current. Created once at start-up,
+// destroyed at exit.
 #pragma once
 
 #include <exception>

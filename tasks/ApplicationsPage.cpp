@@ -395,25 +395,15 @@ void TApplicationsPage::tmrProbeVerdictsTimer() {
 // ---------------------------------------------------------------------------------------------
 // View styles and settings.
 
-void TApplicationsPage::itmLargeIconsClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsIcon);
-    itmLargeIcons->SetChecked(true);
+void TApplicationsPage::ShowViewStyle(TViewStyle style, TMenuItem& item) {
+    sagApplications->SetViewStyle(style);
+    item.SetChecked(true);
 }
 
-void TApplicationsPage::itmSmallIconsClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsSmallIcon);
-    itmSmallIcons->SetChecked(true);
-}
-
-void TApplicationsPage::itmListClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsList);
-    itmList->SetChecked(true);
-}
-
-void TApplicationsPage::itmDetailsClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsReport);
-    itmDetails->SetChecked(true);
-}
+void TApplicationsPage::itmLargeIconsClick() { ShowViewStyle(TViewStyle::vsIcon, *itmLargeIcons); }
+void TApplicationsPage::itmSmallIconsClick() { ShowViewStyle(TViewStyle::vsSmallIcon, *itmSmallIcons); }
+void TApplicationsPage::itmListClick() { ShowViewStyle(TViewStyle::vsList, *itmList); }
+void TApplicationsPage::itmDetailsClick() { ShowViewStyle(TViewStyle::vsReport, *itmDetails); }
 
 void TApplicationsPage::LoadColumnWidths(TRegistryEnhanced& reg) {
     reg.Key = SettingsKey(kApplicationColumnsKey);

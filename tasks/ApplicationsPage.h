@@ -151,6 +151,8 @@ private:
         DWORD processId = 0;
     };
     bool SelectedTarget(Target& target) const;
+    // Shows the rows in that style and checks its menu item.
+    void ShowViewStyle(TViewStyle style, TMenuItem& item);
     // Whether the handle still belongs to the target's thread and process.
     bool StillThere(const Target& target) const;
     // Whether the window belongs to another thread than the program's own.
