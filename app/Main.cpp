@@ -401,22 +401,13 @@ void TfrmMain::FormDestroy() {
     } catch (...) {
     }
     SaveAppPosition();
-    FreeProcessRecords();
+    if (monitor_) monitor_->FreeRecords();
     ApplicationsPage.FreeRecords();
     FreePageIcons();
 }
 
 void TfrmMain::FreePageIcons() {
     for (int i = 0; i < imglstPages.Count(); ++i) DestroyIconQuietly(platform_.Shell, imglstPages.Icon(i));
-}
-
-void TfrmMain::FreeProcessRecords() {
-    for (int i = 0; i < ProcessList.Count(); ++i) {
-        // ExtractIconA answers 1 for a file that is no executable: no icon to give back.
-        const HICON icon = ProcessList.Record(i).Icon;
-        if (icon != 1) DestroyIconQuietly(platform_.Shell, icon);
-    }
-    ProcessList.Clear();
 }
 
 void TfrmMain::itmExitClick() {

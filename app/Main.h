@@ -184,7 +184,6 @@ private:
     void BuildMenu();
     void BuildPages();
     void SetHelpContexts();
-    void FreeProcessRecords();
     // The pages' tab pictures, loaded at building, go with the window.
     void FreePageIcons();
     void itmExitClick();
