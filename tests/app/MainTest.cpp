@@ -15,11 +15,9 @@ namespace {
 using sim::Op;
 using testing::SimFixture;
 
-struct MainFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
+struct MainFixture : testing::MainWindowFixture {
     explicit MainFixture(bool create = true) {
-        StartDesktop();
-        if (create) form = CreateMainForm();
+        if (create) Create();
     }
     const sim::SimUi::TimerState* TimerOf(const TTimer& t) const {
         static sim::SimUi::TimerState found;

@@ -11,12 +11,10 @@ namespace {
 using sim::Op;
 using testing::SimFixture;
 
-struct MenuFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
+struct MenuFixture : testing::MainWindowFixture {
     MenuFixture() {
-        StartDesktop();
         machine.FileVersions[machine.ModulePath] = "1.1.2.25";
-        form = CreateMainForm();
+        Create();
     }
     std::vector<std::string> VisibleCaptions(const TMenuItem& parent) const {
         std::vector<std::string> out;

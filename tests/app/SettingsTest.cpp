@@ -80,14 +80,7 @@ std::vector<Stored> FirstShutdownLayout() {
     };
 }
 
-struct SettingsFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
-    SettingsFixture() { StartDesktop(); }
-
-    TfrmMain& Create() {
-        form = CreateMainForm();
-        return *form;
-    }
+struct SettingsFixture : testing::MainWindowFixture {
     // Closes and destroys the window, as the program's end does.
     void Shutdown() {
         form->Close();

@@ -19,12 +19,10 @@ using sim::WindowEvent;
 using sim::WinOp;
 using testing::SimFixture;
 
-struct TrayMainFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
+struct TrayMainFixture : testing::MainWindowFixture {
     HWND window = 0;
     explicit TrayMainFixture(bool show = true) {
-        StartDesktop();
-        form = CreateMainForm();
+        Create();
         if (show) form->Show();
         window = ui.WindowHandle(*form);
     }

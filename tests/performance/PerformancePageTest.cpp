@@ -11,12 +11,8 @@ namespace {
 
 using testing::SimFixture;
 
-struct PerfFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
-    PerfFixture() {
-        StartDesktop();
-        form = CreateMainForm();
-    }
+struct PerfFixture : testing::MainWindowFixture {
+    PerfFixture() { Create(); }
     TPerformancePage& Page() { return form->PerformancePage; }
 };
 

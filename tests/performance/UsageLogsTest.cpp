@@ -16,13 +16,11 @@ constexpr const char* kCPULog = "C:\\Program Files\\Orvex\\Taskwell\\CPU_Usage.L
 constexpr const char* kMemLog = "C:\\Program Files\\Orvex\\Taskwell\\Mem_Usage.Log";
 constexpr const char* kHeader = "\"Date\",\"Time\",\"Usage\"\r\n";
 
-struct LogFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
+struct LogFixture : testing::MainWindowFixture {
     explicit LogFixture(const std::function<void(LogFixture&)>& before = nullptr) {
-        StartDesktop();
         machine.LocalTime = SYSTEMTIME{2001, 2, 5, 3, 4, 5, 6, 789};
         if (before) before(*this);
-        form = CreateMainForm();
+        Create();
         form->itmUpdateSpeedPausedClick();  // lines come from the test's own ticks
     }
     std::string File(const std::string& path) const {
