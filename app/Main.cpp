@@ -221,7 +221,8 @@ void TfrmMain::BuildPages() {
     for (const char* name : {"PAGE_APPS", "PAGE_PROCS", "PAGE_PERF", "PAGE_SYSINFO"}) {
         TIcon picture;
         LoadIconResource(platform_.Shell, picture, name);
-        if (imglstPages.AddIcon(picture.Handle()) < 0 && !picture.Empty()) DestroyIconQuietly(platform_.Shell, picture.Handle());
+        if (imglstPages.AddIcon(picture.Handle()) < 0 && !picture.Empty())
+            DestroyIconQuietly(platform_.Shell, picture.Handle());
     }
 
     sbMain = &Add<TStatusBar>();
@@ -309,7 +310,8 @@ void TfrmMain::FormCreate() {
         Readers.PerfStatsCPU.SetActiveStat(true);
     });
     WaitWithMessages(platform_.System, App(), 350);
-    for (TPerfStats* s : {&Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsCommit, &Readers.PerfStatsDiskCache}) {
+    for (TPerfStats* s :
+         {&Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsCommit, &Readers.PerfStatsDiskCache}) {
         step([&] {
             s->SetAutoTick(true);
             s->SetActiveStat(true);
@@ -323,7 +325,8 @@ void TfrmMain::FormCreate() {
     step([&] { Readers.PerfStatsCPU.SetInterval(750); });
     WaitWithMessages(platform_.System, App(), 350);
     step([&] {
-        for (TPerfStats* s : {&Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
+        for (TPerfStats* s :
+             {&Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
             s->SetInterval(1500);
     });
     // 13.
@@ -379,9 +382,11 @@ void TfrmMain::FormClose() {
     step([&] { ApplicationsList.SetEnableTimer(false); });
     tmrRefresh.SetEnabled(false);
     // 3.
-    for (TPerfStats* s : {&Readers.PerfStatsCPU, &Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
+    for (TPerfStats* s : {&Readers.PerfStatsCPU, &Readers.PerfStatsThreads, &Readers.PerfStatsVMs,
+                          &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
         step([&] { s->SetAutoTick(false); });
-    for (TPerfStats* s : {&Readers.PerfStatsCPU, &Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
+    for (TPerfStats* s : {&Readers.PerfStatsCPU, &Readers.PerfStatsThreads, &Readers.PerfStatsVMs,
+                          &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
         step([&] { s->SetActiveStat(false); });
     // 4.
     step([&] { SaveAppPosition(); });

@@ -74,8 +74,10 @@ void TfrmMain::LoadSettings() {
     Menus.itmPopAlwaysOnTop->SetChecked(onTop);
     // A z-order the window manager refuses is shown, and costs none of the settings read after it.
     App().Guarded([&] { ApplyAlwaysOnTop(); });
-    Menus.itmShowIconInTray->SetChecked(reg.ReadBool(Menus.itmShowIconInTray->Caption(), Menus.itmShowIconInTray->Checked()));
-    Menus.itmConfirmations->SetChecked(reg.ReadBool(Menus.itmConfirmations->Caption(), Menus.itmConfirmations->Checked()));
+    Menus.itmShowIconInTray->SetChecked(
+        reg.ReadBool(Menus.itmShowIconInTray->Caption(), Menus.itmShowIconInTray->Checked()));
+    Menus.itmConfirmations->SetChecked(
+        reg.ReadBool(Menus.itmConfirmations->Caption(), Menus.itmConfirmations->Checked()));
     const bool hide = reg.ReadBool(Menus.itmHideWhenMinimized->Caption(), Menus.itmHideWhenMinimized->Checked());
     Menus.itmHideWhenMinimized->SetChecked(hide);
     // Hiding the minimised window needs the tray icon to bring it back.
@@ -84,7 +86,8 @@ void TfrmMain::LoadSettings() {
     SetTrayIconShown(Menus.itmShowIconInTray->Checked());
     Menus.itmShow16bit->SetChecked(reg.ReadBool(Menus.itmShow16bit->Caption(), Menus.itmShow16bit->Checked()));
     ApplicationsPage.LoadViewStyle(reg);
-    Menus.itmShowKernelTimes->SetChecked(reg.ReadBool(Menus.itmShowKernelTimes->Caption(), Menus.itmShowKernelTimes->Checked()));
+    Menus.itmShowKernelTimes->SetChecked(
+        reg.ReadBool(Menus.itmShowKernelTimes->Caption(), Menus.itmShowKernelTimes->Checked()));
 
     // 4. Process list columns and sort column.
     ProcessPage.LoadSettings(reg);
@@ -196,8 +199,9 @@ void TfrmMain::SaveSettings() {
     reg.Key = kSettingsRoot;
     SaveValue(Menus.itmAlwaysOnTop->Caption(), Menus.itmAlwaysOnTop->Checked());
     SaveValue(kMinimizeOnUse, true);
-    for (TMenuItem* item : {Menus.itmShowIconInTray, Menus.itmConfirmations, Menus.itmHideWhenMinimized, Menus.itmShow16bit,
-                            Menus.itmUpdateSpeedHigh, Menus.itmUpdateSpeedNormal, Menus.itmUpdateSpeedLow, Menus.itmUpdateSpeedPaused})
+    for (TMenuItem* item :
+         {Menus.itmShowIconInTray, Menus.itmConfirmations, Menus.itmHideWhenMinimized, Menus.itmShow16bit,
+          Menus.itmUpdateSpeedHigh, Menus.itmUpdateSpeedNormal, Menus.itmUpdateSpeedLow, Menus.itmUpdateSpeedPaused})
         SaveValue(item->Caption(), item->Checked());
     ApplicationsPage.SaveViewStyle(save);
     SaveValue(Menus.itmShowKernelTimes->Caption(), Menus.itmShowKernelTimes->Checked());

@@ -20,9 +20,9 @@ void TfrmMain::tmrRefreshTimer() {
     tmrRefresh.SetEnabled(false);
     try {
         Readings.ProcessCount = ProcessList.Count();
-        Readings.MemUsedK = static_cast<LONG>(
-            (static_cast<std::int64_t>(SystemInfo.msTotalPhys()) - static_cast<std::int64_t>(SystemInfo.msAvailPhys())) /
-            1024);
+        Readings.MemUsedK = static_cast<LONG>((static_cast<std::int64_t>(SystemInfo.msTotalPhys()) -
+                                               static_cast<std::int64_t>(SystemInfo.msAvailPhys())) /
+                                              1024);
         UpdateProcesses();
         SystemInfo.RefreshInfo();
         TakeHostCommit();

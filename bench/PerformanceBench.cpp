@@ -16,8 +16,9 @@ struct Shown : bench::Machine {
 
 void BM_PollingPassOverFiveReaders(benchmark::State& state) {
     Shown m;
-    TPerfStats* readers[] = {&m.form.Readers.PerfStatsCPU, &m.form.Readers.PerfStatsThreads, &m.form.Readers.PerfStatsVMs,
-                             &m.form.Readers.PerfStatsDiskCache, &m.form.Readers.PerfStatsCommit};
+    TPerfStats* readers[] = {&m.form.Readers.PerfStatsCPU, &m.form.Readers.PerfStatsThreads,
+                             &m.form.Readers.PerfStatsVMs, &m.form.Readers.PerfStatsDiskCache,
+                             &m.form.Readers.PerfStatsCommit};
     DWORD value = 0;
     for (auto _ : state) {
         m.registry.SetStatValue("KERNEL\\CPUUsage", ++value % 100);
@@ -42,7 +43,8 @@ BENCHMARK(BM_UpdatePerformancePageGraphsFull);
 void BM_AppendHistorySampleScrolling(benchmark::State& state) {
     TxyGraph graph;
     LONG count = 0;
-    for (int i = 0; i < TPerformancePage::HistoryLength; ++i) TPerformancePage::AppendHistorySample(graph, count, i % 100);
+    for (int i = 0; i < TPerformancePage::HistoryLength; ++i)
+        TPerformancePage::AppendHistorySample(graph, count, i % 100);
     LONG value = 0;
     for (auto _ : state) TPerformancePage::AppendHistorySample(graph, count, ++value % 100);
 }

@@ -340,9 +340,8 @@ void TProcessPage::itmEndProcessClick() {
     // open and may move or remove rows.
     DWORD processId = 0;
     if (!SelectedProcess(processId)) return;
-    if (frame_.Confirmations() &&
-        frame_.Window().App().MessageBox("Are you sure you want to end this process ?", "Confirm", MB_YESNO | MB_ICONQUESTION) !=
-            IDYES)
+    if (frame_.Confirmations() && frame_.Window().App().MessageBox("Are you sure you want to end this process ?",
+                                                                   "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     // A process that left meanwhile is not looked for again: its id may already be another's.
     if (frame_.Processes().Find(processId)) EndProcess(processId);

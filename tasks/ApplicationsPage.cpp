@@ -583,9 +583,8 @@ void TApplicationsPage::btnEndTaskClick() {
             });
         }
     } resync{*this};
-    if (frame_.Confirmations() &&
-        frame_.Window().App().MessageBox("Are you sure you want to end this task ?", "Confirm", MB_YESNO | MB_ICONQUESTION) !=
-            IDYES)
+    if (frame_.Confirmations() && frame_.Window().App().MessageBox("Are you sure you want to end this task ?",
+                                                                   "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     // Only the close is asked for, and posted: the program never waits on the window. A program
     // that is slow to close (asking whether to save) closes in its own time, one that is stuck takes

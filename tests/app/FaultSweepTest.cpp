@@ -173,7 +173,9 @@ struct Scenario {
     std::string refusedValue;  // a value name the registry refuses to store, in any key
 
     std::string Label() const {
-        std::string label = op ? op->name + "_" + ModeName(mode) : refusedValue.empty() ? "FaultFree" : "Refused_" + refusedValue;
+        std::string label = op                     ? op->name + "_" + ModeName(mode)
+                            : refusedValue.empty() ? "FaultFree"
+                                                   : "Refused_" + refusedValue;
         return label + (storedSettings ? "_Stored" : "_NoneStored");
     }
 };
@@ -266,14 +268,16 @@ void SetUpDesktop(SimFixture& f) {
     stuck.modules = {sim::SimModule{1, 0, 1, 1, 0x00400000, 0x10000, 0x00400000, "STUCK.EXE", kStuckProgram},
                      sim::SimModule{2, 0, 3, 1, 0xBFF70000, 0x70000, 0xBFF70000, "KERNEL32.DLL",
                                     "C:\\WINDOWS\\SYSTEM\\KERNEL32.DLL"}};
-    stuck.heaps = {sim::SimHeap{0x00520000, 0, 0, {sim::SimHeapBlock{1, 0x00520010, 64}, sim::SimHeapBlock{2, 0x00520050, 128}}},
-                   sim::SimHeap{0x00620000, 0, 0, {sim::SimHeapBlock{3, 0x00620010, 32}}}};
+    stuck.heaps = {
+        sim::SimHeap{0x00520000, 0, 0, {sim::SimHeapBlock{1, 0x00520010, 64}, sim::SimHeapBlock{2, 0x00520050, 128}}},
+        sim::SimHeap{0x00620000, 0, 0, {sim::SimHeapBlock{3, 0x00620010, 32}}}};
     f.machine.AddProcess(stuck);
     f.files.AddDirectory("C:\\LOGS");
     f.machine.FileVersions[f.machine.ModulePath] = "1.1.2.25";
     // The program's icon resources as the real module has them, each load an icon of its own that
     // the program must destroy, as the Win32 implementation hands them out.
-    for (const char* page : {"PAGE_APPS", "PAGE_PROCS", "PAGE_PERF", "PAGE_SYSINFO"}) f.machine.IconResources.insert(page);
+    for (const char* page : {"PAGE_APPS", "PAGE_PROCS", "PAGE_PERF", "PAGE_SYSINFO"})
+        f.machine.IconResources.insert(page);
     f.machine.SharedResourceIcons = false;
 }
 
@@ -380,7 +384,9 @@ private:
     void ShowPage(int page) {
         Drive("page " + std::to_string(page), [&] {
             form_->pcMain->SelectPage(page);
-            if (page == 0) SelectRow(*form_->ApplicationsPage.sagApplications, form_->ApplicationsPage.sagApplications->FindCaption(0, kSelectedTask));
+            if (page == 0)
+                SelectRow(*form_->ApplicationsPage.sagApplications,
+                          form_->ApplicationsPage.sagApplications->FindCaption(0, kSelectedTask));
             if (page == 1) SelectRow(*form_->ProcessPage.sagProcesses, StuckRow());
         });
     }
@@ -492,7 +498,8 @@ private:
             WalkMenu(m.Menus.MainMenu.Items(), page);
             if (page == 0) {
                 WalkPopup(m.ApplicationsPage.popApplications, page);
-                for (TButton* b : {m.ApplicationsPage.btnSwitchTo, m.ApplicationsPage.btnEndTask, m.ApplicationsPage.btnNewTask})
+                for (TButton* b :
+                     {m.ApplicationsPage.btnSwitchTo, m.ApplicationsPage.btnEndTask, m.ApplicationsPage.btnNewTask})
                     Press(b, page);
             }
             if (page == 1) {
@@ -578,7 +585,8 @@ bool Legitimate(const Box& box, const Scenario& s) {
     // A refused write is reported: by the command that stored (the run history, the column widths)
     // or once after the close has saved everything else.
     const bool refusedWrites = !s.refusedValue.empty() || (s.op && s.op->storesSettings);
-    if (refusedWrites && StartsWith(box.text, "Failed to set data for '")) return commands || box.phase == Phase::Close || box.phase == Phase::Destroy;
+    if (refusedWrites && StartsWith(box.text, "Failed to set data for '"))
+        return commands || box.phase == Phase::Close || box.phase == Phase::Destroy;
     // A raised error in a step of creation is shown and creation goes on; a command the user chose
     // that could not be carried out says why. Ticks, the close and the destruction show none.
     if (s.op && s.mode == Mode::Raise && box.text == s.op->call + " failed")
@@ -703,7 +711,8 @@ TEST(FaultSweep, AFaultFreeSessionIsClean) {
 // Operations a fault-free session never calls, and why: the sweep's sessions for them test only
 // that an operation nobody calls changes nothing.
 const std::map<std::string, std::string> kNotReached = {
-    {"Windows_BringWindowToTop", "used only on the program's own windows; other programs' tasks are raised without waiting"},
+    {"Windows_BringWindowToTop",
+     "used only on the program's own windows; other programs' tasks are raised without waiting"},
     {"Windows_SendMessageTimeoutA",
      "the statuses are asked without waiting, End Task is answered No, the other commands act asynchronously"},
     {"Machine_WinExec", "New Task is confirmed with an empty entry, which starts nothing"},

@@ -180,18 +180,21 @@ TEST(PageChange, ShowsTheItemsOfTheVisiblePage) {
     };
     MainFixture f;
     TfrmMain& m = *f.form;
-    for (Case c : {Case{0, false, true, true, false, true, false}, Case{1, true, true, false, true, false, false},
-                   Case{2, false, false, false, false, false, true}, Case{3, false, false, false, false, false, false}}) {
+    for (Case c :
+         {Case{0, false, true, true, false, true, false}, Case{1, true, true, false, true, false, false},
+          Case{2, false, false, false, false, false, true}, Case{3, false, false, false, false, false, false}}) {
         m.pcMain->SelectPage(c.page);
         EXPECT_EQ(m.Menus.itmShow16bit->Visible(), c.show16bit) << c.page;
         EXPECT_EQ(m.Menus.itmViewSeparator->Visible(), c.separator) << c.page;
-        for (TMenuItem* i : {m.ApplicationsPage.itmLargeIcons, m.ApplicationsPage.itmSmallIcons, m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails})
+        for (TMenuItem* i : {m.ApplicationsPage.itmLargeIcons, m.ApplicationsPage.itmSmallIcons,
+                             m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails})
             EXPECT_EQ(i->Visible(), c.viewStyles) << c.page;
         EXPECT_EQ(m.ProcessPage.itmSelectColumns->Visible(), c.selectColumns) << c.page;
         EXPECT_EQ(m.ApplicationsPage.itmWindows->Visible(), c.windows) << c.page;
         EXPECT_EQ(m.PerformancePage.itmEvents->Visible(), c.events) << c.page;
         // Everything else always shows.
-        for (TMenuItem* i : {m.Menus.itmFile, m.Menus.itmOptions, m.Menus.itmView, m.Menus.itmTools, m.Menus.itmHelp, m.Menus.itmRefreshNow, m.Menus.itmUpdateSpeed})
+        for (TMenuItem* i : {m.Menus.itmFile, m.Menus.itmOptions, m.Menus.itmView, m.Menus.itmTools, m.Menus.itmHelp,
+                             m.Menus.itmRefreshNow, m.Menus.itmUpdateSpeed})
             EXPECT_TRUE(i->Visible()) << c.page;
     }
 }
@@ -209,7 +212,8 @@ TEST(FormCreate, RunsTheStartUpInOrderAndEndsAtNormalSpeed) {
     EXPECT_EQ(m.UpdateSpeed, TUpdateSpeed::Normal);
     EXPECT_EQ(m.tmrRefresh.Interval(), 1750u);
     EXPECT_TRUE(m.tmrRefresh.Enabled());
-    for (TPerfStats* s : {&m.Readers.PerfStatsCPU, &m.Readers.PerfStatsThreads, &m.Readers.PerfStatsVMs, &m.Readers.PerfStatsDiskCache, &m.Readers.PerfStatsCommit}) {
+    for (TPerfStats* s : {&m.Readers.PerfStatsCPU, &m.Readers.PerfStatsThreads, &m.Readers.PerfStatsVMs,
+                          &m.Readers.PerfStatsDiskCache, &m.Readers.PerfStatsCommit}) {
         EXPECT_TRUE(s->ActiveStat()) << s->Name;
         EXPECT_TRUE(s->AutoTick()) << s->Name;
         EXPECT_EQ(s->Interval(), 1750u) << s->Name;
@@ -325,8 +329,8 @@ void ExpectRow(const TfrmMain& m, const SpeedRow& r) {
     EXPECT_EQ(m.UpdateSpeed, r.speed);
     EXPECT_EQ(m.tmrRefresh.Interval(), r.refresh);
     EXPECT_EQ(m.tmrRefresh.Enabled(), r.running);
-    const TPerfStats* readers[] = {&m.Readers.PerfStatsCPU, &m.Readers.PerfStatsThreads, &m.Readers.PerfStatsVMs, &m.Readers.PerfStatsDiskCache,
-                                   &m.Readers.PerfStatsCommit};
+    const TPerfStats* readers[] = {&m.Readers.PerfStatsCPU, &m.Readers.PerfStatsThreads, &m.Readers.PerfStatsVMs,
+                                   &m.Readers.PerfStatsDiskCache, &m.Readers.PerfStatsCommit};
     DWORD intervals[] = {r.cpu, r.threads, r.vms, r.diskCache, r.commit};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(readers[i]->Interval(), intervals[i]) << readers[i]->Name;
@@ -337,7 +341,8 @@ void ExpectRow(const TfrmMain& m, const SpeedRow& r) {
     EXPECT_EQ(m.ApplicationsList.EnableTimer(), r.running);
     TMenuItem* own = m.Menus.*(r.item);
     EXPECT_TRUE(own->Checked());
-    for (TMenuItem* i : {m.Menus.itmUpdateSpeedHigh, m.Menus.itmUpdateSpeedNormal, m.Menus.itmUpdateSpeedLow, m.Menus.itmUpdateSpeedPaused})
+    for (TMenuItem* i : {m.Menus.itmUpdateSpeedHigh, m.Menus.itmUpdateSpeedNormal, m.Menus.itmUpdateSpeedLow,
+                         m.Menus.itmUpdateSpeedPaused})
         if (i != own) {
             EXPECT_FALSE(i->Checked()) << i->Caption();
         }
@@ -454,7 +459,8 @@ TEST(FormClose, StopsPollingInOrder) {
     EXPECT_EQ(f.machine.SystemParameterCalls[0].action, 97u);
     EXPECT_FALSE(m.ApplicationsList.EnableTimer());
     EXPECT_FALSE(m.tmrRefresh.Enabled());
-    for (TPerfStats* s : {&m.Readers.PerfStatsCPU, &m.Readers.PerfStatsThreads, &m.Readers.PerfStatsVMs, &m.Readers.PerfStatsDiskCache, &m.Readers.PerfStatsCommit}) {
+    for (TPerfStats* s : {&m.Readers.PerfStatsCPU, &m.Readers.PerfStatsThreads, &m.Readers.PerfStatsVMs,
+                          &m.Readers.PerfStatsDiskCache, &m.Readers.PerfStatsCommit}) {
         EXPECT_FALSE(s->AutoTick());
         EXPECT_FALSE(s->ActiveStat());
     }

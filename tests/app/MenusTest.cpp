@@ -43,11 +43,14 @@ TEST(Menus, ViewStylesAreRadioChoicesOfTheApplicationsList) {
         TMenuItem* item;
         TViewStyle style;
     };
-    for (Case c : {Case{m.ApplicationsPage.itmDetails, TViewStyle::vsReport}, Case{m.ApplicationsPage.itmList, TViewStyle::vsList},
-                   Case{m.ApplicationsPage.itmSmallIcons, TViewStyle::vsSmallIcon}, Case{m.ApplicationsPage.itmLargeIcons, TViewStyle::vsIcon}}) {
+    for (Case c : {Case{m.ApplicationsPage.itmDetails, TViewStyle::vsReport},
+                   Case{m.ApplicationsPage.itmList, TViewStyle::vsList},
+                   Case{m.ApplicationsPage.itmSmallIcons, TViewStyle::vsSmallIcon},
+                   Case{m.ApplicationsPage.itmLargeIcons, TViewStyle::vsIcon}}) {
         c.item->Click();
         EXPECT_EQ(m.ApplicationsPage.sagApplications->ViewStyle(), c.style) << c.item->Caption();
-        for (TMenuItem* other : {m.ApplicationsPage.itmLargeIcons, m.ApplicationsPage.itmSmallIcons, m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails})
+        for (TMenuItem* other : {m.ApplicationsPage.itmLargeIcons, m.ApplicationsPage.itmSmallIcons,
+                                 m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails})
             EXPECT_EQ(other->Checked(), other == c.item) << other->Caption();
     }
 }
@@ -149,8 +152,9 @@ TEST(AboutBox, KeepsTwoPixelsFromTheScreensTopLeftCorner) {
         int left, top, width, height;
         int wantLeft, wantTop;
     };
-    for (Case c : {Case{0, 0, 100, 80, 2, 2}, Case{-300, -300, 444, 538, 2, 2}, Case{-50, -40, 444, 538, 7, 134}, Case{1, 500, 331, 190, 2, 500},
-                   Case{400, 0, 444, 538, 400 + 222 - 165, 269 - 95}, Case{10, 10, 331, 191, 10, 10}}) {
+    for (Case c : {Case{0, 0, 100, 80, 2, 2}, Case{-300, -300, 444, 538, 2, 2}, Case{-50, -40, 444, 538, 7, 134},
+                   Case{1, 500, 331, 190, 2, 500}, Case{400, 0, 444, 538, 400 + 222 - 165, 269 - 95},
+                   Case{10, 10, 331, 191, 10, 10}}) {
         owner.SetBounds(c.left, c.top, c.width, c.height);
         TRect r = DialogPlacement(owner, 330, 190);
         EXPECT_EQ(r.Left, c.wantLeft) << c.left << "," << c.top;

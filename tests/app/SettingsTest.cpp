@@ -131,7 +131,9 @@ TEST(Settings, AFirstRunWithNothingStoredStartsWithEveryDefault) {
     EXPECT_TRUE(m.Menus.itmShow16bit->Checked());
     EXPECT_FALSE(m.Menus.itmShowKernelTimes->Checked());
     EXPECT_TRUE(m.ApplicationsPage.itmLargeIcons->Checked());
-    for (TMenuItem* item : {m.ApplicationsPage.itmSmallIcons, m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails}) EXPECT_FALSE(item->Checked()) << item->Caption();
+    for (TMenuItem* item :
+         {m.ApplicationsPage.itmSmallIcons, m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails})
+        EXPECT_FALSE(item->Checked()) << item->Caption();
     EXPECT_FALSE(m.PerformancePage.itmCPUHistEnabled->Checked());
     EXPECT_FALSE(m.PerformancePage.itmMemHistEnable->Checked());
     EXPECT_EQ(m.PerformancePage.CPULogFile, std::string(kProgramDir) + "CPU_Usage.Log");
@@ -210,8 +212,9 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
         m.pcMain->SelectPage(2);
         m.ApplicationsPage.sagApplications->SetColumnWidth(0, 310);
         m.ApplicationsPage.sagApplications->SetColumnWidth(1, 90);
-        m.ProcessPage.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage, TProcessColumn::pdCntThreads,
-                            TProcessColumn::pdParentID, TProcessColumn::pddwFlags};
+        m.ProcessPage.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage,
+                                        TProcessColumn::pdCntThreads, TProcessColumn::pdParentID,
+                                        TProcessColumn::pddwFlags};
         m.ProcessPage.SetupProcessColumns();
         m.ProcessPage.sagProcesses->SetColumnWidth(0, 61);
         m.ProcessPage.sagProcesses->SetColumnWidth(2, 72);
@@ -325,7 +328,11 @@ TEST(Settings, AStoredPlacementOffTheScreenIsBroughtOntoIt) {
         {"larger than a small screen", {vga}, true, {700, 500, 800, 600}, {0, 0, 640, 452}},
         {"on the second monitor", {xga, second}, true, {1500, -150, 444, 538}, {1500, -150, 444, 538}},
         {"beyond the second monitor", {xga, second}, true, {2600, 900, 444, 538}, {1860, 286, 444, 538}},
-        {"no monitor calls: the primary's work area", {xga, second}, false, {1500, 100, 444, 538}, {580, 100, 444, 538}},
+        {"no monitor calls: the primary's work area",
+         {xga, second},
+         false,
+         {1500, 100, 444, 538},
+         {580, 100, 444, 538}},
     };
     for (const Case& c : cases) {
         SettingsFixture f;

@@ -210,8 +210,8 @@ TEST(TrayRestore, DoubleClickBringsTheWindowBackAndToTheFrontALittleLater) {
     const std::uint64_t start = f.machine.Now();
     f.DoubleClickTray();
     const std::string showWindow = "send " + std::to_string(WM_SHOWWINDOW) + "(1,3)";
-    EXPECT_EQ(Describe(f.CallsOnWindow()),
-              (std::vector<std::string>{showWindow, "show " + std::to_string(SW_RESTORE), "show " + std::to_string(SW_SHOW)}));
+    EXPECT_EQ(Describe(f.CallsOnWindow()), (std::vector<std::string>{showWindow, "show " + std::to_string(SW_RESTORE),
+                                                                     "show " + std::to_string(SW_SHOW)}));
     const sim::SimWindow* w = f.windows.Find(f.window);
     EXPECT_TRUE(w->visible);
     EXPECT_EQ(w->state, sim::ShowState::Normal);

@@ -27,7 +27,8 @@ TEST(PerformancePage, ShowsTheCPUFigureOnlyWhenItIsAPercentage) {
         const char* text;
         int progress;
     };
-    for (Case c : {Case{0, "0%", 0}, Case{57, "57%", 57}, Case{100, "100%", 100}, Case{101, "", 100}, Case{-1, "", 0}}) {
+    for (Case c :
+         {Case{0, "0%", 0}, Case{57, "57%", 57}, Case{100, "100%", 100}, Case{101, "", 100}, Case{-1, "", 0}}) {
         PerfFixture f;
         f.form->Readings.CPUUsage = c.usage;
         f.form->PerformancePage.UpdatePerformancePage();

@@ -120,8 +120,8 @@ TEST(ProcessRows, EveryTextStandsUnderItsOwnColumnWhateverIsShown) {
     // All columns, all but "Name", and a few scattered ones: each cell is its column's text.
     TProcessColumns noName = AllColumns();
     noName.erase(TProcessColumn::pdImageName);
-    const TProcessColumns sets[] = {AllColumns(), noName,
-                                    {TProcessColumn::pdProcessID, TProcessColumn::pdParentID, TProcessColumn::pddwFlags}};
+    const TProcessColumns sets[] = {
+        AllColumns(), noName, {TProcessColumn::pdProcessID, TProcessColumn::pdParentID, TProcessColumn::pddwFlags}};
     for (const TProcessColumns& set : sets) {
         f.ShowColumns(set);
         ASSERT_EQ(f.Rows().ColumnCount(), static_cast<int>(set.size()));

@@ -67,7 +67,9 @@ struct AppsFixture : SimFixture {
         return out;
     }
     // The engine scans and the page follows, as the engine's timer does.
-    void Rescan() { Page().ApplicationsListChanged(), form->ApplicationsList.Refresh(), Page().ApplicationsListChanged(); }
+    void Rescan() {
+        Page().ApplicationsListChanged(), form->ApplicationsList.Refresh(), Page().ApplicationsListChanged();
+    }
     // Each row's record shows the image the row shows, and both image lists hold the same count.
     ::testing::AssertionResult RowsBoundToRecords() const {
         if (Page().imglstAppSmallIcon.Count() != Page().imglstAppLargeIcon.Count())
@@ -102,11 +104,13 @@ TEST(ApplicationsPage, CreationListsTheTasksSortedWithIconsAndStatuses) {
     f.ui.Advance(2000);
     EXPECT_EQ(f.Captions(), (std::vector<std::string>{"apple", "notes - Edit", "Orvex Taskwell 98", "Paint", "Plain"}));
     EXPECT_TRUE(f.RowsBoundToRecords());
-    EXPECT_EQ(f.Page().imglstAppLargeIcon.Count(), 3);  // neither Plain's program nor the simulated program itself has one
+    EXPECT_EQ(f.Page().imglstAppLargeIcon.Count(),
+              3);  // neither Plain's program nor the simulated program itself has one
     EXPECT_EQ(f.Rows().Item(4).ImageIndex(), -1);
     // The statuses of the questions asked last come their time limit later.
     f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);
-    for (int i = 0; i < f.Rows().ItemCount(); ++i) EXPECT_EQ(f.Rows().Item(i).SubItems(), std::vector<std::string>{"Running"});
+    for (int i = 0; i < f.Rows().ItemCount(); ++i)
+        EXPECT_EQ(f.Rows().Item(i).SubItems(), std::vector<std::string>{"Running"});
     EXPECT_EQ(f.Rows().Column(0).Caption, "Task");
     EXPECT_EQ(f.Rows().Column(1).Width, 100);
     EXPECT_FALSE(f.Page().btnEndTask->Enabled());
@@ -147,7 +151,8 @@ TEST(ApplicationsPage, AReusedHandleGetsAFreshRowAndNewCaptionsDoNotReorder) {
     const TApplicationWin before = *f.Page().RecordOf(f.Rows().Item(f.RowOf(a)));
     f.windows.RemoveWindow(a);
     SimWindow w;
-    w.hwnd = a, w.caption = "Another", w.style = kTaskStyle, w.visible = true, w.processId = f.paintPid, w.threadId = 40;
+    w.hwnd = a, w.caption = "Another", w.style = kTaskStyle, w.visible = true, w.processId = f.paintPid,
+    w.threadId = 40;
     f.windows.AddWindow(w);
     f.Rescan();
     const TApplicationWin* after = f.Page().RecordOf(f.Rows().Item(f.RowOf(a)));
@@ -588,7 +593,9 @@ TEST(ApplicationsPage, MenusAndButtonsFollowTheSelection) {
     const HWND h = f.Window("Target", f.editPid, 11);
     f.Create();
     TfrmMain& m = *f.form;
-    auto windowsMenu = {m.ApplicationsPage.itmMinimize, m.ApplicationsPage.itmAppRestore, m.ApplicationsPage.itmMaximize, m.ApplicationsPage.itmBringToFront, m.ApplicationsPage.itmAppAlwaysOnTop};
+    auto windowsMenu = {m.ApplicationsPage.itmMinimize, m.ApplicationsPage.itmAppRestore,
+                        m.ApplicationsPage.itmMaximize, m.ApplicationsPage.itmBringToFront,
+                        m.ApplicationsPage.itmAppAlwaysOnTop};
     m.ApplicationsPage.itmWindows->Click();
     for (TMenuItem* item : windowsMenu) EXPECT_FALSE(item->Enabled()) << item->Caption();
     f.Page().popApplicationsPopup();
