@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/PathUtils.h"
+
 namespace taskwell::sim {
 
 namespace {
@@ -16,19 +18,6 @@ std::string Upper(const std::string& s) {
 
 bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && Upper(a) == Upper(b);
-}
-
-// The parts of a path, empty parts skipped (the lenient form the test helpers use).
-std::vector<std::string> Parts(const std::string& path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t cut = path.find('\\', start);
-        if (cut == std::string::npos) cut = path.size();
-        if (cut > start) parts.push_back(path.substr(start, cut - start));
-        start = cut + 1;
-    }
-    return parts;
 }
 
 // The parts of a subkey path as the interface takes it: one trailing backslash is tolerated, a
@@ -98,7 +87,7 @@ SimRegistry::Key* SimRegistry::Root(HKEY root) const {
 
 SimRegistry::Key* SimRegistry::Find(HKEY root, const std::string& path) const {
     Key* key = Root(root);
-    for (const std::string& part : Parts(path)) {
+    for (const std::string& part : PathParts(path)) {
         if (!key) return nullptr;
         Key* next = nullptr;
         for (auto& sub : key->subkeys)
@@ -111,7 +100,7 @@ SimRegistry::Key* SimRegistry::Find(HKEY root, const std::string& path) const {
 SimRegistry::Key* SimRegistry::Create(HKEY root, const std::string& path) {
     Key* key = Root(root);
     if (!key) return nullptr;
-    for (const std::string& part : Parts(path)) {
+    for (const std::string& part : PathParts(path)) {
         Key* next = nullptr;
         for (auto& sub : key->subkeys)
             if (SameName(sub->name, part)) next = sub.get();
@@ -415,7 +404,7 @@ LONG SimRegistry::RegQueryValueExA(HKEY key, const std::string& valueName, DWORD
 
 int SimRegistry::Queries(HKEY root, const std::string& path, const std::string& name) const {
     std::string key = RootName(root);
-    for (const std::string& part : Parts(path)) key += "\\" + part;
+    for (const std::string& part : PathParts(path)) key += "\\" + part;
     auto it = queries_.find(Upper(key + "\\" + name));
     return it == queries_.end() ? 0 : it->second;
 }
