@@ -16,10 +16,6 @@ std::string Upper(const std::string& s) {
     return out;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && Upper(a) == Upper(b);
-}
-
 // The parts of a subkey path as the interface takes it: one trailing backslash is tolerated, a
 // leading one or two in a row are not. False for a malformed path.
 bool StrictParts(const std::string& path, std::vector<std::string>& parts) {
@@ -91,7 +87,7 @@ SimRegistry::Key* SimRegistry::Find(HKEY root, const std::string& path) const {
         if (!key) return nullptr;
         Key* next = nullptr;
         for (auto& sub : key->subkeys)
-            if (SameName(sub->name, part)) next = sub.get();
+            if (SameText(sub->name, part)) next = sub.get();
         key = next;
     }
     return key;
@@ -103,7 +99,7 @@ SimRegistry::Key* SimRegistry::Create(HKEY root, const std::string& path) {
     for (const std::string& part : PathParts(path)) {
         Key* next = nullptr;
         for (auto& sub : key->subkeys)
-            if (SameName(sub->name, part)) next = sub.get();
+            if (SameText(sub->name, part)) next = sub.get();
         if (!next) {
             auto made = std::make_unique<Key>();
             made->name = part;
@@ -119,7 +115,7 @@ SimRegistry::Key* SimRegistry::Create(HKEY root, const std::string& path) {
 SimRegistry::Value* SimRegistry::FindValue(Key* key, const std::string& name) const {
     if (!key) return nullptr;
     for (Value& v : key->values)
-        if (SameName(v.name, name)) return &v;
+        if (SameText(v.name, name)) return &v;
     return nullptr;
 }
 
@@ -195,7 +191,7 @@ bool SimRegistry::DeleteValue(HKEY root, const std::string& path, const std::str
     Key* key = Find(root, path);
     if (!key) return false;
     auto& values = key->values;
-    auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return SameName(v.name, name); });
+    auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return SameText(v.name, name); });
     if (it == values.end()) return false;
     values.erase(it);
     return true;
@@ -337,7 +333,7 @@ LONG SimRegistry::OpenOrCreate(RegOp op, HKEY key, const std::string& subKey, DW
     for (const std::string& part : parts) {
         Key* next = nullptr;
         for (auto& sub : at->subkeys)
-            if (SameName(sub->name, part)) next = sub.get();
+            if (SameText(sub->name, part)) next = sub.get();
         if (!next) {
             if (op == RegOp::RegOpenKeyExA) return Finish(ERROR_FILE_NOT_FOUND);
             auto made = std::make_unique<Key>();
@@ -430,7 +426,7 @@ LONG SimRegistry::RegDeleteValueA(HKEY key, const std::string& valueName) {
     if (LONG rc = Resolve(key, at, &access); rc != ERROR_SUCCESS) return Finish(rc);
     if (!(access & KEY_SET_VALUE)) return Finish(ERROR_ACCESS_DENIED);
     auto& values = at->values;
-    auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return SameName(v.name, valueName); });
+    auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return SameText(v.name, valueName); });
     if (it == values.end()) return Finish(ERROR_FILE_NOT_FOUND);
     values.erase(it);
     return Finish(ERROR_SUCCESS);
