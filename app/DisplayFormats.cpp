@@ -4,9 +4,9 @@
 
 namespace taskwell {
 
-std::string HexText(DWORD value) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+std::string HexText(DWORD value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
     return text;
 }
 

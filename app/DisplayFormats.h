@@ -8,8 +8,8 @@
 
 namespace taskwell {
 
-// "0000F00D" for 0xF00D.
-std::string HexText(DWORD value);
+// "0000F00D" for 0xF00D; with fewer digits, "0D" for 0xD and 2 (a longer value keeps its digits).
+std::string HexText(DWORD value, int digits = 8);
 // The value's bits read as a signed 32-bit number: "-1" for 0xFFFFFFFF.
 std::string SignedText(DWORD value);
 

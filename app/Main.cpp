@@ -16,48 +16,25 @@ namespace {
 constexpr int kPageMargin = 7;
 
 constexpr int kSpeedGroup = 1;
-constexpr int kViewStyleGroup = 2;
-
-TMenuItem* RadioItem(TMenuItem& parent, const std::string& caption, int group, bool checked) {
-    TMenuItem& item = parent.Add(caption);
-    item.SetRadioItem(true);
-    item.SetGroupIndex(group);
-    item.SetChecked(checked);
-    return &item;
-}
-
-TMenuItem* CheckItem(TMenuItem& parent, const std::string& caption, bool checked) {
-    TMenuItem& item = parent.Add(caption);
-    item.SetChecked(checked);
-    return &item;
-}
 
 }  // namespace
 
 TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     : TForm(app),
-      imglstPages(app, 16, 16),
-      imglstProcSmallIcon(app, 16, 16),
-      imglstProcLargeIcon(app, 32, 32),
-      RegistryEnhanced(platform.Registry),
-      RePosApp(platform.Registry, *this),
       tmrRefresh(app, 2000, false),
       tmrSetTopWindow(app, 150, false),
-      StatsThreads(platform.Threads),
-      PerfStatsCPU(platform.Registry, StatsThreads),
-      PerfStatsThreads(platform.Registry, StatsThreads),
-      PerfStatsVMs(platform.Registry, StatsThreads),
-      PerfStatsDiskCache(platform.Registry, StatsThreads),
-      PerfStatsCommit(platform.Registry, StatsThreads),
+      Readers(platform.Registry, platform.Threads),
       ApplicationsList(app, platform),
       SystemInfo(platform.System),
       TrayIcon(app, platform.Windows, platform.Shell),
-      ApplicationsPage(*this, platform),
-      ProcessPage(*this, platform),
-      PerformancePage(*this),
+      ApplicationsPage(*this, app, platform),
+      ProcessPage(*this, app, platform),
+      PerformancePage(*this, app, platform),
       SystemInfoPage(*this, platform),
-      UsageLogs(*this, platform),
-      platform_(platform) {
+      platform_(platform),
+      imglstPages(app, 16, 16),
+      RegistryEnhanced(platform.Registry),
+      RePosApp(platform.Registry, *this) {
     Name = "frmMain";
     SetBounds(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
     tmrRefresh.Name = "tmrRefresh";
@@ -71,13 +48,14 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     // The window exists from the start, as the handlers of creation need it (z-order, placement).
     Realise();
     BuildMenu();
-    SetMenu(&MainMenu);
+    SetMenu(&Menus.MainMenu);
     BuildPages();
     SetHelpContexts();
     ConnectTray();
     App().OnHelp = [this](int topic) { ShowHelpTopic(topic); };
-    monitor_ = std::make_unique<TProcessMonitor>(platform_, ProcessList, imglstProcSmallIcon, imglstProcLargeIcon,
-                                                 *sagProcesses, ProcessCount);
+    monitor_ = std::make_unique<TProcessMonitor>(platform_, ProcessList, ProcessPage.imglstProcSmallIcon,
+                                                 ProcessPage.imglstProcLargeIcon, *ProcessPage.sagProcesses,
+                                                 Readings.ProcessCount);
 
     OnShow = [this] { FormShow(); };
     OnResize = [this] { FormResize(); };
@@ -96,32 +74,24 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
 TfrmMain::~TfrmMain() {
     FormDestroy();
     // Native windows go before the widgets they mirror.
-    MainMenu.Unrealise();
+    Menus.MainMenu.Unrealise();
     Unrealise();
 }
 
-namespace {
 // The five readers as the window's layout stores them: inactive, not polled, showing the value
 // alone, at 1000 ms; creation starts them and the update speed sets their intervals. The update
 // speeds' tables list the readers' intervals in this order.
-struct ReaderRow {
-    TPerfStats TfrmMain::*reader;
-    const char* name;
-    const char* keyName;
-    void (TfrmMain::*handler)(TCustomPerfStats&, LONG);
+const TfrmMain::ReaderRow TfrmMain::kReaderRows[kReaderCount] = {
+    {&TStatReaders::PerfStatsCPU, "PerfStatsCPU", "KERNEL\\CPUUsage", &TfrmMain::PerfStatsCPUStat},
+    {&TStatReaders::PerfStatsThreads, "PerfStatsThreads", "KERNEL\\Threads", &TfrmMain::PerfStatsThreadsStat},
+    {&TStatReaders::PerfStatsVMs, "PerfStatsVMs", "KERNEL\\VMs", &TfrmMain::PerfStatsVMsStat},
+    {&TStatReaders::PerfStatsDiskCache, "PerfStatsDiskCache", "VMM\\cpgDiskcache", &TfrmMain::PerfStatsDiskCacheStat},
+    {&TStatReaders::PerfStatsCommit, "PerfStatsCommit", "VMM\\cpgCommit", &TfrmMain::PerfStatsCommitStat},
 };
-constexpr ReaderRow kReaderRows[] = {
-    {&TfrmMain::PerfStatsCPU, "PerfStatsCPU", "KERNEL\\CPUUsage", &TfrmMain::PerfStatsCPUStat},
-    {&TfrmMain::PerfStatsThreads, "PerfStatsThreads", "KERNEL\\Threads", &TfrmMain::PerfStatsThreadsStat},
-    {&TfrmMain::PerfStatsVMs, "PerfStatsVMs", "KERNEL\\VMs", &TfrmMain::PerfStatsVMsStat},
-    {&TfrmMain::PerfStatsDiskCache, "PerfStatsDiskCache", "VMM\\cpgDiskcache", &TfrmMain::PerfStatsDiskCacheStat},
-    {&TfrmMain::PerfStatsCommit, "PerfStatsCommit", "VMM\\cpgCommit", &TfrmMain::PerfStatsCommitStat},
-};
-}  // namespace
 
 void TfrmMain::SetUpReaders() {
     for (const ReaderRow& row : kReaderRows) {
-        TPerfStats& reader = this->*row.reader;
+        TPerfStats& reader = Readers.*row.reader;
         reader.Name = row.name;
         reader.BeginLoading();
         reader.SetKeyName(row.keyName);
@@ -137,25 +107,25 @@ void TfrmMain::SetUpReaders() {
 }
 
 void TfrmMain::PerfStatsCPUStat(TCustomPerfStats&, LONG value) {
-    CPUUsage = value;
+    Readings.CPUUsage = value;
 }
 
 void TfrmMain::PerfStatsThreadsStat(TCustomPerfStats&, LONG value) {
-    ThreadCount = value;
+    Readings.ThreadCount = value;
 }
 
 void TfrmMain::PerfStatsVMsStat(TCustomPerfStats&, LONG value) {
-    VMCount = value;
+    Readings.VMCount = value;
 }
 
 // The two memory statistics are byte counts of 4 bytes, unsigned. Committed memory is taken from
 // its statistic only where the host has no extended memory status (TakeHostCommit).
 void TfrmMain::PerfStatsDiskCacheStat(TCustomPerfStats&, LONG value) {
-    DiskCacheBytes = static_cast<DWORD>(value);
+    Readings.DiskCacheBytes = static_cast<DWORD>(value);
 }
 
 void TfrmMain::PerfStatsCommitStat(TCustomPerfStats&, LONG value) {
-    if (!SystemInfo.msExtended()) CommittedBytes = static_cast<DWORD>(value);
+    if (!SystemInfo.msExtended()) Readings.CommittedBytes = static_cast<DWORD>(value);
 }
 
 std::string TfrmMain::ProgramDirectory() const {
@@ -163,103 +133,68 @@ std::string TfrmMain::ProgramDirectory() const {
 }
 
 void TfrmMain::BuildMenu() {
-    TMenuItem& root = MainMenu.Items();
-    itmFile = &root.Add("&File");
-    itmNewTask = &itmFile->Add("&New Task (Run..)");
-    itmNewTask->OnClick = [this] { ApplicationsPage.btnNewTaskClick(); };
-    itmFile->Add("-");
-    itmExit = &itmFile->Add("E&xit Taskwell");
-    itmExit->OnClick = [this] { itmExitClick(); };
+    TMenuItem& root = Menus.MainMenu.Items();
+    Menus.itmFile = &root.Add("&File");
+    Menus.itmNewTask = &Menus.itmFile->Add("&New Task (Run..)");
+    Menus.itmNewTask->OnClick = [this] { ApplicationsPage.btnNewTaskClick(); };
+    Menus.itmFile->Add("-");
+    Menus.itmExit = &Menus.itmFile->Add("E&xit Taskwell");
+    Menus.itmExit->OnClick = [this] { itmExitClick(); };
 
-    itmOptions = &root.Add("&Options");
-    itmAlwaysOnTop = CheckItem(*itmOptions, "&Always On Top", false);
-    itmConfirmations = CheckItem(*itmOptions, "&Confirmations", true);
-    itmShowIconInTray = CheckItem(*itmOptions, "&Show icon in tray", true);
-    itmHideWhenMinimized = CheckItem(*itmOptions, "&Hide When Minimized", true);
-    itmShow16bit = CheckItem(*itmOptions, "&Show 16-bit tasks", true);
-    itmAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
-    itmConfirmations->OnClick = [this] { itmConfirmationsClick(); };
-    itmShowIconInTray->OnClick = [this] { itmShowIconInTrayClick(); };
-    itmHideWhenMinimized->OnClick = [this] { itmHideWhenMinimizedClick(); };
-    itmShow16bit->OnClick = [this] { itmShow16bitClick(); };
+    Menus.itmOptions = &root.Add("&Options");
+    Menus.itmAlwaysOnTop = AddCheckItem(*Menus.itmOptions, "&Always On Top", false);
+    Menus.itmConfirmations = AddCheckItem(*Menus.itmOptions, "&Confirmations", true);
+    Menus.itmShowIconInTray = AddCheckItem(*Menus.itmOptions, "&Show icon in tray", true);
+    Menus.itmHideWhenMinimized = AddCheckItem(*Menus.itmOptions, "&Hide When Minimized", true);
+    Menus.itmShow16bit = AddCheckItem(*Menus.itmOptions, "&Show 16-bit tasks", true);
+    Menus.itmAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
+    Menus.itmConfirmations->OnClick = [this] { itmConfirmationsClick(); };
+    Menus.itmShowIconInTray->OnClick = [this] { itmShowIconInTrayClick(); };
+    Menus.itmHideWhenMinimized->OnClick = [this] { itmHideWhenMinimizedClick(); };
+    Menus.itmShow16bit->OnClick = [this] { itmShow16bitClick(); };
     // A stored flag without behaviour; its item is never shown.
-    itmShowKernelTimes = CheckItem(*itmOptions, "&Show Kernel Times", false);
-    itmShowKernelTimes->SetVisible(false);
+    Menus.itmShowKernelTimes = AddCheckItem(*Menus.itmOptions, "&Show Kernel Times", false);
+    Menus.itmShowKernelTimes->SetVisible(false);
 
-    itmView = &root.Add("&View");
-    itmRefreshNow = &itmView->Add("&Refresh Now");
-    itmRefreshNow->OnClick = [this] { itmRefreshNowClick(); };
-    itmUpdateSpeed = &itmView->Add("&Update Speed");
-    itmUpdateSpeedHigh = RadioItem(*itmUpdateSpeed, "&High", kSpeedGroup, false);
-    itmUpdateSpeedNormal = RadioItem(*itmUpdateSpeed, "&Normal", kSpeedGroup, true);
-    itmUpdateSpeedLow = RadioItem(*itmUpdateSpeed, "&Low", kSpeedGroup, false);
-    itmUpdateSpeedPaused = RadioItem(*itmUpdateSpeed, "&Paused", kSpeedGroup, false);
-    itmUpdateSpeedHigh->OnClick = [this] { itmUpdateSpeedHighClick(); };
-    itmUpdateSpeedNormal->OnClick = [this] { itmUpdateSpeedNormalClick(); };
-    itmUpdateSpeedLow->OnClick = [this] { itmUpdateSpeedLowClick(); };
-    itmUpdateSpeedPaused->OnClick = [this] { itmUpdateSpeedPausedClick(); };
-    itmViewSeparator = &itmView->Add("-");
-    itmLargeIcons = RadioItem(*itmView, "Lar&ge Icons", kViewStyleGroup, true);
-    itmSmallIcons = RadioItem(*itmView, "S&mall Icons", kViewStyleGroup, false);
-    itmList = RadioItem(*itmView, "&List", kViewStyleGroup, false);
-    itmDetails = RadioItem(*itmView, "&Details", kViewStyleGroup, false);
-    itmLargeIcons->OnClick = [this] { itmLargeIconsClick(); };
-    itmSmallIcons->OnClick = [this] { itmSmallIconsClick(); };
-    itmList->OnClick = [this] { itmListClick(); };
-    itmDetails->OnClick = [this] { itmDetailsClick(); };
-    itmSelectColumns = &itmView->Add("&Select Columns..");
-    itmSelectColumns->OnClick = [this] { ProcessPage.itmSelectColumnsClick(); };
+    Menus.itmView = &root.Add("&View");
+    Menus.itmRefreshNow = &Menus.itmView->Add("&Refresh Now");
+    Menus.itmRefreshNow->OnClick = [this] { itmRefreshNowClick(); };
+    Menus.itmUpdateSpeed = &Menus.itmView->Add("&Update Speed");
+    Menus.itmUpdateSpeedHigh = AddRadioItem(*Menus.itmUpdateSpeed, "&High", kSpeedGroup, false);
+    Menus.itmUpdateSpeedNormal = AddRadioItem(*Menus.itmUpdateSpeed, "&Normal", kSpeedGroup, true);
+    Menus.itmUpdateSpeedLow = AddRadioItem(*Menus.itmUpdateSpeed, "&Low", kSpeedGroup, false);
+    Menus.itmUpdateSpeedPaused = AddRadioItem(*Menus.itmUpdateSpeed, "&Paused", kSpeedGroup, false);
+    Menus.itmUpdateSpeedHigh->OnClick = [this] { itmUpdateSpeedHighClick(); };
+    Menus.itmUpdateSpeedNormal->OnClick = [this] { itmUpdateSpeedNormalClick(); };
+    Menus.itmUpdateSpeedLow->OnClick = [this] { itmUpdateSpeedLowClick(); };
+    Menus.itmUpdateSpeedPaused->OnClick = [this] { itmUpdateSpeedPausedClick(); };
+    Menus.itmViewSeparator = &Menus.itmView->Add("-");
+    ApplicationsPage.BuildViewMenu(*Menus.itmView);
+    ProcessPage.BuildMenu(*Menus.itmView);
 
-    itmEvents = &root.Add("&Events");
-    itmLogCPU = &itmEvents->Add("Log CPU Usage History");
-    itmCPUHistEnabled = CheckItem(*itmLogCPU, "Enabled", false);
-    itmCPUHistChoose = &itmLogCPU->Add("Choose log file");
-    itmLogMem = &itmEvents->Add("Log Memory Usage History");
-    itmMemHistEnable = CheckItem(*itmLogMem, "Enabled", false);
-    itmMemHistChoose = &itmLogMem->Add("Choose log file");
-    itmCPUHistEnabled->OnClick = [this] { UsageLogs.itmCPUHistEnabledClick(); };
-    itmMemHistEnable->OnClick = [this] { UsageLogs.itmMemHistEnableClick(); };
-    itmCPUHistChoose->OnClick = [this] { UsageLogs.itmCPUHistChooseClick(); };
-    itmMemHistChoose->OnClick = [this] { UsageLogs.itmMemHistChooseClick(); };
+    PerformancePage.BuildMenu(root);
+    ApplicationsPage.BuildWindowsMenu(root);
 
-    itmWindows = &root.Add("&Windows");
-    itmMinimize = &itmWindows->Add("&Minimize");
-    itmAppRestore = &itmWindows->Add("&Restore");
-    itmMaximize = &itmWindows->Add("Ma&ximize");
-    itmBringToFront = &itmWindows->Add("&Bring To Front");
-    itmAppAlwaysOnTop = &itmWindows->Add("Set as &Always on top");
-    itmSetasAlwaysOnTop = &itmAppAlwaysOnTop->Add("Enable");
-    itmDisableAlwaysOnTop = &itmAppAlwaysOnTop->Add("Disable");
-    for (TMenuItem* item : {itmMinimize, itmAppRestore, itmMaximize, itmBringToFront, itmAppAlwaysOnTop})
-        item->SetEnabled(false);
-    itmWindows->OnClick = [this] { ApplicationsPage.itmWindowsClick(); };
-    itmMinimize->OnClick = [this] { ApplicationsPage.itmMinimizeClick(); };
-    itmAppRestore->OnClick = [this] { ApplicationsPage.itmAppRestoreClick(); };
-    itmMaximize->OnClick = [this] { ApplicationsPage.itmMaximizeClick(); };
-    itmBringToFront->OnClick = [this] { ApplicationsPage.itmBringToFrontClick(); };
-    itmSetasAlwaysOnTop->OnClick = [this] { ApplicationsPage.itmSetasAlwaysOnTopClick(); };
-    itmDisableAlwaysOnTop->OnClick = [this] { ApplicationsPage.itmDisableAlwaysOnTopClick(); };
+    Menus.itmTools = &root.Add("&Tools");
+    Menus.itmToolsUpdate = &Menus.itmTools->Add("&Update Taskwell 98");
+    Menus.itmToolsUpdate->OnClick = [this] { itmToolsUpdateClick(); };
 
-    itmTools = &root.Add("&Tools");
-    itmToolsUpdate = &itmTools->Add("&Update Taskwell 98");
-    itmToolsUpdate->OnClick = [this] { itmToolsUpdateClick(); };
+    Menus.itmHelp = &root.Add("&Help");
+    Menus.itmHelpTopics = &Menus.itmHelp->Add("Orvex Taskwell &Help Topics");
+    Menus.itmHelpTopics->OnClick = [this] { itmHelpTopicsClick(); };
+    Menus.itmHelp->Add("-");
+    Menus.itmAbout = &Menus.itmHelp->Add("&About Orvex Taskwell 98");
+    Menus.itmAbout->OnClick = [this] { itmAboutClick(); };
 
-    itmHelp = &root.Add("&Help");
-    itmHelpTopics = &itmHelp->Add("Orvex Taskwell &Help Topics");
-    itmHelpTopics->OnClick = [this] { itmHelpTopicsClick(); };
-    itmHelp->Add("-");
-    itmAbout = &itmHelp->Add("&About Orvex Taskwell 98");
-    itmAbout->OnClick = [this] { itmAboutClick(); };
-
-    popTray.Name = "popTray";
-    itmPopRestore = &popTray.Items().Add("&Restore Orvex Taskwell");
-    itmPopRestore->SetDefault(true);
-    itmPopClose = &popTray.Items().Add("&Close Orvex Taskwell");
-    popTray.Items().Add("-");
-    itmPopAlwaysOnTop = CheckItem(popTray.Items(), "&Always on Top", false);
-    itmPopRestore->OnClick = [this] { itmPopRestoreTaskwellClick(); };
-    itmPopClose->OnClick = [this] { itmExitClick(); };
-    itmPopAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
+    Menus.popTray.Name = "popTray";
+    Menus.itmPopRestore = &Menus.popTray.Items().Add("&Restore Orvex Taskwell");
+    Menus.itmPopRestore->SetDefault(true);
+    Menus.itmPopClose = &Menus.popTray.Items().Add("&Close Orvex Taskwell");
+    Menus.popTray.Items().Add("-");
+    Menus.itmPopAlwaysOnTop = AddCheckItem(Menus.popTray.Items(), "&Always on Top", false);
+    Menus.itmPopRestore->OnClick = [this] { itmPopRestoreTaskwellClick(); };
+    Menus.itmPopClose->OnClick = [this] { itmExitClick(); };
+    Menus.itmPopAlwaysOnTop->OnClick = [this] { itmAlwaysOnTopClick(); };
 }
 
 // Help topics of the window's elements; F1 on an element opens the topic of the nearest one.
@@ -275,8 +210,8 @@ void TfrmMain::SetHelpContexts() {
             self(parent[i], topic, self);
         }
     };
-    setAll(MainMenu.Items(), 60, setAll);
-    setAll(popTray.Items(), 130, setAll);
+    setAll(Menus.MainMenu.Items(), 60, setAll);
+    setAll(Menus.popTray.Items(), 130, setAll);
 }
 
 void TfrmMain::BuildPages() {
@@ -286,7 +221,8 @@ void TfrmMain::BuildPages() {
     for (const char* name : {"PAGE_APPS", "PAGE_PROCS", "PAGE_PERF", "PAGE_SYSINFO"}) {
         TIcon picture;
         LoadIconResource(platform_.Shell, picture, name);
-        if (imglstPages.AddIcon(picture.Handle()) < 0 && !picture.Empty()) DestroyIconQuietly(picture.Handle());
+        if (imglstPages.AddIcon(picture.Handle()) < 0 && !picture.Empty())
+            DestroyIconQuietly(platform_.Shell, picture.Handle());
     }
 
     sbMain = &Add<TStatusBar>();
@@ -315,24 +251,12 @@ void TfrmMain::BuildPages() {
     tsSystemInfo->Name = "tsSystemInfo";
     pcMain->OnChange = [this] { pcMainChange(); };
 
-    sagApplications = &tsApplications->Add<TListView>();
-    sagApplications->Name = "sagApplications";
-    sagApplications->SetAlign(TAlign::alClient);
-    sagApplications->AddColumn("Task", 250);
-    sagApplications->AddColumn("Status", 100);
-    ApplicationsPage.Build();
+    ApplicationsPage.Build(*tsApplications);
 
-    imglstProcSmallIcon.Name = "imglstProcSmallIcon";
-    imglstProcLargeIcon.Name = "imglstProcLargeIcon";
-    sagProcesses = &tsProcesses->Add<TListView>();
-    sagProcesses->Name = "sagProcesses";
-    sagProcesses->SetAlign(TAlign::alClient);
-    sagProcesses->SetViewStyle(TViewStyle::vsReport);
-    sagProcesses->SetImages(&imglstProcLargeIcon, &imglstProcSmallIcon);
-    ProcessPage.Build();
+    ProcessPage.Build(*tsProcesses);
 
-    PerformancePage.Build();
-    SystemInfoPage.Build();
+    PerformancePage.Build(*tsPerformance);
+    SystemInfoPage.Build(*tsSystemInfo);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -362,17 +286,14 @@ void TfrmMain::FormCreate() {
     });
     // 4.
     step([&] {
-        CPULogFile = ProgramDirectory() + "CPU_Usage.Log";
-        MemLogFile = ProgramDirectory() + "Mem_Usage.Log";
+        PerformancePage.SetDefaultLogFiles();
     });
     // 5.
-    CPUHistoryCount = 0;
-    MemHistoryCount = 0;
-    PerformancePage.SetCrossAtZero(false);
+    PerformancePage.ResetHistories();
     // 6.
     step([&] { LoadSettings(); });
     // 7.
-    step([&] { SetupProcessColumns(); });
+    step([&] { ProcessPage.SetupProcessColumns(); });
     // 8.
     step([&] {
         ProcessList.Clear();
@@ -385,11 +306,12 @@ void TfrmMain::FormCreate() {
     });
     // 10.
     step([&] {
-        PerfStatsCPU.SetAutoTick(true);
-        PerfStatsCPU.SetActiveStat(true);
+        Readers.PerfStatsCPU.SetAutoTick(true);
+        Readers.PerfStatsCPU.SetActiveStat(true);
     });
     WaitWithMessages(platform_.System, App(), 350);
-    for (TPerfStats* s : {&PerfStatsThreads, &PerfStatsVMs, &PerfStatsCommit, &PerfStatsDiskCache}) {
+    for (TPerfStats* s :
+         {&Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsCommit, &Readers.PerfStatsDiskCache}) {
         step([&] {
             s->SetAutoTick(true);
             s->SetActiveStat(true);
@@ -400,10 +322,11 @@ void TfrmMain::FormCreate() {
     tmrRefresh.SetEnabled(true);
     tmrRefreshTimer();
     // 12.
-    step([&] { PerfStatsCPU.SetInterval(750); });
+    step([&] { Readers.PerfStatsCPU.SetInterval(750); });
     WaitWithMessages(platform_.System, App(), 350);
     step([&] {
-        for (TPerfStats* s : {&PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
+        for (TPerfStats* s :
+             {&Readers.PerfStatsThreads, &Readers.PerfStatsVMs, &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
             s->SetInterval(1500);
     });
     // 13.
@@ -418,11 +341,11 @@ void TfrmMain::FormCreate() {
     // 15.
     step([&] { UpdateStatusBar(); });
     step([&] { UpdateTrayIcon(); });
-    step([&] { UpdateTaskStatus(); });
-    step([&] { RefreshProcessList(); });
-    step([&] { UpdatePerformancePage(); });
-    step([&] { UpdateSystemInfoPage(); });
-    step([&] { UpdateUpTime(); });
+    step([&] { ApplicationsPage.UpdateTaskStatus(); });
+    step([&] { ProcessPage.RefreshProcessList(); });
+    step([&] { PerformancePage.UpdatePerformancePage(); });
+    step([&] { SystemInfoPage.UpdateSystemInfoPage(); });
+    step([&] { SystemInfoPage.UpdateUpTime(); });
     // 16.
     step([&] { LoadAppPosition(); });
     // 17.
@@ -452,21 +375,18 @@ void TfrmMain::FormClose() {
     // Every step runs whatever the ones before it met: a system call that fails while the polling
     // stops must not cost the saving of the settings (which reports its own refusals). Nothing else
     // is shown; the program is ending.
-    auto step = [](const std::function<void()>& run) {
-        try {
-            run();
-        } catch (...) {
-        }
-    };
+    auto step = [](const std::function<void()>& run) { RunQuietly(run); };
     // 1.
     step([&] { ResetScreenSaverFlag(platform_.System); });
     // 2.
     step([&] { ApplicationsList.SetEnableTimer(false); });
     tmrRefresh.SetEnabled(false);
     // 3.
-    for (TPerfStats* s : {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
+    for (TPerfStats* s : {&Readers.PerfStatsCPU, &Readers.PerfStatsThreads, &Readers.PerfStatsVMs,
+                          &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
         step([&] { s->SetAutoTick(false); });
-    for (TPerfStats* s : {&PerfStatsCPU, &PerfStatsThreads, &PerfStatsVMs, &PerfStatsDiskCache, &PerfStatsCommit})
+    for (TPerfStats* s : {&Readers.PerfStatsCPU, &Readers.PerfStatsThreads, &Readers.PerfStatsVMs,
+                          &Readers.PerfStatsDiskCache, &Readers.PerfStatsCommit})
         step([&] { s->SetActiveStat(false); });
     // 4.
     step([&] { SaveAppPosition(); });
@@ -486,193 +406,25 @@ void TfrmMain::FormDestroy() {
     } catch (...) {
     }
     SaveAppPosition();
-    FreeProcessRecords();
+    if (monitor_) monitor_->FreeRecords();
     ApplicationsPage.FreeRecords();
     FreePageIcons();
 }
 
-void TfrmMain::DestroyIconQuietly(HICON icon) {
-    try {
-        platform_.Shell.DestroyIcon(icon);
-    } catch (...) {
-        // An icon that cannot be freed costs a handle, nothing else.
-    }
-}
-
 void TfrmMain::FreePageIcons() {
-    for (int i = 0; i < imglstPages.Count(); ++i) DestroyIconQuietly(imglstPages.Icon(i));
-}
-
-void TfrmMain::FreeProcessRecords() {
-    for (int i = 0; i < ProcessList.Count(); ++i) {
-        HICON icon = ProcessList.Record(i).Icon;
-        if (icon != 0 && icon != 1) {
-            try {
-                platform_.Shell.DestroyIcon(icon);
-            } catch (...) {
-            }
-        }
-    }
-    ProcessList.Clear();
-}
-
-// ---------------------------------------------------------------------------------------------
-// The refresh tick.
-
-void TfrmMain::tmrRefreshTimer() {
-    // A tick never runs inside another one (message processing inside a step could start one).
-    if (ticking_) return;
-    ticking_ = true;
-    tmrRefresh.SetEnabled(false);
-    try {
-        ProcessCount = ProcessList.Count();
-        MemUsedK = static_cast<LONG>(
-            (static_cast<std::int64_t>(SystemInfo.msTotalPhys()) - static_cast<std::int64_t>(SystemInfo.msAvailPhys())) /
-            1024);
-        UpdateProcesses();
-        SystemInfo.RefreshInfo();
-        TakeHostCommit();
-        UpdateStatusBar();
-        UpdateTrayIcon();
-        if (pcMain->ActivePage() == tsApplications && WindowState() != TWindowState::wsMinimized &&
-            !App().Minimized())
-            UpdateTaskStatus();
-        if (pcMain->ActivePage() == tsProcesses && Showing()) RefreshProcessList();
-        UpdatePerformancePage();
-        UpdateUpTime();
-        LogUsageHistory();
-    } catch (...) {
-        // An error ends this tick's remaining steps; the cycle goes on.
-    }
-    tmrRefresh.SetEnabled(true);
-    ticking_ = false;
-}
-
-void TfrmMain::LoadProcesses() {
-    monitor_->LoadProcesses();
-}
-
-void TfrmMain::UpdateProcesses() {
-    monitor_->UpdateProcesses();
-}
-
-void TfrmMain::TakeHostCommit() {
-    if (SystemInfo.msExtended()) CommittedBytes = SystemInfo.msCommitted();
-}
-
-void TfrmMain::UpdateStatusBar() {
-    sbMain->SetPanelTexts({ProcessCount < 0 ? "" : "Processes: " + std::to_string(ProcessCount),
-                           CPUUsage < 0 ? "" : "CPU Usage: " + std::to_string(CPUUsage) + "%",
-                           MemUsedK < 0 ? ""
-                                        : "Mem Usage: " + std::to_string(CommittedBytes / 1024) + "K / " +
-                                              std::to_string(SystemInfo.msTotalPageFile() / 1024) + "K"});
-}
-
-void TfrmMain::RefreshProcessList() {
-    ProcessPage.RefreshProcessList();
-}
-
-void TfrmMain::UpdatePerformancePage() {
-    PerformancePage.UpdatePerformancePage();
-}
-
-void TfrmMain::UpdateSystemInfoPage() {
-    SystemInfoPage.UpdateSystemInfoPage();
-}
-
-void TfrmMain::UpdateUpTime() {
-    SystemInfoPage.UpdateUpTime();
-}
-
-void TfrmMain::LogUsageHistory() {
-    UsageLogs.LogUsageHistory();
-}
-
-void TfrmMain::UpdateTaskStatus() {
-    ApplicationsPage.UpdateTaskStatus();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Menus.
-
-void TfrmMain::pcMainChange() {
-    const TTabSheet* page = pcMain->ActivePage();
-    const bool apps = page == tsApplications;
-    const bool procs = page == tsProcesses;
-    const bool perf = page == tsPerformance;
-    itmShow16bit->SetVisible(procs);
-    itmViewSeparator->SetVisible(apps || procs);
-    for (TMenuItem* item : {itmLargeIcons, itmSmallIcons, itmList, itmDetails}) item->SetVisible(apps);
-    itmSelectColumns->SetVisible(procs);
-    itmWindows->SetVisible(apps);
-    itmEvents->SetVisible(perf);
-}
-
-namespace {
-// The intervals of each update speed: the refresh timer (also the window list engine's), then the
-// readers in the order CPU, threads, virtual machines, disk cache, commit.
-struct SpeedRow {
-    TUpdateSpeed speed;
-    UINT refresh;
-    LONG readers[5];
-    TMenuItem* TfrmMain::*item;
-};
-constexpr SpeedRow kSpeeds[] = {
-    {TUpdateSpeed::High, 750, {750, 1500, 1500, 1500, 750}, &TfrmMain::itmUpdateSpeedHigh},
-    {TUpdateSpeed::Normal, 1750, {1750, 1750, 1750, 1750, 1750}, &TfrmMain::itmUpdateSpeedNormal},
-    {TUpdateSpeed::Low, 3250, {3250, 3250, 3250, 3250, 3250}, &TfrmMain::itmUpdateSpeedLow},
-    {TUpdateSpeed::Paused, 0, {1, 1, 1, 0, 0}, &TfrmMain::itmUpdateSpeedPaused},
-};
-
-const SpeedRow& SpeedOf(TUpdateSpeed speed) {
-    for (const SpeedRow& row : kSpeeds)
-        if (row.speed == speed) return row;
-    return kSpeeds[1];
-}
-}  // namespace
-
-void TfrmMain::ApplyUpdateSpeed(TUpdateSpeed speed) {
-    // Paused first, in full: the refresh timer, the readers and the window list engine stop.
-    const SpeedRow& paused = SpeedOf(TUpdateSpeed::Paused);
-    tmrRefresh.SetInterval(paused.refresh);
-    tmrRefresh.SetEnabled(false);
-    for (size_t i = 0; i < std::size(kReaderRows); ++i) {
-        (this->*kReaderRows[i].reader).SetAutoTick(false);
-        (this->*kReaderRows[i].reader).SetInterval(static_cast<LONG>(paused.readers[i]));
-    }
-    ApplicationsList.SetTimerIntval(paused.refresh);
-    ApplicationsList.SetEnableTimer(false);
-    (this->*paused.item)->SetChecked(true);
-    UpdateSpeed = TUpdateSpeed::Paused;
-    if (speed == TUpdateSpeed::Paused) return;
-
-    // Then the speed's own intervals.
-    const SpeedRow& row = SpeedOf(speed);
-    tmrRefresh.SetInterval(row.refresh);
-    tmrRefresh.SetEnabled(true);
-    // The interval before the automatic ticks: each reader then joins the polling thread of its
-    // interval at once, without a thread made for the paused interval and stopped again.
-    for (size_t i = 0; i < std::size(kReaderRows); ++i) {
-        (this->*kReaderRows[i].reader).SetInterval(static_cast<LONG>(row.readers[i]));
-        (this->*kReaderRows[i].reader).SetAutoTick(true);
-    }
-    ApplicationsList.SetTimerIntval(row.refresh);
-    ApplicationsList.SetEnableTimer(true);
-    (this->*row.item)->SetChecked(true);
-    UpdateSpeed = speed;
-}
-
-void TfrmMain::itmUpdateSpeedHighClick() { ApplyUpdateSpeed(TUpdateSpeed::High); }
-void TfrmMain::itmUpdateSpeedNormalClick() { ApplyUpdateSpeed(TUpdateSpeed::Normal); }
-void TfrmMain::itmUpdateSpeedLowClick() { ApplyUpdateSpeed(TUpdateSpeed::Low); }
-void TfrmMain::itmUpdateSpeedPausedClick() { ApplyUpdateSpeed(TUpdateSpeed::Paused); }
-
-void TfrmMain::itmRefreshNowClick() {
-    tmrRefreshTimer();
+    for (int i = 0; i < imglstPages.Count(); ++i) DestroyIconQuietly(platform_.Shell, imglstPages.Icon(i));
 }
 
 void TfrmMain::itmExitClick() {
     Close();
+}
+
+bool TfrmMain::Confirmations() const {
+    return Menus.itmConfirmations->Checked();
+}
+
+bool TfrmMain::Show16bit() const {
+    return Menus.itmShow16bit->Checked();
 }
 
 }  // namespace taskwell

@@ -1,8 +1,10 @@
-// The main window TfrmMain: owns the pages, the lists, the status bar, the timers, the statistics
-// readers, the window list engine and the process records, and runs the refresh cycle that keeps
-// every page current. Created once at start-up, destroyed at exit.
+// The main window TfrmMain: the frame of the four pages. It owns the page control, the status bar,
+// the timers, its own menus, the statistics readers, the window list engine and the process
+// records, and runs the refresh cycle that keeps every page current. Created once at start-up,
+// destroyed at exit.
 #pragma once
 
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -14,10 +16,9 @@
 #include "components/TUpStatsThread.h"
 #include "components/TWinList.h"
 #include "app/DateTimeFormat.h"
+#include "app/PageFrame.h"
 #include "performance/PerformancePage.h"
-#include "performance/UsageLogs.h"
 #include "platform/Platform.h"
-#include "process/ProcessColumns.h"
 #include "process/ProcessList.h"
 #include "process/ProcessMonitor.h"
 #include "process/ProcessPage.h"
@@ -36,7 +37,64 @@ namespace taskwell {
 
 enum class TUpdateSpeed { High, Normal, Low, Paused };
 
-class TfrmMain : public TForm {
+// The main window's own menus: the menu bar but for the pages' entries, and the tray icon's popup
+// menu.
+struct TFrameMenus {
+    TMainMenu MainMenu;
+    TMenuItem* itmFile = nullptr;
+    TMenuItem* itmNewTask = nullptr;
+    TMenuItem* itmExit = nullptr;
+    TMenuItem* itmOptions = nullptr;
+    TMenuItem* itmAlwaysOnTop = nullptr;
+    TMenuItem* itmConfirmations = nullptr;
+    TMenuItem* itmShowIconInTray = nullptr;
+    TMenuItem* itmHideWhenMinimized = nullptr;
+    TMenuItem* itmShow16bit = nullptr;
+    TMenuItem* itmShowKernelTimes = nullptr;
+    TMenuItem* itmView = nullptr;
+    TMenuItem* itmRefreshNow = nullptr;
+    TMenuItem* itmUpdateSpeed = nullptr;
+    TMenuItem* itmUpdateSpeedHigh = nullptr;
+    TMenuItem* itmUpdateSpeedNormal = nullptr;
+    TMenuItem* itmUpdateSpeedLow = nullptr;
+    TMenuItem* itmUpdateSpeedPaused = nullptr;
+    TMenuItem* itmViewSeparator = nullptr;
+    TMenuItem* itmTools = nullptr;
+    TMenuItem* itmToolsUpdate = nullptr;
+    TMenuItem* itmHelp = nullptr;
+    TMenuItem* itmHelpTopics = nullptr;
+    TMenuItem* itmAbout = nullptr;
+
+    TPopupMenu popTray;
+    TMenuItem* itmPopRestore = nullptr;
+    TMenuItem* itmPopClose = nullptr;
+    TMenuItem* itmPopAlwaysOnTop = nullptr;
+};
+
+// The five statistics' readers and their polling threads. The threads are made before the readers
+// and go after them, so every thread has ended before the readers it ticks go.
+struct TStatReaders {
+    TStatReaders(IRegistry& registry, IThreads& threads)
+        : StatsThreads(threads),
+          PerfStatsCPU(registry, StatsThreads),
+          PerfStatsThreads(registry, StatsThreads),
+          PerfStatsVMs(registry, StatsThreads),
+          PerfStatsDiskCache(registry, StatsThreads),
+          PerfStatsCommit(registry, StatsThreads) {}
+
+    TStatsThreads StatsThreads;
+    TPerfStats PerfStatsCPU;
+    TPerfStats PerfStatsThreads;
+    TPerfStats PerfStatsVMs;
+    TPerfStats PerfStatsDiskCache;
+    TPerfStats PerfStatsCommit;
+};
+
+// The frame of the four pages: creation and close, its own menus, the refresh tick and its order,
+// the update speeds, the tray icon, the status bar, the placement and the shared readings (process
+// records, memory status, the five statistics, the window list engine). Each page builds and owns
+// its controls, state, handlers and settings, and reads the frame through TPageFrame.
+class TfrmMain : public TForm, public TPageFrame {
 public:
     // Builds the window and runs FormCreate. When creation refuses to go on (Windows NT), the
     // application is terminated and Refused() is true.
@@ -45,13 +103,76 @@ public:
 
     bool Refused() const { return refused_; }
 
+    // The refresh tick (MainTick.cpp) and the commands that change its pace.
+    void tmrRefreshTimer();
+    void itmUpdateSpeedHighClick();
+    void itmUpdateSpeedNormalClick();
+    void itmUpdateSpeedLowClick();
+    void itmUpdateSpeedPausedClick();
+    void itmRefreshNowClick();
+    // Shows the CPU level in the tray icon and the task bar button (MainTray.cpp).
+    void UpdateTrayIcon();
+
+    // The shared readings.
+    taskwell::ProcessList ProcessList;
+    TSharedReadings Readings;
+    bool WindowShown = false;
+    TUpdateSpeed UpdateSpeed = TUpdateSpeed::Normal;
+
+    // Frame controls and components.
+    TFrameMenus Menus;
+    TPanel* pnlMain = nullptr;
+    TPageControl* pcMain = nullptr;
+    TTabSheet* tsApplications = nullptr;
+    TTabSheet* tsProcesses = nullptr;
+    TTabSheet* tsPerformance = nullptr;
+    TTabSheet* tsSystemInfo = nullptr;
+    TStatusBar* sbMain = nullptr;
+    TTimer tmrRefresh;
+    TTimer tmrSetTopWindow;
+    TStatReaders Readers;
+    TWinList ApplicationsList;
+    TSysInfoComp SystemInfo;
+    TTrayIcon TrayIcon;
+
+    // The pages.
+    TApplicationsPage ApplicationsPage;
+    TProcessPage ProcessPage;
+    TPerformancePage PerformancePage;
+    TSystemInfoPage SystemInfoPage;
+
+private:
     // The window's design bounds: where it opens when no placement is stored.
     static constexpr int kDesignLeft = 259;
     static constexpr int kDesignTop = 137;
     static constexpr int kDesignWidth = 444;
     static constexpr int kDesignHeight = 538;
+    // The five readers' names, statistics and handlers, in the order the update speeds list their
+    // intervals (Main.cpp).
+    struct ReaderRow {
+        TPerfStats TStatReaders::*reader;
+        const char* name;
+        const char* keyName;
+        void (TfrmMain::*handler)(TCustomPerfStats&, LONG);
+    };
+    static constexpr int kReaderCount = 5;
+    static const ReaderRow kReaderRows[kReaderCount];
 
-    // Handlers (named after the component and the event).
+    // What the pages may ask of the window.
+    TForm& Window() override { return *this; }
+    const taskwell::ProcessList& Processes() const override { return ProcessList; }
+    const TSharedReadings& Latest() const override { return Readings; }
+    const TSysInfoComp& Facts() const override { return SystemInfo; }
+    TWinList& Windows() override { return ApplicationsList; }
+    const TFormatSettings& Formats() const override { return FormatSettings; }
+    TRegistryEnhanced& Settings() override { return RegistryEnhanced; }
+    bool Confirmations() const override;
+    bool Show16bit() const override;
+    std::string ProgramDirectory() const override;
+    void RefreshNow() override { tmrRefreshTimer(); }
+    void ShowProcess(DWORD processId) override;
+
+    // Creation, showing, resizing, closing, destruction (Main.cpp).
     void FormCreate();
     void FormShow();
     void FormResize();
@@ -59,26 +180,36 @@ public:
     bool FormCloseQuery();
     void FormClose();
     void FormDestroy();
-    void tmrRefreshTimer();
-    void pcMainChange();
-    void itmUpdateSpeedHighClick();
-    void itmUpdateSpeedNormalClick();
-    void itmUpdateSpeedLowClick();
-    void itmUpdateSpeedPausedClick();
-    void itmRefreshNowClick();
+    void SetUpReaders();
+    void BuildMenu();
+    void BuildPages();
+    void SetHelpContexts();
+    // The pages' tab pictures, loaded at building, go with the window.
+    void FreePageIcons();
     void itmExitClick();
+    // The readers' handlers (on OnStat and OnStatChange): each stores its value for the next tick.
+    void PerfStatsCPUStat(TCustomPerfStats& sender, LONG value);
+    void PerfStatsThreadsStat(TCustomPerfStats& sender, LONG value);
+    void PerfStatsVMsStat(TCustomPerfStats& sender, LONG value);
+    void PerfStatsDiskCacheStat(TCustomPerfStats& sender, LONG value);
+    void PerfStatsCommitStat(TCustomPerfStats& sender, LONG value);
 
-    // Options and view menus, help, About and the updater (MainMenus.cpp).
+    // Steps of the refresh tick and the update speeds (MainTick.cpp).
+    void LoadProcesses();
+    void UpdateProcesses();
+    // Committed memory from the extended memory status, where SystemInfo read one.
+    void TakeHostCommit();
+    void UpdateStatusBar();
+    void pcMainChange();
+    void ApplyUpdateSpeed(TUpdateSpeed speed);
+
+    // Options menu, help, About and the updater (MainMenus.cpp).
     void itmAlwaysOnTopClick();
     void ApplyAlwaysOnTop();
     void itmConfirmationsClick();
     void itmShowIconInTrayClick();
     void itmHideWhenMinimizedClick();
     void itmShow16bitClick();
-    void itmLargeIconsClick();
-    void itmSmallIconsClick();
-    void itmListClick();
-    void itmDetailsClick();
     void itmToolsUpdateClick();
     void itmHelpTopicsClick();
     void itmAboutClick();
@@ -92,171 +223,31 @@ public:
     void SaveSettings();
     void LoadAppPosition();
     void SaveAppPosition();
+    // Writes one value; a refusal is noted and the caller goes on with the next value.
+    void SaveValue(const std::string& name, const TRegValue& value);
+    // Keeps the first refused write of this shutdown until it is shown; shows it once.
+    void NoteSaveError(const std::exception& e);
+    void ShowSaveError();
 
     // Tray icon, minimise hook and restore (MainTray.cpp).
+    void ConnectTray();
     void InstallMinimizeHook();
     void FormMinimize();
     void itmPopRestoreTaskwellClick();
     void tmrSetTopWindowTimer();
     // Adds the tray icon when shown is true, removes it otherwise ("&Show icon in tray").
     void SetTrayIconShown(bool shown);
-    void ConnectTray();
 
-    // Steps of the refresh tick.
-    void LoadProcesses();
-    void UpdateProcesses();
-    // Committed memory from the extended memory status, where SystemInfo read one.
-    void TakeHostCommit();
-    void UpdateStatusBar();
-    void UpdateTrayIcon();
-    void UpdateTaskStatus();
-    void RefreshProcessList();
-    void UpdatePerformancePage();
-    void UpdateSystemInfoPage();
-    void UpdateUpTime();
-    void LogUsageHistory();
-
-    // Main window state shared by the pages.
-    taskwell::ProcessList ProcessList;
-    LONG ProcessCount = 0;
-    LONG MemUsedK = 0;
-    LONG CPUUsage = 0;
-    LONG ThreadCount = 0;
-    LONG VMCount = 0;
-    // Bytes, 64-bit and unsigned. Committed memory comes from its statistic on Windows 95/98 and
-    // from the extended memory status where the host has it (TakeHostCommit), since a 4-byte
-    // statistic cannot carry 4 GB.
-    DWORDLONG CommittedBytes = 0;
-    DWORDLONG DiskCacheBytes = 0;
-    LONG CPUHistoryCount = 0;
-    LONG MemHistoryCount = 0;
-    LONG SortColumn = 1;
-    std::string CPULogFile;
-    std::string MemLogFile;
-    bool WindowShown = false;
-    TUpdateSpeed UpdateSpeed = TUpdateSpeed::Normal;
-
-    // The program directory: the executable's directory, ending in a backslash.
-    std::string ProgramDirectory() const;
-
-    // Menu bar.
-    TMainMenu MainMenu;
-    TMenuItem* itmFile;
-    TMenuItem* itmNewTask;
-    TMenuItem* itmExit;
-    TMenuItem* itmOptions;
-    TMenuItem* itmAlwaysOnTop;
-    TMenuItem* itmConfirmations;
-    TMenuItem* itmShowIconInTray;
-    TMenuItem* itmHideWhenMinimized;
-    TMenuItem* itmShow16bit;
-    TMenuItem* itmShowKernelTimes;
-    TMenuItem* itmView;
-    TMenuItem* itmRefreshNow;
-    TMenuItem* itmUpdateSpeed;
-    TMenuItem* itmUpdateSpeedHigh;
-    TMenuItem* itmUpdateSpeedNormal;
-    TMenuItem* itmUpdateSpeedLow;
-    TMenuItem* itmUpdateSpeedPaused;
-    TMenuItem* itmViewSeparator;
-    TMenuItem* itmLargeIcons;
-    TMenuItem* itmSmallIcons;
-    TMenuItem* itmList;
-    TMenuItem* itmDetails;
-    TMenuItem* itmSelectColumns;
-    TMenuItem* itmEvents;
-    TMenuItem* itmLogCPU;
-    TMenuItem* itmCPUHistEnabled;
-    TMenuItem* itmCPUHistChoose;
-    TMenuItem* itmLogMem;
-    TMenuItem* itmMemHistEnable;
-    TMenuItem* itmMemHistChoose;
-    TMenuItem* itmWindows;
-    TMenuItem* itmMinimize;
-    TMenuItem* itmAppRestore;
-    TMenuItem* itmMaximize;
-    TMenuItem* itmBringToFront;
-    TMenuItem* itmAppAlwaysOnTop;
-    TMenuItem* itmSetasAlwaysOnTop;
-    TMenuItem* itmDisableAlwaysOnTop;
-    TMenuItem* itmTools;
-    TMenuItem* itmToolsUpdate;
-    TMenuItem* itmHelp;
-    TMenuItem* itmHelpTopics;
-    TMenuItem* itmAbout;
-
-    // The tray icon's popup menu.
-    TPopupMenu popTray;
-    TMenuItem* itmPopRestore;
-    TMenuItem* itmPopClose;
-    TMenuItem* itmPopAlwaysOnTop;
-
-    // Frame and pages.
+    const Platform& platform_;
     TImageList imglstPages;
-    TPanel* pnlMain;
-    TPageControl* pcMain;
-    TTabSheet* tsApplications;
-    TTabSheet* tsProcesses;
-    TTabSheet* tsPerformance;
-    TTabSheet* tsSystemInfo;
-    TStatusBar* sbMain;
-    TListView* sagApplications;
-    TListView* sagProcesses;
-    TImageList imglstProcSmallIcon;
-    TImageList imglstProcLargeIcon;
-
-    // Non-visual members.
     // Settings store.
     TRegistryEnhanced RegistryEnhanced;
     TRePosApp RePosApp;
-    TProcessColumns ProcessColumns = DefaultProcessColumns();
-    // Builds the process list's columns from ProcessColumns; the widths of the old columns are stored
-    // first and each new column takes its stored width (MainSettings.cpp).
-    void SetupProcessColumns();
-    // The first refused write of this shutdown, until it has been shown; then SaveErrorShown.
-    std::string PendingSaveError;
-    bool SaveErrorShown = false;
-    TTimer tmrRefresh;
-    TTimer tmrSetTopWindow;
-    // The statistics' polling threads; made before the readers and gone after them, so every thread
-    // has ended before the readers it ticks go.
-    TStatsThreads StatsThreads;
-    TPerfStats PerfStatsCPU;
-    TPerfStats PerfStatsThreads;
-    TPerfStats PerfStatsVMs;
-    TPerfStats PerfStatsDiskCache;
-    TPerfStats PerfStatsCommit;
-    // The readers' handlers (on OnStat and OnStatChange): each stores its value for the next tick.
-    void PerfStatsCPUStat(TCustomPerfStats& sender, LONG value);
-    void PerfStatsThreadsStat(TCustomPerfStats& sender, LONG value);
-    void PerfStatsVMsStat(TCustomPerfStats& sender, LONG value);
-    void PerfStatsDiskCacheStat(TCustomPerfStats& sender, LONG value);
-    void PerfStatsCommitStat(TCustomPerfStats& sender, LONG value);
-    TWinList ApplicationsList;
-    TSysInfoComp SystemInfo;
-    // Tray icon.
-    TTrayIcon TrayIcon;
-    // The pages with controls of their own, and the usage logs.
-    TApplicationsPage ApplicationsPage;
-    TProcessPage ProcessPage;
-    TPerformancePage PerformancePage;
-    TSystemInfoPage SystemInfoPage;
-    TUsageLogs UsageLogs;
+    // The first refused write of this shutdown, until it has been shown; then saveErrorShown_.
+    std::string pendingSaveError_;
+    bool saveErrorShown_ = false;
     // The program's date and time formats, set at creation.
     TFormatSettings FormatSettings;
-
-private:
-    void SetUpReaders();
-    void BuildMenu();
-    void BuildPages();
-    void SetHelpContexts();
-    void ApplyUpdateSpeed(TUpdateSpeed speed);
-    void FreeProcessRecords();
-    // The pages' tab pictures, loaded at building, go with the window.
-    void FreePageIcons();
-    void DestroyIconQuietly(HICON icon);
-
-    const Platform& platform_;
     std::unique_ptr<TProcessMonitor> monitor_;
     bool refused_ = false;
     bool creating_ = false;

@@ -22,61 +22,41 @@ void Toggle(TMenuItem* item) {
 }  // namespace
 
 void TfrmMain::itmAlwaysOnTopClick() {
-    Toggle(itmAlwaysOnTop);
-    itmPopAlwaysOnTop->SetChecked(itmAlwaysOnTop->Checked());
+    Toggle(Menus.itmAlwaysOnTop);
+    Menus.itmPopAlwaysOnTop->SetChecked(Menus.itmAlwaysOnTop->Checked());
     ApplyAlwaysOnTop();
 }
 
 void TfrmMain::ApplyAlwaysOnTop() {
     HWND window = platform_.Ui.WindowHandle(*this);
     if (window == 0) return;
-    platform_.Windows.SetWindowPos(window, itmAlwaysOnTop->Checked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+    platform_.Windows.SetWindowPos(window, Menus.itmAlwaysOnTop->Checked() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TfrmMain::itmConfirmationsClick() {
-    Toggle(itmConfirmations);
+    Toggle(Menus.itmConfirmations);
 }
 
 void TfrmMain::itmShowIconInTrayClick() {
-    Toggle(itmShowIconInTray);
-    SetTrayIconShown(itmShowIconInTray->Checked());
+    Toggle(Menus.itmShowIconInTray);
+    SetTrayIconShown(Menus.itmShowIconInTray->Checked());
 }
 
 void TfrmMain::itmHideWhenMinimizedClick() {
-    Toggle(itmHideWhenMinimized);
-    const bool hide = itmHideWhenMinimized->Checked();
-    itmShowIconInTray->SetEnabled(!hide);
+    Toggle(Menus.itmHideWhenMinimized);
+    const bool hide = Menus.itmHideWhenMinimized->Checked();
+    Menus.itmShowIconInTray->SetEnabled(!hide);
     // A window hidden when minimised can always come back from the tray.
     if (hide) {
-        itmShowIconInTray->SetChecked(true);
+        Menus.itmShowIconInTray->SetChecked(true);
         SetTrayIconShown(true);
     }
 }
 
 void TfrmMain::itmShow16bitClick() {
-    Toggle(itmShow16bit);
-    RefreshProcessList();
-}
-
-void TfrmMain::itmLargeIconsClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsIcon);
-    itmLargeIcons->SetChecked(true);
-}
-
-void TfrmMain::itmSmallIconsClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsSmallIcon);
-    itmSmallIcons->SetChecked(true);
-}
-
-void TfrmMain::itmListClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsList);
-    itmList->SetChecked(true);
-}
-
-void TfrmMain::itmDetailsClick() {
-    sagApplications->SetViewStyle(TViewStyle::vsReport);
-    itmDetails->SetChecked(true);
+    Toggle(Menus.itmShow16bit);
+    ProcessPage.RefreshProcessList();
 }
 
 void TfrmMain::itmToolsUpdateClick() {

@@ -23,25 +23,10 @@ namespace taskwell {
 namespace {
 
 constexpr const char* kSettingsRoot = "Software\\Orvex Software\\Taskwell\\";
-constexpr const char* kApplicationColumnsKey = "Application Columns";
-constexpr const char* kLogsKey = "Logs";
-constexpr const char* kProcessColumnsKey = "Process Columns";
 constexpr const char* kMinimizeOnUse = "&Minimize On Use";
 
-constexpr LONG kDefaultColumnWidth = 50;
 constexpr LONG kMaxColumnWidth = 32767;
-constexpr LONG kLastSortColumn = kProcessColumnCount - 1;
 constexpr int kPageCount = 4;
-
-using C = TProcessColumn;
-// The optional columns' flags in the order they are read at start-up and in the order they are
-// written at shutdown.
-constexpr TProcessColumn kFlagLoadOrder[] = {C::pdImageName, C::pdCntThreads, C::pdPriority,
-                                             C::pdBinTyp,    C::pdDefHeapID,  C::pdModuleID,
-                                             C::pdParentID,  C::pddwFlags,    C::pdCntUsage};
-constexpr TProcessColumn kFlagSaveOrder[] = {C::pdImageName, C::pdCntUsage, C::pdDefHeapID,
-                                             C::pdModuleID,  C::pdCntThreads, C::pdParentID,
-                                             C::pdPriority,  C::pddwFlags,   C::pdBinTyp};
 
 // The executable's file name without directory and extension ("taskwell" for
 // "C:\Program Files\Orvex\Taskwell\taskwell.exe").
@@ -56,36 +41,17 @@ std::string ExecutableName(ISystem& system) {
     return name.empty() ? "taskwell" : name;
 }
 
-// A column width as stored: a number from 0 to 32767 (a negative width would ask the list view to
-// size the column itself); anything else gives the default.
-LONG ReadWidth(const TRegistryEnhanced& registry, const std::string& name, LONG def) {
+}  // namespace
+
+std::string SettingsKey(const std::string& name) {
+    return kSettingsRoot + name;
+}
+
+// A negative width would ask the list view to size the column itself.
+LONG ReadColumnWidth(const TRegistryEnhanced& registry, const std::string& name, LONG def) {
     LONG width = registry.ReadInteger(name, def);
     return width < 0 || width > kMaxColumnWidth ? def : width;
 }
-
-// Keeps the first refused write of this shutdown until it is shown.
-void NoteSaveError(TfrmMain& form, const std::exception& e) {
-    if (form.PendingSaveError.empty() && !form.SaveErrorShown) form.PendingSaveError = e.what();
-}
-
-void ShowSaveError(TfrmMain& form) {
-    if (form.PendingSaveError.empty() || form.SaveErrorShown) return;
-    form.SaveErrorShown = true;
-    const Exception error(form.PendingSaveError);
-    form.PendingSaveError.clear();
-    form.App().HandleException(error);
-}
-
-// Writes one value; a refusal is noted and the caller goes on with the next value.
-void Save(TfrmMain& form, const std::string& name, const TRegValue& value) {
-    try {
-        form.RegistryEnhanced.WriteValue(name, value);
-    } catch (const Exception& e) {
-        NoteSaveError(form, e);
-    }
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Loading.
@@ -96,80 +62,35 @@ void TfrmMain::LoadSettings() {
     reg.Access = TRegAccess::kAllAccess;
 
     // 1. Application list column widths.
-    reg.Key = std::string(kSettingsRoot) + kApplicationColumnsKey;
-    for (int i = 0; i < sagApplications->ColumnCount() && i < 2; ++i) {
-        const TListColumn& column = sagApplications->Column(i);
-        sagApplications->SetColumnWidth(i, ReadWidth(reg, column.Caption, column.Width));
-    }
+    ApplicationsPage.LoadColumnWidths(reg);
 
     // 2. Usage logs: switches and paths. An empty stored path names no file and keeps the default.
-    reg.Key = std::string(kSettingsRoot) + kLogsKey;
-    itmCPUHistEnabled->SetChecked(reg.ReadBool("CPU", itmCPUHistEnabled->Checked()));
-    if (std::string path = reg.ReadString("CPU_Logfile", CPULogFile); !path.empty()) CPULogFile = path;
-    itmMemHistEnable->SetChecked(reg.ReadBool("Mem", itmMemHistEnable->Checked()));
-    if (std::string path = reg.ReadString("Mem_Logfile", MemLogFile); !path.empty()) MemLogFile = path;
+    PerformancePage.LoadSettings(reg);
 
     // 3. Options of the settings root.
     reg.Key = kSettingsRoot;
-    const bool onTop = reg.ReadBool(itmAlwaysOnTop->Caption(), itmAlwaysOnTop->Checked());
-    itmAlwaysOnTop->SetChecked(onTop);
-    itmPopAlwaysOnTop->SetChecked(onTop);
+    const bool onTop = reg.ReadBool(Menus.itmAlwaysOnTop->Caption(), Menus.itmAlwaysOnTop->Checked());
+    Menus.itmAlwaysOnTop->SetChecked(onTop);
+    Menus.itmPopAlwaysOnTop->SetChecked(onTop);
     // A z-order the window manager refuses is shown, and costs none of the settings read after it.
     App().Guarded([&] { ApplyAlwaysOnTop(); });
-    itmShowIconInTray->SetChecked(reg.ReadBool(itmShowIconInTray->Caption(), itmShowIconInTray->Checked()));
-    itmConfirmations->SetChecked(reg.ReadBool(itmConfirmations->Caption(), itmConfirmations->Checked()));
-    const bool hide = reg.ReadBool(itmHideWhenMinimized->Caption(), itmHideWhenMinimized->Checked());
-    itmHideWhenMinimized->SetChecked(hide);
+    Menus.itmShowIconInTray->SetChecked(
+        reg.ReadBool(Menus.itmShowIconInTray->Caption(), Menus.itmShowIconInTray->Checked()));
+    Menus.itmConfirmations->SetChecked(
+        reg.ReadBool(Menus.itmConfirmations->Caption(), Menus.itmConfirmations->Checked()));
+    const bool hide = reg.ReadBool(Menus.itmHideWhenMinimized->Caption(), Menus.itmHideWhenMinimized->Checked());
+    Menus.itmHideWhenMinimized->SetChecked(hide);
     // Hiding the minimised window needs the tray icon to bring it back.
-    if (hide) itmShowIconInTray->SetChecked(true);
-    itmShowIconInTray->SetEnabled(!hide);
-    SetTrayIconShown(itmShowIconInTray->Checked());
-    itmShow16bit->SetChecked(reg.ReadBool(itmShow16bit->Caption(), itmShow16bit->Checked()));
-    // View styles are radio choices: each one stored on is applied in turn, so each later one is
-    // read against the state the earlier ones left.
-    const std::pair<TMenuItem*, void (TfrmMain::*)()> styles[] = {{itmLargeIcons, &TfrmMain::itmLargeIconsClick},
-                                                                  {itmSmallIcons, &TfrmMain::itmSmallIconsClick},
-                                                                  {itmList, &TfrmMain::itmListClick},
-                                                                  {itmDetails, &TfrmMain::itmDetailsClick}};
-    for (auto [item, handler] : styles) {
-        if (!reg.ReadBool(item->Caption(), item->Checked())) continue;
-        item->SetChecked(true);
-        (this->*handler)();
-    }
-    itmShowKernelTimes->SetChecked(reg.ReadBool(itmShowKernelTimes->Caption(), itmShowKernelTimes->Checked()));
+    if (hide) Menus.itmShowIconInTray->SetChecked(true);
+    Menus.itmShowIconInTray->SetEnabled(!hide);
+    SetTrayIconShown(Menus.itmShowIconInTray->Checked());
+    Menus.itmShow16bit->SetChecked(reg.ReadBool(Menus.itmShow16bit->Caption(), Menus.itmShow16bit->Checked()));
+    ApplicationsPage.LoadViewStyle(reg);
+    Menus.itmShowKernelTimes->SetChecked(
+        reg.ReadBool(Menus.itmShowKernelTimes->Caption(), Menus.itmShowKernelTimes->Checked()));
 
     // 4. Process list columns and sort column.
-    reg.Key = std::string(kSettingsRoot) + kProcessColumnsKey;
-    const TProcessColumns defaults = ProcessColumns;
-    ProcessColumns = {TProcessColumn::pdProcessID};
-    for (TProcessColumn column : kFlagLoadOrder)
-        if (reg.ReadBool(ColumnIdentifier(column), defaults.count(column) != 0)) ProcessColumns.insert(column);
-    // A sort column must name a column; anything else (including the one number whose sign cannot
-    // be turned) keeps the current one.
-    const LONG sorting = reg.ReadInteger("Sorting", SortColumn);
-    if (sorting >= -kLastSortColumn && sorting <= kLastSortColumn) SortColumn = sorting;
-}
-
-void TfrmMain::SetupProcessColumns() {
-    RegistryEnhanced.Key = std::string(kSettingsRoot) + kProcessColumnsKey;
-    std::exception_ptr refused;
-    for (int i = 0; i < sagProcesses->ColumnCount(); ++i) {
-        const TListColumn& column = sagProcesses->Column(i);
-        if (column.Caption.empty()) continue;
-        try {
-            RegistryEnhanced.WriteValue(column.Caption, column.Width);
-        } catch (const Exception&) {
-            if (!refused) refused = std::current_exception();
-        }
-    }
-    sagProcesses->ClearColumns();
-    for (int index = 0; index < kProcessColumnCount; ++index) {
-        if (!ProcessColumns.count(static_cast<TProcessColumn>(index))) continue;
-        const char* caption = ColumnCaptions[static_cast<size_t>(index)];
-        sagProcesses->AddColumn(caption, ReadWidth(RegistryEnhanced, caption, kDefaultColumnWidth));
-    }
-    // The columns are rebuilt whatever was refused; the refusal is then reported to the caller.
-    if (refused) std::rethrow_exception(refused);
+    ProcessPage.LoadSettings(reg);
 }
 
 void TfrmMain::LoadActivePage() {
@@ -183,10 +104,10 @@ void TfrmMain::LoadUpdateSpeed() {
     // Each speed stored on is applied by its handler, in this order, so the last one wins. With
     // nothing stored, Normal reads on through its check mark.
     const std::pair<TMenuItem*, void (TfrmMain::*)()> speeds[] = {
-        {itmUpdateSpeedHigh, &TfrmMain::itmUpdateSpeedHighClick},
-        {itmUpdateSpeedNormal, &TfrmMain::itmUpdateSpeedNormalClick},
-        {itmUpdateSpeedLow, &TfrmMain::itmUpdateSpeedLowClick},
-        {itmUpdateSpeedPaused, &TfrmMain::itmUpdateSpeedPausedClick}};
+        {Menus.itmUpdateSpeedHigh, &TfrmMain::itmUpdateSpeedHighClick},
+        {Menus.itmUpdateSpeedNormal, &TfrmMain::itmUpdateSpeedNormalClick},
+        {Menus.itmUpdateSpeedLow, &TfrmMain::itmUpdateSpeedLowClick},
+        {Menus.itmUpdateSpeedPaused, &TfrmMain::itmUpdateSpeedPausedClick}};
     bool applied = false;
     for (auto [item, handler] : speeds) {
         if (!RegistryEnhanced.ReadBool(item->Caption(), item->Checked())) continue;
@@ -200,11 +121,13 @@ void TfrmMain::LoadUpdateSpeed() {
 
 namespace {
 
-void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const std::string& formName) {
-    placement.Left = TfrmMain::kDesignLeft;
-    placement.Top = TfrmMain::kDesignTop;
-    placement.Width = TfrmMain::kDesignWidth;
-    placement.Height = TfrmMain::kDesignHeight;
+// design: where the window opens when no placement is stored.
+void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const std::string& formName,
+                        const TRect& design) {
+    placement.Left = design.Left;
+    placement.Top = design.Top;
+    placement.Width = design.Width();
+    placement.Height = design.Height();
     placement.SectionName = formName;
     placement.InifileName = std::string(kSettingsRoot) + exeName;
     placement.ForceINIFile = false;
@@ -213,7 +136,8 @@ void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const 
 }  // namespace
 
 void TfrmMain::LoadAppPosition() {
-    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name);
+    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name,
+                       TRect{kDesignLeft, kDesignTop, kDesignLeft + kDesignWidth, kDesignTop + kDesignHeight});
     RePosApp.LoadAppPosition();
     // A place stored off the screen (saved while minimised, on a monitor since removed, at another
     // resolution) is brought onto it; the window is saved where it now is.
@@ -227,17 +151,38 @@ void TfrmMain::LoadAppPosition() {
 // ---------------------------------------------------------------------------------------------
 // Saving.
 
+void TfrmMain::NoteSaveError(const std::exception& e) {
+    if (pendingSaveError_.empty() && !saveErrorShown_) pendingSaveError_ = e.what();
+}
+
+void TfrmMain::ShowSaveError() {
+    if (pendingSaveError_.empty() || saveErrorShown_) return;
+    saveErrorShown_ = true;
+    const Exception error(pendingSaveError_);
+    pendingSaveError_.clear();
+    App().HandleException(error);
+}
+
+void TfrmMain::SaveValue(const std::string& name, const TRegValue& value) {
+    try {
+        RegistryEnhanced.WriteValue(name, value);
+    } catch (const Exception& e) {
+        NoteSaveError(e);
+    }
+}
+
 void TfrmMain::SaveAppPosition() {
     // A window that refused to run on Windows NT stores nothing.
     if (refused_) return;
-    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name);
+    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name,
+                       TRect{kDesignLeft, kDesignTop, kDesignLeft + kDesignWidth, kDesignTop + kDesignHeight});
     try {
         RePosApp.SaveAppPosition();
     } catch (const Exception& e) {
-        NoteSaveError(*this, e);
+        NoteSaveError(e);
     }
     // At destruction no saving of the settings follows that would show a refusal.
-    if (destroyed_) ShowSaveError(*this);
+    if (destroyed_) ShowSaveError();
 }
 
 void TfrmMain::SaveSettings() {
@@ -245,41 +190,30 @@ void TfrmMain::SaveSettings() {
     TRegistryEnhanced& reg = RegistryEnhanced;
     reg.RootKey = TRootKey::hkCurrentUser;
     reg.Access = TRegAccess::kAllAccess;
+    const TSettingWriter save = [this](const std::string& name, const TRegValue& value) { SaveValue(name, value); };
 
     // Usage logs.
-    reg.Key = std::string(kSettingsRoot) + kLogsKey;
-    Save(*this, "CPU", itmCPUHistEnabled->Checked());
-    Save(*this, "CPU_Logfile", CPULogFile);
-    Save(*this, "Mem", itmMemHistEnable->Checked());
-    Save(*this, "Mem_Logfile", MemLogFile);
+    PerformancePage.SaveSettings(reg, save);
 
     // Options, update speed, view style and page.
     reg.Key = kSettingsRoot;
-    Save(*this, itmAlwaysOnTop->Caption(), itmAlwaysOnTop->Checked());
-    Save(*this, kMinimizeOnUse, true);
-    for (TMenuItem* item : {itmShowIconInTray, itmConfirmations, itmHideWhenMinimized, itmShow16bit,
-                            itmUpdateSpeedHigh, itmUpdateSpeedNormal, itmUpdateSpeedLow, itmUpdateSpeedPaused,
-                            itmLargeIcons, itmSmallIcons, itmList, itmDetails, itmShowKernelTimes})
-        Save(*this, item->Caption(), item->Checked());
+    SaveValue(Menus.itmAlwaysOnTop->Caption(), Menus.itmAlwaysOnTop->Checked());
+    SaveValue(kMinimizeOnUse, true);
+    for (TMenuItem* item :
+         {Menus.itmShowIconInTray, Menus.itmConfirmations, Menus.itmHideWhenMinimized, Menus.itmShow16bit,
+          Menus.itmUpdateSpeedHigh, Menus.itmUpdateSpeedNormal, Menus.itmUpdateSpeedLow, Menus.itmUpdateSpeedPaused})
+        SaveValue(item->Caption(), item->Checked());
+    ApplicationsPage.SaveViewStyle(save);
+    SaveValue(Menus.itmShowKernelTimes->Caption(), Menus.itmShowKernelTimes->Checked());
     const int page = pcMain->ActivePageIndex();
-    Save(*this, "ActivePage", page >= 0 && page < kPageCount ? page : 0);
+    SaveValue("ActivePage", page >= 0 && page < kPageCount ? page : 0);
 
     // Application list column widths.
-    reg.Key = std::string(kSettingsRoot) + kApplicationColumnsKey;
-    for (int i = 0; i < sagApplications->ColumnCount() && i < 2; ++i)
-        Save(*this, sagApplications->Column(i).Caption, sagApplications->Column(i).Width);
+    ApplicationsPage.SaveColumnWidths(reg, save);
 
-    // Process list: the widths of the columns shown, the column set and the sort column.
-    reg.Key = std::string(kSettingsRoot) + kProcessColumnsKey;
-    for (int i = 0; i < sagProcesses->ColumnCount(); ++i) {
-        const TListColumn& column = sagProcesses->Column(i);
-        if (!column.Caption.empty()) Save(*this, column.Caption, column.Width);
-    }
-    for (TProcessColumn column : kFlagSaveOrder)
-        Save(*this, ColumnIdentifier(column), ProcessColumns.count(column) != 0);
-    Save(*this, "Sorting", SortColumn);
+    ProcessPage.SaveSettings(reg, save);
 
-    ShowSaveError(*this);
+    ShowSaveError();
 }
 
 }  // namespace taskwell

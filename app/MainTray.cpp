@@ -38,11 +38,11 @@ std::string TrayIconName(LONG cpuUsage) {
 
 }  // namespace
 
-// A double-click on the tray icon restores the window; a right click pops up popTray.
+// A double-click on the tray icon restores the window; a right click pops up Menus.popTray.
 void TfrmMain::ConnectTray() {
     TrayIcon.Name = "TrayIcon";
     TrayIcon.OnDblClick = [this](TTrayIcon&) { itmPopRestoreTaskwellClick(); };
-    TrayIcon.PopupMenu = &popTray;
+    TrayIcon.PopupMenu = &Menus.popTray;
     tmrSetTopWindow.OnTimer = [this] { tmrSetTopWindowTimer(); };
 }
 
@@ -50,8 +50,9 @@ void TfrmMain::UpdateTrayIcon() {
     // Only what changed goes to the shell: every change of the icon or its tooltip crosses to the
     // shell's process, and a tick whose CPU level is the last one's has nothing new to show.
     // A new level picture and a new tooltip go together, in one change.
-    const std::string tip = CPUUsage < 0 ? std::string() : "CPU Usage: " + std::to_string(CPUUsage) + "%";
-    const std::string level = TrayIconName(CPUUsage);
+    const LONG cpuUsage = Readings.CPUUsage;
+    const std::string tip = cpuUsage < 0 ? std::string() : "CPU Usage: " + std::to_string(cpuUsage) + "%";
+    const std::string level = TrayIconName(cpuUsage);
     if (level != trayLevelShown_ || TrayIcon.Icon().Empty()) {
         TIcon picture;
         LoadIconResource(platform_.Shell, picture, level);
@@ -60,17 +61,11 @@ void TfrmMain::UpdateTrayIcon() {
         TrayIcon.SetIconAndToolTip(picture, tip);
         App().SetIcon(TrayIcon.Icon().Handle());
         trayLevelShown_ = TrayIcon.Icon().Empty() ? std::string() : level;
-        if (!picture.Empty()) {
-            try {
-                platform_.Shell.DestroyIcon(picture.Handle());
-            } catch (...) {
-                // A picture that cannot be freed costs a handle, not the display.
-            }
-        }
+        if (!picture.Empty()) DestroyIconQuietly(platform_.Shell, picture.Handle());
     } else if (tip != TrayIcon.ToolTip()) {
         TrayIcon.SetToolTip(tip);
     }
-    if (itmShowIconInTray->Checked()) TrayIcon.SetActive(true);
+    if (Menus.itmShowIconInTray->Checked()) TrayIcon.SetActive(true);
 }
 
 void TfrmMain::SetTrayIconShown(bool shown) {
@@ -82,7 +77,7 @@ void TfrmMain::InstallMinimizeHook() {
 }
 
 void TfrmMain::FormMinimize() {
-    if (!App().Minimized() || !itmHideWhenMinimized->Checked()) return;
+    if (!App().Minimized() || !Menus.itmHideWhenMinimized->Checked()) return;
     // Hidden without its tray icon the window could never be brought back: it stays on the task bar.
     if (!TrayIcon.Present()) return;
     const HWND window = platform_.Ui.WindowHandle(*this);
@@ -104,7 +99,7 @@ void TfrmMain::itmPopRestoreTaskwellClick() {
     windows.SendMessageA(window, WM_SHOWWINDOW, 1, 3);
     windows.ShowWindow(window, SW_RESTORE);
     // A window hidden when minimised gets its task bar button back.
-    if (itmHideWhenMinimized->Checked()) windows.ShowWindow(window, SW_SHOW);
+    if (Menus.itmHideWhenMinimized->Checked()) windows.ShowWindow(window, SW_SHOW);
     // The window comes to the front a moment later, once the restore has been handled.
     tmrSetTopWindow.SetInterval(kSetTopWindowDelayMs);
     tmrSetTopWindow.SetEnabled(true);

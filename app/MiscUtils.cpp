@@ -157,6 +157,10 @@ TRect DialogPlacement(const TForm& owner, int width, int height) {
     return TRect{left, top, left + width, top + height};
 }
 
+void DestroyIconQuietly(IShell& shell, HICON icon) {
+    if (icon != 0) RunQuietly([&] { shell.DestroyIcon(icon); });
+}
+
 void PlaceDialog(TForm& dialog, const TForm& owner) {
     const TRect place = DialogPlacement(owner, dialog.Width(), dialog.Height());
     dialog.SetBounds(place.Left, place.Top, place.Width(), place.Height());

@@ -3,12 +3,14 @@
 // an executable, a path utility and the screen-saver notification made at shutdown. None keeps state.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/Shell.h"
 #include "platform/SystemFacts.h"
 #include "platform/UiBackend.h"
+#include "ui/TApplication.h"
 #include "ui/TForm.h"
 
 namespace taskwell {
@@ -50,6 +52,34 @@ std::string AddTrailingBackslash(const std::string& path);
 TRect DialogPlacement(const TForm& owner, int width, int height);
 // Moves the dialog there, keeping its size.
 void PlaceDialog(TForm& dialog, const TForm& owner);
+
+// Shows a dialog made for one showing: made and filled under the hourglass, placed over the owner,
+// shown modally, and destroyed under the hourglass again. Should filling fail, the dialog goes and
+// the cursor comes back.
+template <class Make, class Fill>
+void ShowFilledDialog(TForm& owner, Make make, Fill fill) {
+    THourGlass hourglass(owner.App());
+    auto dialog = make();
+    PlaceDialog(*dialog, owner);
+    fill(*dialog);
+    hourglass.Restore();
+    dialog->ShowModal();
+    THourGlass closing(owner.App());
+    dialog.reset();
+}
+
+// Runs a step on its own: an error it raises ends that step alone and is not shown.
+template <class Step>
+void RunQuietly(Step step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+// Gives an icon back to the system; one that cannot be destroyed costs a handle, nothing else.
+// Null is no icon.
+void DestroyIconQuietly(IShell& shell, HICON icon);
 
 // The work areas of the desktop's monitors (each monitor less the task bar and the other bars
 // docked at its edges), the primary first. Where the system cannot list its monitors, the primary

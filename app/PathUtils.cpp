@@ -84,4 +84,16 @@ std::string ShortenPath(const std::string& path, int width, const std::function<
     return text;
 }
 
+std::vector<std::string> PathParts(const std::string& path) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t cut = path.find('\\', start);
+        if (cut == std::string::npos) cut = path.size();
+        if (cut > start) parts.push_back(path.substr(start, cut - start));
+        start = cut + 1;
+    }
+    return parts;
+}
+
 }  // namespace taskwell

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace taskwell {
 
@@ -22,6 +23,8 @@ std::string LowerCase(const std::string& text);
 bool SameText(const std::string& a, const std::string& b);
 // The name a process is listed under: the file-name part of its executable, in lower case.
 std::string ImageName(const std::string& path);
+// The parts of a backslash-separated path, empty parts skipped ("\\A\\\\B\\" gives "A", "B").
+std::vector<std::string> PathParts(const std::string& path);
 // True when the text begins with the prefix (false for a text shorter than the prefix).
 bool StartsWith(const std::string& text, const std::string& prefix);
 

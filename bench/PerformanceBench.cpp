@@ -16,8 +16,9 @@ struct Shown : bench::Machine {
 
 void BM_PollingPassOverFiveReaders(benchmark::State& state) {
     Shown m;
-    TPerfStats* readers[] = {&m.form.PerfStatsCPU, &m.form.PerfStatsThreads, &m.form.PerfStatsVMs,
-                             &m.form.PerfStatsDiskCache, &m.form.PerfStatsCommit};
+    TPerfStats* readers[] = {&m.form.Readers.PerfStatsCPU, &m.form.Readers.PerfStatsThreads,
+                             &m.form.Readers.PerfStatsVMs, &m.form.Readers.PerfStatsDiskCache,
+                             &m.form.Readers.PerfStatsCommit};
     DWORD value = 0;
     for (auto _ : state) {
         m.registry.SetStatValue("KERNEL\\CPUUsage", ++value % 100);
@@ -29,11 +30,11 @@ BENCHMARK(BM_PollingPassOverFiveReaders);
 void BM_UpdatePerformancePageGraphsFull(benchmark::State& state) {
     Shown m;
     // Both graphs full: every further sample scrolls them.
-    for (int i = 0; i < TPerformancePage::HistoryLength; ++i) m.form.UpdatePerformancePage();
+    for (int i = 0; i < TPerformancePage::HistoryLength; ++i) m.form.PerformancePage.UpdatePerformancePage();
     LONG usage = 0;
     for (auto _ : state) {
-        m.form.CPUUsage = ++usage % 100;
-        m.form.UpdatePerformancePage();
+        m.form.Readings.CPUUsage = ++usage % 100;
+        m.form.PerformancePage.UpdatePerformancePage();
     }
 }
 BENCHMARK(BM_UpdatePerformancePageGraphsFull);
@@ -42,7 +43,8 @@ BENCHMARK(BM_UpdatePerformancePageGraphsFull);
 void BM_AppendHistorySampleScrolling(benchmark::State& state) {
     TxyGraph graph;
     LONG count = 0;
-    for (int i = 0; i < TPerformancePage::HistoryLength; ++i) TPerformancePage::AppendHistorySample(graph, count, i % 100);
+    for (int i = 0; i < TPerformancePage::HistoryLength; ++i)
+        TPerformancePage::AppendHistorySample(graph, count, i % 100);
     LONG value = 0;
     for (auto _ : state) TPerformancePage::AppendHistorySample(graph, count, ++value % 100);
 }
@@ -50,8 +52,8 @@ BENCHMARK(BM_AppendHistorySampleScrolling);
 
 void BM_OneLogLine(benchmark::State& state) {
     Shown m;
-    m.form.itmCPUHistEnabled->SetChecked(true);
-    for (auto _ : state) m.form.LogUsageHistory();
+    m.form.PerformancePage.itmCPUHistEnabled->SetChecked(true);
+    for (auto _ : state) m.form.PerformancePage.LogUsageHistory();
 }
 BENCHMARK(BM_OneLogLine);
 

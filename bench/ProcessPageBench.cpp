@@ -28,7 +28,7 @@ BENCHMARK(BM_ProcessPageTickUnchanged)->RangeMultiplier(4)->Range(16, 4096)->Arg
 void BM_ProcessPageTickThreadsResorted(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     PageShown page(n);
-    page.form.SortColumn = 5;  // "Threads", ascending
+    page.form.ProcessPage.SortColumn = 5;  // "Threads", ascending
     int round = 0;
     for (auto _ : state) {
         // A new thread count for every process, in a new order each round.

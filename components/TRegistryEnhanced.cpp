@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "app/PathUtils.h"
 #include "ui/Exception.h"
 
 namespace taskwell {
@@ -35,18 +36,6 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
         if (x != y) return false;
     }
     return i == a.size() && !b[i];
-}
-
-std::vector<std::string> NonEmptyParts(const std::string& path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t cut = path.find('\\', start);
-        if (cut == std::string::npos) cut = path.size();
-        if (cut > start) parts.push_back(path.substr(start, cut - start));
-        start = cut + 1;
-    }
-    return parts;
 }
 
 // An open key that is closed when the scope ends, whatever way it ends.
@@ -135,14 +124,14 @@ DWORD TRegistryEnhanced::AccessMask(TRegAccess access) {
 }
 
 bool TRegistryEnhanced::Locate(const std::string& name, std::string& path, std::string& valueName) const {
-    std::vector<std::string> parts = NonEmptyParts(Key);
+    std::vector<std::string> parts = PathParts(Key);
     if (parts.empty()) return false;
     // Every part of the name but the last is a subkey; the last (possibly empty: the key's default
     // value) is the value name.
     size_t cut = name.find_last_of('\\');
     valueName = cut == std::string::npos ? name : name.substr(cut + 1);
     if (cut != std::string::npos)
-        for (std::string& part : NonEmptyParts(name.substr(0, cut))) parts.push_back(std::move(part));
+        for (std::string& part : PathParts(name.substr(0, cut))) parts.push_back(std::move(part));
     path.clear();
     for (const std::string& part : parts) {
         if (!path.empty()) path += '\\';

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/MiscUtils.h"
 #include "ui/TApplication.h"
 #include "ui/TForm.h"
 #include "ui/TMenu.h"
@@ -97,22 +98,13 @@ void TTrayIcon::Change(const TIcon* picture, const std::string& text) {
     icon_.SetHandle(copy);
     if (active_) Notify(NIM_MODIFY);
     // The shell has the new picture by now: the old one can go.
-    if (old != 0) {
-        try {
-            shell_.DestroyIcon(old);
-        } catch (...) {
-        }
-    }
+    DestroyIconQuietly(shell_, old);
 }
 
 void TTrayIcon::FreeIcon() {
     const HICON old = icon_.Handle();
     icon_.SetHandle(0);
-    if (old == 0) return;
-    try {
-        shell_.DestroyIcon(old);
-    } catch (...) {
-    }
+    DestroyIconQuietly(shell_, old);
 }
 
 void TTrayIcon::SetToolTip(const std::string& text) {

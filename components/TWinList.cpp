@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 
+#include "app/MiscUtils.h"
 #include "process/ToolhelpSnapshot.h"
 #include "ui/Exception.h"
 #include "ui/TApplication.h"
@@ -231,11 +232,8 @@ void TWinList::ReleaseIcon(Entry& e) {
     if (e.iconAdopted || e.info.Icon == 0) return;
     const HICON icon = e.info.Icon;
     e.info.Icon = 0;
-    try {
-        platform_.Shell.DestroyIcon(icon);
-    } catch (...) {
-        // An icon the system will not destroy is given up; the others still go.
-    }
+    // An icon the system will not destroy is given up; the others still go.
+    DestroyIconQuietly(platform_.Shell, icon);
 }
 
 void TWinList::ReleaseRecords() {

@@ -6,7 +6,6 @@
 #include <iterator>
 #include <tuple>
 
-#include "app/Main.h"
 
 namespace taskwell {
 
@@ -50,8 +49,61 @@ std::string Kilobytes(DWORDLONG bytes) {
 }
 }  // namespace
 
-void TPerformancePage::Build() {
-    TTabSheet& page = *main_.tsPerformance;
+constexpr const char* kLogsKey = "Logs";
+
+TPerformancePage::TPerformancePage(TPageFrame& frame, TApplication& app, const Platform& platform)
+    : UsageLogs(*this, frame, app, platform), frame_(frame) {}
+
+void TPerformancePage::BuildMenu(TMenuItem& menuBar) {
+    itmEvents = &menuBar.Add("&Events");
+    itmLogCPU = &itmEvents->Add("Log CPU Usage History");
+    itmCPUHistEnabled = AddCheckItem(*itmLogCPU, "Enabled", false);
+    itmCPUHistChoose = &itmLogCPU->Add("Choose log file");
+    itmLogMem = &itmEvents->Add("Log Memory Usage History");
+    itmMemHistEnable = AddCheckItem(*itmLogMem, "Enabled", false);
+    itmMemHistChoose = &itmLogMem->Add("Choose log file");
+    itmCPUHistEnabled->OnClick = [this] { UsageLogs.itmCPUHistEnabledClick(); };
+    itmMemHistEnable->OnClick = [this] { UsageLogs.itmMemHistEnableClick(); };
+    itmCPUHistChoose->OnClick = [this] { UsageLogs.itmCPUHistChooseClick(); };
+    itmMemHistChoose->OnClick = [this] { UsageLogs.itmMemHistChooseClick(); };
+}
+
+void TPerformancePage::ShowMenus(bool shown) {
+    itmEvents->SetVisible(shown);
+}
+
+void TPerformancePage::SetDefaultLogFiles() {
+    CPULogFile = frame_.ProgramDirectory() + "CPU_Usage.Log";
+    MemLogFile = frame_.ProgramDirectory() + "Mem_Usage.Log";
+}
+
+void TPerformancePage::ResetHistories() {
+    CPUHistoryCount = 0;
+    MemHistoryCount = 0;
+    SetCrossAtZero(false);
+}
+
+void TPerformancePage::LoadSettings(TRegistryEnhanced& reg) {
+    reg.Key = SettingsKey(kLogsKey);
+    itmCPUHistEnabled->SetChecked(reg.ReadBool("CPU", itmCPUHistEnabled->Checked()));
+    if (std::string path = reg.ReadString("CPU_Logfile", CPULogFile); !path.empty()) CPULogFile = path;
+    itmMemHistEnable->SetChecked(reg.ReadBool("Mem", itmMemHistEnable->Checked()));
+    if (std::string path = reg.ReadString("Mem_Logfile", MemLogFile); !path.empty()) MemLogFile = path;
+}
+
+void TPerformancePage::SaveSettings(TRegistryEnhanced& reg, const TSettingWriter& save) const {
+    reg.Key = SettingsKey(kLogsKey);
+    save("CPU", itmCPUHistEnabled->Checked());
+    save("CPU_Logfile", CPULogFile);
+    save("Mem", itmMemHistEnable->Checked());
+    save("Mem_Logfile", MemLogFile);
+}
+
+void TPerformancePage::LogUsageHistory() {
+    UsageLogs.LogUsageHistory();
+}
+
+void TPerformancePage::Build(TTabSheet& page) {
     pnlPerfBottom = &page.Add<TPanel>();
     pnlPerfBottom->SetHeight(kBottomHeight);
     pnlPerfBottom->SetAlign(TAlign::alBottom);
@@ -180,29 +232,29 @@ void TPerformancePage::AppendHistorySample(TxyGraph& graph, LONG& count, LONG va
 }
 
 void TPerformancePage::UpdatePerformancePage() {
-    TfrmMain& m = main_;
-    const TSysInfoComp& info = m.SystemInfo;
+    const TSharedReadings& r = frame_.Latest();
+    const TSysInfoComp& info = frame_.Facts();
     // 1, 2.
-    ggCPUUsage->SetProgress(m.CPUUsage);
-    valueCPUUsage->SetCaption(m.CPUUsage >= 0 && m.CPUUsage <= 100 ? std::to_string(m.CPUUsage) + "%" : "");
-    AppendHistorySample(*histCPUUsageHistory, m.CPUHistoryCount, m.CPUUsage);
+    ggCPUUsage->SetProgress(r.CPUUsage);
+    valueCPUUsage->SetCaption(r.CPUUsage >= 0 && r.CPUUsage <= 100 ? std::to_string(r.CPUUsage) + "%" : "");
+    AppendHistorySample(*histCPUUsageHistory, CPUHistoryCount, r.CPUUsage);
     // 3, 4, 5.
-    const LONG memPercent = MemUsagePercent(m.CommittedBytes, info.msTotalPageFile());
+    const LONG memPercent = MemUsagePercent(r.CommittedBytes, info.msTotalPageFile());
     ggMemUsage->SetProgress(memPercent);
-    valueMemUsage->SetCaption(Kilobytes(m.CommittedBytes) + "K");
-    AppendHistorySample(*histMemUsageHistory, m.MemHistoryCount, memPercent);
+    valueMemUsage->SetCaption(Kilobytes(r.CommittedBytes) + "K");
+    AppendHistorySample(*histMemUsageHistory, MemHistoryCount, memPercent);
     // 6.
-    valueVMs->SetCaption(std::to_string(m.VMCount));
-    valueThreads->SetCaption(std::to_string(m.ThreadCount));
-    valueProcesses->SetCaption(std::to_string(m.ProcessCount));
+    valueVMs->SetCaption(std::to_string(r.VMCount));
+    valueThreads->SetCaption(std::to_string(r.ThreadCount));
+    valueProcesses->SetCaption(std::to_string(r.ProcessCount));
     valuePageFileTotal->SetCaption(Kilobytes(info.msTotalPageFile()));
     valuePageFileAvailable->SetCaption(Kilobytes(info.msAvailPageFile()));
     valuePMTotal->SetCaption(Kilobytes(info.msTotalPhys()));
     valuePMAvail->SetCaption(Kilobytes(info.msAvailPhys()));
-    valuePMFileCache->SetCaption(Kilobytes(m.DiskCacheBytes));
+    valuePMFileCache->SetCaption(Kilobytes(r.DiskCacheBytes));
     valueVirtualTotal->SetCaption(Kilobytes(info.msTotalVirtual()));
     valueVirtualAvailable->SetCaption(Kilobytes(info.msAvailVirtual()));
-    valueCommit->SetCaption(Kilobytes(m.CommittedBytes));
+    valueCommit->SetCaption(Kilobytes(r.CommittedBytes));
 }
 
 }  // namespace taskwell

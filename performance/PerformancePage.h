@@ -3,20 +3,37 @@
 // page is shown, from the values the statistics readers stored and the memory status.
 #pragma once
 
-#include "platform/Types.h"
+#include <string>
+
+#include "app/PageFrame.h"
+#include "performance/UsageLogs.h"
+#include "platform/Platform.h"
 #include "ui/StdCtrls.h"
+#include "ui/TMenu.h"
+#include "ui/TPageControl.h"
 #include "ui/TxyGraph.h"
 
 namespace taskwell {
 
-class TfrmMain;
-
 class TPerformancePage {
 public:
-    explicit TPerformancePage(TfrmMain& main) : main_(main) {}
+    TPerformancePage(TPageFrame& frame, TApplication& app, const Platform& platform);
 
-    // Builds the page's groups, gauges, graphs and labels on tsPerformance.
-    void Build();
+    // Adds the "&Events" menu, the usage logs' switches and file choices, to the menu bar.
+    void BuildMenu(TMenuItem& menuBar);
+    // Builds the page's groups, gauges, graphs and labels on its sheet.
+    void Build(TTabSheet& sheet);
+    // The page's menu shows only while the page does.
+    void ShowMenus(bool shown);
+    // The logs' files by default: "CPU_Usage.Log" and "Mem_Usage.Log" in the program directory.
+    void SetDefaultLogFiles();
+    // Empty histories, drawn without crossing at zero (creation does this).
+    void ResetHistories();
+    // Settings: the logs' switches and paths under "Logs" (an empty stored path keeps the default).
+    void LoadSettings(TRegistryEnhanced& registry);
+    void SaveSettings(TRegistryEnhanced& registry, const TSettingWriter& save) const;
+    // Appends the tick's line to each log that is on.
+    void LogUsageHistory();
     // Re-lays the gauges and groups for the page's size (the main window was resized).
     void Layout();
     // Shows the latest values and appends one sample to each history graph.
@@ -33,6 +50,21 @@ public:
     static LONG MemUsagePercent(DWORDLONG committedBytes, DWORDLONG totalPageFileBytes);
     // Switches the appearance option the graphs are stored with off (creation does this).
     void SetCrossAtZero(bool on);
+
+    // The samples each history graph holds.
+    LONG CPUHistoryCount = 0;
+    LONG MemHistoryCount = 0;
+    // The usage logs' paths and switches.
+    std::string CPULogFile;
+    std::string MemLogFile;
+    TMenuItem* itmEvents = nullptr;
+    TMenuItem* itmLogCPU = nullptr;
+    TMenuItem* itmCPUHistEnabled = nullptr;
+    TMenuItem* itmCPUHistChoose = nullptr;
+    TMenuItem* itmLogMem = nullptr;
+    TMenuItem* itmMemHistEnable = nullptr;
+    TMenuItem* itmMemHistChoose = nullptr;
+    TUsageLogs UsageLogs;
 
     TPanel* pnlPerfLeft = nullptr;
     TPanel* pnlPerfRight = nullptr;
@@ -67,7 +99,7 @@ public:
     TLabel* valueVirtualAvailable = nullptr;
 
 private:
-    TfrmMain& main_;
+    TPageFrame& frame_;
 };
 
 }  // namespace taskwell

@@ -1,7 +1,7 @@
 #include "performance/UsageLogs.h"
 
-#include "app/Main.h"
 #include "app/PathUtils.h"
+#include "performance/PerformancePage.h"
 
 namespace taskwell {
 
@@ -13,8 +13,8 @@ std::string Quoted(const std::string& text) {
 }
 }  // namespace
 
-TUsageLogs::TUsageLogs(TfrmMain& main, const Platform& platform)
-    : SaveDialog(main.App()), main_(main), platform_(platform) {
+TUsageLogs::TUsageLogs(TPerformancePage& page, TPageFrame& frame, TApplication& app, const Platform& platform)
+    : SaveDialog(app), page_(page), frame_(frame), platform_(platform) {
     SaveDialog.Title = "Choose a log file";
     SaveDialog.DefaultExt = "log";
     SaveDialog.Filter = {{"Log files", "*.log"}, {"All files", "*.*"}};
@@ -22,13 +22,13 @@ TUsageLogs::TUsageLogs(TfrmMain& main, const Platform& platform)
 }
 
 std::string TUsageLogs::Line(const SYSTEMTIME& now, const std::string& value) const {
-    return Quoted(FormatDate(main_.FormatSettings, now)) + "," + Quoted(FormatTime(main_.FormatSettings, now)) + "," +
+    return Quoted(FormatDate(frame_.Formats(), now)) + "," + Quoted(FormatTime(frame_.Formats(), now)) + "," +
            Quoted(value);
 }
 
 void TUsageLogs::LogUsageHistory() {
-    const bool cpu = main_.itmCPUHistEnabled->Checked();
-    const bool mem = main_.itmMemHistEnable->Checked();
+    const bool cpu = page_.itmCPUHistEnabled->Checked();
+    const bool mem = page_.itmMemHistEnable->Checked();
     if (!cpu && !mem) return;
     // One reading of the clock for the tick: a date and a time from two readings could pair the old
     // day with the new time at midnight.
@@ -36,14 +36,14 @@ void TUsageLogs::LogUsageHistory() {
     platform_.System.GetLocalTime(now);
     if (cpu) {
         try {
-            AppendLogLine(main_.CPULogFile, Line(now, std::to_string(main_.CPUUsage)));
+            AppendLogLine(page_.CPULogFile, Line(now, std::to_string(frame_.Latest().CPUUsage)));
         } catch (...) {
             // Tried again at the next tick.
         }
     }
     if (mem) {
         try {
-            AppendLogLine(main_.MemLogFile, Line(now, std::to_string(main_.CommittedBytes)));
+            AppendLogLine(page_.MemLogFile, Line(now, std::to_string(frame_.Latest().CommittedBytes)));
         } catch (...) {
         }
     }
@@ -86,19 +86,19 @@ bool TUsageLogs::AppendLogLine(const std::string& path, const std::string& line)
 }
 
 void TUsageLogs::itmCPUHistEnabledClick() {
-    main_.itmCPUHistEnabled->SetChecked(!main_.itmCPUHistEnabled->Checked());
+    page_.itmCPUHistEnabled->SetChecked(!page_.itmCPUHistEnabled->Checked());
 }
 
 void TUsageLogs::itmMemHistEnableClick() {
-    main_.itmMemHistEnable->SetChecked(!main_.itmMemHistEnable->Checked());
+    page_.itmMemHistEnable->SetChecked(!page_.itmMemHistEnable->Checked());
 }
 
 void TUsageLogs::itmCPUHistChooseClick() {
-    ChooseLogFile(main_.CPULogFile);
+    ChooseLogFile(page_.CPULogFile);
 }
 
 void TUsageLogs::itmMemHistChooseClick() {
-    ChooseLogFile(main_.MemLogFile);
+    ChooseLogFile(page_.MemLogFile);
 }
 
 void TUsageLogs::ChooseLogFile(std::string& path) {

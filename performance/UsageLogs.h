@@ -13,17 +13,18 @@
 
 #include <string>
 
-#include "app/DateTimeFormat.h"
+#include "app/PageFrame.h"
 #include "platform/Platform.h"
 #include "ui/TSaveDialog.h"
 
 namespace taskwell {
 
-class TfrmMain;
+class TPerformancePage;
 
+// Part of the Performance page, which holds the logs' switches and paths.
 class TUsageLogs {
 public:
-    TUsageLogs(TfrmMain& main, const Platform& platform);
+    TUsageLogs(TPerformancePage& page, TPageFrame& frame, TApplication& app, const Platform& platform);
 
     // Appends the line of each log that is on, stamped with one reading of the clock.
     void LogUsageHistory();
@@ -47,7 +48,8 @@ private:
     void ChooseLogFile(std::string& path);
     std::string Line(const SYSTEMTIME& now, const std::string& value) const;
 
-    TfrmMain& main_;
+    TPerformancePage& page_;
+    TPageFrame& frame_;
     const Platform& platform_;
 };
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/DisplayFormats.h"
+#include "app/MiscUtils.h"
 #include "app/PathUtils.h"
 #include "process/ProcessMonitor.h"
 #include "process/ToolhelpSnapshot.h"
@@ -117,12 +118,8 @@ TfrmProcessInfo::TfrmProcessInfo(TApplication& app, const Platform& platform) : 
 }
 
 TfrmProcessInfo::~TfrmProcessInfo() {
-    if (icon_ == 0) return;
-    try {
-        platform_.Shell.DestroyIcon(icon_);
-    } catch (...) {
-        // The copy is the dialog's own; nothing else refers to it.
-    }
+    // The copy is the dialog's own; nothing else refers to it.
+    DestroyIconQuietly(platform_.Shell, icon_);
 }
 
 void TfrmProcessInfo::ShowProcess(const TProcess& record) {
@@ -153,11 +150,7 @@ void TfrmProcessInfo::ShowProcess(const TProcess& record) {
 
 template <class Fill>
 void TfrmProcessInfo::FillList(TListView& list, TLabel& note, const char* notAvailable, Fill fill) {
-    list.BeginUpdate();
-    struct EndUpdate {
-        TListView& list;
-        ~EndUpdate() { list.EndUpdate(); }
-    } endUpdate{list};
+    TListUpdate update(list);
     list.ClearItems();
     note.SetVisible(false);
     bool available = false;

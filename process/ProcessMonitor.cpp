@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/MiscUtils.h"
 #include "process/ToolhelpSnapshot.h"
 #include "ui/TImageList.h"
 #include "ui/TListView.h"
@@ -122,6 +123,16 @@ void TProcessMonitor::RemoveImage(LONG index) {
     }
 }
 
+void TProcessMonitor::ReleaseIcon(HICON icon) {
+    // ExtractIconA answers 1 for a file that is no executable: there is no icon to give back.
+    if (icon != 1) DestroyIconQuietly(platform_.Shell, icon);
+}
+
+void TProcessMonitor::FreeRecords() {
+    for (int i = 0; i < list_.Count(); ++i) ReleaseIcon(list_.Record(i).Icon);
+    list_.Clear();
+}
+
 void TProcessMonitor::Prune() {
     int position = 0;
     while (position < list_.Count()) {
@@ -132,10 +143,10 @@ void TProcessMonitor::Prune() {
         }
         try {
             if (record.ImageIndex >= 0) RemoveImage(record.ImageIndex);
-            HICON icon = record.Icon;
+            const HICON icon = record.Icon;
             list_.Delete(position);
             // The record held its icon for its whole life; give it back to the system now.
-            if (icon != 0 && icon != 1) platform_.Shell.DestroyIcon(icon);
+            ReleaseIcon(icon);
         } catch (...) {
             // The record stays; the walk goes on with the next one.
             ++position;

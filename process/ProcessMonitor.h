@@ -27,6 +27,8 @@ public:
 
     void LoadProcesses();
     void UpdateProcesses();
+    // Gives every record's icon back and empties the list (the main window's destruction).
+    void FreeRecords();
     // Copies one snapshot entry into a record: with update false also the type text, icon, image
     // and path (creation), with update true only the fields that change.
     void FillProcess(const PROCESSENTRY32& entry, TProcess& record, bool update);
@@ -37,6 +39,7 @@ private:
     void WalkSnapshot(Visit visit);
     void Prune();
     void RemoveImage(LONG index);
+    void ReleaseIcon(HICON icon);
 
     const Platform& platform_;
     ProcessList& list_;

@@ -2,14 +2,15 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 
 #include "app/DisplayFormats.h"
-#include "app/Main.h"
 #include "app/MiscUtils.h"
 #include "app/PathUtils.h"
 #include "process/ProcessInfo.h"
 #include "process/SelectColumns.h"
+#include "ui/Exception.h"
 #include "ui/TApplication.h"
 
 namespace taskwell {
@@ -23,46 +24,38 @@ constexpr UINT kTerminatedExitCode = 0xFFFFFFFF;
 
 using C = TProcessColumn;
 
-// What each optional column shows of a record and how it orders rows: by a signed number, or by
-// its text (byte by byte). "PID" is not here: its cell is the row's caption, and it orders by it.
-struct ColumnRule {
-    TProcessColumn column;
-    std::string (*cell)(const TProcess&);
-    // Null for a column ordered by its cell text.
-    DWORD (*number)(const TProcess&);
-};
-constexpr ColumnRule kColumnRules[] = {
-    {C::pdImageName, [](const TProcess& p) { return ImageName(p.ExePath); }, nullptr},
-    {C::pdCntUsage, [](const TProcess& p) { return SignedText(p.CntUsage); }, [](const TProcess& p) { return p.CntUsage; }},
-    {C::pdDefHeapID, [](const TProcess& p) { return HexText(p.DefHeapID); }, [](const TProcess& p) { return p.DefHeapID; }},
-    {C::pdModuleID, [](const TProcess& p) { return HexText(p.ModuleID); }, [](const TProcess& p) { return p.ModuleID; }},
-    {C::pdCntThreads, [](const TProcess& p) { return SignedText(p.CntThreads); }, [](const TProcess& p) { return p.CntThreads; }},
-    {C::pdParentID, [](const TProcess& p) { return HexText(p.ParentID); }, [](const TProcess& p) { return p.ParentID; }},
-    {C::pdPriority, [](const TProcess& p) { return p.Priority; }, nullptr},
-    {C::pdBinTyp, [](const TProcess& p) { return p.BinTyp; }, nullptr},
-    {C::pddwFlags, [](const TProcess& p) { return HexText(p.Flags); }, [](const TProcess& p) { return p.Flags; }},
-};
-
-const ColumnRule* RuleOf(int column) {
-    for (const ColumnRule& rule : kColumnRules)
-        if (ColumnIndex(rule.column) == column) return &rule;
-    return nullptr;
-}
-
 // The column index of a header caption; 1 ("Image Name") for a caption that names none.
-int ColumnOfCaption(const std::string& caption) {
-    for (int i = 0; i < kProcessColumnCount; ++i)
-        if (caption == ColumnCaptions[static_cast<size_t>(i)]) return i;
-    return kDefaultSortColumn;
+int SortColumnOfCaption(const std::string& caption) {
+    const int column = ColumnOfCaption(caption);
+    return column < 0 ? kDefaultSortColumn : column;
 }
 
 }  // namespace
 
-TProcessPage::TProcessPage(TfrmMain& main, const Platform& platform) : main_(main), platform_(platform) {}
+constexpr const char* kProcessColumnsKey = "Process Columns";
+constexpr LONG kLastSortColumn = kProcessColumnCount - 1;
 
-void TProcessPage::Build() {
-    TListView& rows = *main_.sagProcesses;
-    rows.SetViewStyle(TViewStyle::vsReport);
+TProcessPage::TProcessPage(TPageFrame& frame, TApplication& app, const Platform& platform)
+    : imglstProcSmallIcon(app, 16, 16), imglstProcLargeIcon(app, 32, 32), frame_(frame), platform_(platform) {}
+
+void TProcessPage::BuildMenu(TMenuItem& view) {
+    itmSelectColumns = &view.Add("&Select Columns..");
+    itmSelectColumns->OnClick = [this] { itmSelectColumnsClick(); };
+}
+
+void TProcessPage::ShowMenus(bool shown) {
+    itmSelectColumns->SetVisible(shown);
+}
+
+void TProcessPage::Build(TTabSheet& sheet) {
+    imglstProcSmallIcon.Name = "imglstProcSmallIcon";
+    imglstProcLargeIcon.Name = "imglstProcLargeIcon";
+    sagProcesses = &sheet.Add<TListView>();
+    sagProcesses->Name = "sagProcesses";
+    sagProcesses->SetAlign(TAlign::alClient);
+    sagProcesses->SetViewStyle(TViewStyle::vsReport);
+    sagProcesses->SetImages(&imglstProcLargeIcon, &imglstProcSmallIcon);
+    TListView& rows = *sagProcesses;
     rows.SetRowSelect(true);
     rows.SetFont(TFont{.Name = "Verdana", .Size = 8});
     rows.PopupMenu = &popProcesses;
@@ -71,7 +64,7 @@ void TProcessPage::Build() {
     rows.OnDblClick = [this] { sagProcessesDblClick(); };
     rows.OnColumnClick = [this](int column) { sagProcessesColumnClick(column); };
 
-    pnlProcessesBottom = &main_.tsProcesses->Add<TPanel>();
+    pnlProcessesBottom = &sheet.Add<TPanel>();
     pnlProcessesBottom->Name = "pnlProcessesBottom";
     pnlProcessesBottom->SetHeight(kBottomPanelHeight);
     pnlProcessesBottom->SetAlign(TAlign::alBottom);
@@ -99,31 +92,45 @@ void TProcessPage::Build() {
 // Rows.
 
 TProcess* TProcessPage::RecordOf(const TListItem& row) const {
-    return main_.ProcessList.Find(static_cast<DWORD>(row.Data));
+    return frame_.Processes().Find(static_cast<DWORD>(row.Data));
 }
 
 bool TProcessPage::Hidden(const TProcess& record) const {
-    return !main_.itmShow16bit->Checked() && StartsWith(record.BinTyp, "16");
+    return !frame_.Show16bit() && StartsWith(record.BinTyp, "16");
 }
 
 std::vector<std::string> TProcessPage::CellsOf(const TProcess& record) const {
     std::vector<std::string> cells;
-    for (const ColumnRule& rule : kColumnRules)
-        if (main_.ProcessColumns.count(rule.column)) cells.push_back(rule.cell(record));
+    // "PID" is the row's caption; the other columns shown are its sub-items.
+    for (const TProcessColumnRow& column : ProcessColumnTable())
+        if (column.column != C::pdProcessID && ProcessColumns.count(column.column))
+            cells.push_back(column.cell(record));
     return cells;
 }
 
 TListItem* TProcessPage::FindProcessRow(DWORD processId) const {
-    return main_.sagProcesses->FindCaption(0, HexText(processId));
+    return sagProcesses->FindCaption(0, HexText(processId));
+}
+
+bool TProcessPage::SelectProcess(DWORD processId) {
+    // The rows may be stale while the page is hidden: they are brought up to date first.
+    RefreshProcessList();
+    const TListItem* row = FindProcessRow(processId);
+    if (!row) return false;
+    sagProcesses->SetSelectedIndex(row->Index());
+    return true;
+}
+
+void TProcessPage::RevealSelection() {
+    // The row comes into view and the list takes the focus, so the selection shows at once (the
+    // page change may have moved the row).
+    if (const TListItem* selected = sagProcesses->Selected()) sagProcesses->MakeVisible(selected->Index());
+    frame_.Window().FocusControl(*sagProcesses);
 }
 
 void TProcessPage::RefreshProcessList() {
-    TListView& rows = *main_.sagProcesses;
-    rows.BeginUpdate();
-    struct EndUpdate {
-        TListView& rows;
-        ~EndUpdate() { rows.EndUpdate(); }
-    } endUpdate{rows};
+    TListView& rows = *sagProcesses;
+    TListUpdate update(rows);
 
     // Rows of processes that are gone, or hidden by the 16-bit filter, go.
     for (int position = 0; position < rows.ItemCount();) {
@@ -141,7 +148,7 @@ void TProcessPage::RefreshProcessList() {
 
     // Every shown process gets its row with its current texts. The texts are made before the row
     // is touched, so a record that fails leaves its row as it was.
-    const ProcessList& records = main_.ProcessList;
+    const ProcessList& records = frame_.Processes();
     for (int i = 0; i < records.Count(); ++i) {
         try {
             const TProcess& record = records.Record(i);
@@ -167,7 +174,7 @@ void TProcessPage::RefreshProcessList() {
 // Order.
 
 int TProcessPage::SortIndex() const {
-    const LONG column = main_.SortColumn < 0 ? -static_cast<std::int64_t>(main_.SortColumn) : main_.SortColumn;
+    const LONG column = SortColumn < 0 ? -static_cast<std::int64_t>(SortColumn) : SortColumn;
     return column < kProcessColumnCount ? static_cast<int>(column) : kDefaultSortColumn;
 }
 
@@ -177,14 +184,14 @@ TProcessPage::SortKey TProcessPage::KeyOf(const TListItem& row, int column) cons
         key.text = row.Caption();
         return key;
     }
-    const ColumnRule* rule = RuleOf(column);
+    const TProcessColumnRow& rule = ColumnRow(static_cast<TProcessColumn>(column));
     const TProcess* record = RecordOf(row);
-    if (!rule || !record) return key;
-    if (rule->number) {
+    if (!record) return key;
+    if (rule.number) {
         key.numeric = true;
-        key.number = static_cast<LONG>(rule->number(*record));
+        key.number = static_cast<LONG>(rule.number(*record));
     } else {
-        key.text = rule->cell(*record);
+        key.text = rule.cell(*record);
     }
     return key;
 }
@@ -199,13 +206,13 @@ int TProcessPage::CompareKeys(const SortKey& a, const SortKey& b) {
 int TProcessPage::sagProcessesCompare(const TListItem& row1, const TListItem& row2) const {
     const int column = SortIndex();
     const int result = CompareKeys(KeyOf(row1, column), KeyOf(row2, column)) > 0 ? 1 : -1;
-    return main_.SortColumn < 0 ? -result : result;
+    return SortColumn < 0 ? -result : result;
 }
 
 void TProcessPage::SortRows() {
-    TListView& rows = *main_.sagProcesses;
+    TListView& rows = *sagProcesses;
     const int column = SortIndex();
-    const bool descending = main_.SortColumn < 0;
+    const bool descending = SortColumn < 0;
     // Each row's key once, by its position before the sort; the comparison itself asks nothing.
     std::vector<SortKey> keys;
     keys.reserve(static_cast<size_t>(rows.ItemCount()));
@@ -219,9 +226,9 @@ void TProcessPage::SortRows() {
 }
 
 void TProcessPage::sagProcessesColumnClick(int column) {
-    const int index = ColumnOfCaption(main_.sagProcesses->Column(column).Caption);
-    main_.SortColumn = index == SortIndex() ? -main_.SortColumn : index;
-    main_.sagProcesses->ClearItems();
+    const int index = SortColumnOfCaption(sagProcesses->Column(column).Caption);
+    SortColumn = index == SortIndex() ? -SortColumn : index;
+    sagProcesses->ClearItems();
     RefreshProcessList();
 }
 
@@ -230,14 +237,14 @@ void TProcessPage::sagProcessesColumnClick(int column) {
 
 void TProcessPage::itmSelectColumnsClick() {
     {
-        TfrmSelectColumns chooser(main_.App());
-        PlaceDialog(chooser, main_);
-        chooser.SetColumns(main_.ProcessColumns);
-        if (chooser.ShowModal() == mrOk) main_.ProcessColumns = chooser.Columns();
+        TfrmSelectColumns chooser(frame_.Window().App());
+        PlaceDialog(chooser, frame_.Window());
+        chooser.SetColumns(ProcessColumns);
+        if (chooser.ShowModal() == mrOk) ProcessColumns = chooser.Columns();
     }
     // The rows take the new columns at once, also when storing the old widths was refused.
     try {
-        main_.SetupProcessColumns();
+        SetupProcessColumns();
     } catch (...) {
         RefreshProcessList();
         throw;
@@ -245,11 +252,55 @@ void TProcessPage::itmSelectColumnsClick() {
     RefreshProcessList();
 }
 
+void TProcessPage::LoadSettings(TRegistryEnhanced& reg) {
+    reg.Key = SettingsKey(kProcessColumnsKey);
+    const TProcessColumns defaults = ProcessColumns;
+    ProcessColumns = {TProcessColumn::pdProcessID};
+    for (TProcessColumn column : FlagLoadOrder())
+        if (reg.ReadBool(ColumnIdentifier(column), defaults.count(column) != 0)) ProcessColumns.insert(column);
+    // A sort column must name a column; anything else (including the one number whose sign cannot
+    // be turned) keeps the current one.
+    const LONG sorting = reg.ReadInteger("Sorting", SortColumn);
+    if (sorting >= -kLastSortColumn && sorting <= kLastSortColumn) SortColumn = sorting;
+}
+
+void TProcessPage::SetupProcessColumns() {
+    TRegistryEnhanced& reg = frame_.Settings();
+    reg.Key = SettingsKey(kProcessColumnsKey);
+    std::exception_ptr refused;
+    for (int i = 0; i < sagProcesses->ColumnCount(); ++i) {
+        const TListColumn& column = sagProcesses->Column(i);
+        if (column.Caption.empty()) continue;
+        try {
+            reg.WriteValue(column.Caption, column.Width);
+        } catch (const Exception&) {
+            if (!refused) refused = std::current_exception();
+        }
+    }
+    sagProcesses->ClearColumns();
+    for (const TProcessColumnRow& row : ProcessColumnTable())
+        if (ProcessColumns.count(row.column))
+            sagProcesses->AddColumn(row.caption, ReadColumnWidth(reg, row.caption, row.defaultWidth));
+    // The columns are rebuilt whatever was refused; the refusal is then reported to the caller.
+    if (refused) std::rethrow_exception(refused);
+}
+
+void TProcessPage::SaveSettings(TRegistryEnhanced& reg, const TSettingWriter& save) const {
+    // The widths of the columns shown, the column set and the sort column.
+    reg.Key = SettingsKey(kProcessColumnsKey);
+    for (int i = 0; i < sagProcesses->ColumnCount(); ++i) {
+        const TListColumn& column = sagProcesses->Column(i);
+        if (!column.Caption.empty()) save(column.Caption, column.Width);
+    }
+    for (TProcessColumn column : FlagSaveOrder()) save(ColumnIdentifier(column), ProcessColumns.count(column) != 0);
+    save("Sorting", SortColumn);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Selection, button and popup menu.
 
 void TProcessPage::UpdateButtons() {
-    if (btnEndProcess) btnEndProcess->SetEnabled(main_.sagProcesses->Selected() != nullptr);
+    if (btnEndProcess) btnEndProcess->SetEnabled(sagProcesses->Selected() != nullptr);
 }
 
 void TProcessPage::sagProcessesClick() {
@@ -261,7 +312,7 @@ void TProcessPage::sagProcessesSelectItem() {
 }
 
 void TProcessPage::popProcessesPopup() {
-    const bool selected = main_.sagProcesses->Selected() != nullptr;
+    const bool selected = sagProcesses->Selected() != nullptr;
     itmEndProcess->SetEnabled(selected);
     itmProcessInformation->SetEnabled(selected);
 }
@@ -271,7 +322,7 @@ void TProcessPage::sagProcessesDblClick() {
 }
 
 bool TProcessPage::SelectedProcess(DWORD& processId) const {
-    const TListItem* row = main_.sagProcesses->Selected();
+    const TListItem* row = sagProcesses->Selected();
     if (!row) return false;
     // The caption is the id in hexadecimal.
     char* end = nullptr;
@@ -289,13 +340,12 @@ void TProcessPage::itmEndProcessClick() {
     // open and may move or remove rows.
     DWORD processId = 0;
     if (!SelectedProcess(processId)) return;
-    if (main_.itmConfirmations->Checked() &&
-        main_.App().MessageBox("Are you sure you want to end this process ?", "Confirm", MB_YESNO | MB_ICONQUESTION) !=
-            IDYES)
+    if (frame_.Confirmations() && frame_.Window().App().MessageBox("Are you sure you want to end this process ?",
+                                                                   "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     // A process that left meanwhile is not looked for again: its id may already be another's.
-    if (main_.ProcessList.Find(processId)) EndProcess(processId);
-    main_.tmrRefreshTimer();
+    if (frame_.Processes().Find(processId)) EndProcess(processId);
+    frame_.RefreshNow();
 }
 
 void TProcessPage::EndProcess(DWORD processId) {
@@ -324,20 +374,15 @@ void TProcessPage::EndProcess(DWORD processId) {
 // Process information.
 
 void TProcessPage::itmProcessInformationClick() {
-    const TListItem* row = main_.sagProcesses->Selected();
+    const TListItem* row = sagProcesses->Selected();
     if (!row) return;
     const TProcess* record = RecordOf(*row);
     if (!record) return;
-    // Filling can take a while (a heap list is long): the hourglass shows until the dialog is up.
-    // Should filling fail, the dialog goes and the cursor comes back.
-    THourGlass hourglass(main_.App());
-    auto dialog = std::make_unique<TfrmProcessInfo>(main_.App(), platform_);
-    PlaceDialog(*dialog, main_);
-    dialog->ShowProcess(*record);
-    hourglass.Restore();
-    dialog->ShowModal();
-    THourGlass closing(main_.App());
-    dialog.reset();
+    // Filling can take a while (a heap list is long).
+    TForm& owner = frame_.Window();
+    ShowFilledDialog(
+        owner, [&] { return std::make_unique<TfrmProcessInfo>(owner.App(), platform_); },
+        [&](TfrmProcessInfo& dialog) { dialog.ShowProcess(*record); });
 }
 
 }  // namespace taskwell

@@ -12,22 +12,36 @@
 #include <string>
 #include <vector>
 
+#include "app/PageFrame.h"
 #include "platform/Platform.h"
+#include "process/ProcessColumns.h"
 #include "process/TProcess.h"
 #include "ui/StdCtrls.h"
+#include "ui/TImageList.h"
 #include "ui/TListView.h"
 #include "ui/TMenu.h"
+#include "ui/TPageControl.h"
 
 namespace taskwell {
 
-class TfrmMain;
-
 class TProcessPage {
 public:
-    TProcessPage(TfrmMain& main, const Platform& platform);
+    TProcessPage(TPageFrame& frame, TApplication& app, const Platform& platform);
 
-    // Sets up sagProcesses and builds the bottom panel, its button and the popup menu.
-    void Build();
+    // Adds "&Select Columns.." to the View menu.
+    void BuildMenu(TMenuItem& view);
+    // Builds sagProcesses, the bottom panel, its button and the popup menu on the page's sheet.
+    void Build(TTabSheet& sheet);
+    // The page's menu entries show only while the page does.
+    void ShowMenus(bool shown);
+
+    // Settings: the column set and the sort column are read at start-up; SetupProcessColumns builds
+    // the list's columns from ProcessColumns, storing the widths of the old columns first, each new
+    // column taking its stored width; the widths, the set and the sort column are written at
+    // shutdown.
+    void LoadSettings(TRegistryEnhanced& registry);
+    void SetupProcessColumns();
+    void SaveSettings(TRegistryEnhanced& registry, const TSettingWriter& save) const;
 
     // Brings the rows in line with ProcessList: rows of gone or hidden processes go, the others
     // show their records' current texts, new processes get rows, and the rows are sorted once.
@@ -39,6 +53,10 @@ public:
     void sagProcessesColumnClick(int column);
     // The row showing that process, or null.
     TListItem* FindProcessRow(DWORD processId) const;
+    // Refreshes the rows and selects the process's row; false when the process has none.
+    bool SelectProcess(DWORD processId);
+    // Brings the selected row into view and gives the list the focus.
+    void RevealSelection();
     // Opens the column chooser; the columns are rebuilt and the rows refreshed afterwards.
     void itmSelectColumnsClick();
     void sagProcessesClick();
@@ -53,6 +71,15 @@ public:
 
     // How long End Process waits for an ended process to be gone before it refreshes anyway.
     static constexpr DWORD kEndProcessWaitMs = 3000;
+
+    TListView* sagProcesses = nullptr;
+    // The process records' pictures, one index valid in both.
+    TImageList imglstProcSmallIcon;
+    TImageList imglstProcLargeIcon;
+    TMenuItem* itmSelectColumns = nullptr;
+    // The columns shown, and the signed index of the sort column (negative: descending).
+    TProcessColumns ProcessColumns = DefaultProcessColumns();
+    LONG SortColumn = 1;
 
     TPanel* pnlProcessesBottom = nullptr;
     TButton* btnEndProcess = nullptr;
@@ -83,7 +110,7 @@ private:
     void EndProcess(DWORD processId);
     void UpdateButtons();
 
-    TfrmMain& main_;
+    TPageFrame& frame_;
     const Platform& platform_;
 };
 

@@ -10,23 +10,6 @@ constexpr int kBoxTop = 18;
 constexpr int kBoxPitch = 17;
 
 using C = TProcessColumn;
-// The boxes from top to bottom: the column each stands for, its caption and its field.
-struct BoxRow {
-    TProcessColumn column;
-    const char* caption;
-    TCheckBox* TfrmSelectColumns::*field;
-};
-constexpr BoxRow kBoxes[] = {
-    {C::pdImageName, "Name", &TfrmSelectColumns::cbName},
-    {C::pdCntUsage, "Usage Count", &TfrmSelectColumns::cbCntUsage},
-    {C::pdDefHeapID, "Def Heap ID", &TfrmSelectColumns::cbDefHeapID},
-    {C::pdModuleID, "Module ID", &TfrmSelectColumns::cbModuleID},
-    {C::pdCntThreads, "Threads count", &TfrmSelectColumns::cbCntThreads},
-    {C::pdParentID, "Parent ID", &TfrmSelectColumns::cbParentID},
-    {C::pdPriority, "Priority", &TfrmSelectColumns::cbPriority},
-    {C::pdBinTyp, "Type", &TfrmSelectColumns::cbBinTyp},
-    {C::pddwFlags, "Flags", &TfrmSelectColumns::cbFlags},
-};
 }  // namespace
 
 TfrmSelectColumns::TfrmSelectColumns(TApplication& app) : TForm(app) {
@@ -38,13 +21,24 @@ TfrmSelectColumns::TfrmSelectColumns(TApplication& app) : TForm(app) {
 
     gbColumns = &Add<TGroupBox>(" Select information to display for processes ");
     gbColumns->SetBounds(8, 6, kClientWidth - 16, kBoxTop + kBoxPitch * 9 + 4);
+    // One box per optional column, top to bottom in the columns' order.
     int top = kBoxTop;
-    for (const BoxRow& row : kBoxes) {
-        TCheckBox& box = gbColumns->Add<TCheckBox>(row.caption);
+    for (const TProcessColumnRow& row : ProcessColumnTable()) {
+        if (*row.boxCaption == '\0') continue;
+        TCheckBox& box = gbColumns->Add<TCheckBox>(row.boxCaption);
         box.SetBounds(16, top, 150, kBoxPitch);
-        this->*row.field = &box;
+        boxes_[static_cast<size_t>(row.column)] = &box;
         top += kBoxPitch;
     }
+    cbName = BoxOf(C::pdImageName);
+    cbCntUsage = BoxOf(C::pdCntUsage);
+    cbDefHeapID = BoxOf(C::pdDefHeapID);
+    cbModuleID = BoxOf(C::pdModuleID);
+    cbCntThreads = BoxOf(C::pdCntThreads);
+    cbParentID = BoxOf(C::pdParentID);
+    cbPriority = BoxOf(C::pdPriority);
+    cbBinTyp = BoxOf(C::pdBinTyp);
+    cbFlags = BoxOf(C::pddwFlags);
 
     const int buttonTop = kClientHeight - 25 - 8;
     btnOk = &Add<TButton>("&Ok");
@@ -57,20 +51,19 @@ TfrmSelectColumns::TfrmSelectColumns(TApplication& app) : TForm(app) {
 }
 
 void TfrmSelectColumns::SetColumns(const TProcessColumns& columns) {
-    for (const BoxRow& row : kBoxes) (this->*row.field)->SetChecked(columns.count(row.column) != 0);
+    for (size_t i = 0; i < boxes_.size(); ++i)
+        if (boxes_[i]) boxes_[i]->SetChecked(columns.count(static_cast<TProcessColumn>(i)) != 0);
 }
 
 TProcessColumns TfrmSelectColumns::Columns() const {
     TProcessColumns columns{C::pdProcessID};
-    for (const BoxRow& row : kBoxes)
-        if ((this->*row.field)->Checked()) columns.insert(row.column);
+    for (size_t i = 0; i < boxes_.size(); ++i)
+        if (boxes_[i] && boxes_[i]->Checked()) columns.insert(static_cast<TProcessColumn>(i));
     return columns;
 }
 
 TCheckBox* TfrmSelectColumns::BoxOf(TProcessColumn column) const {
-    for (const BoxRow& row : kBoxes)
-        if (row.column == column) return this->*row.field;
-    return nullptr;
+    return boxes_[static_cast<size_t>(column)];
 }
 
 }  // namespace taskwell

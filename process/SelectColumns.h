@@ -2,6 +2,8 @@
 // list, OK and Cancel. Created for one showing by the Processes page.
 #pragma once
 
+#include <array>
+
 #include "process/ProcessColumns.h"
 #include "ui/StdCtrls.h"
 #include "ui/TForm.h"
@@ -31,6 +33,10 @@ public:
     TCheckBox* cbFlags;
     TButton* btnOk;
     TButton* btnCancel;
+
+private:
+    // The boxes by column; null for "PID".
+    std::array<TCheckBox*, kProcessColumnCount> boxes_{};
 };
 
 }  // namespace taskwell

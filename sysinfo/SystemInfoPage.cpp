@@ -1,10 +1,8 @@
 #include "sysinfo/SystemInfoPage.h"
 
-#include <cstdio>
 #include <iterator>
 
 #include "app/DisplayFormats.h"
-#include "app/Main.h"
 #include "app/MiscUtils.h"
 #include "components/RegistryKey.h"
 
@@ -22,58 +20,44 @@ constexpr const char* kVersionKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVers
 
 enum : WORD { kIntel = 0, kMips = 1, kAlpha = 2, kPowerPC = 3 };
 
-// One line of a group: a caption with its hint, and one field (two for the address space).
+// One line of a group: a caption and one field (two for the address space), caption and field
+// sharing the hint unless the caption has its own.
 struct FieldRow {
     const char* caption;
-    const char* captionHint;
     TEdit* TSystemInfoPage::*field;
     const char* hint;
     TEdit* TSystemInfoPage::*second = nullptr;
     const char* secondHint = nullptr;
+    const char* captionHint = nullptr;
 };
 constexpr FieldRow kOperatingSystem[] = {
-    {"Windows Dir.:", "Windows' directory", &TSystemInfoPage::valueWinDir, "Windows' directory"},
-    {"System Dir.:", "Windows' System directory", &TSystemInfoPage::valueSystemDir, "Windows' System directory"},
-    {"Up time:", "Time elapsed since computer was started", &TSystemInfoPage::valueUpTime,
-     "Time elapsed since computer was started"},
-    {"Platform:", "platform supported by the operating system", &TSystemInfoPage::valuePlatform,
-     "platform supported by the operating system"},
-    {"Version:", "Operating system version", &TSystemInfoPage::valueVersion, "Operating system version"},
+    {"Windows Dir.:", &TSystemInfoPage::valueWinDir, "Windows' directory"},
+    {"System Dir.:", &TSystemInfoPage::valueSystemDir, "Windows' System directory"},
+    {"Up time:", &TSystemInfoPage::valueUpTime, "Time elapsed since computer was started"},
+    {"Platform:", &TSystemInfoPage::valuePlatform, "platform supported by the operating system"},
+    {"Version:", &TSystemInfoPage::valueVersion, "Operating system version"},
 };
 constexpr FieldRow kGeneral[] = {
-    {"Computer name:", "Computer name", &TSystemInfoPage::valueComputerName, "Computer name"},
-    {"User name:", "User name", &TSystemInfoPage::valueUserName, "User name"},
-    {"Registered owner:", "Registered owner of this Windows' copy", &TSystemInfoPage::valueRegOwner,
-     "Registered owner of this Windows' copy"},
-    {"Registered org.:", "Registered organization of this Windows' copy", &TSystemInfoPage::valueRegCompany,
-     "Registered organization of this Windows' copy"},
+    {"Computer name:", &TSystemInfoPage::valueComputerName, "Computer name"},
+    {"User name:", &TSystemInfoPage::valueUserName, "User name"},
+    {"Registered owner:", &TSystemInfoPage::valueRegOwner, "Registered owner of this Windows' copy"},
+    {"Registered org.:", &TSystemInfoPage::valueRegCompany, "Registered organization of this Windows' copy"},
 };
 constexpr FieldRow kProcessor[] = {
-    {"CPU architecture:", "Processor architecture", &TSystemInfoPage::valueCPUarch, "Processor architecture"},
-    {"Page size:", "Granularity of page protection and commitment", &TSystemInfoPage::valuePageSize,
-     "Granularity of page protection and commitment"},
-    {"Address space:", "Lowest/Highest memory address accessible to applications and dynamic-link libraries (DLLs)",
-     &TSystemInfoPage::valueMinAddressSpace,
+    {"CPU architecture:", &TSystemInfoPage::valueCPUarch, "Processor architecture"},
+    {"Page size:", &TSystemInfoPage::valuePageSize, "Granularity of page protection and commitment"},
+    {"Address space:", &TSystemInfoPage::valueMinAddressSpace,
      "Lowest memory address accessible to applications and dynamic-link libraries (DLLs)",
      &TSystemInfoPage::valueMaxAddressSpace,
-     "Highest memory address accessible to applications and dynamic-link libraries (DLLs)"},
-    {"Nb of CPUs:", "Number of CPUs in this system", &TSystemInfoPage::valueNbCPUs, "Number of CPUs in this system"},
-    {"Active CPUs:", "Active CPUs (1=active, 0=inactive)", &TSystemInfoPage::valueActiveCPUs,
-     "Active CPUs (1=active, 0=inactive)"},
-    {"Alloc. Gran.:", "Allocation granularity in which memory will be allocated on", &TSystemInfoPage::valueAllocGran,
-     "Allocation granularity in which memory will be allocated on"},
-    {"CPU type:", "Processor type", &TSystemInfoPage::valueCPUtype, "Processor type"},
-    {"CPU level:", "System's architecture-dependent processor level", &TSystemInfoPage::valueCPUlevel,
-     "System's architecture-dependent processor level"},
-    {"CPU revision:", "Architecture-dependent processor revision", &TSystemInfoPage::valueCPUrevision,
-     "Architecture-dependent processor revision"},
+     "Highest memory address accessible to applications and dynamic-link libraries (DLLs)",
+     "Lowest/Highest memory address accessible to applications and dynamic-link libraries (DLLs)"},
+    {"Nb of CPUs:", &TSystemInfoPage::valueNbCPUs, "Number of CPUs in this system"},
+    {"Active CPUs:", &TSystemInfoPage::valueActiveCPUs, "Active CPUs (1=active, 0=inactive)"},
+    {"Alloc. Gran.:", &TSystemInfoPage::valueAllocGran, "Allocation granularity in which memory will be allocated on"},
+    {"CPU type:", &TSystemInfoPage::valueCPUtype, "Processor type"},
+    {"CPU level:", &TSystemInfoPage::valueCPUlevel, "System's architecture-dependent processor level"},
+    {"CPU revision:", &TSystemInfoPage::valueCPUrevision, "Architecture-dependent processor revision"},
 };
-
-std::string Hex(unsigned value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
 
 TEdit& ValueField(TGroupBox& group, int left, int top, int width, const char* hint) {
     TEdit& field = AddValueField(group, left, top, width, kFieldHeight);
@@ -82,8 +66,7 @@ TEdit& ValueField(TGroupBox& group, int left, int top, int width, const char* hi
 }
 }  // namespace
 
-void TSystemInfoPage::Build() {
-    TTabSheet& page = *main_.tsSystemInfo;
+void TSystemInfoPage::Build(TTabSheet& page) {
     const int width = page.ClientWidth() > 0 ? page.ClientWidth() : 420;
     int top = 4;
     auto group = [&](const char* caption, const FieldRow* rows, size_t count) {
@@ -97,7 +80,7 @@ void TSystemInfoPage::Build() {
             const int y = kFirstRow + kRowPitch * static_cast<int>(i);
             TLabel& label = box.Add<TLabel>(row.caption);
             label.SetBounds(kCaptionLeft, y, kCaptionWidth, kFieldHeight);
-            label.Hint = row.captionHint;
+            label.Hint = row.captionHint ? row.captionHint : row.hint;
             if (row.second) {
                 const int half = fieldWidth / 2;
                 this->*row.field = &ValueField(box, kFieldLeft, y, half - 4, row.hint);
@@ -133,7 +116,7 @@ std::string TSystemInfoPage::ProcessorLevelText(WORD architecture, WORD level) {
         default: return "Unknown";
         }
     case kMips:
-        return level == 4 ? "R4000" : Hex(level & 0xFF, 2);
+        return level == 4 ? "R4000" : HexText(level & 0xFF, 2);
     case kAlpha:
         return std::to_string(level);  // 21064, 21066 and 21164 read as themselves
     case kPowerPC:
@@ -144,7 +127,7 @@ std::string TSystemInfoPage::ProcessorLevelText(WORD architecture, WORD level) {
         case 6: return "603+";
         case 9: return "604+";
         case 20: return "620";
-        default: return Hex(level, 4);
+        default: return HexText(level, 4);
         }
     default:
         return "Unknown";
@@ -160,11 +143,11 @@ std::string TSystemInfoPage::ProcessorRevisionText(WORD architecture, WORD level
         if (level == 5) return "Model " + std::to_string(high) + ", Stepping " + std::to_string(low);
         return "Unknown";
     case kMips:
-        return Hex(low, 2);
+        return HexText(low, 2);
     case kAlpha:
         return "Model " + std::string(1, static_cast<char>(65 + high)) + ", Pass" + std::to_string(low);
     case kPowerPC:
-        return Hex(high, 2) + "." + Hex(low, 2);
+        return HexText(high, 2) + "." + HexText(low, 2);
     default:
         return "Unknown";
     }
@@ -203,7 +186,7 @@ std::string TSystemInfoPage::PlatformText(const TSysInfoComp& info) const {
 }
 
 void TSystemInfoPage::UpdateSystemInfoPage() {
-    const TSysInfoComp& info = main_.SystemInfo;
+    const TSysInfoComp& info = frame_.Facts();
     ISystem& system = platform_.System;
     const WORD arch = info.siProcessorArchitecture();
     // 1 to 9: the processor.

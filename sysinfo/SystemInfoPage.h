@@ -6,20 +6,19 @@
 #include <cstdint>
 #include <string>
 
+#include "app/PageFrame.h"
 #include "platform/Platform.h"
 #include "ui/StdCtrls.h"
+#include "ui/TPageControl.h"
 
 namespace taskwell {
 
-class TfrmMain;
-class TSysInfoComp;
-
 class TSystemInfoPage {
 public:
-    TSystemInfoPage(TfrmMain& main, const Platform& platform) : main_(main), platform_(platform) {}
+    TSystemInfoPage(TPageFrame& frame, const Platform& platform) : frame_(frame), platform_(platform) {}
 
-    // Builds the three groups and their fields on tsSystemInfo.
-    void Build();
+    // Builds the three groups and their fields on the page's sheet.
+    void Build(TTabSheet& sheet);
     // Fills every field but the up time.
     void UpdateSystemInfoPage();
     // Shows the time since the system started. The system's millisecond count wraps after 49.7 days;
@@ -62,7 +61,7 @@ public:
 private:
     std::string PlatformText(const TSysInfoComp& info) const;
 
-    TfrmMain& main_;
+    TPageFrame& frame_;
     const Platform& platform_;
     bool tickSeen_ = false;
     DWORD lastTick_ = 0;

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "app/Main.h"
+#include "app/MiscUtils.h"
 #include "tasks/NewTask.h"
 #include "tasks/TaskInfo.h"
 #include "ui/TApplication.h"
@@ -39,32 +39,19 @@ constexpr ButtonRow kButtons[] = {
 constexpr int kButtonTop = 12;
 constexpr int kButtonWidth = 81;
 constexpr int kButtonHeight = 25;
+constexpr int kViewStyleGroup = 2;
+constexpr const char* kApplicationColumnsKey = "Application Columns";
+// The two columns whose widths are stored.
+constexpr int kStoredColumns = 2;
 
-// Runs a step on its own: an error ends only that step.
-template <class Step>
-void Guarded(Step step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
-
-// The list's drawing is suspended while a batch of its rows changes (only once something does).
-struct BatchUpdate {
-    explicit BatchUpdate(TListView& list) : rows(list) { rows.BeginUpdate(); }
-    ~BatchUpdate() { rows.EndUpdate(); }
-    BatchUpdate(const BatchUpdate&) = delete;
-    BatchUpdate& operator=(const BatchUpdate&) = delete;
-    TListView& rows;
-};
 }  // namespace
 
-TApplicationsPage::TApplicationsPage(TfrmMain& main, const Platform& platform)
-    : tmrProbeVerdicts(main.App(), kProbeTimeoutMs, false),
-      tmrPendingRows(main.App(), kPendingRowsDelayMs, false),
-      imglstAppSmallIcon(main.App(), 16, 16),
-      imglstAppLargeIcon(main.App(), 32, 32),
-      main_(main),
+TApplicationsPage::TApplicationsPage(TPageFrame& frame, TApplication& app, const Platform& platform)
+    : tmrProbeVerdicts(app, kProbeTimeoutMs, false),
+      tmrPendingRows(app, kPendingRowsDelayMs, false),
+      imglstAppSmallIcon(app, 16, 16),
+      imglstAppLargeIcon(app, 32, 32),
+      frame_(frame),
       platform_(platform),
       probes_(platform.Windows) {
     tmrProbeVerdicts.Name = "tmrProbeVerdicts";
@@ -77,10 +64,51 @@ TApplicationsPage::~TApplicationsPage() {
     FreeRecords();
 }
 
-void TApplicationsPage::Build() {
+void TApplicationsPage::BuildViewMenu(TMenuItem& view) {
+    itmLargeIcons = AddRadioItem(view, "Lar&ge Icons", kViewStyleGroup, true);
+    itmSmallIcons = AddRadioItem(view, "S&mall Icons", kViewStyleGroup, false);
+    itmList = AddRadioItem(view, "&List", kViewStyleGroup, false);
+    itmDetails = AddRadioItem(view, "&Details", kViewStyleGroup, false);
+    itmLargeIcons->OnClick = [this] { itmLargeIconsClick(); };
+    itmSmallIcons->OnClick = [this] { itmSmallIconsClick(); };
+    itmList->OnClick = [this] { itmListClick(); };
+    itmDetails->OnClick = [this] { itmDetailsClick(); };
+}
+
+void TApplicationsPage::BuildWindowsMenu(TMenuItem& menuBar) {
+    itmWindows = &menuBar.Add("&Windows");
+    itmMinimize = &itmWindows->Add("&Minimize");
+    itmAppRestore = &itmWindows->Add("&Restore");
+    itmMaximize = &itmWindows->Add("Ma&ximize");
+    itmBringToFront = &itmWindows->Add("&Bring To Front");
+    itmAppAlwaysOnTop = &itmWindows->Add("Set as &Always on top");
+    itmSetasAlwaysOnTop = &itmAppAlwaysOnTop->Add("Enable");
+    itmDisableAlwaysOnTop = &itmAppAlwaysOnTop->Add("Disable");
+    for (TMenuItem* item : {itmMinimize, itmAppRestore, itmMaximize, itmBringToFront, itmAppAlwaysOnTop})
+        item->SetEnabled(false);
+    itmWindows->OnClick = [this] { itmWindowsClick(); };
+    itmMinimize->OnClick = [this] { itmMinimizeClick(); };
+    itmAppRestore->OnClick = [this] { itmAppRestoreClick(); };
+    itmMaximize->OnClick = [this] { itmMaximizeClick(); };
+    itmBringToFront->OnClick = [this] { itmBringToFrontClick(); };
+    itmSetasAlwaysOnTop->OnClick = [this] { itmSetasAlwaysOnTopClick(); };
+    itmDisableAlwaysOnTop->OnClick = [this] { itmDisableAlwaysOnTopClick(); };
+}
+
+void TApplicationsPage::ShowMenus(bool shown) {
+    for (TMenuItem* item : {itmLargeIcons, itmSmallIcons, itmList, itmDetails}) item->SetVisible(shown);
+    itmWindows->SetVisible(shown);
+}
+
+void TApplicationsPage::Build(TTabSheet& sheet) {
+    sagApplications = &sheet.Add<TListView>();
+    sagApplications->Name = "sagApplications";
+    sagApplications->SetAlign(TAlign::alClient);
+    sagApplications->AddColumn("Task", 250);
+    sagApplications->AddColumn("Status", 100);
     imglstAppSmallIcon.Name = "imglstAppSmallIcon";
     imglstAppLargeIcon.Name = "imglstAppLargeIcon";
-    TListView& rows = *main_.sagApplications;
+    TListView& rows = *sagApplications;
     rows.SetRowSelect(true);
     rows.SetImages(&imglstAppLargeIcon, &imglstAppSmallIcon);
     rows.PopupMenu = &popApplications;
@@ -88,7 +116,7 @@ void TApplicationsPage::Build() {
     rows.OnSelectItem = [this] { sagApplicationsSelectItem(); };
     rows.OnDblClick = [this] { sagApplicationsDblClick(); };
 
-    pnlApplicationsBottom = &main_.tsApplications->Add<TPanel>();
+    pnlApplicationsBottom = &sheet.Add<TPanel>();
     pnlApplicationsBottom->Name = "pnlApplicationsBottom";
     pnlApplicationsBottom->SetHeight(kBottomPanelHeight);
     pnlApplicationsBottom->SetAlign(TAlign::alBottom);
@@ -140,13 +168,13 @@ const TApplicationWin* TApplicationsPage::RecordOf(const TListItem& row) const {
 
 void TApplicationsPage::FreeRecords() {
     for (auto& [key, record] : records_)
-        if (record->Icon != 0) Guarded([&] { platform_.Shell.DestroyIcon(record->Icon); });
+        DestroyIconQuietly(platform_.Shell, record->Icon);
     records_.clear();
     probes_.Clear();
 }
 
 void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
-    TListView& rows = *main_.sagApplications;
+    TListView& rows = *sagApplications;
     std::vector<std::unique_ptr<TApplicationWin>> records;
     std::vector<int> images;
     for (int index : gone) {
@@ -163,7 +191,7 @@ void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
     std::sort(images.begin(), images.end(), std::greater<>());
     std::vector<int> deleted;
     for (int image : images)
-        Guarded([&] {
+        RunQuietly([&] {
             imglstAppSmallIcon.Delete(image);
             imglstAppLargeIcon.Delete(image);
             deleted.push_back(image);
@@ -182,13 +210,13 @@ void TApplicationsPage::RemoveRows(const std::vector<int>& gone) {
         }
     }
     for (const auto& record : records)
-        if (record->Icon != 0) Guarded([&] { platform_.Shell.DestroyIcon(record->Icon); });
+        DestroyIconQuietly(platform_.Shell, record->Icon);
     // From the last to the first, so the positions still to come stay valid.
-    for (auto it = gone.rbegin(); it != gone.rend(); ++it) Guarded([&] { rows.DeleteItem(*it); });
+    for (auto it = gone.rbegin(); it != gone.rend(); ++it) RunQuietly([&] { rows.DeleteItem(*it); });
 }
 
 int TApplicationsPage::InsertionPoint(const std::string& caption) const {
-    const TListView& rows = *main_.sagApplications;
+    const TListView& rows = *sagApplications;
     ISystem& system = platform_.System;
     int low = 0, high = rows.ItemCount();
     while (low < high) {
@@ -202,7 +230,7 @@ int TApplicationsPage::InsertionPoint(const std::string& caption) const {
 }
 
 void TApplicationsPage::AddRow(int engineIndex) {
-    TWinList& list = main_.ApplicationsList;
+    TWinList& list = frame_.Windows();
     const TWinInfo& info = list.Info(engineIndex);
     // The place first: nothing is made for a row that cannot be placed.
     const int position = InsertionPoint(list.Caption(engineIndex));
@@ -226,19 +254,19 @@ void TApplicationsPage::AddRow(int engineIndex) {
     // The icon goes into both image lists or into neither, so one index is valid in both.
     if (owned.Icon != 0) {
         int small = -1, large = -1;
-        Guarded([&] {
+        RunQuietly([&] {
             small = imglstAppSmallIcon.AddIcon(owned.Icon);
             if (small >= 0) large = imglstAppLargeIcon.AddIcon(owned.Icon);
         });
         if (small >= 0 && large == small) {
             owned.ImageIndex = large;
         } else {
-            if (large >= 0) Guarded([&] { imglstAppLargeIcon.Delete(large); });
-            if (small >= 0) Guarded([&] { imglstAppSmallIcon.Delete(small); });
+            if (large >= 0) RunQuietly([&] { imglstAppLargeIcon.Delete(large); });
+            if (small >= 0) RunQuietly([&] { imglstAppSmallIcon.Delete(small); });
         }
     }
 
-    TListView& rows = *main_.sagApplications;
+    TListView& rows = *sagApplications;
     TListItem& row = rows.InsertItem(position);
     row.Data = key;
     row.SetCaption(list.Caption(engineIndex));
@@ -247,9 +275,9 @@ void TApplicationsPage::AddRow(int engineIndex) {
 }
 
 void TApplicationsPage::ApplicationsListChanged() {
-    TListView& rows = *main_.sagApplications;
-    TWinList& list = main_.ApplicationsList;
-    BatchUpdate batch(rows);
+    TListView& rows = *sagApplications;
+    TWinList& list = frame_.Windows();
+    TListUpdate update(rows);
 
     // Removal: a row stays while the engine lists its window with the same parent, process and
     // thread; a handle reused by another window loses its row here and gets a fresh one below.
@@ -260,7 +288,7 @@ void TApplicationsPage::ApplicationsListChanged() {
     }
     std::vector<int> gone;
     for (int i = 0; i < rows.ItemCount(); ++i) {
-        Guarded([&] {
+        RunQuietly([&] {
             const TApplicationWin* record = RecordOf(rows.Item(i));
             if (!record || !listed.count({record->Handle, record->ParentHandle, record->ProcessID, record->ThreadID}))
                 gone.push_back(i);
@@ -276,7 +304,7 @@ void TApplicationsPage::ApplicationsListChanged() {
     int added = 0;
     bool pending = false;
     for (int j = 0; j < list.Count() && !pending; ++j) {
-        Guarded([&] {
+        RunQuietly([&] {
             const HWND handle = list.GetWinHandle(j);
             if (shown.count(handle)) return;
             if (added == kRowsAddedPerSync) {
@@ -303,8 +331,8 @@ bool TApplicationsPage::Answers(HWND handle) const {
 }
 
 void TApplicationsPage::UpdateTaskStatus() {
-    TListView& rows = *main_.sagApplications;
-    BatchUpdate batch(rows);
+    TListView& rows = *sagApplications;
+    TListUpdate update(rows);
     // The rows looked at: those never asked first (a new row gets its status at once), then the
     // others in turn, going on where the last refresh stopped.
     const int count = rows.ItemCount();
@@ -321,7 +349,7 @@ void TApplicationsPage::UpdateTaskStatus() {
     }
     nextQuestion_ = count > 0 ? (first + n) % count : 0;
     for (int i : looked) {
-        Guarded([&] {
+        RunQuietly([&] {
             TListItem& row = rows.Item(i);
             const TApplicationWin* record = RecordOf(row);
             if (!record) return;
@@ -343,14 +371,14 @@ void TApplicationsPage::UpdateTaskStatus() {
 void TApplicationsPage::tmrProbeVerdictsTimer() {
     tmrProbeVerdicts.SetEnabled(false);
     std::unordered_map<StatusProbes::Row, StatusProbes::Verdict> verdicts;
-    Guarded([&] {
+    RunQuietly([&] {
         for (const auto& [row, verdict] : probes_.Judge()) verdicts.emplace(row, verdict);
     });
     if (!verdicts.empty()) {
-        TListView& rows = *main_.sagApplications;
-        BatchUpdate batch(rows);
+        TListView& rows = *sagApplications;
+        TListUpdate update(rows);
         for (int i = 0; i < rows.ItemCount(); ++i) {
-            Guarded([&] {
+            RunQuietly([&] {
                 TListItem& row = rows.Item(i);
                 auto it = verdicts.find(row.Data);
                 if (it == verdicts.end()) return;
@@ -365,10 +393,57 @@ void TApplicationsPage::tmrProbeVerdictsTimer() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// View styles and settings.
+
+void TApplicationsPage::ShowViewStyle(TViewStyle style, TMenuItem& item) {
+    sagApplications->SetViewStyle(style);
+    item.SetChecked(true);
+}
+
+void TApplicationsPage::itmLargeIconsClick() { ShowViewStyle(TViewStyle::vsIcon, *itmLargeIcons); }
+void TApplicationsPage::itmSmallIconsClick() { ShowViewStyle(TViewStyle::vsSmallIcon, *itmSmallIcons); }
+void TApplicationsPage::itmListClick() { ShowViewStyle(TViewStyle::vsList, *itmList); }
+void TApplicationsPage::itmDetailsClick() { ShowViewStyle(TViewStyle::vsReport, *itmDetails); }
+
+void TApplicationsPage::LoadColumnWidths(TRegistryEnhanced& reg) {
+    reg.Key = SettingsKey(kApplicationColumnsKey);
+    for (int i = 0; i < sagApplications->ColumnCount() && i < kStoredColumns; ++i) {
+        const TListColumn& column = sagApplications->Column(i);
+        sagApplications->SetColumnWidth(i, ReadColumnWidth(reg, column.Caption, column.Width));
+    }
+}
+
+void TApplicationsPage::LoadViewStyle(const TRegistryEnhanced& reg) {
+    // View styles are radio choices: each one stored on is applied in turn, so each later one is
+    // read against the state the earlier ones left.
+    const std::pair<TMenuItem*, void (TApplicationsPage::*)()> styles[] = {
+        {itmLargeIcons, &TApplicationsPage::itmLargeIconsClick},
+        {itmSmallIcons, &TApplicationsPage::itmSmallIconsClick},
+        {itmList, &TApplicationsPage::itmListClick},
+        {itmDetails, &TApplicationsPage::itmDetailsClick}};
+    for (auto [item, handler] : styles) {
+        if (!reg.ReadBool(item->Caption(), item->Checked())) continue;
+        item->SetChecked(true);
+        (this->*handler)();
+    }
+}
+
+void TApplicationsPage::SaveViewStyle(const TSettingWriter& save) const {
+    for (const TMenuItem* item : {itmLargeIcons, itmSmallIcons, itmList, itmDetails})
+        save(item->Caption(), item->Checked());
+}
+
+void TApplicationsPage::SaveColumnWidths(TRegistryEnhanced& reg, const TSettingWriter& save) const {
+    reg.Key = SettingsKey(kApplicationColumnsKey);
+    for (int i = 0; i < sagApplications->ColumnCount() && i < kStoredColumns; ++i)
+        save(sagApplications->Column(i).Caption, sagApplications->Column(i).Width);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Selection, popup menu, Windows menu.
 
 void TApplicationsPage::UpdateButtons() {
-    const bool selected = main_.sagApplications->Selected() != nullptr;
+    const bool selected = sagApplications->Selected() != nullptr;
     btnEndTask->SetEnabled(selected);
     btnSwitchTo->SetEnabled(selected);
 }
@@ -383,16 +458,16 @@ void TApplicationsPage::sagApplicationsSelectItem() {
 }
 
 void TApplicationsPage::popApplicationsPopup() {
-    const bool selected = main_.sagApplications->Selected() != nullptr;
+    const bool selected = sagApplications->Selected() != nullptr;
     for (TMenuItem* item : {itmAppProperties, itmSwitchTo, itmAppBringToFront, itmAppMinimize, itmPopAppRestore,
                             itmAppMaximize, itmAppEndTask, itmAppGotoProcess})
         item->SetEnabled(selected);
 }
 
 void TApplicationsPage::itmWindowsClick() {
-    const bool selected = main_.sagApplications->Selected() != nullptr;
+    const bool selected = sagApplications->Selected() != nullptr;
     for (TMenuItem* item :
-         {main_.itmMinimize, main_.itmAppRestore, main_.itmMaximize, main_.itmBringToFront, main_.itmAppAlwaysOnTop})
+         {itmMinimize, itmAppRestore, itmMaximize, itmBringToFront, itmAppAlwaysOnTop})
         item->SetEnabled(selected);
 }
 
@@ -404,7 +479,7 @@ void TApplicationsPage::sagApplicationsDblClick() {
 // Commands on the selected window.
 
 bool TApplicationsPage::SelectedTarget(Target& target) const {
-    const TListItem* row = main_.sagApplications->Selected();
+    const TListItem* row = sagApplications->Selected();
     if (!row) return false;
     const TApplicationWin* record = RecordOf(*row);
     if (!record) return false;
@@ -502,15 +577,14 @@ void TApplicationsPage::btnEndTaskClick() {
     struct Resync {
         TApplicationsPage& page;
         ~Resync() {
-            Guarded([&] {
-                page.main_.ApplicationsList.Refresh();
+            RunQuietly([&] {
+                page.frame_.Windows().Refresh();
                 page.ApplicationsListChanged();
             });
         }
     } resync{*this};
-    if (main_.itmConfirmations->Checked() &&
-        main_.App().MessageBox("Are you sure you want to end this task ?", "Confirm", MB_YESNO | MB_ICONQUESTION) !=
-            IDYES)
+    if (frame_.Confirmations() && frame_.Window().App().MessageBox("Are you sure you want to end this task ?",
+                                                                   "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     // Only the close is asked for, and posted: the program never waits on the window. A program
     // that is slow to close (asking whether to save) closes in its own time, one that is stuck takes
@@ -523,33 +597,21 @@ void TApplicationsPage::btnEndTaskClick() {
 void TApplicationsPage::itmAppGotoProcessClick() {
     Target target;
     if (!SelectedTarget(target)) return;
-    // The rows may be stale while the Processes page is hidden: bring them up to date first.
-    main_.UpdateProcesses();
-    main_.ProcessPage.RefreshProcessList();
-    TListItem* row = main_.ProcessPage.FindProcessRow(target.processId);
-    if (!row) return;
-    TListView& processes = *main_.sagProcesses;
-    processes.SetSelectedIndex(row->Index());
-    main_.pcMain->SetActivePageIndex(main_.pcMain->PageIndexOf(*main_.tsProcesses));
-    main_.pcMainChange();
-    // The row comes into view and the list takes the focus, so the selection shows at once (the
-    // page change may have moved the row).
-    if (const TListItem* selected = processes.Selected()) processes.MakeVisible(selected->Index());
-    main_.FocusControl(processes);
+    frame_.ShowProcess(target.processId);
 }
 
 void TApplicationsPage::itmAppPropertiesClick() {
-    const TListItem* row = main_.sagApplications->Selected();
+    const TListItem* row = sagApplications->Selected();
     if (!row) return;
     const TApplicationWin* record = RecordOf(*row);
     if (!record) return;
     // The dialog gets its own copy: the engine's timer runs while it is open and may free the record.
     const TApplicationWin copy = *record;
-    ShowTaskProperties(main_, platform_, copy);
+    ShowTaskProperties(frame_.Window(), platform_, copy);
 }
 
 void TApplicationsPage::btnNewTaskClick() {
-    RunNewTask(main_, main_.RegistryEnhanced, platform_);
+    RunNewTask(frame_.Window(), frame_.Settings(), platform_);
 }
 
 }  // namespace taskwell

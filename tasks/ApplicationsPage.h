@@ -25,6 +25,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/PageFrame.h"
 #include "platform/Platform.h"
 #include "tasks/ApplicationWin.h"
 #include "tasks/StatusProbes.h"
@@ -32,19 +33,36 @@
 #include "ui/TImageList.h"
 #include "ui/TListView.h"
 #include "ui/TMenu.h"
+#include "ui/TPageControl.h"
 #include "ui/TTimer.h"
 
 namespace taskwell {
 
-class TfrmMain;
-
 class TApplicationsPage {
 public:
-    TApplicationsPage(TfrmMain& main, const Platform& platform);
+    TApplicationsPage(TPageFrame& frame, TApplication& app, const Platform& platform);
     ~TApplicationsPage();
 
-    // Sets up sagApplications and builds the buttons and the popup menu.
-    void Build();
+    // Adds the view styles to the View menu, and the "&Windows" menu to the menu bar.
+    void BuildViewMenu(TMenuItem& view);
+    void BuildWindowsMenu(TMenuItem& menuBar);
+    // Builds sagApplications, the buttons and the popup menu on the page's sheet.
+    void Build(TTabSheet& sheet);
+    // The page's menu entries show only while the page does.
+    void ShowMenus(bool shown);
+
+    // Settings: the widths of the two columns under "Application Columns", and the view style among
+    // the options of the key set (each style stored on is applied in turn).
+    void LoadColumnWidths(TRegistryEnhanced& registry);
+    void LoadViewStyle(const TRegistryEnhanced& registry);
+    void SaveViewStyle(const TSettingWriter& save) const;
+    void SaveColumnWidths(TRegistryEnhanced& registry, const TSettingWriter& save) const;
+
+    // The view styles of the list.
+    void itmLargeIconsClick();
+    void itmSmallIconsClick();
+    void itmListClick();
+    void itmDetailsClick();
 
     // Brings the rows in line with the engine's list, then refreshes captions and statuses. At most
     // kRowsAddedPerSync rows are made at once; tmrPendingRows makes the others soon after.
@@ -92,6 +110,20 @@ public:
     static constexpr int kRowsAddedPerSync = 16;
     static constexpr UINT kPendingRowsDelayMs = 10;
 
+    TListView* sagApplications = nullptr;
+    TMenuItem* itmLargeIcons = nullptr;
+    TMenuItem* itmSmallIcons = nullptr;
+    TMenuItem* itmList = nullptr;
+    TMenuItem* itmDetails = nullptr;
+    TMenuItem* itmWindows = nullptr;
+    TMenuItem* itmMinimize = nullptr;
+    TMenuItem* itmAppRestore = nullptr;
+    TMenuItem* itmMaximize = nullptr;
+    TMenuItem* itmBringToFront = nullptr;
+    TMenuItem* itmAppAlwaysOnTop = nullptr;
+    TMenuItem* itmSetasAlwaysOnTop = nullptr;
+    TMenuItem* itmDisableAlwaysOnTop = nullptr;
+
     TTimer tmrProbeVerdicts;
     TTimer tmrPendingRows;
 
@@ -119,6 +151,8 @@ private:
         DWORD processId = 0;
     };
     bool SelectedTarget(Target& target) const;
+    // Shows the rows in that style and checks its menu item.
+    void ShowViewStyle(TViewStyle style, TMenuItem& item);
     // Whether the handle still belongs to the target's thread and process.
     bool StillThere(const Target& target) const;
     // Whether the window belongs to another thread than the program's own.
@@ -138,7 +172,7 @@ private:
     int InsertionPoint(const std::string& caption) const;
     void UpdateButtons();
 
-    TfrmMain& main_;
+    TPageFrame& frame_;
     const Platform& platform_;
     std::map<std::uintptr_t, std::unique_ptr<TApplicationWin>> records_;
     std::uintptr_t nextKey_ = 1;

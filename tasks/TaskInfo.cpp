@@ -85,14 +85,6 @@ constexpr FieldRow kFields[] = {
     {"Parent handle:", &F::valueParent}, {"Class name:", &F::valueClassName}, {"Path:", &F::valuePath},
 };
 
-void DestroyIconQuietly(IShell& shell, HICON icon) {
-    if (icon == 0) return;
-    try {
-        shell.DestroyIcon(icon);
-    } catch (...) {
-        // The copy is the dialog's own; nothing else refers to it.
-    }
-}
 }  // namespace
 
 TfrmTaskProperties::TfrmTaskProperties(TApplication& app, const Platform& platform)
@@ -198,14 +190,9 @@ void TfrmTaskProperties::ShowTask(const TApplicationWin& record) {
 }
 
 void ShowTaskProperties(TForm& owner, const Platform& platform, const TApplicationWin& record) {
-    THourGlass hourglass(owner.App());
-    auto dialog = std::make_unique<TfrmTaskProperties>(owner.App(), platform);
-    PlaceDialog(*dialog, owner);
-    dialog->ShowTask(record);
-    hourglass.Restore();
-    dialog->ShowModal();
-    THourGlass closing(owner.App());
-    dialog.reset();
+    ShowFilledDialog(
+        owner, [&] { return std::make_unique<TfrmTaskProperties>(owner.App(), platform); },
+        [&](TfrmTaskProperties& dialog) { dialog.ShowTask(record); });
 }
 
 }  // namespace taskwell

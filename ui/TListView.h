@@ -73,7 +73,7 @@ public:
     int ItemCount() const { return static_cast<int>(items_.size()); }
     TListItem& Item(int index) const;
 
-    // Suspends drawing while a batch of rows changes; calls nest.
+    // Suspends drawing while a batch of rows changes; calls nest. TListUpdate pairs them.
     void BeginUpdate();
     void EndUpdate();
 
@@ -147,6 +147,18 @@ private:
     bool suspended_ = false;
     int top_ = 0;
     bool rowSelect_ = false;
+};
+
+// Suspends a list's drawing for as long as it lives, on every path.
+class TListUpdate {
+public:
+    explicit TListUpdate(TListView& list) : list_(list) { list_.BeginUpdate(); }
+    ~TListUpdate() { list_.EndUpdate(); }
+    TListUpdate(const TListUpdate&) = delete;
+    TListUpdate& operator=(const TListUpdate&) = delete;
+
+private:
+    TListView& list_;
 };
 
 }  // namespace taskwell

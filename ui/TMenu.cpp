@@ -130,4 +130,18 @@ void TMenu::StructureChanged() {
     if (peer_) peer_->Changed(Change::Structure, -1);
 }
 
+TMenuItem* AddCheckItem(TMenuItem& parent, const std::string& caption, bool checked) {
+    TMenuItem& item = parent.Add(caption);
+    item.SetChecked(checked);
+    return &item;
+}
+
+TMenuItem* AddRadioItem(TMenuItem& parent, const std::string& caption, int group, bool checked) {
+    TMenuItem& item = parent.Add(caption);
+    item.SetRadioItem(true);
+    item.SetGroupIndex(group);
+    item.SetChecked(checked);
+    return &item;
+}
+
 }  // namespace taskwell

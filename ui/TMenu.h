@@ -102,6 +102,11 @@ private:
 
 class TMainMenu : public TMenu {};
 
+// Adds a check item to parent, checked or not.
+TMenuItem* AddCheckItem(TMenuItem& parent, const std::string& caption, bool checked);
+// Adds a radio item of that group to parent, checked or not.
+TMenuItem* AddRadioItem(TMenuItem& parent, const std::string& caption, int group, bool checked);
+
 class TPopupMenu : public TMenu {
 public:
     // Shows the menu at the screen position on behalf of the owner form and returns when it has

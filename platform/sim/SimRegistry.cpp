@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/PathUtils.h"
+
 namespace taskwell::sim {
 
 namespace {
@@ -12,23 +14,6 @@ std::string Upper(const std::string& s) {
     for (char& c : out)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return out;
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && Upper(a) == Upper(b);
-}
-
-// The parts of a path, empty parts skipped (the lenient form the test helpers use).
-std::vector<std::string> Parts(const std::string& path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t cut = path.find('\\', start);
-        if (cut == std::string::npos) cut = path.size();
-        if (cut > start) parts.push_back(path.substr(start, cut - start));
-        start = cut + 1;
-    }
-    return parts;
 }
 
 // The parts of a subkey path as the interface takes it: one trailing backslash is tolerated, a
@@ -98,11 +83,11 @@ SimRegistry::Key* SimRegistry::Root(HKEY root) const {
 
 SimRegistry::Key* SimRegistry::Find(HKEY root, const std::string& path) const {
     Key* key = Root(root);
-    for (const std::string& part : Parts(path)) {
+    for (const std::string& part : PathParts(path)) {
         if (!key) return nullptr;
         Key* next = nullptr;
         for (auto& sub : key->subkeys)
-            if (SameName(sub->name, part)) next = sub.get();
+            if (SameText(sub->name, part)) next = sub.get();
         key = next;
     }
     return key;
@@ -111,10 +96,10 @@ SimRegistry::Key* SimRegistry::Find(HKEY root, const std::string& path) const {
 SimRegistry::Key* SimRegistry::Create(HKEY root, const std::string& path) {
     Key* key = Root(root);
     if (!key) return nullptr;
-    for (const std::string& part : Parts(path)) {
+    for (const std::string& part : PathParts(path)) {
         Key* next = nullptr;
         for (auto& sub : key->subkeys)
-            if (SameName(sub->name, part)) next = sub.get();
+            if (SameText(sub->name, part)) next = sub.get();
         if (!next) {
             auto made = std::make_unique<Key>();
             made->name = part;
@@ -130,7 +115,7 @@ SimRegistry::Key* SimRegistry::Create(HKEY root, const std::string& path) {
 SimRegistry::Value* SimRegistry::FindValue(Key* key, const std::string& name) const {
     if (!key) return nullptr;
     for (Value& v : key->values)
-        if (SameName(v.name, name)) return &v;
+        if (SameText(v.name, name)) return &v;
     return nullptr;
 }
 
@@ -206,7 +191,7 @@ bool SimRegistry::DeleteValue(HKEY root, const std::string& path, const std::str
     Key* key = Find(root, path);
     if (!key) return false;
     auto& values = key->values;
-    auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return SameName(v.name, name); });
+    auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return SameText(v.name, name); });
     if (it == values.end()) return false;
     values.erase(it);
     return true;
@@ -348,7 +333,7 @@ LONG SimRegistry::OpenOrCreate(RegOp op, HKEY key, const std::string& subKey, DW
     for (const std::string& part : parts) {
         Key* next = nullptr;
         for (auto& sub : at->subkeys)
-            if (SameName(sub->name, part)) next = sub.get();
+            if (SameText(sub->name, part)) next = sub.get();
         if (!next) {
             if (op == RegOp::RegOpenKeyExA) return Finish(ERROR_FILE_NOT_FOUND);
             auto made = std::make_unique<Key>();
@@ -415,7 +400,7 @@ LONG SimRegistry::RegQueryValueExA(HKEY key, const std::string& valueName, DWORD
 
 int SimRegistry::Queries(HKEY root, const std::string& path, const std::string& name) const {
     std::string key = RootName(root);
-    for (const std::string& part : Parts(path)) key += "\\" + part;
+    for (const std::string& part : PathParts(path)) key += "\\" + part;
     auto it = queries_.find(Upper(key + "\\" + name));
     return it == queries_.end() ? 0 : it->second;
 }
@@ -441,7 +426,7 @@ LONG SimRegistry::RegDeleteValueA(HKEY key, const std::string& valueName) {
     if (LONG rc = Resolve(key, at, &access); rc != ERROR_SUCCESS) return Finish(rc);
     if (!(access & KEY_SET_VALUE)) return Finish(ERROR_ACCESS_DENIED);
     auto& values = at->values;
-    auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return SameName(v.name, valueName); });
+    auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return SameText(v.name, valueName); });
     if (it == values.end()) return Finish(ERROR_FILE_NOT_FOUND);
     values.erase(it);
     return Finish(ERROR_SUCCESS);

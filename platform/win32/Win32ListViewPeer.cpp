@@ -158,16 +158,25 @@ void Win32ListViewPeer::SetSubItems(int index, Row& row, const TListItem& item) 
     }
 }
 
-bool Win32ListViewPeer::InsertRow(int index) {
-    TListView* list = As<TListView>();
-    if (!list || index < 0 || index > static_cast<int>(rows_.size()) || index >= list->ItemCount()) return false;
-    const TListItem& item = list->Item(index);
-    std::string caption = item.Caption();
+namespace {
+// The control's item for a row: its caption and picture. caption holds the text the item points to.
+LVITEMA MainItem(int index, const TListItem& item, std::string& caption) {
+    caption = item.Caption();
     LVITEMA lvi{};
     lvi.mask = LVIF_TEXT | LVIF_IMAGE;
     lvi.iItem = index;
     lvi.pszText = caption.data();
     lvi.iImage = NativeImage(item.ImageIndex());
+    return lvi;
+}
+}  // namespace
+
+bool Win32ListViewPeer::InsertRow(int index) {
+    TListView* list = As<TListView>();
+    if (!list || index < 0 || index > static_cast<int>(rows_.size()) || index >= list->ItemCount()) return false;
+    const TListItem& item = list->Item(index);
+    std::string caption;
+    LVITEMA lvi = MainItem(index, item, caption);
     if (::SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<::LPARAM>(&lvi)) != index) {
         // Not where it belongs (or not at all): start again from what the control really has.
         DeleteAll();
@@ -188,12 +197,8 @@ void Win32ListViewPeer::SyncRow(int index) {
     const TListItem& item = list->Item(index);
     Row& row = rows_[static_cast<size_t>(index)];
     if (row.caption != item.Caption() || row.image != item.ImageIndex()) {
-        std::string caption = item.Caption();
-        LVITEMA lvi{};
-        lvi.mask = LVIF_TEXT | LVIF_IMAGE;
-        lvi.iItem = index;
-        lvi.pszText = caption.data();
-        lvi.iImage = NativeImage(item.ImageIndex());
+        std::string caption;
+        LVITEMA lvi = MainItem(index, item, caption);
         if (::SendMessageA(Handle(), LVM_SETITEMA, 0, reinterpret_cast<::LPARAM>(&lvi))) {
             row.caption = item.Caption();
             row.image = item.ImageIndex();

@@ -106,42 +106,44 @@ const EmulatedStatKeys::Offered& Win32Registry::Offered() {
     return host_->Offered();
 }
 
-bool Win32Registry::Locate(taskwell::HKEY key, taskwell::HKEY& root, std::string& path,
-                           const Followed*& followed) const {
-    followed = nullptr;
+Win32Registry::Location Win32Registry::Locate(taskwell::HKEY key) const {
+    Location at;
     if (IsRoot(key)) {
-        root = key;
-        path.clear();
-        return true;
+        at.located = true;
+        at.root = key;
+        return at;
     }
     auto it = followed_.find(key);
-    if (it == followed_.end()) return false;
-    followed = &it->second;
-    root = it->second.root;
-    path = it->second.path;
-    return true;
+    if (it == followed_.end()) return at;
+    at.located = true;
+    at.followed = &it->second;
+    at.root = it->second.root;
+    at.path = it->second.path;
+    return at;
+}
+
+Win32Registry::Followed Win32Registry::Below(const Location& at, const std::string& subKey) {
+    Followed entry;
+    entry.root = at.root;
+    entry.path = EmulatedStatKeys::Join(at.path, subKey);
+    entry.key = EmulatedStatKeys::Classify(at.root, entry.path, Offered());
+    return entry;
 }
 
 LONG Win32Registry::RegOpenKeyExA(taskwell::HKEY key, const std::string& subKey, DWORD samDesired,
                                   taskwell::HKEY& result) {
     result = 0;
     const std::string sub = Relative(subKey);
-    taskwell::HKEY root = 0;
-    std::string basePath;
-    const Followed* base = nullptr;
-    const bool located = Locate(key, root, basePath, base);
+    const Location at = Locate(key);
     // A key stood in for has no real key to open anything below.
-    const bool realBase = !base || base->real;
+    const bool realBase = !at.followed || at.followed->real;
     ::HKEY opened = nullptr;
     LONG rc = realBase ? ::RegOpenKeyExA(ToHkey(key), sub.c_str(), 0, samDesired, &opened) : ERROR_FILE_NOT_FOUND;
-    if (!located) {
+    if (!at.located) {
         if (rc == ERROR_SUCCESS) result = FromHkey(opened);
         return rc;
     }
-    Followed entry;
-    entry.root = root;
-    entry.path = EmulatedStatKeys::Join(basePath, sub);
-    entry.key = EmulatedStatKeys::Classify(root, entry.path, Offered());
+    Followed entry = Below(at, sub);
     if (rc == ERROR_SUCCESS) {
         result = FromHkey(opened);
         if (entry.key.kind != EmulatedStatKeys::Kind::None) {
@@ -163,21 +165,15 @@ LONG Win32Registry::RegCreateKeyExA(taskwell::HKEY key, const std::string& subKe
                                     taskwell::HKEY& result) {
     result = 0;
     const std::string sub = Relative(subKey);
-    taskwell::HKEY root = 0;
-    std::string basePath;
-    const Followed* base = nullptr;
-    const bool located = Locate(key, root, basePath, base);
-    if (base && !base->real) return ERROR_ACCESS_DENIED;  // nothing is made below a missing key
+    const Location at = Locate(key);
+    if (at.followed && !at.followed->real) return ERROR_ACCESS_DENIED;  // nothing is made below a missing key
     ::HKEY created = nullptr;
     LONG rc = ::RegCreateKeyExA(ToHkey(key), sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, samDesired, nullptr,
                                 &created, nullptr);
     if (rc != ERROR_SUCCESS) return rc;
     result = FromHkey(created);
-    if (located) {
-        Followed entry;
-        entry.root = root;
-        entry.path = EmulatedStatKeys::Join(basePath, sub);
-        entry.key = EmulatedStatKeys::Classify(root, entry.path, Offered());
+    if (at.located) {
+        Followed entry = Below(at, sub);
         entry.real = true;
         if (entry.key.kind != EmulatedStatKeys::Kind::None) followed_[result] = entry;
     }

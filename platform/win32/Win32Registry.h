@@ -62,8 +62,16 @@ private:
     };
 
     const EmulatedStatKeys::Offered& Offered();
-    // Root and path of an open key: known for the roots and for followed keys.
-    bool Locate(HKEY key, HKEY& root, std::string& path, const Followed*& followed) const;
+    // Root and path of an open key: known (located) for the roots and for followed keys.
+    struct Location {
+        bool located = false;
+        HKEY root = 0;
+        std::string path;
+        const Followed* followed = nullptr;
+    };
+    Location Locate(HKEY key) const;
+    // The key to follow for subKey below a located key.
+    Followed Below(const Location& at, const std::string& subKey);
     LONG Emulate(const Followed& key, const std::string& valueName, DWORD& type, std::vector<BYTE>& data);
     LONG Reading(EmulatedStat stat);
 

@@ -93,7 +93,7 @@ TEST(CreationFaults, WithoutATrayIconAMinimisedWindowKeepsItsTaskBarButton) {
         if (refused) f.machine.Fail(Op::Shell_NotifyIconA);
         auto form = f.CreateMainForm();
         form->Show();
-        ASSERT_TRUE(form->itmHideWhenMinimized->Checked());
+        ASSERT_TRUE(form->Menus.itmHideWhenMinimized->Checked());
         EXPECT_EQ(form->TrayIcon.Present(), !refused);
         const HWND window = f.ui.WindowHandle(*form);
         f.windows.Apply(window, SW_MINIMIZE);

@@ -173,7 +173,9 @@ struct Scenario {
     std::string refusedValue;  // a value name the registry refuses to store, in any key
 
     std::string Label() const {
-        std::string label = op ? op->name + "_" + ModeName(mode) : refusedValue.empty() ? "FaultFree" : "Refused_" + refusedValue;
+        std::string label = op                     ? op->name + "_" + ModeName(mode)
+                            : refusedValue.empty() ? "FaultFree"
+                                                   : "Refused_" + refusedValue;
         return label + (storedSettings ? "_Stored" : "_NoneStored");
     }
 };
@@ -266,14 +268,16 @@ void SetUpDesktop(SimFixture& f) {
     stuck.modules = {sim::SimModule{1, 0, 1, 1, 0x00400000, 0x10000, 0x00400000, "STUCK.EXE", kStuckProgram},
                      sim::SimModule{2, 0, 3, 1, 0xBFF70000, 0x70000, 0xBFF70000, "KERNEL32.DLL",
                                     "C:\\WINDOWS\\SYSTEM\\KERNEL32.DLL"}};
-    stuck.heaps = {sim::SimHeap{0x00520000, 0, 0, {sim::SimHeapBlock{1, 0x00520010, 64}, sim::SimHeapBlock{2, 0x00520050, 128}}},
-                   sim::SimHeap{0x00620000, 0, 0, {sim::SimHeapBlock{3, 0x00620010, 32}}}};
+    stuck.heaps = {
+        sim::SimHeap{0x00520000, 0, 0, {sim::SimHeapBlock{1, 0x00520010, 64}, sim::SimHeapBlock{2, 0x00520050, 128}}},
+        sim::SimHeap{0x00620000, 0, 0, {sim::SimHeapBlock{3, 0x00620010, 32}}}};
     f.machine.AddProcess(stuck);
     f.files.AddDirectory("C:\\LOGS");
     f.machine.FileVersions[f.machine.ModulePath] = "1.1.2.25";
     // The program's icon resources as the real module has them, each load an icon of its own that
     // the program must destroy, as the Win32 implementation hands them out.
-    for (const char* page : {"PAGE_APPS", "PAGE_PROCS", "PAGE_PERF", "PAGE_SYSINFO"}) f.machine.IconResources.insert(page);
+    for (const char* page : {"PAGE_APPS", "PAGE_PROCS", "PAGE_PERF", "PAGE_SYSINFO"})
+        f.machine.IconResources.insert(page);
     f.machine.SharedResourceIcons = false;
 }
 
@@ -380,8 +384,10 @@ private:
     void ShowPage(int page) {
         Drive("page " + std::to_string(page), [&] {
             form_->pcMain->SelectPage(page);
-            if (page == 0) SelectRow(*form_->sagApplications, form_->sagApplications->FindCaption(0, kSelectedTask));
-            if (page == 1) SelectRow(*form_->sagProcesses, StuckRow());
+            if (page == 0)
+                SelectRow(*form_->ApplicationsPage.sagApplications,
+                          form_->ApplicationsPage.sagApplications->FindCaption(0, kSelectedTask));
+            if (page == 1) SelectRow(*form_->ProcessPage.sagProcesses, StuckRow());
         });
     }
 
@@ -399,17 +405,17 @@ private:
         }
         for (const auto& t : f_.ui.Timers())
             if (t.timer == &form_->tmrRefresh) out_.timerRunning = t.armed && form_->tmrRefresh.Interval() > 0;
-        out_.taskRows = form_->sagApplications->ItemCount();
-        out_.processRows = form_->sagProcesses->ItemCount();
+        out_.taskRows = form_->ApplicationsPage.sagApplications->ItemCount();
+        out_.processRows = form_->ProcessPage.sagProcesses->ItemCount();
     }
 
     void CheckLists(const std::string& when) {
         auto note = [&](const ::testing::AssertionResult& r, const char* list) {
             if (!r) out_.invariantFailures.push_back(std::string(list) + " " + when + ": " + r.message());
         };
-        note(testing::ImageIndicesValid(*form_->sagApplications), "sagApplications");
-        note(testing::ImageIndicesValid(*form_->sagProcesses), "sagProcesses");
-        note(testing::RowsBoundToRecords(*form_->sagProcesses, form_->ProcessList), "sagProcesses");
+        note(testing::ImageIndicesValid(*form_->ApplicationsPage.sagApplications), "sagApplications");
+        note(testing::ImageIndicesValid(*form_->ProcessPage.sagProcesses), "sagProcesses");
+        note(testing::RowsBoundToRecords(*form_->ProcessPage.sagProcesses, form_->ProcessList), "sagProcesses");
     }
 
     static std::string Path(const TMenuItem& item) {
@@ -426,7 +432,7 @@ private:
         for (int i = 0; i < parent.Count(); ++i) {
             TMenuItem& item = parent[i];
             if (item.IsLine() || !item.Visible() || !item.Enabled()) continue;
-            if (&item == form_->itmExit || &item == form_->itmPopClose) continue;  // the close comes last
+            if (&item == form_->Menus.itmExit || &item == form_->Menus.itmPopClose) continue;  // the close comes last
             const std::string label = Path(item);
             if (item.Count() > 0) {
                 if (item.OnClick) Click(item, label);
@@ -445,7 +451,7 @@ private:
     void WalkPopup(TPopupMenu& menu, int page) {
         for (int i = 0; i < menu.Items().Count(); ++i) {
             TMenuItem& item = menu.Items()[i];
-            if (item.IsLine() || &item == form_->itmPopClose) continue;
+            if (item.IsLine() || &item == form_->Menus.itmPopClose) continue;
             const std::string label = menu.Name + " > " + item.Caption();
             ShowPage(page);
             bool chosen = false, checked = false;
@@ -466,7 +472,7 @@ private:
     // its window procedure: the shell's message is no call of the program); the other menus, and
     // the tray's when its window could not be made, open on their list as the backend opens them.
     void OpenPopup(TPopupMenu& menu) {
-        if (&menu == &form_->popTray) {
+        if (&menu == &form_->Menus.popTray) {
             if (const sim::SimWindow* tray = f_.windows.Find(form_->TrayIcon.Handle()); tray && tray->handler) {
                 tray->handler(TTrayIcon::kNotifyMessage, 0, WM_RBUTTONUP);
                 return;
@@ -489,10 +495,11 @@ private:
         TfrmMain& m = *form_;
         for (int page = 0; page < 4; ++page) {
             ShowPage(page);
-            WalkMenu(m.MainMenu.Items(), page);
+            WalkMenu(m.Menus.MainMenu.Items(), page);
             if (page == 0) {
                 WalkPopup(m.ApplicationsPage.popApplications, page);
-                for (TButton* b : {m.ApplicationsPage.btnSwitchTo, m.ApplicationsPage.btnEndTask, m.ApplicationsPage.btnNewTask})
+                for (TButton* b :
+                     {m.ApplicationsPage.btnSwitchTo, m.ApplicationsPage.btnEndTask, m.ApplicationsPage.btnNewTask})
                     Press(b, page);
             }
             if (page == 1) {
@@ -500,10 +507,10 @@ private:
                 Press(m.ProcessPage.btnEndProcess, page);
             }
         }
-        WalkPopup(m.popTray, 2);
+        WalkPopup(m.Menus.popTray, 2);
         // Back to a speed with a running refresh; time passes (the delayed bring-to-front of the
         // restore, a tick, the polling) with no command running.
-        Click(*m.itmUpdateSpeedNormal, "back to Normal");
+        Click(*m.Menus.itmUpdateSpeedNormal, "back to Normal");
         phase_ = Phase::Ticks;
         Drive("time after the commands", [&] { f_.ui.Advance(1750); });
         CheckLists("after the commands");
@@ -514,7 +521,7 @@ private:
     void Close() {
         phase_ = Phase::Close;
         f_.registry.ClearLog();
-        Click(*form_->itmExit, "close");
+        Click(*form_->Menus.itmExit, "close");
         if (!form_->Closed() && out_.escaped.empty()) out_.escaped = "the close did not close the window";
     }
 
@@ -578,7 +585,8 @@ bool Legitimate(const Box& box, const Scenario& s) {
     // A refused write is reported: by the command that stored (the run history, the column widths)
     // or once after the close has saved everything else.
     const bool refusedWrites = !s.refusedValue.empty() || (s.op && s.op->storesSettings);
-    if (refusedWrites && StartsWith(box.text, "Failed to set data for '")) return commands || box.phase == Phase::Close || box.phase == Phase::Destroy;
+    if (refusedWrites && StartsWith(box.text, "Failed to set data for '"))
+        return commands || box.phase == Phase::Close || box.phase == Phase::Destroy;
     // A raised error in a step of creation is shown and creation goes on; a command the user chose
     // that could not be carried out says why. Ticks, the close and the destruction show none.
     if (s.op && s.mode == Mode::Raise && box.text == s.op->call + " failed")
@@ -703,7 +711,8 @@ TEST(FaultSweep, AFaultFreeSessionIsClean) {
 // Operations a fault-free session never calls, and why: the sweep's sessions for them test only
 // that an operation nobody calls changes nothing.
 const std::map<std::string, std::string> kNotReached = {
-    {"Windows_BringWindowToTop", "used only on the program's own windows; other programs' tasks are raised without waiting"},
+    {"Windows_BringWindowToTop",
+     "used only on the program's own windows; other programs' tasks are raised without waiting"},
     {"Windows_SendMessageTimeoutA",
      "the statuses are asked without waiting, End Task is answered No, the other commands act asynchronously"},
     {"Machine_WinExec", "New Task is confirmed with an empty entry, which starts nothing"},

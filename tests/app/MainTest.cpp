@@ -15,11 +15,9 @@ namespace {
 using sim::Op;
 using testing::SimFixture;
 
-struct MainFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
+struct MainFixture : testing::MainWindowFixture {
     explicit MainFixture(bool create = true) {
-        StartDesktop();
-        if (create) form = CreateMainForm();
+        if (create) Create();
     }
     const sim::SimUi::TimerState* TimerOf(const TTimer& t) const {
         static sim::SimUi::TimerState found;
@@ -106,15 +104,15 @@ TEST(FormCreate, BuildsTheFrame) {
     EXPECT_EQ(m.pnlMain->Height() - m.pcMain->Top() - m.pcMain->Height(), 7);
     EXPECT_EQ(m.sbMain->Top() + m.sbMain->Height(), m.ClientHeight());
     // Each list fills its page above the 41-pixel panel of its buttons.
-    for (TListView* list : {m.sagApplications, m.sagProcesses})
+    for (TListView* list : {m.ApplicationsPage.sagApplications, m.ProcessPage.sagProcesses})
         EXPECT_EQ(list->Width(), list->Parent()->ClientWidth()) << list->Name;
-    EXPECT_EQ(m.sagApplications->Height() + 41, m.tsApplications->ClientHeight());
-    EXPECT_EQ(m.ApplicationsPage.pnlApplicationsBottom->Top(), m.sagApplications->Height());
-    EXPECT_EQ(m.sagProcesses->Height() + 41, m.tsProcesses->ClientHeight());
-    EXPECT_EQ(m.ProcessPage.pnlProcessesBottom->Top(), m.sagProcesses->Height());
+    EXPECT_EQ(m.ApplicationsPage.sagApplications->Height() + 41, m.tsApplications->ClientHeight());
+    EXPECT_EQ(m.ApplicationsPage.pnlApplicationsBottom->Top(), m.ApplicationsPage.sagApplications->Height());
+    EXPECT_EQ(m.ProcessPage.sagProcesses->Height() + 41, m.tsProcesses->ClientHeight());
+    EXPECT_EQ(m.ProcessPage.pnlProcessesBottom->Top(), m.ProcessPage.sagProcesses->Height());
     EXPECT_FALSE(m.WindowShown);
-    EXPECT_EQ(m.CPULogFile, "C:\\Program Files\\Orvex\\Taskwell\\CPU_Usage.Log");
-    EXPECT_EQ(m.MemLogFile, "C:\\Program Files\\Orvex\\Taskwell\\Mem_Usage.Log");
+    EXPECT_EQ(m.PerformancePage.CPULogFile, "C:\\Program Files\\Orvex\\Taskwell\\CPU_Usage.Log");
+    EXPECT_EQ(m.PerformancePage.MemLogFile, "C:\\Program Files\\Orvex\\Taskwell\\Mem_Usage.Log");
 }
 
 TEST(FormCreate, BuildsTheMenuBarWithItsInitialStates) {
@@ -122,7 +120,7 @@ TEST(FormCreate, BuildsTheMenuBarWithItsInitialStates) {
     TfrmMain& m = *f.form;
     m.pcMain->SelectPage(1);  // on the Processes page all but the Windows and Events menus show
     std::vector<std::string> top;
-    for (int i = 0; i < m.MainMenu.Items().Count(); ++i) top.push_back(m.MainMenu.Items()[i].Caption());
+    for (int i = 0; i < m.Menus.MainMenu.Items().Count(); ++i) top.push_back(m.Menus.MainMenu.Items()[i].Caption());
     EXPECT_EQ(top, (std::vector<std::string>{"&File", "&Options", "&View", "&Events", "&Windows", "&Tools", "&Help"}));
 
     struct Item {
@@ -163,15 +161,15 @@ TEST(FormCreate, BuildsTheMenuBarWithItsInitialStates) {
              {{"&Help", "Orvex Taskwell &Help Topics"}, false, true, false},
              {{"&Help", "&About Orvex Taskwell 98"}, false, true, false},
          }) {
-        TMenuItem* item = m.MainMenu.FindPath(c.path);
+        TMenuItem* item = m.Menus.MainMenu.FindPath(c.path);
         ASSERT_NE(item, nullptr) << c.path.back();
         EXPECT_EQ(item->Checked(), c.checked) << c.path.back();
         EXPECT_EQ(item->Enabled(), c.enabled) << c.path.back();
         EXPECT_EQ(item->RadioItem(), c.radio) << c.path.back();
     }
-    EXPECT_FALSE(m.itmAppAlwaysOnTop->Enabled());
-    EXPECT_FALSE(m.itmShowKernelTimes->Visible());
-    EXPECT_NE(m.itmUpdateSpeedHigh->GroupIndex(), m.itmLargeIcons->GroupIndex());
+    EXPECT_FALSE(m.ApplicationsPage.itmAppAlwaysOnTop->Enabled());
+    EXPECT_FALSE(m.Menus.itmShowKernelTimes->Visible());
+    EXPECT_NE(m.Menus.itmUpdateSpeedHigh->GroupIndex(), m.ApplicationsPage.itmLargeIcons->GroupIndex());
 }
 
 // Which menu items each page shows.
@@ -182,18 +180,21 @@ TEST(PageChange, ShowsTheItemsOfTheVisiblePage) {
     };
     MainFixture f;
     TfrmMain& m = *f.form;
-    for (Case c : {Case{0, false, true, true, false, true, false}, Case{1, true, true, false, true, false, false},
-                   Case{2, false, false, false, false, false, true}, Case{3, false, false, false, false, false, false}}) {
+    for (Case c :
+         {Case{0, false, true, true, false, true, false}, Case{1, true, true, false, true, false, false},
+          Case{2, false, false, false, false, false, true}, Case{3, false, false, false, false, false, false}}) {
         m.pcMain->SelectPage(c.page);
-        EXPECT_EQ(m.itmShow16bit->Visible(), c.show16bit) << c.page;
-        EXPECT_EQ(m.itmViewSeparator->Visible(), c.separator) << c.page;
-        for (TMenuItem* i : {m.itmLargeIcons, m.itmSmallIcons, m.itmList, m.itmDetails})
+        EXPECT_EQ(m.Menus.itmShow16bit->Visible(), c.show16bit) << c.page;
+        EXPECT_EQ(m.Menus.itmViewSeparator->Visible(), c.separator) << c.page;
+        for (TMenuItem* i : {m.ApplicationsPage.itmLargeIcons, m.ApplicationsPage.itmSmallIcons,
+                             m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails})
             EXPECT_EQ(i->Visible(), c.viewStyles) << c.page;
-        EXPECT_EQ(m.itmSelectColumns->Visible(), c.selectColumns) << c.page;
-        EXPECT_EQ(m.itmWindows->Visible(), c.windows) << c.page;
-        EXPECT_EQ(m.itmEvents->Visible(), c.events) << c.page;
+        EXPECT_EQ(m.ProcessPage.itmSelectColumns->Visible(), c.selectColumns) << c.page;
+        EXPECT_EQ(m.ApplicationsPage.itmWindows->Visible(), c.windows) << c.page;
+        EXPECT_EQ(m.PerformancePage.itmEvents->Visible(), c.events) << c.page;
         // Everything else always shows.
-        for (TMenuItem* i : {m.itmFile, m.itmOptions, m.itmView, m.itmTools, m.itmHelp, m.itmRefreshNow, m.itmUpdateSpeed})
+        for (TMenuItem* i : {m.Menus.itmFile, m.Menus.itmOptions, m.Menus.itmView, m.Menus.itmTools, m.Menus.itmHelp,
+                             m.Menus.itmRefreshNow, m.Menus.itmUpdateSpeed})
             EXPECT_TRUE(i->Visible()) << c.page;
     }
 }
@@ -203,7 +204,7 @@ TEST(FormCreate, RunsTheStartUpInOrderAndEndsAtNormalSpeed) {
     TfrmMain& m = *f.form;
     // Load, then the tick of creation.
     EXPECT_EQ(f.machine.Calls(Op::CreateToolhelp32Snapshot), 2);
-    EXPECT_EQ(m.ProcessCount, 4);
+    EXPECT_EQ(m.Readings.ProcessCount, 4);
     EXPECT_EQ(m.sbMain->PanelText(0), "Processes: 4");
     EXPECT_EQ(m.sbMain->PanelText(1), "CPU Usage: 0%");
     EXPECT_EQ(m.sbMain->PanelText(2), "Mem Usage: 0K / 196608K");
@@ -211,7 +212,8 @@ TEST(FormCreate, RunsTheStartUpInOrderAndEndsAtNormalSpeed) {
     EXPECT_EQ(m.UpdateSpeed, TUpdateSpeed::Normal);
     EXPECT_EQ(m.tmrRefresh.Interval(), 1750u);
     EXPECT_TRUE(m.tmrRefresh.Enabled());
-    for (TPerfStats* s : {&m.PerfStatsCPU, &m.PerfStatsThreads, &m.PerfStatsVMs, &m.PerfStatsDiskCache, &m.PerfStatsCommit}) {
+    for (TPerfStats* s : {&m.Readers.PerfStatsCPU, &m.Readers.PerfStatsThreads, &m.Readers.PerfStatsVMs,
+                          &m.Readers.PerfStatsDiskCache, &m.Readers.PerfStatsCommit}) {
         EXPECT_TRUE(s->ActiveStat()) << s->Name;
         EXPECT_TRUE(s->AutoTick()) << s->Name;
         EXPECT_EQ(s->Interval(), 1750u) << s->Name;
@@ -236,9 +238,9 @@ TEST(RefreshTick, RunsItsStepsInOrder) {
     EXPECT_EQ(log, (std::vector<Op>{Op::CreateToolhelp32Snapshot, Op::CloseHandle, Op::GlobalMemoryStatus,
                                     Op::GetSystemInfo, Op::GetVersionExA}));
     // MemUsedK comes from the reading of the previous tick.
-    EXPECT_EQ(m.MemUsedK, (64 - 24) * 1024);
+    EXPECT_EQ(m.Readings.MemUsedK, (64 - 24) * 1024);
     m.tmrRefreshTimer();
-    EXPECT_EQ(m.MemUsedK, (64 - 10) * 1024);
+    EXPECT_EQ(m.Readings.MemUsedK, (64 - 10) * 1024);
     EXPECT_TRUE(m.tmrRefresh.Enabled());
 }
 
@@ -250,7 +252,7 @@ TEST(RefreshTick, MemoryOfTwoGigabytesAndMoreIsShownUnsigned) {
     f.machine.Memory.dwTotalPageFile = 0xFFF7FFFFu;
     m.tmrRefreshTimer();
     m.tmrRefreshTimer();
-    EXPECT_EQ(m.MemUsedK, 2 * 1024 * 1024);
+    EXPECT_EQ(m.Readings.MemUsedK, 2 * 1024 * 1024);
     EXPECT_EQ(m.sbMain->PanelText(2), "Mem Usage: 0K / " + std::to_string(0xFFF7FFFFu / 1024) + "K");
 }
 
@@ -263,7 +265,7 @@ TEST(RefreshTick, FollowsProcessesOnTheTimer) {
     f.machine.RemoveProcess(pid);
     f.machine.RemoveProcess(f.machine.Processes()[0].th32ProcessID);
     f.ui.Advance(1750);
-    EXPECT_EQ(m.ProcessCount, 3);
+    EXPECT_EQ(m.Readings.ProcessCount, 3);
     EXPECT_EQ(m.sbMain->PanelText(0), "Processes: 3");
 }
 
@@ -275,7 +277,7 @@ TEST(RefreshTick, AFailingStepEndsTheTickButNotTheCycle) {
     f.machine.ClearLog();
     m.tmrRefreshTimer();
     // The reconcile before the failing step ran; the status bar after it did not.
-    EXPECT_EQ(m.ProcessCount, 5);
+    EXPECT_EQ(m.Readings.ProcessCount, 5);
     EXPECT_EQ(m.sbMain->PanelText(0), "Processes: 4");
     EXPECT_EQ(f.machine.Calls(Op::GetSystemInfo), 0);
     EXPECT_TRUE(m.tmrRefresh.Enabled());
@@ -318,7 +320,7 @@ struct SpeedRow {
     bool running;
     DWORD cpu, threads, vms, diskCache, commit;
     bool autoTick;
-    TMenuItem* TfrmMain::*item;
+    TMenuItem* TFrameMenus::*item;
 };
 
 class UpdateSpeeds : public ::testing::TestWithParam<SpeedRow> {};
@@ -327,8 +329,8 @@ void ExpectRow(const TfrmMain& m, const SpeedRow& r) {
     EXPECT_EQ(m.UpdateSpeed, r.speed);
     EXPECT_EQ(m.tmrRefresh.Interval(), r.refresh);
     EXPECT_EQ(m.tmrRefresh.Enabled(), r.running);
-    const TPerfStats* readers[] = {&m.PerfStatsCPU, &m.PerfStatsThreads, &m.PerfStatsVMs, &m.PerfStatsDiskCache,
-                                   &m.PerfStatsCommit};
+    const TPerfStats* readers[] = {&m.Readers.PerfStatsCPU, &m.Readers.PerfStatsThreads, &m.Readers.PerfStatsVMs,
+                                   &m.Readers.PerfStatsDiskCache, &m.Readers.PerfStatsCommit};
     DWORD intervals[] = {r.cpu, r.threads, r.vms, r.diskCache, r.commit};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(readers[i]->Interval(), intervals[i]) << readers[i]->Name;
@@ -337,9 +339,10 @@ void ExpectRow(const TfrmMain& m, const SpeedRow& r) {
     }
     EXPECT_EQ(m.ApplicationsList.TimerIntval(), static_cast<LONG>(r.refresh));
     EXPECT_EQ(m.ApplicationsList.EnableTimer(), r.running);
-    TMenuItem* own = m.*(r.item);
+    TMenuItem* own = m.Menus.*(r.item);
     EXPECT_TRUE(own->Checked());
-    for (TMenuItem* i : {m.itmUpdateSpeedHigh, m.itmUpdateSpeedNormal, m.itmUpdateSpeedLow, m.itmUpdateSpeedPaused})
+    for (TMenuItem* i : {m.Menus.itmUpdateSpeedHigh, m.Menus.itmUpdateSpeedNormal, m.Menus.itmUpdateSpeedLow,
+                         m.Menus.itmUpdateSpeedPaused})
         if (i != own) {
             EXPECT_FALSE(i->Checked()) << i->Caption();
         }
@@ -355,7 +358,7 @@ TEST_P(UpdateSpeeds, SetEveryInterval) {
 TEST_P(UpdateSpeeds, AreRestoredInFullAfterPaused) {
     const SpeedRow& r = GetParam();
     MainFixture f;
-    f.form->itmUpdateSpeedPaused->Click();
+    f.form->Menus.itmUpdateSpeedPaused->Click();
     (f.form.get()->*r.handler)();
     ExpectRow(*f.form, r);
 }
@@ -365,7 +368,7 @@ TEST_P(UpdateSpeeds, AreRestoredInFullAfterPaused) {
 TEST_P(UpdateSpeeds, MakeOnePollingThreadPerInterval) {
     const SpeedRow& r = GetParam();
     MainFixture f;
-    f.form->itmUpdateSpeedPaused->Click();
+    f.form->Menus.itmUpdateSpeedPaused->Click();
     const int made = f.threads.Calls(sim::ThreadOp::CreatePollingThread);
     const int stopped = f.threads.Calls(sim::ThreadOp::StopThread);
     (f.form.get()->*r.handler)();
@@ -380,23 +383,23 @@ INSTANTIATE_TEST_SUITE_P(
     Table, UpdateSpeeds,
     ::testing::Values(
         SpeedRow{"High", &TfrmMain::itmUpdateSpeedHighClick, TUpdateSpeed::High, 750, true, 750, 1500, 1500, 1500, 750,
-                 true, &TfrmMain::itmUpdateSpeedHigh},
+                 true, &TFrameMenus::itmUpdateSpeedHigh},
         SpeedRow{"Normal", &TfrmMain::itmUpdateSpeedNormalClick, TUpdateSpeed::Normal, 1750, true, 1750, 1750, 1750,
-                 1750, 1750, true, &TfrmMain::itmUpdateSpeedNormal},
+                 1750, 1750, true, &TFrameMenus::itmUpdateSpeedNormal},
         SpeedRow{"Low", &TfrmMain::itmUpdateSpeedLowClick, TUpdateSpeed::Low, 3250, true, 3250, 3250, 3250, 3250, 3250,
-                 true, &TfrmMain::itmUpdateSpeedLow},
+                 true, &TFrameMenus::itmUpdateSpeedLow},
         SpeedRow{"Paused", &TfrmMain::itmUpdateSpeedPausedClick, TUpdateSpeed::Paused, 0, false, 1, 1, 1, 0, 0, false,
-                 &TfrmMain::itmUpdateSpeedPaused}),
+                 &TFrameMenus::itmUpdateSpeedPaused}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateSpeeds, TheMenuItemsApplyTheirSpeedAndTicksFollowIt) {
     MainFixture f;
     TfrmMain& m = *f.form;
-    m.itmUpdateSpeedHigh->Click();
+    m.Menus.itmUpdateSpeedHigh->Click();
     f.machine.ClearLog();
     f.ui.Advance(3000);
     EXPECT_EQ(f.machine.Calls(Op::CreateToolhelp32Snapshot), 4);
-    m.itmUpdateSpeedLow->Click();
+    m.Menus.itmUpdateSpeedLow->Click();
     f.machine.ClearLog();
     f.ui.Advance(6500);
     EXPECT_EQ(f.machine.Calls(Op::CreateToolhelp32Snapshot), 2);
@@ -405,13 +408,13 @@ TEST(UpdateSpeeds, TheMenuItemsApplyTheirSpeedAndTicksFollowIt) {
 TEST(UpdateSpeeds, RefreshNowWhilePausedTicksOnceAndStartsNothing) {
     MainFixture f;
     TfrmMain& m = *f.form;
-    m.itmUpdateSpeedPaused->Click();
+    m.Menus.itmUpdateSpeedPaused->Click();
     f.machine.ClearLog();
     f.ui.Advance(10000);
     EXPECT_EQ(f.machine.Calls(Op::CreateToolhelp32Snapshot), 0);
 
     f.Start("C:\\NOTEPAD.EXE");
-    m.itmRefreshNow->Click();
+    m.Menus.itmRefreshNow->Click();
     EXPECT_EQ(f.machine.Calls(Op::CreateToolhelp32Snapshot), 1);
     EXPECT_EQ(m.sbMain->PanelText(0), "Processes: 5");
     // The tick enabled a timer whose interval is 0: no further ticks.
@@ -456,7 +459,8 @@ TEST(FormClose, StopsPollingInOrder) {
     EXPECT_EQ(f.machine.SystemParameterCalls[0].action, 97u);
     EXPECT_FALSE(m.ApplicationsList.EnableTimer());
     EXPECT_FALSE(m.tmrRefresh.Enabled());
-    for (TPerfStats* s : {&m.PerfStatsCPU, &m.PerfStatsThreads, &m.PerfStatsVMs, &m.PerfStatsDiskCache, &m.PerfStatsCommit}) {
+    for (TPerfStats* s : {&m.Readers.PerfStatsCPU, &m.Readers.PerfStatsThreads, &m.Readers.PerfStatsVMs,
+                          &m.Readers.PerfStatsDiskCache, &m.Readers.PerfStatsCommit}) {
         EXPECT_FALSE(s->AutoTick());
         EXPECT_FALSE(s->ActiveStat());
     }
@@ -482,7 +486,7 @@ TEST(FormDestroy, FreesTheRecordsAndTheirIcons) {
 
 TEST(MenuHandlers, ExitClosesTheProgram) {
     MainFixture f;
-    f.form->itmExit->Click();
+    f.form->Menus.itmExit->Click();
     EXPECT_TRUE(f.form->Closed());
     EXPECT_TRUE(f.app.Terminated());
 }

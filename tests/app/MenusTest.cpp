@@ -11,12 +11,10 @@ namespace {
 using sim::Op;
 using testing::SimFixture;
 
-struct MenuFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
+struct MenuFixture : testing::MainWindowFixture {
     MenuFixture() {
-        StartDesktop();
         machine.FileVersions[machine.ModulePath] = "1.1.2.25";
-        form = CreateMainForm();
+        Create();
     }
     std::vector<std::string> VisibleCaptions(const TMenuItem& parent) const {
         std::vector<std::string> out;
@@ -30,11 +28,11 @@ TEST(Menus, OnThePerformancePageTheViewMenuHoldsOnlyTheRefreshControls) {
     MenuFixture f;
     TfrmMain& m = *f.form;
     m.pcMain->SelectPage(2);
-    EXPECT_EQ(f.VisibleCaptions(m.MainMenu.Items()),
+    EXPECT_EQ(f.VisibleCaptions(m.Menus.MainMenu.Items()),
               (std::vector<std::string>{"&File", "&Options", "&View", "&Events", "&Tools", "&Help"}));
-    EXPECT_EQ(f.VisibleCaptions(*m.itmView), (std::vector<std::string>{"&Refresh Now", "&Update Speed"}));
+    EXPECT_EQ(f.VisibleCaptions(*m.Menus.itmView), (std::vector<std::string>{"&Refresh Now", "&Update Speed"}));
     m.pcMain->SelectPage(3);
-    EXPECT_EQ(f.VisibleCaptions(m.MainMenu.Items()),
+    EXPECT_EQ(f.VisibleCaptions(m.Menus.MainMenu.Items()),
               (std::vector<std::string>{"&File", "&Options", "&View", "&Tools", "&Help"}));
 }
 
@@ -45,11 +43,14 @@ TEST(Menus, ViewStylesAreRadioChoicesOfTheApplicationsList) {
         TMenuItem* item;
         TViewStyle style;
     };
-    for (Case c : {Case{m.itmDetails, TViewStyle::vsReport}, Case{m.itmList, TViewStyle::vsList},
-                   Case{m.itmSmallIcons, TViewStyle::vsSmallIcon}, Case{m.itmLargeIcons, TViewStyle::vsIcon}}) {
+    for (Case c : {Case{m.ApplicationsPage.itmDetails, TViewStyle::vsReport},
+                   Case{m.ApplicationsPage.itmList, TViewStyle::vsList},
+                   Case{m.ApplicationsPage.itmSmallIcons, TViewStyle::vsSmallIcon},
+                   Case{m.ApplicationsPage.itmLargeIcons, TViewStyle::vsIcon}}) {
         c.item->Click();
-        EXPECT_EQ(m.sagApplications->ViewStyle(), c.style) << c.item->Caption();
-        for (TMenuItem* other : {m.itmLargeIcons, m.itmSmallIcons, m.itmList, m.itmDetails})
+        EXPECT_EQ(m.ApplicationsPage.sagApplications->ViewStyle(), c.style) << c.item->Caption();
+        for (TMenuItem* other : {m.ApplicationsPage.itmLargeIcons, m.ApplicationsPage.itmSmallIcons,
+                                 m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails})
             EXPECT_EQ(other->Checked(), other == c.item) << other->Caption();
     }
 }
@@ -57,49 +58,49 @@ TEST(Menus, ViewStylesAreRadioChoicesOfTheApplicationsList) {
 TEST(Menus, PlainOptionsToggle) {
     MenuFixture f;
     TfrmMain& m = *f.form;
-    m.itmConfirmations->Click();
-    EXPECT_FALSE(m.itmConfirmations->Checked());
-    m.itmConfirmations->Click();
-    EXPECT_TRUE(m.itmConfirmations->Checked());
+    m.Menus.itmConfirmations->Click();
+    EXPECT_FALSE(m.Menus.itmConfirmations->Checked());
+    m.Menus.itmConfirmations->Click();
+    EXPECT_TRUE(m.Menus.itmConfirmations->Checked());
     m.pcMain->SelectPage(1);
-    m.itmShow16bit->Click();
-    EXPECT_FALSE(m.itmShow16bit->Checked());
+    m.Menus.itmShow16bit->Click();
+    EXPECT_FALSE(m.Menus.itmShow16bit->Checked());
 }
 
 TEST(Menus, HideWhenMinimizedForcesTheTrayOptionOnAndGreysIt) {
     MenuFixture f;
     TfrmMain& m = *f.form;
     // Start from Hide When Minimized off and Show icon in tray off.
-    m.itmHideWhenMinimized->Click();
-    EXPECT_FALSE(m.itmHideWhenMinimized->Checked());
-    EXPECT_TRUE(m.itmShowIconInTray->Enabled());
-    m.itmShowIconInTray->Click();
-    EXPECT_FALSE(m.itmShowIconInTray->Checked());
+    m.Menus.itmHideWhenMinimized->Click();
+    EXPECT_FALSE(m.Menus.itmHideWhenMinimized->Checked());
+    EXPECT_TRUE(m.Menus.itmShowIconInTray->Enabled());
+    m.Menus.itmShowIconInTray->Click();
+    EXPECT_FALSE(m.Menus.itmShowIconInTray->Checked());
 
-    m.itmHideWhenMinimized->Click();
-    EXPECT_TRUE(m.itmShowIconInTray->Checked());
-    EXPECT_FALSE(m.itmShowIconInTray->Enabled());
+    m.Menus.itmHideWhenMinimized->Click();
+    EXPECT_TRUE(m.Menus.itmShowIconInTray->Checked());
+    EXPECT_FALSE(m.Menus.itmShowIconInTray->Enabled());
     // A greyed item cannot be clicked off.
-    m.itmShowIconInTray->Click();
-    EXPECT_TRUE(m.itmShowIconInTray->Checked());
+    m.Menus.itmShowIconInTray->Click();
+    EXPECT_TRUE(m.Menus.itmShowIconInTray->Checked());
 
-    m.itmHideWhenMinimized->Click();
-    EXPECT_TRUE(m.itmShowIconInTray->Checked());
-    EXPECT_TRUE(m.itmShowIconInTray->Enabled());
+    m.Menus.itmHideWhenMinimized->Click();
+    EXPECT_TRUE(m.Menus.itmShowIconInTray->Checked());
+    EXPECT_TRUE(m.Menus.itmShowIconInTray->Enabled());
 }
 
 TEST(Menus, AlwaysOnTopFromEitherMenuKeepsBothMarksEqual) {
     MenuFixture f;
     TfrmMain& m = *f.form;
-    m.itmAlwaysOnTop->Click();
-    EXPECT_TRUE(m.itmAlwaysOnTop->Checked());
-    EXPECT_TRUE(m.itmPopAlwaysOnTop->Checked());
-    m.itmPopAlwaysOnTop->Click();
-    EXPECT_FALSE(m.itmAlwaysOnTop->Checked());
-    EXPECT_FALSE(m.itmPopAlwaysOnTop->Checked());
-    m.itmPopAlwaysOnTop->Click();
-    EXPECT_TRUE(m.itmAlwaysOnTop->Checked());
-    EXPECT_TRUE(m.itmPopAlwaysOnTop->Checked());
+    m.Menus.itmAlwaysOnTop->Click();
+    EXPECT_TRUE(m.Menus.itmAlwaysOnTop->Checked());
+    EXPECT_TRUE(m.Menus.itmPopAlwaysOnTop->Checked());
+    m.Menus.itmPopAlwaysOnTop->Click();
+    EXPECT_FALSE(m.Menus.itmAlwaysOnTop->Checked());
+    EXPECT_FALSE(m.Menus.itmPopAlwaysOnTop->Checked());
+    m.Menus.itmPopAlwaysOnTop->Click();
+    EXPECT_TRUE(m.Menus.itmAlwaysOnTop->Checked());
+    EXPECT_TRUE(m.Menus.itmPopAlwaysOnTop->Checked());
 }
 
 TEST(Menus, AlwaysOnTopMovesTheWindowBetweenTheBandsWithoutMovingOrActivatingIt) {
@@ -108,10 +109,10 @@ TEST(Menus, AlwaysOnTopMovesTheWindowBetweenTheBandsWithoutMovingOrActivatingIt)
     const HWND window = f.ui.WindowHandle(m);
     ASSERT_NE(window, 0u);
     f.windows.ClearLog();
-    m.itmAlwaysOnTop->Click();
+    m.Menus.itmAlwaysOnTop->Click();
     ASSERT_TRUE(f.windows.Find(window));
     EXPECT_TRUE(f.windows.Find(window)->topmost);
-    m.itmPopAlwaysOnTop->Click();
+    m.Menus.itmPopAlwaysOnTop->Click();
     EXPECT_FALSE(f.windows.Find(window)->topmost);
     std::vector<sim::WindowEvent> calls;
     for (const auto& e : f.windows.LogOf(window))
@@ -136,7 +137,7 @@ TEST(AboutBox, ShowsTheVersionOfTheRunningProgramCentredOverTheWindow) {
         dynamic_cast<TfrmAbout&>(about).btnOK->Click();
         return mrNone;
     };
-    m.itmAbout->Click();
+    m.Menus.itmAbout->Click();
     EXPECT_EQ(caption, " About Orvex Taskwell 98 v1.01b build 25");
     EXPECT_EQ(bounds.Left, 300 + 444 / 2 - bounds.Width() / 2);
     EXPECT_EQ(bounds.Top, 200 + 538 / 2 - bounds.Height() / 2);
@@ -151,8 +152,9 @@ TEST(AboutBox, KeepsTwoPixelsFromTheScreensTopLeftCorner) {
         int left, top, width, height;
         int wantLeft, wantTop;
     };
-    for (Case c : {Case{0, 0, 100, 80, 2, 2}, Case{-300, -300, 444, 538, 2, 2}, Case{-50, -40, 444, 538, 7, 134}, Case{1, 500, 331, 190, 2, 500},
-                   Case{400, 0, 444, 538, 400 + 222 - 165, 269 - 95}, Case{10, 10, 331, 191, 10, 10}}) {
+    for (Case c : {Case{0, 0, 100, 80, 2, 2}, Case{-300, -300, 444, 538, 2, 2}, Case{-50, -40, 444, 538, 7, 134},
+                   Case{1, 500, 331, 190, 2, 500}, Case{400, 0, 444, 538, 400 + 222 - 165, 269 - 95},
+                   Case{10, 10, 331, 191, 10, 10}}) {
         owner.SetBounds(c.left, c.top, c.width, c.height);
         TRect r = DialogPlacement(owner, 330, 190);
         EXPECT_EQ(r.Left, c.wantLeft) << c.left << "," << c.top;
@@ -169,7 +171,7 @@ TEST(AboutBox, WithoutAVersionResourceShowsEmptyVersionTexts) {
         caption = about.Caption();
         return mrOk;
     };
-    f.form->itmAbout->Click();
+    f.form->Menus.itmAbout->Click();
     EXPECT_EQ(caption, " About Orvex Taskwell 98 v build ");
 }
 
@@ -177,7 +179,7 @@ TEST(Help, TopicsOpenTheHelpFileBesideTheProgramOrSaySoWhenItCannot) {
     MenuFixture f;
     TfrmMain& m = *f.form;
     f.ui.HelpAvailable = true;
-    m.itmHelpTopics->Click();
+    m.Menus.itmHelpTopics->Click();
     ASSERT_EQ(f.ui.HelpCalls.size(), 1u);
     EXPECT_EQ(f.ui.HelpCalls[0].file, "C:\\Program Files\\Orvex\\Taskwell\\Taskwell.hlp");
     EXPECT_EQ(f.ui.HelpCalls[0].topic, 10u);
@@ -199,14 +201,14 @@ TEST(Help, ElementsCarryTheirTopics) {
     EXPECT_EQ(m.tsProcesses->HelpContext, 30);
     EXPECT_EQ(m.tsPerformance->HelpContext, 40);
     EXPECT_EQ(m.tsSystemInfo->HelpContext, 50);
-    EXPECT_EQ(m.itmUpdateSpeedHigh->HelpContext, 60);
-    EXPECT_EQ(m.itmHelp->HelpContext, 60);
-    EXPECT_EQ(m.itmPopRestore->HelpContext, 130);
+    EXPECT_EQ(m.Menus.itmUpdateSpeedHigh->HelpContext, 60);
+    EXPECT_EQ(m.Menus.itmHelp->HelpContext, 60);
+    EXPECT_EQ(m.Menus.itmPopRestore->HelpContext, 130);
 }
 
 TEST(Updater, StartsTheUpdateProgramWithTheQuotedUpdateFile) {
     MenuFixture f;
-    f.form->itmToolsUpdate->Click();
+    f.form->Menus.itmToolsUpdate->Click();
     ASSERT_EQ(f.machine.StartedPrograms.size(), 1u);
     const auto& s = f.machine.StartedPrograms[0];
     EXPECT_EQ(s.file, "C:\\Program Files\\Orvex\\Taskwell\\TWUpdate.exe");
@@ -215,7 +217,7 @@ TEST(Updater, StartsTheUpdateProgramWithTheQuotedUpdateFile) {
     EXPECT_TRUE(f.ui.MessageBoxes.empty());
 
     f.machine.Fail(Op::ShellExecuteA);
-    f.form->itmToolsUpdate->Click();
+    f.form->Menus.itmToolsUpdate->Click();
     ASSERT_EQ(f.ui.MessageBoxes.size(), 1u);
     EXPECT_NE(f.ui.MessageBoxes[0].text.find("TWUpdate.exe"), std::string::npos);
 }
@@ -223,7 +225,7 @@ TEST(Updater, StartsTheUpdateProgramWithTheQuotedUpdateFile) {
 TEST(Updater, AnExecutableWithoutExtensionGetsTheUpdateExtensionAppended) {
     MenuFixture f;
     f.machine.ModulePath = "C:\\ORVEX.DIR\\TASKWELL";
-    f.form->itmToolsUpdate->Click();
+    f.form->Menus.itmToolsUpdate->Click();
     ASSERT_EQ(f.machine.StartedPrograms.size(), 1u);
     EXPECT_EQ(f.machine.StartedPrograms[0].parameters, "\"C:\\ORVEX.DIR\\TASKWELL.upd\"");
 }

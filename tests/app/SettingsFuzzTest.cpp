@@ -75,16 +75,20 @@ std::vector<LayoutValue> Layout() {
                                "&Low", "&Paused", "Lar&ge Icons", "S&mall Icons", "&List", "&Details"})
         layout.push_back({"", option, Kind::Boolean, 0, 1});
     layout.push_back({"", "ActivePage", Kind::Number, 0, 3, true});
-    for (const char* column : {"Task", "Status"}) layout.push_back({"Application Columns", column, Kind::Number, 0, kMaxWidth, true});
+    for (const char* column : {"Task", "Status"})
+        layout.push_back({"Application Columns", column, Kind::Number, 0, kMaxWidth, true});
     layout.push_back({"Logs", "CPU", Kind::Boolean, 0, 1, true});
     layout.push_back({"Logs", "CPU_Logfile", Kind::Path, 0, 0, true});
     layout.push_back({"Logs", "Mem", Kind::Boolean, 0, 1, true});
     layout.push_back({"Logs", "Mem_Logfile", Kind::Path, 0, 0, true});
     for (int c = 1; c < kProcessColumnCount; ++c)
-        layout.push_back({"Process Columns", ColumnIdentifiers[static_cast<size_t>(c)], Kind::Boolean, 0, 1, true});
-    layout.push_back({"Process Columns", "Sorting", Kind::Number, -(kProcessColumnCount - 1), kProcessColumnCount - 1, true});
+        layout.push_back(
+            {"Process Columns", ColumnIdentifier(static_cast<TProcessColumn>(c)), Kind::Boolean, 0, 1, true});
+    layout.push_back(
+        {"Process Columns", "Sorting", Kind::Number, -(kProcessColumnCount - 1), kProcessColumnCount - 1, true});
     // A column's width is written back only while the column is shown.
-    for (const char* caption : ColumnCaptions) layout.push_back({"Process Columns", caption, Kind::Number, 0, kMaxWidth});
+    for (const TProcessColumnRow& row : ProcessColumnTable())
+        layout.push_back({"Process Columns", row.caption, Kind::Number, 0, kMaxWidth});
     layout.push_back({kPlacementKey, "MyWindowState", Kind::WindowState});
     for (const char* bound : {"Top", "Left"}) layout.push_back({kPlacementKey, bound, Kind::Bound, -32768, 32767});
     for (const char* size : {"Width", "Height"}) layout.push_back({kPlacementKey, size, Kind::Size, 1, 32767});
@@ -156,7 +160,8 @@ StoredValue AnyContent(const LayoutValue& v, Random& r, bool& valid) {
     case 2: return {REG_DWORD, Dword(kEdgeNumbers[r.Below(std::size(kEdgeNumbers))])};
     case 3: return {REG_DWORD, Dword(r.Next())};
     case 4: {  // a number of the wrong size
-        std::vector<BYTE> data(static_cast<size_t>(std::vector<int>{0, 1, 2, 3, 5, 8}[static_cast<size_t>(r.Below(6))]));
+        std::vector<BYTE> data(
+            static_cast<size_t>(std::vector<int>{0, 1, 2, 3, 5, 8}[static_cast<size_t>(r.Below(6))]));
         for (BYTE& b : data) b = static_cast<BYTE>(r.Next());
         return {REG_DWORD, data};
     }
@@ -268,9 +273,9 @@ Outcome RunSession(const std::vector<LayoutValue>& layout, const Content& conten
                 f.ui.Advance(interval > 0 ? interval : 1750);
             }
         });
-        drive("new task", [&] { f.app.Guarded([&] { form->itmNewTask->Click(); }); });
+        drive("new task", [&] { f.app.Guarded([&] { form->Menus.itmNewTask->Click(); }); });
         out.activePage = form->pcMain->ActivePageIndex();
-        drive("close", [&] { f.app.Guarded([&] { form->itmExit->Click(); }); });
+        drive("close", [&] { f.app.Guarded([&] { form->Menus.itmExit->Click(); }); });
         form.reset();
     }
     const std::string prefix = "HKEY_CURRENT_USER\\" + std::string(testing::kSettingsRootPath) + "\\";
@@ -305,8 +310,10 @@ std::optional<std::string> TerminatedText(const StoredValue& v) {
 std::string Invalid(const LayoutValue& v, const StoredValue& s) {
     if (v.kind == Kind::Boolean || v.kind == Kind::Number) {
         if (s.type != REG_DWORD || s.data.size() != 4) return "not a REG_DWORD of four bytes";
-        const LONG n = static_cast<LONG>(s.data[0] | s.data[1] << 8 | s.data[2] << 16 | static_cast<DWORD>(s.data[3]) << 24);
-        if (n < v.lo || n > v.hi) return std::to_string(n) + " is outside " + std::to_string(v.lo) + ".." + std::to_string(v.hi);
+        const LONG n =
+            static_cast<LONG>(s.data[0] | s.data[1] << 8 | s.data[2] << 16 | static_cast<DWORD>(s.data[3]) << 24);
+        if (n < v.lo || n > v.hi)
+            return std::to_string(n) + " is outside " + std::to_string(v.lo) + ".." + std::to_string(v.hi);
         return "";
     }
     const std::optional<std::string> text = TerminatedText(s);
@@ -316,10 +323,12 @@ std::string Invalid(const LayoutValue& v, const StoredValue& s) {
     case Kind::Bound:
     case Kind::Size: {
         const std::optional<LONG> n = DecimalOf(*text);
-        if (!n || *n < v.lo || *n > v.hi) return "\"" + *text + "\" is no decimal number in " + std::to_string(v.lo) + ".." + std::to_string(v.hi);
+        if (!n || *n < v.lo || *n > v.hi)
+            return "\"" + *text + "\" is no decimal number in " + std::to_string(v.lo) + ".." + std::to_string(v.hi);
         return "";
     }
-    case Kind::WindowState: return *text == "True" || *text == "False" ? "" : "\"" + *text + "\" is neither True nor False";
+    case Kind::WindowState:
+        return *text == "True" || *text == "False" ? "" : "\"" + *text + "\" is neither True nor False";
     default: return "";
     }
 }
@@ -402,8 +411,9 @@ TEST(SettingsFuzz, AnyStoredContentStartsTicksClosesAndIsWrittenBackValid) {
         }
         // A shown process column stored with a valid width keeps it.
         for (int c = 0; c < kProcessColumnCount; ++c) {
-            const std::string flag = std::string("Process Columns\\") + ColumnIdentifiers[static_cast<size_t>(c)];
-            const std::string width = std::string("Process Columns\\") + ColumnCaptions[static_cast<size_t>(c)];
+            const std::string flag =
+                std::string("Process Columns\\") + ColumnIdentifier(static_cast<TProcessColumn>(c));
+            const std::string width = std::string("Process Columns\\") + ColumnCaption(static_cast<TProcessColumn>(c));
             if ((c == 0 || On(o.after, flag)) && content.valid.count(width)) {
                 EXPECT_EQ(o.after.at(width), content.stored.at(width)) << label << ": " << width;
             }

@@ -80,14 +80,7 @@ std::vector<Stored> FirstShutdownLayout() {
     };
 }
 
-struct SettingsFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
-    SettingsFixture() { StartDesktop(); }
-
-    TfrmMain& Create() {
-        form = CreateMainForm();
-        return *form;
-    }
+struct SettingsFixture : testing::MainWindowFixture {
     // Closes and destroys the window, as the program's end does.
     void Shutdown() {
         form->Close();
@@ -127,29 +120,31 @@ TEST(Settings, AFirstRunWithNothingStoredStartsWithEveryDefault) {
     EXPECT_EQ(m.UpdateSpeed, TUpdateSpeed::Normal);
     EXPECT_EQ(m.tmrRefresh.Interval(), 1750u);
     EXPECT_EQ(m.ApplicationsList.TimerIntval(), 1750);
-    EXPECT_TRUE(m.itmUpdateSpeedNormal->Checked());
+    EXPECT_TRUE(m.Menus.itmUpdateSpeedNormal->Checked());
     EXPECT_EQ(m.pcMain->ActivePage(), m.tsApplications);
-    EXPECT_FALSE(m.itmAlwaysOnTop->Checked());
-    EXPECT_FALSE(m.itmPopAlwaysOnTop->Checked());
-    EXPECT_TRUE(m.itmHideWhenMinimized->Checked());
-    EXPECT_TRUE(m.itmShowIconInTray->Checked());
-    EXPECT_FALSE(m.itmShowIconInTray->Enabled());
-    EXPECT_TRUE(m.itmConfirmations->Checked());
-    EXPECT_TRUE(m.itmShow16bit->Checked());
-    EXPECT_FALSE(m.itmShowKernelTimes->Checked());
-    EXPECT_TRUE(m.itmLargeIcons->Checked());
-    for (TMenuItem* item : {m.itmSmallIcons, m.itmList, m.itmDetails}) EXPECT_FALSE(item->Checked()) << item->Caption();
-    EXPECT_FALSE(m.itmCPUHistEnabled->Checked());
-    EXPECT_FALSE(m.itmMemHistEnable->Checked());
-    EXPECT_EQ(m.CPULogFile, std::string(kProgramDir) + "CPU_Usage.Log");
-    EXPECT_EQ(m.MemLogFile, std::string(kProgramDir) + "Mem_Usage.Log");
+    EXPECT_FALSE(m.Menus.itmAlwaysOnTop->Checked());
+    EXPECT_FALSE(m.Menus.itmPopAlwaysOnTop->Checked());
+    EXPECT_TRUE(m.Menus.itmHideWhenMinimized->Checked());
+    EXPECT_TRUE(m.Menus.itmShowIconInTray->Checked());
+    EXPECT_FALSE(m.Menus.itmShowIconInTray->Enabled());
+    EXPECT_TRUE(m.Menus.itmConfirmations->Checked());
+    EXPECT_TRUE(m.Menus.itmShow16bit->Checked());
+    EXPECT_FALSE(m.Menus.itmShowKernelTimes->Checked());
+    EXPECT_TRUE(m.ApplicationsPage.itmLargeIcons->Checked());
+    for (TMenuItem* item :
+         {m.ApplicationsPage.itmSmallIcons, m.ApplicationsPage.itmList, m.ApplicationsPage.itmDetails})
+        EXPECT_FALSE(item->Checked()) << item->Caption();
+    EXPECT_FALSE(m.PerformancePage.itmCPUHistEnabled->Checked());
+    EXPECT_FALSE(m.PerformancePage.itmMemHistEnable->Checked());
+    EXPECT_EQ(m.PerformancePage.CPULogFile, std::string(kProgramDir) + "CPU_Usage.Log");
+    EXPECT_EQ(m.PerformancePage.MemLogFile, std::string(kProgramDir) + "Mem_Usage.Log");
     EXPECT_EQ(Bounds(m), (std::vector<int>{259, 137, 444, 538}));
     EXPECT_EQ(m.WindowState(), TWindowState::wsNormal);
-    EXPECT_EQ(m.ProcessColumns, DefaultProcessColumns());
-    EXPECT_EQ(m.SortColumn, 1);
-    EXPECT_EQ(f.Columns(*m.sagProcesses),
+    EXPECT_EQ(m.ProcessPage.ProcessColumns, DefaultProcessColumns());
+    EXPECT_EQ(m.ProcessPage.SortColumn, 1);
+    EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses),
               (std::vector<std::string>{"PID:50", "Image Name:50", "Threads:50", "Priority:50", "Type:50"}));
-    EXPECT_EQ(f.Columns(*m.sagApplications), (std::vector<std::string>{"Task:250", "Status:100"}));
+    EXPECT_EQ(f.Columns(*m.ApplicationsPage.sagApplications), (std::vector<std::string>{"Task:250", "Status:100"}));
     EXPECT_TRUE(f.ui.MessageBoxes.empty());
     EXPECT_EQ(f.registry.OpenKeys(), 0);
 }
@@ -201,57 +196,58 @@ TEST(Settings, EveryValueComesBackAfterARestart) {
     SettingsFixture f;
     {
         TfrmMain& m = f.Create();
-        m.itmCPUHistEnabled->SetChecked(true);
-        m.itmMemHistEnable->SetChecked(true);
-        m.CPULogFile = "D:\\logs\\cpu.csv";
-        m.MemLogFile = "D:\\logs\\mem.csv";
-        m.itmAlwaysOnTop->SetChecked(true);
-        m.itmHideWhenMinimized->SetChecked(false);
-        m.itmShowIconInTray->SetEnabled(true);
-        m.itmShowIconInTray->SetChecked(false);
-        m.itmConfirmations->SetChecked(false);
-        m.itmShow16bit->SetChecked(false);
-        m.itmShowKernelTimes->SetChecked(true);
+        m.PerformancePage.itmCPUHistEnabled->SetChecked(true);
+        m.PerformancePage.itmMemHistEnable->SetChecked(true);
+        m.PerformancePage.CPULogFile = "D:\\logs\\cpu.csv";
+        m.PerformancePage.MemLogFile = "D:\\logs\\mem.csv";
+        m.Menus.itmAlwaysOnTop->SetChecked(true);
+        m.Menus.itmHideWhenMinimized->SetChecked(false);
+        m.Menus.itmShowIconInTray->SetEnabled(true);
+        m.Menus.itmShowIconInTray->SetChecked(false);
+        m.Menus.itmConfirmations->SetChecked(false);
+        m.Menus.itmShow16bit->SetChecked(false);
+        m.Menus.itmShowKernelTimes->SetChecked(true);
         m.itmUpdateSpeedLowClick();
-        m.itmDetails->SetChecked(true);
+        m.ApplicationsPage.itmDetails->SetChecked(true);
         m.pcMain->SelectPage(2);
-        m.sagApplications->SetColumnWidth(0, 310);
-        m.sagApplications->SetColumnWidth(1, 90);
-        m.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage, TProcessColumn::pdCntThreads,
-                            TProcessColumn::pdParentID, TProcessColumn::pddwFlags};
-        m.SetupProcessColumns();
-        m.sagProcesses->SetColumnWidth(0, 61);
-        m.sagProcesses->SetColumnWidth(2, 72);
-        m.SortColumn = -6;
+        m.ApplicationsPage.sagApplications->SetColumnWidth(0, 310);
+        m.ApplicationsPage.sagApplications->SetColumnWidth(1, 90);
+        m.ProcessPage.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage,
+                                        TProcessColumn::pdCntThreads, TProcessColumn::pdParentID,
+                                        TProcessColumn::pddwFlags};
+        m.ProcessPage.SetupProcessColumns();
+        m.ProcessPage.sagProcesses->SetColumnWidth(0, 61);
+        m.ProcessPage.sagProcesses->SetColumnWidth(2, 72);
+        m.ProcessPage.SortColumn = -6;
         m.SetBounds(30, 40, 500, 560);
         f.Shutdown();
     }
     const auto stored = f.Dump();
     TfrmMain& m = f.Create();
-    EXPECT_TRUE(m.itmCPUHistEnabled->Checked());
-    EXPECT_TRUE(m.itmMemHistEnable->Checked());
-    EXPECT_EQ(m.CPULogFile, "D:\\logs\\cpu.csv");
-    EXPECT_EQ(m.MemLogFile, "D:\\logs\\mem.csv");
-    EXPECT_TRUE(m.itmAlwaysOnTop->Checked());
-    EXPECT_TRUE(m.itmPopAlwaysOnTop->Checked());
-    EXPECT_FALSE(m.itmHideWhenMinimized->Checked());
-    EXPECT_FALSE(m.itmShowIconInTray->Checked());
-    EXPECT_TRUE(m.itmShowIconInTray->Enabled());
-    EXPECT_FALSE(m.itmConfirmations->Checked());
-    EXPECT_FALSE(m.itmShow16bit->Checked());
-    EXPECT_TRUE(m.itmShowKernelTimes->Checked());
+    EXPECT_TRUE(m.PerformancePage.itmCPUHistEnabled->Checked());
+    EXPECT_TRUE(m.PerformancePage.itmMemHistEnable->Checked());
+    EXPECT_EQ(m.PerformancePage.CPULogFile, "D:\\logs\\cpu.csv");
+    EXPECT_EQ(m.PerformancePage.MemLogFile, "D:\\logs\\mem.csv");
+    EXPECT_TRUE(m.Menus.itmAlwaysOnTop->Checked());
+    EXPECT_TRUE(m.Menus.itmPopAlwaysOnTop->Checked());
+    EXPECT_FALSE(m.Menus.itmHideWhenMinimized->Checked());
+    EXPECT_FALSE(m.Menus.itmShowIconInTray->Checked());
+    EXPECT_TRUE(m.Menus.itmShowIconInTray->Enabled());
+    EXPECT_FALSE(m.Menus.itmConfirmations->Checked());
+    EXPECT_FALSE(m.Menus.itmShow16bit->Checked());
+    EXPECT_TRUE(m.Menus.itmShowKernelTimes->Checked());
     EXPECT_EQ(m.UpdateSpeed, TUpdateSpeed::Low);
     EXPECT_EQ(m.tmrRefresh.Interval(), 3250u);
-    EXPECT_TRUE(m.itmDetails->Checked());
-    EXPECT_FALSE(m.itmLargeIcons->Checked());
+    EXPECT_TRUE(m.ApplicationsPage.itmDetails->Checked());
+    EXPECT_FALSE(m.ApplicationsPage.itmLargeIcons->Checked());
     EXPECT_EQ(m.pcMain->ActivePage(), m.tsPerformance);
-    EXPECT_EQ(f.Columns(*m.sagApplications), (std::vector<std::string>{"Task:310", "Status:90"}));
-    EXPECT_EQ(m.ProcessColumns, (TProcessColumns{TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage,
+    EXPECT_EQ(f.Columns(*m.ApplicationsPage.sagApplications), (std::vector<std::string>{"Task:310", "Status:90"}));
+    EXPECT_EQ(m.ProcessPage.ProcessColumns, (TProcessColumns{TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage,
                                                  TProcessColumn::pdCntThreads, TProcessColumn::pdParentID,
                                                  TProcessColumn::pddwFlags}));
-    EXPECT_EQ(f.Columns(*m.sagProcesses),
+    EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses),
               (std::vector<std::string>{"PID:61", "Usage:50", "Threads:72", "ParentID:50", "Flags:50"}));
-    EXPECT_EQ(m.SortColumn, -6);
+    EXPECT_EQ(m.ProcessPage.SortColumn, -6);
     EXPECT_EQ(Bounds(m), (std::vector<int>{30, 40, 500, 560}));
     // A second shutdown stores the same settings.
     f.Shutdown();
@@ -332,7 +328,11 @@ TEST(Settings, AStoredPlacementOffTheScreenIsBroughtOntoIt) {
         {"larger than a small screen", {vga}, true, {700, 500, 800, 600}, {0, 0, 640, 452}},
         {"on the second monitor", {xga, second}, true, {1500, -150, 444, 538}, {1500, -150, 444, 538}},
         {"beyond the second monitor", {xga, second}, true, {2600, 900, 444, 538}, {1860, 286, 444, 538}},
-        {"no monitor calls: the primary's work area", {xga, second}, false, {1500, 100, 444, 538}, {580, 100, 444, 538}},
+        {"no monitor calls: the primary's work area",
+         {xga, second},
+         false,
+         {1500, 100, 444, 538},
+         {580, 100, 444, 538}},
     };
     for (const Case& c : cases) {
         SettingsFixture f;
@@ -374,7 +374,7 @@ TEST(Settings, TheUpdateSpeedStoredOnLastWins) {
         EXPECT_EQ(m.UpdateSpeed, cases[i].speed) << "case " << i;
         EXPECT_EQ(m.tmrRefresh.Interval(), cases[i].interval) << "case " << i;
         EXPECT_EQ(m.ApplicationsList.TimerIntval(), static_cast<LONG>(cases[i].interval)) << "case " << i;
-        EXPECT_EQ(m.PerfStatsThreads.AutoTick(), cases[i].speed != TUpdateSpeed::Paused) << "case " << i;
+        EXPECT_EQ(m.Readers.PerfStatsThreads.AutoTick(), cases[i].speed != TUpdateSpeed::Paused) << "case " << i;
     }
 }
 
@@ -396,35 +396,35 @@ TEST(Settings, ValuesThatCannotServeTheirTargetGiveTheDefault) {
     const std::string memLog = std::string(kProgramDir) + "Mem_Usage.Log";
     const Case cases[] = {
         {"option as a word", kRoot, "&Confirmations", REG_SZ, text("abc"),
-         [](const TfrmMain& m) { return m.itmConfirmations->Checked(); }},
+         [](const TfrmMain& m) { return m.Menus.itmConfirmations->Checked(); }},
         {"option as binary", kRoot, "&Confirmations", REG_BINARY, {0, 0, 0, 0},
-         [](const TfrmMain& m) { return m.itmConfirmations->Checked(); }},
+         [](const TfrmMain& m) { return m.Menus.itmConfirmations->Checked(); }},
         {"option as a number in text", kRoot, "&Always On Top", REG_SZ, text("1"),
-         [](const TfrmMain& m) { return m.itmAlwaysOnTop->Checked(); }},
+         [](const TfrmMain& m) { return m.Menus.itmAlwaysOnTop->Checked(); }},
         {"option as a short word", kRoot, "&Always On Top", REG_DWORD, {1, 0},
-         [](const TfrmMain& m) { return !m.itmAlwaysOnTop->Checked(); }},
+         [](const TfrmMain& m) { return !m.Menus.itmAlwaysOnTop->Checked(); }},
         {"width as a word", kAppColumns, "Task", REG_SZ, text("abc"),
-         [](const TfrmMain& m) { return m.sagApplications->Column(0).Width == 250; }},
+         [](const TfrmMain& m) { return m.ApplicationsPage.sagApplications->Column(0).Width == 250; }},
         {"width negative", kAppColumns, "Status", REG_DWORD, dword(0xFFFFFFFFu),
-         [](const TfrmMain& m) { return m.sagApplications->Column(1).Width == 100; }},
+         [](const TfrmMain& m) { return m.ApplicationsPage.sagApplications->Column(1).Width == 100; }},
         {"log path as a number", kLogs, "CPU_Logfile", REG_DWORD, dword(5),
-         [cpuLog](const TfrmMain& m) { return m.CPULogFile == cpuLog; }},
+         [cpuLog](const TfrmMain& m) { return m.PerformancePage.CPULogFile == cpuLog; }},
         {"log path empty", kLogs, "Mem_Logfile", REG_SZ, text(""),
-         [memLog](const TfrmMain& m) { return m.MemLogFile == memLog; }},
+         [memLog](const TfrmMain& m) { return m.PerformancePage.MemLogFile == memLog; }},
         {"page as binary", kRoot, "ActivePage", REG_BINARY, {2},
          [](const TfrmMain& m) { return m.pcMain->ActivePageIndex() == 0; }},
         {"sort column beyond the columns", kProcColumns, "Sorting", REG_DWORD, dword(99),
-         [](const TfrmMain& m) { return m.SortColumn == 1; }},
+         [](const TfrmMain& m) { return m.ProcessPage.SortColumn == 1; }},
         {"sort column with no negation", kProcColumns, "Sorting", REG_DWORD, dword(0x80000000u),
-         [](const TfrmMain& m) { return m.SortColumn == 1; }},
+         [](const TfrmMain& m) { return m.ProcessPage.SortColumn == 1; }},
         {"last column descending", kProcColumns, "Sorting", REG_DWORD, dword(static_cast<DWORD>(-9)),
-         [](const TfrmMain& m) { return m.SortColumn == -9; }},
+         [](const TfrmMain& m) { return m.ProcessPage.SortColumn == -9; }},
         {"column flag as a word", kProcColumns, "pdImageName", REG_SZ, text("x"),
-         [](const TfrmMain& m) { return m.ProcessColumns.count(TProcessColumn::pdImageName) == 1; }},
+         [](const TfrmMain& m) { return m.ProcessPage.ProcessColumns.count(TProcessColumn::pdImageName) == 1; }},
         {"column width as a word", kProcColumns, "Threads", REG_SZ, text("x"),
-         [](const TfrmMain& m) { return m.sagProcesses->Column(2).Width == 50; }},
+         [](const TfrmMain& m) { return m.ProcessPage.sagProcesses->Column(2).Width == 50; }},
         {"column width stored", kProcColumns, "Threads", REG_DWORD, dword(120),
-         [](const TfrmMain& m) { return m.sagProcesses->Column(2).Width == 120; }},
+         [](const TfrmMain& m) { return m.ProcessPage.sagProcesses->Column(2).Width == 120; }},
         {"placement state as a number", kPlacement, "MyWindowState", REG_DWORD, dword(1),
          [](const TfrmMain& m) { return m.WindowState() == TWindowState::wsNormal; }},
     };
@@ -513,20 +513,20 @@ TEST(Settings, AWindowThatRefusedWindowsNTStoresNothing) {
 TEST(Settings, SetupProcessColumnsKeepsTheOldWidthsAndBuildsTheSetInIndexOrder) {
     SettingsFixture f;
     TfrmMain& m = f.Create();
-    m.sagProcesses->SetColumnWidth(1, 120);  // Image Name
-    m.sagProcesses->SetColumnWidth(2, 70);   // Threads
-    m.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pddwFlags, TProcessColumn::pdImageName,
+    m.ProcessPage.sagProcesses->SetColumnWidth(1, 120);  // Image Name
+    m.ProcessPage.sagProcesses->SetColumnWidth(2, 70);   // Threads
+    m.ProcessPage.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pddwFlags, TProcessColumn::pdImageName,
                         TProcessColumn::pdCntUsage};
-    m.SetupProcessColumns();
-    EXPECT_EQ(f.Columns(*m.sagProcesses),
+    m.ProcessPage.SetupProcessColumns();
+    EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses),
               (std::vector<std::string>{"PID:50", "Image Name:120", "Usage:50", "Flags:50"}));
     EXPECT_EQ(f.registry.ValueNames(HKEY_CURRENT_USER, kProcColumns),
               (std::vector<std::string>{"PID", "Image Name", "Threads", "Priority", "Type"}));
     EXPECT_EQ(f.registry.GetDword(HKEY_CURRENT_USER, kProcColumns, "Threads"), 70u);
 
-    m.ProcessColumns.insert(TProcessColumn::pdCntThreads);
-    m.SetupProcessColumns();
-    EXPECT_EQ(f.Columns(*m.sagProcesses),
+    m.ProcessPage.ProcessColumns.insert(TProcessColumn::pdCntThreads);
+    m.ProcessPage.SetupProcessColumns();
+    EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses),
               (std::vector<std::string>{"PID:50", "Image Name:120", "Usage:50", "Threads:70", "Flags:50"}));
     EXPECT_EQ(f.registry.OpenKeys(), 0);
 }
@@ -535,14 +535,14 @@ TEST(Settings, SetupProcessColumnsRebuildsTheColumnsEvenWhenAWidthIsRefused) {
     SettingsFixture f;
     TfrmMain& m = f.Create();
     f.registry.RefuseValue("Image Name");
-    m.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage};
+    m.ProcessPage.ProcessColumns = {TProcessColumn::pdProcessID, TProcessColumn::pdCntUsage};
     try {
-        m.SetupProcessColumns();
+        m.ProcessPage.SetupProcessColumns();
         FAIL() << "no error raised";
     } catch (const Exception& e) {
         EXPECT_STREQ(e.what(), "Failed to set data for 'Image Name'");
     }
-    EXPECT_EQ(f.Columns(*m.sagProcesses), (std::vector<std::string>{"PID:50", "Usage:50"}));
+    EXPECT_EQ(f.Columns(*m.ProcessPage.sagProcesses), (std::vector<std::string>{"PID:50", "Usage:50"}));
     EXPECT_TRUE(f.registry.ValueExists(HKEY_CURRENT_USER, kProcColumns, "Type"));
 }
 

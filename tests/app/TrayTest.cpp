@@ -19,12 +19,10 @@ using sim::WindowEvent;
 using sim::WinOp;
 using testing::SimFixture;
 
-struct TrayMainFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
+struct TrayMainFixture : testing::MainWindowFixture {
     HWND window = 0;
     explicit TrayMainFixture(bool show = true) {
-        StartDesktop();
-        form = CreateMainForm();
+        Create();
         if (show) form->Show();
         window = ui.WindowHandle(*form);
     }
@@ -83,7 +81,7 @@ TEST(TrayMeter, ShowsTheCpuLevelAndUsage) {
     TrayMainFixture f;
     TfrmMain& m = *f.form;
     for (const Case& c : cases) {
-        m.CPUUsage = c.cpuUsage;
+        m.Readings.CPUUsage = c.cpuUsage;
         m.UpdateTrayIcon();
         ASSERT_FALSE(f.machine.LoadedIconNames.empty());
         EXPECT_EQ(f.machine.LoadedIconNames.back(), c.icon) << c.cpuUsage;
@@ -102,7 +100,7 @@ TEST(TrayMeter, AMissingPictureLeavesTheIconEmptyButSetsTheToolTip) {
     TrayMainFixture f;
     TfrmMain& m = *f.form;
     f.machine.IconResources.erase("Z_6");
-    m.CPUUsage = 50;
+    m.Readings.CPUUsage = 50;
     m.UpdateTrayIcon();
     EXPECT_TRUE(m.TrayIcon.Icon().Empty());
     EXPECT_EQ(f.app.Icon(), 0u);
@@ -147,7 +145,7 @@ TEST(TrayMeter, ATickWithNothingNewLeavesTheShellAlone) {
     for (const Step& s : steps) {
         const size_t notifies = f.machine.NotifyCalls.size();
         const size_t loads = f.machine.LoadedIconNames.size();
-        m.CPUUsage = s.cpuUsage;
+        m.Readings.CPUUsage = s.cpuUsage;
         m.UpdateTrayIcon();
         EXPECT_EQ(static_cast<int>(f.machine.NotifyCalls.size() - notifies), s.notifies) << s.cpuUsage;
         EXPECT_EQ(static_cast<int>(f.machine.LoadedIconNames.size() - loads), s.loads) << s.cpuUsage;
@@ -160,13 +158,13 @@ TEST(TrayMeter, TheOptionDecidesWhetherTheIconIsPresent) {
     TrayMainFixture f;
     TfrmMain& m = *f.form;
     // Hide When Minimized off frees "&Show icon in tray"; switching that off removes the icon.
-    m.itmHideWhenMinimized->Click();
-    m.itmShowIconInTray->Click();
+    m.Menus.itmHideWhenMinimized->Click();
+    m.Menus.itmShowIconInTray->Click();
     EXPECT_FALSE(m.TrayIcon.Active());
     EXPECT_EQ(f.Shown(), nullptr);
     f.ui.Advance(1750);
     EXPECT_EQ(f.Shown(), nullptr);
-    m.itmShowIconInTray->Click();
+    m.Menus.itmShowIconInTray->Click();
     EXPECT_NE(f.Shown(), nullptr);
 }
 
@@ -183,7 +181,7 @@ TEST(TrayMeter, ShutdownRemovesTheIcon) {
 TEST(TrayRestore, MinimisingHidesTheWindowOnlyWithHideWhenMinimized) {
     for (bool hide : {true, false}) {
         TrayMainFixture f;
-        if (!hide) f.form->itmHideWhenMinimized->Click();
+        if (!hide) f.form->Menus.itmHideWhenMinimized->Click();
         f.windows.ClearLog();
         f.UserMinimizes();
         EXPECT_TRUE(f.app.Minimized()) << hide;
@@ -212,8 +210,8 @@ TEST(TrayRestore, DoubleClickBringsTheWindowBackAndToTheFrontALittleLater) {
     const std::uint64_t start = f.machine.Now();
     f.DoubleClickTray();
     const std::string showWindow = "send " + std::to_string(WM_SHOWWINDOW) + "(1,3)";
-    EXPECT_EQ(Describe(f.CallsOnWindow()),
-              (std::vector<std::string>{showWindow, "show " + std::to_string(SW_RESTORE), "show " + std::to_string(SW_SHOW)}));
+    EXPECT_EQ(Describe(f.CallsOnWindow()), (std::vector<std::string>{showWindow, "show " + std::to_string(SW_RESTORE),
+                                                                     "show " + std::to_string(SW_SHOW)}));
     const sim::SimWindow* w = f.windows.Find(f.window);
     EXPECT_TRUE(w->visible);
     EXPECT_EQ(w->state, sim::ShowState::Normal);
@@ -238,7 +236,7 @@ TEST(TrayRestore, AWindowNeverShownIsActivatedFirst) {
     TrayMainFixture f(false);
     ASSERT_FALSE(f.form->WindowShown);
     f.windows.ClearLog();
-    f.form->itmPopRestore->Click();
+    f.form->Menus.itmPopRestore->Click();
     auto send = [](UINT msg, WPARAM w, LPARAM l) {
         return "send " + std::to_string(msg) + "(" + std::to_string(w) + "," + std::to_string(l) + ")";
     };
@@ -252,7 +250,7 @@ TEST(TrayRestore, AWindowNeverShownIsActivatedFirst) {
 
 TEST(TrayRestore, WithoutHideWhenMinimizedTheWindowIsOnlyRestored) {
     TrayMainFixture f;
-    f.form->itmHideWhenMinimized->Click();
+    f.form->Menus.itmHideWhenMinimized->Click();
     f.UserMinimizes();
     f.windows.ClearLog();
     f.DoubleClickTray();
@@ -291,7 +289,7 @@ TEST(TrayRestore, TheBringToFrontPicksTheLastActiveWindowOfTheProgram) {
             f.windows.SetForegroundWindow(dialog);
         }
         f.windows.Find(f.window)->enabled = c.mainEnabled;
-        f.form->itmPopRestore->Click();
+        f.form->Menus.itmPopRestore->Click();
         f.windows.ClearLog();
         f.ui.Advance(100);
         std::vector<HWND> raised;
@@ -320,7 +318,7 @@ TEST(TrayRestore, AVanishedWindowIsNeitherACrashNorAHang) {
     f.windows.Fail(WinOp::SendMessageA, false);
     f.windows.Fail(WinOp::ShowWindow, false);
     f.windows.Fail(WinOp::GetLastActivePopup, false);
-    f.form->itmPopRestore->Click();
+    f.form->Menus.itmPopRestore->Click();
     f.ui.Advance(500);
     EXPECT_EQ(f.windows.Calls(WinOp::SetForegroundWindow), 0);
     EXPECT_TRUE(f.windows.HandlerErrors.empty());
@@ -337,7 +335,7 @@ TEST(TrayMenu, RightClickPopsTheTrayMenuAtTheMouse) {
     };
     f.windows.SendMessageA(m.TrayIcon.Handle(), TTrayIcon::kNotifyMessage, 0, WM_RBUTTONUP);
     ASSERT_EQ(f.ui.Popups.size(), 1u);
-    EXPECT_EQ(f.ui.Popups[0].menu, &m.popTray);
+    EXPECT_EQ(f.ui.Popups[0].menu, &m.Menus.popTray);
     EXPECT_EQ(f.ui.Popups[0].x, 1010);
     EXPECT_EQ(f.ui.Popups[0].y, 750);
     EXPECT_EQ(defaultItem, "&Restore Orvex Taskwell");
@@ -360,11 +358,11 @@ TEST(TrayMenu, ItemsOfTheTrayMenu) {
         TfrmMain& m = *f.form;
         f.ui.PopupResponder = [&](TPopupMenu& menu) { menu.Items().Find("&Always on Top")->Click(); };
         f.windows.SendMessageA(m.TrayIcon.Handle(), TTrayIcon::kNotifyMessage, 0, WM_RBUTTONUP);
-        EXPECT_TRUE(m.itmAlwaysOnTop->Checked());
-        EXPECT_TRUE(m.itmPopAlwaysOnTop->Checked());
+        EXPECT_TRUE(m.Menus.itmAlwaysOnTop->Checked());
+        EXPECT_TRUE(m.Menus.itmPopAlwaysOnTop->Checked());
         EXPECT_TRUE(f.windows.Find(f.window)->topmost);
-        m.itmAlwaysOnTop->Click();
-        EXPECT_FALSE(m.itmPopAlwaysOnTop->Checked());
+        m.Menus.itmAlwaysOnTop->Click();
+        EXPECT_FALSE(m.Menus.itmPopAlwaysOnTop->Checked());
         EXPECT_FALSE(f.windows.Find(f.window)->topmost);
     }
     {

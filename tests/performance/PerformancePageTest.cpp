@@ -11,12 +11,8 @@ namespace {
 
 using testing::SimFixture;
 
-struct PerfFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
-    PerfFixture() {
-        StartDesktop();
-        form = CreateMainForm();
-    }
+struct PerfFixture : testing::MainWindowFixture {
+    PerfFixture() { Create(); }
     TPerformancePage& Page() { return form->PerformancePage; }
 };
 
@@ -31,10 +27,11 @@ TEST(PerformancePage, ShowsTheCPUFigureOnlyWhenItIsAPercentage) {
         const char* text;
         int progress;
     };
-    for (Case c : {Case{0, "0%", 0}, Case{57, "57%", 57}, Case{100, "100%", 100}, Case{101, "", 100}, Case{-1, "", 0}}) {
+    for (Case c :
+         {Case{0, "0%", 0}, Case{57, "57%", 57}, Case{100, "100%", 100}, Case{101, "", 100}, Case{-1, "", 0}}) {
         PerfFixture f;
-        f.form->CPUUsage = c.usage;
-        f.form->UpdatePerformancePage();
+        f.form->Readings.CPUUsage = c.usage;
+        f.form->PerformancePage.UpdatePerformancePage();
         EXPECT_EQ(f.Page().valueCPUUsage->Caption(), c.text) << c.usage;
         EXPECT_EQ(f.Page().ggCPUUsage->Progress(), c.progress) << c.usage;
     }
@@ -81,7 +78,7 @@ TEST(PerformancePage, OnAHostOfMoreThan4GBEveryMemoryFigureIsTheHosts) {
                                         0xFFFE0000, 0xF0000000, 0};
     f.registry.SetStatValue("VMM\\cpgCommit", 0x7FFFFFFF);
     f.registry.SetStatValue("VMM\\cpgDiskcache", 300u << 20);
-    f.form->itmMemHistEnable->Click();
+    f.form->PerformancePage.itmMemHistEnable->Click();
     f.ui.Advance(2 * 1750);  // polls, then ticks
     TPerformancePage& p = f.Page();
     ExpectCaptions({{p.valuePMTotal, "25165824"}, {p.valuePMAvail, "19922944"}, {p.valuePMFileCache, "307200"},
@@ -89,9 +86,9 @@ TEST(PerformancePage, OnAHostOfMoreThan4GBEveryMemoryFigureIsTheHosts) {
                     {p.valueCommit, "6291456"}, {p.valueVirtualTotal, "4194176"},
                     {p.valueVirtualAvailable, "3932160"}, {p.valueMemUsage, "6291456K"}});
     EXPECT_EQ(p.ggMemUsage->Progress(), 25);
-    EXPECT_EQ(p.histMemUsageHistory->Series(1).ValueAt(f.form->MemHistoryCount - 1), 25);
+    EXPECT_EQ(p.histMemUsageHistory->Series(1).ValueAt(f.form->PerformancePage.MemHistoryCount - 1), 25);
     EXPECT_EQ(f.form->sbMain->PanelText(2), "Mem Usage: 6291456K / 25165824K");
-    const std::string* log = f.files.Content(f.form->MemLogFile);
+    const std::string* log = f.files.Content(f.form->PerformancePage.MemLogFile);
     ASSERT_NE(log, nullptr);
     EXPECT_NE(log->rfind(",\"6442450944\"\r\n"), std::string::npos) << *log;
 }
@@ -205,17 +202,17 @@ TEST(HistoryGraphs, RepaintOnceOrTwicePerSampleNotPerPoint) {
 
 TEST(HistoryGraphs, AdvanceOnEveryTickWhateverPageIsShownAndOnlyOnRefreshNowWhilePaused) {
     PerfFixture f;
-    const LONG afterCreation = f.form->CPUHistoryCount;
+    const LONG afterCreation = f.form->PerformancePage.CPUHistoryCount;
     EXPECT_EQ(afterCreation, 2);  // the tick of creation and the page's first fill
     f.form->pcMain->SelectPage(1);
     f.ui.Advance(3 * 1750);
-    EXPECT_EQ(f.form->CPUHistoryCount, afterCreation + 3);
-    EXPECT_EQ(f.form->MemHistoryCount, afterCreation + 3);
+    EXPECT_EQ(f.form->PerformancePage.CPUHistoryCount, afterCreation + 3);
+    EXPECT_EQ(f.form->PerformancePage.MemHistoryCount, afterCreation + 3);
     f.form->itmUpdateSpeedPausedClick();
     f.ui.Advance(20000);
-    EXPECT_EQ(f.form->CPUHistoryCount, afterCreation + 3);
+    EXPECT_EQ(f.form->PerformancePage.CPUHistoryCount, afterCreation + 3);
     f.form->itmRefreshNowClick();
-    EXPECT_EQ(f.form->CPUHistoryCount, afterCreation + 4);
+    EXPECT_EQ(f.form->PerformancePage.CPUHistoryCount, afterCreation + 4);
     EXPECT_EQ(f.Page().histCPUUsageHistory->Series(1).Count(), afterCreation + 4);
 }
 
@@ -223,10 +220,10 @@ TEST(PerformancePage, FollowsTheReadersValues) {
     PerfFixture f;
     f.registry.SetStatValue("KERNEL\\CPUUsage", 42);
     f.ui.Advance(2 * 1750);
-    EXPECT_EQ(f.form->CPUUsage, 42);
+    EXPECT_EQ(f.form->Readings.CPUUsage, 42);
     EXPECT_EQ(f.Page().valueCPUUsage->Caption(), "42%");
     EXPECT_EQ(f.form->sbMain->PanelText(1), "CPU Usage: 42%");
-    EXPECT_EQ(f.Page().histCPUUsageHistory->Series(1).ValueAt(f.form->CPUHistoryCount - 1), 42);
+    EXPECT_EQ(f.Page().histCPUUsageHistory->Series(1).ValueAt(f.form->PerformancePage.CPUHistoryCount - 1), 42);
 }
 
 }  // namespace

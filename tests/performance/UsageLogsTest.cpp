@@ -16,13 +16,11 @@ constexpr const char* kCPULog = "C:\\Program Files\\Orvex\\Taskwell\\CPU_Usage.L
 constexpr const char* kMemLog = "C:\\Program Files\\Orvex\\Taskwell\\Mem_Usage.Log";
 constexpr const char* kHeader = "\"Date\",\"Time\",\"Usage\"\r\n";
 
-struct LogFixture : SimFixture {
-    std::unique_ptr<TfrmMain> form;
+struct LogFixture : testing::MainWindowFixture {
     explicit LogFixture(const std::function<void(LogFixture&)>& before = nullptr) {
-        StartDesktop();
         machine.LocalTime = SYSTEMTIME{2001, 2, 5, 3, 4, 5, 6, 789};
         if (before) before(*this);
-        form = CreateMainForm();
+        Create();
         form->itmUpdateSpeedPausedClick();  // lines come from the test's own ticks
     }
     std::string File(const std::string& path) const {
@@ -34,11 +32,11 @@ struct LogFixture : SimFixture {
 
 TEST(UsageLogs, WriteTheHeaderOnceThenOneLinePerTick) {
     LogFixture f;
-    f.form->itmCPUHistEnabled->Click();
-    f.form->CPUUsage = 0;
-    f.form->LogUsageHistory();
-    f.form->CPUUsage = -3;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
+    f.form->Readings.CPUUsage = 0;
+    f.form->PerformancePage.LogUsageHistory();
+    f.form->Readings.CPUUsage = -3;
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"0\"\r\n" +
                                    "\"2001/02/03\",\"04:05:06\",\"-3\"\r\n");
     EXPECT_EQ(f.File(kMemLog), "<no file>");
@@ -47,30 +45,30 @@ TEST(UsageLogs, WriteTheHeaderOnceThenOneLinePerTick) {
 
 TEST(UsageLogs, TheMemoryLogHoldsCommittedBytes) {
     LogFixture f;
-    f.form->itmMemHistEnable->Click();
+    f.form->PerformancePage.itmMemHistEnable->Click();
     f.registry.SetStatValue("VMM\\cpgCommit", 3000000000u);  // above 2 GB: unsigned
-    f.form->PerfStatsCommit.Tick();
-    f.form->LogUsageHistory();
+    f.form->Readers.PerfStatsCommit.Tick();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kMemLog), std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"3000000000\"\r\n");
 }
 
 TEST(UsageLogs, AnExistingFileGetsNoHeaderEvenWhenEmpty) {
     LogFixture f;
     f.files.SetContent(kCPULog, "");
-    f.form->itmCPUHistEnabled->Click();
-    f.form->CPUUsage = 7;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
+    f.form->Readings.CPUUsage = 7;
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), "\"2001/02/03\",\"04:05:06\",\"7\"\r\n");
 }
 
 TEST(UsageLogs, OnePathForBothTakesTheCPULineThenTheMemoryLine) {
     LogFixture f;
-    f.form->MemLogFile = kCPULog;
-    f.form->itmCPUHistEnabled->Click();
-    f.form->itmMemHistEnable->Click();
-    f.form->CPUUsage = 12;
-    f.form->CommittedBytes = 4096;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.MemLogFile = kCPULog;
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmMemHistEnable->Click();
+    f.form->Readings.CPUUsage = 12;
+    f.form->Readings.CommittedBytes = 4096;
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"12\"\r\n" +
                                    "\"2001/02/03\",\"04:05:06\",\"4096\"\r\n");
 }
@@ -81,25 +79,25 @@ TEST(UsageLogs, UseTheLocalesSeparators) {
         g.machine.Locale[LOCALE_SDATE] = ".";
         g.machine.Locale[LOCALE_STIME] = "-";
     });
-    f.form->itmCPUHistEnabled->Click();
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_NE(f.File(kCPULog).find("\"2001.02.03\",\"04-05-06\""), std::string::npos) << f.File(kCPULog);
 }
 
 TEST(UsageLogs, TakeDateAndTimeFromOneReadingOfTheClock) {
     LogFixture f;
-    f.form->itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
     // The clock turns midnight between two readings.
     f.machine.NextLocalTimes = {SYSTEMTIME{1999, 12, 5, 31, 23, 59, 59, 999}, SYSTEMTIME{2000, 1, 6, 1, 0, 0, 0, 0}};
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_NE(f.File(kCPULog).find("\"1999/12/31\",\"23:59:59\""), std::string::npos) << f.File(kCPULog);
 }
 
 TEST(UsageLogs, AFailingLogNeitherStopsTheOtherNorTheTick) {
     LogFixture f;
-    f.form->CPULogFile = "C:\\NO SUCH DIRECTORY\\CPU.LOG";
-    f.form->itmCPUHistEnabled->Click();
-    f.form->itmMemHistEnable->Click();
+    f.form->PerformancePage.CPULogFile = "C:\\NO SUCH DIRECTORY\\CPU.LOG";
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmMemHistEnable->Click();
     f.Tick();
     f.Tick();
     EXPECT_EQ(f.File("C:\\NO SUCH DIRECTORY\\CPU.LOG"), "<no file>");
@@ -116,17 +114,17 @@ TEST(UsageLogs, AFullDiskNeverLeavesAPartLine) {
     for (std::uint64_t earlier : {0ull, 3ull << 30, 5ull << 30}) {
         LogFixture f;
         f.files.SetContent(kCPULog, std::string(kHeader) + "\"2001/02/03\",\"04:05:06\",\"5\"\r\n", earlier);
-        f.form->itmCPUHistEnabled->Click();
+        f.form->PerformancePage.itmCPUHistEnabled->Click();
         const std::string before = f.File(kCPULog);
         f.files.FreeSpace = 10;  // room for part of a line only
-        f.form->CPUUsage = 6;
-        f.form->LogUsageHistory();
+        f.form->Readings.CPUUsage = 6;
+        f.form->PerformancePage.LogUsageHistory();
         EXPECT_EQ(f.File(kCPULog), before) << earlier;
         EXPECT_EQ(f.files.Size(kCPULog), earlier + before.size()) << earlier;
         // Space again: the next line follows the last whole one.
         f.files.FreeSpace = UINT64_MAX;
-        f.form->CPUUsage = 7;
-        f.form->LogUsageHistory();
+        f.form->Readings.CPUUsage = 7;
+        f.form->PerformancePage.LogUsageHistory();
         EXPECT_EQ(f.File(kCPULog), before + "\"2001/02/03\",\"04:05:06\",\"7\"\r\n") << earlier;
         EXPECT_EQ(f.files.OpenHandles(), 0) << earlier;
     }
@@ -134,12 +132,12 @@ TEST(UsageLogs, AFullDiskNeverLeavesAPartLine) {
 
 TEST(UsageLogs, ANewFileWhoseFirstWriteFailedIsRemoved) {
     LogFixture f;
-    f.form->itmCPUHistEnabled->Click();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
     f.files.FreeSpace = 5;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), "<no file>");
     f.files.FreeSpace = UINT64_MAX;
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog).substr(0, 23), kHeader);
 }
 
@@ -148,9 +146,9 @@ TEST(UsageLogs, ARefusedOrRaisingFileIsSkippedSilently) {
         LogFixture f;
         f.files.SetContent(kCPULog, "x\r\n");
         f.files.Raise(op);
-        f.form->itmCPUHistEnabled->Click();
-        f.form->itmMemHistEnable->Click();
-        EXPECT_NO_THROW(f.form->LogUsageHistory()) << sim::FileOpName(op);
+        f.form->PerformancePage.itmCPUHistEnabled->Click();
+        f.form->PerformancePage.itmMemHistEnable->Click();
+        EXPECT_NO_THROW(f.form->PerformancePage.LogUsageHistory()) << sim::FileOpName(op);
         f.files.Raise(op, false);
         if (op != FileOp::CloseHandle) {
             EXPECT_EQ(f.File(kCPULog), "x\r\n") << sim::FileOpName(op);
@@ -159,16 +157,16 @@ TEST(UsageLogs, ARefusedOrRaisingFileIsSkippedSilently) {
     }
     LogFixture f;
     f.files.Refused.insert(kCPULog);
-    f.form->itmCPUHistEnabled->Click();
-    f.form->LogUsageHistory();
+    f.form->PerformancePage.itmCPUHistEnabled->Click();
+    f.form->PerformancePage.LogUsageHistory();
     EXPECT_EQ(f.File(kCPULog), "<no file>");
 }
 
 TEST(UsageLogs, ChoosingAFileStartsAtTheCurrentOneAndChangesOnlyWhenConfirmed) {
     LogFixture f;
     f.ui.SaveDialogResponder = [](TSaveDialog&) { return false; };
-    f.form->itmCPUHistChoose->Click();
-    EXPECT_EQ(f.form->CPULogFile, kCPULog);
+    f.form->PerformancePage.itmCPUHistChoose->Click();
+    EXPECT_EQ(f.form->PerformancePage.CPULogFile, kCPULog);
     ASSERT_EQ(f.ui.SaveDialogs.size(), 1u);
     const TSaveDialog& shown = f.ui.SaveDialogs[0];
     EXPECT_EQ(shown.Title, "Choose a log file");
@@ -184,8 +182,8 @@ TEST(UsageLogs, ChoosingAFileStartsAtTheCurrentOneAndChangesOnlyWhenConfirmed) {
         d.FileName = "C:\\LOGS\\MEM.LOG";
         return true;
     };
-    f.form->itmMemHistChoose->Click();
-    EXPECT_EQ(f.form->MemLogFile, "C:\\LOGS\\MEM.LOG");
+    f.form->PerformancePage.itmMemHistChoose->Click();
+    EXPECT_EQ(f.form->PerformancePage.MemLogFile, "C:\\LOGS\\MEM.LOG");
     EXPECT_EQ(f.ui.SaveDialogs.back().FileName, "Mem_Usage.Log");
 }
 

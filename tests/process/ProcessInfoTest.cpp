@@ -52,12 +52,12 @@ struct InfoFixture : SimFixture {
     void Open(DWORD process, const std::function<void(TfrmProcessInfo&)>& check) {
         TListItem* row = form->ProcessPage.FindProcessRow(process);
         ASSERT_NE(row, nullptr);
-        form->sagProcesses->PeerSelected(row->Index());
+        form->ProcessPage.sagProcesses->PeerSelected(row->Index());
         ui.ModalResponder = [&](TForm& shown) {
             check(dynamic_cast<TfrmProcessInfo&>(shown));
             return mrOk;
         };
-        form->sagProcesses->PeerDblClick();
+        form->ProcessPage.sagProcesses->PeerDblClick();
     }
 
     static std::vector<std::string> RowTexts(const TListView& list, int row) {
@@ -132,13 +132,25 @@ TEST(ProcessInformation, IsLaidOutAsDescribed) {
         std::vector<std::pair<std::string, int>> columns;
     };
     for (const Columns& c :
-         {Columns{d.lbThreads, {{"Thread ID", 80}, {"Usage", 50}, {"Priority", 100}, {"Delta Priority", 100}, {"Flags", 80}}},
+         {Columns{d.lbThreads,
+                  {{"Thread ID", 80}, {"Usage", 50}, {"Priority", 100}, {"Delta Priority", 100}, {"Flags", 80}}},
           Columns{d.lbModules,
-                  {{" Name", 100}, {"ModuleID", 80}, {"Global Usage", 50}, {"Process Usage", 50}, {"Base Addr", 80},
-                   {"Base Size", 80}, {"Module Handle", 80}}},
+                  {{" Name", 100},
+                   {"ModuleID", 80},
+                   {"Global Usage", 50},
+                   {"Process Usage", 50},
+                   {"Base Addr", 80},
+                   {"Base Size", 80},
+                   {"Module Handle", 80}}},
           Columns{d.lbHeaps,
-                  {{"Heap List ID", 80}, {"List Flags", 80}, {"Handle", 80}, {"Address", 80}, {"Block Size", 80},
-                   {"Flags", 80}, {"Lock Count", 50}, {"Reserved", 80}}}}) {
+                  {{"Heap List ID", 80},
+                   {"List Flags", 80},
+                   {"Handle", 80},
+                   {"Address", 80},
+                   {"Block Size", 80},
+                   {"Flags", 80},
+                   {"Lock Count", 50},
+                   {"Reserved", 80}}}}) {
         ASSERT_EQ(c.list->ColumnCount(), static_cast<int>(c.columns.size()));
         for (size_t i = 0; i < c.columns.size(); ++i) {
             EXPECT_EQ(c.list->Column(static_cast<int>(i)).Caption, c.columns[i].first);
@@ -243,7 +255,9 @@ TEST(ProcessInformation, AWalkThatFailsHalfWayShowsNothingOfIt) {
         int rows = -1;
         bool noted = false;
         f.Open(f.pid, [&](TfrmProcessInfo& d) {
-            const TListView* list = op == Op::Thread32Next ? d.lbThreads : op == Op::Module32Next ? d.lbModules : d.lbHeaps;
+            const TListView* list = op == Op::Thread32Next   ? d.lbThreads
+                                    : op == Op::Module32Next ? d.lbModules
+                                                             : d.lbHeaps;
             const TLabel* note = op == Op::Thread32Next   ? d.lblThreadsNote
                                  : op == Op::Module32Next ? d.lblModulesNote
                                                           : d.lblHeapsNote;
@@ -327,7 +341,7 @@ TEST(ProcessInformation, AFillThatFailsRestoresTheCursorAndShowsNoDialog) {
 
 TEST(ProcessInformation, OpensNothingWithoutASelectionOrForAGoneRecord) {
     InfoFixture f;
-    f.form->sagProcesses->PeerDblClick();
+    f.form->ProcessPage.sagProcesses->PeerDblClick();
     f.form->ProcessPage.itmProcessInformationClick();
     EXPECT_TRUE(f.ui.ModalForms.empty());
     // The page is hidden while the process ends: its row stays until the page is refreshed.
@@ -353,8 +367,9 @@ TEST(ProcessInformation, ResizingFollowsTheClientAreaAndNeverGoesBelowZero) {
     EXPECT_EQ(d.btnOk->Top(), h - 25 - 5);
     EXPECT_EQ(d.btnOk->Left(), 180);
     d.SetBounds(0, 0, 30, 40);
-    for (const TControl* c : {static_cast<const TControl*>(d.valueProcName), static_cast<const TControl*>(d.gbProcessInfo),
-                              static_cast<const TControl*>(d.pcProcInfo), static_cast<const TControl*>(d.btnOk)}) {
+    for (const TControl* c :
+         {static_cast<const TControl*>(d.valueProcName), static_cast<const TControl*>(d.gbProcessInfo),
+          static_cast<const TControl*>(d.pcProcInfo), static_cast<const TControl*>(d.btnOk)}) {
         EXPECT_GE(c->Width(), 0);
         EXPECT_GE(c->Height(), 0);
         EXPECT_GE(c->Top(), 0);

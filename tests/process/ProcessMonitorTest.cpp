@@ -295,5 +295,18 @@ TEST(UpdateProcesses, RemovedRecordsGiveTheirIconsBack) {
     EXPECT_EQ(f.machine.LiveIcons(), live - 1);
 }
 
+TEST(UpdateProcesses, AnIconTheSystemWillNotDestroyCostsNoOtherRecordItsRemoval) {
+    MonitorFixture f;
+    auto pids = f.StartDesktop();
+    f.monitor.LoadProcesses();
+    f.machine.RemoveProcess(pids[0]);
+    f.machine.RemoveProcess(pids[1]);
+    f.machine.Raise(Op::DestroyIcon);
+    f.monitor.UpdateProcesses();
+    EXPECT_EQ(f.list.Find(pids[0]), nullptr);
+    EXPECT_EQ(f.list.Find(pids[1]), nullptr);
+    EXPECT_EQ(f.count, 2);
+}
+
 }  // namespace
 }  // namespace taskwell

@@ -34,7 +34,7 @@ struct PageFixture : SimFixture {
         form->Show();
         form->pcMain->SelectPage(1);
     }
-    TListView& Rows() const { return *form->sagProcesses; }
+    TListView& Rows() const { return *form->ProcessPage.sagProcesses; }
     TProcessPage& Page() const { return form->ProcessPage; }
     void Tick() { form->tmrRefreshTimer(); }
 
@@ -67,9 +67,9 @@ struct PageFixture : SimFixture {
         return testing::RowsBoundToRecords(Rows(), form->ProcessList);
     }
     void ShowColumns(const TProcessColumns& columns) {
-        form->ProcessColumns = columns;
-        form->SetupProcessColumns();
-        form->RefreshProcessList();
+        form->ProcessPage.ProcessColumns = columns;
+        form->ProcessPage.SetupProcessColumns();
+        form->ProcessPage.RefreshProcessList();
     }
 };
 
@@ -120,8 +120,8 @@ TEST(ProcessRows, EveryTextStandsUnderItsOwnColumnWhateverIsShown) {
     // All columns, all but "Name", and a few scattered ones: each cell is its column's text.
     TProcessColumns noName = AllColumns();
     noName.erase(TProcessColumn::pdImageName);
-    const TProcessColumns sets[] = {AllColumns(), noName,
-                                    {TProcessColumn::pdProcessID, TProcessColumn::pdParentID, TProcessColumn::pddwFlags}};
+    const TProcessColumns sets[] = {
+        AllColumns(), noName, {TProcessColumn::pdProcessID, TProcessColumn::pdParentID, TProcessColumn::pddwFlags}};
     for (const TProcessColumns& set : sets) {
         f.ShowColumns(set);
         ASSERT_EQ(f.Rows().ColumnCount(), static_cast<int>(set.size()));
@@ -180,7 +180,7 @@ TEST(ProcessRows, AMinimisedWindowRefreshesNoRows) {
     f.machine.RemoveProcess(desktop[3]);
     f.Tick();
     EXPECT_NE(f.Page().FindProcessRow(desktop[3]), nullptr);
-    EXPECT_EQ(f.form->ProcessCount, 3);
+    EXPECT_EQ(f.form->Readings.ProcessCount, 3);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -234,14 +234,14 @@ TEST_P(ColumnOrder, SortsBothWays) {
     std::vector<DWORD> ascending;
     for (int i : c.ascending) ascending.push_back(ids[static_cast<size_t>(i)]);
 
-    f.form->SortColumn = c.column;
-    f.form->RefreshProcessList();
-    EXPECT_EQ(f.Order(), ascending) << ColumnCaptions[static_cast<size_t>(c.column)] << " ascending";
-    f.form->SortColumn = -c.column;
-    f.form->RefreshProcessList();
+    f.form->ProcessPage.SortColumn = c.column;
+    f.form->ProcessPage.RefreshProcessList();
+    EXPECT_EQ(f.Order(), ascending) << ColumnCaption(static_cast<TProcessColumn>(c.column)) << " ascending";
+    f.form->ProcessPage.SortColumn = -c.column;
+    f.form->ProcessPage.RefreshProcessList();
     std::vector<DWORD> descending(ascending.rbegin(), ascending.rend());
     // -0 is 0: "PID" always sorts ascending.
-    EXPECT_EQ(f.Order(), c.column == 0 ? ascending : descending) << ColumnCaptions[static_cast<size_t>(c.column)]
+    EXPECT_EQ(f.Order(), c.column == 0 ? ascending : descending) << ColumnCaption(static_cast<TProcessColumn>(c.column))
                                                                   << " descending";
     EXPECT_TRUE(f.Invariants());
 }
@@ -264,12 +264,12 @@ TEST(ProcessOrder, EqualKeysCompareAsMinusOneAscendingAndPlusOneDescending) {
     PageFixture f;
     f.StartDesktop();  // all with one thread
     f.Create();
-    f.form->SortColumn = 5;
+    f.form->ProcessPage.SortColumn = 5;
     const TListItem& a = f.Rows().Item(0);
     const TListItem& b = f.Rows().Item(1);
     EXPECT_EQ(f.Page().sagProcessesCompare(a, b), -1);
     EXPECT_EQ(f.Page().sagProcessesCompare(b, a), -1);
-    f.form->SortColumn = -5;
+    f.form->ProcessPage.SortColumn = -5;
     EXPECT_EQ(f.Page().sagProcessesCompare(a, b), 1);
     EXPECT_EQ(f.Page().sagProcessesCompare(b, a), 1);
     // Different keys: +1 exactly when row 1's key is greater.
@@ -278,7 +278,7 @@ TEST(ProcessOrder, EqualKeysCompareAsMinusOneAscendingAndPlusOneDescending) {
     const TListItem& more = *f.Page().FindProcessRow(static_cast<DWORD>(a.Data));
     const TListItem& fewer = *f.Page().FindProcessRow(static_cast<DWORD>(b.Data));
     EXPECT_EQ(f.Page().sagProcessesCompare(more, fewer), -1);  // descending: greater comes first
-    f.form->SortColumn = 5;
+    f.form->ProcessPage.SortColumn = 5;
     EXPECT_EQ(f.Page().sagProcessesCompare(more, fewer), 1);
     EXPECT_EQ(f.Page().sagProcessesCompare(fewer, more), -1);
 }
@@ -289,7 +289,7 @@ TEST(ProcessOrder, RowsWithEqualKeysNeverSwapAndTheSelectionFollowsItsProcess) {
     ids.push_back(f.Start("C:\\WINDOWS\\NOTEPAD.EXE"));
     ids.push_back(f.Start("C:\\WINDOWS\\CALC.EXE"));
     f.Create();
-    f.form->SortColumn = 5;  // all have one thread
+    f.form->ProcessPage.SortColumn = 5;  // all have one thread
     f.Tick();
     const std::vector<DWORD> first = f.Order();
     f.Select(first[4]);
@@ -320,19 +320,19 @@ TEST(HeaderClicks, SortAscendingThenDescendingAndPIDAlwaysAscending) {
         for (int c = 0; c < f.Rows().ColumnCount(); ++c)
             if (f.Rows().Column(c).Caption == caption) f.Rows().PeerColumnClick(c);
     };
-    EXPECT_EQ(f.form->SortColumn, 1);
+    EXPECT_EQ(f.form->ProcessPage.SortColumn, 1);
     click("Threads");
-    EXPECT_EQ(f.form->SortColumn, 5);
+    EXPECT_EQ(f.form->ProcessPage.SortColumn, 5);
     EXPECT_EQ(f.Order(), (std::vector<DWORD>{ids[0], ids[2], ids[1]}));
     click("Threads");
-    EXPECT_EQ(f.form->SortColumn, -5);
+    EXPECT_EQ(f.form->ProcessPage.SortColumn, -5);
     EXPECT_EQ(f.Order(), (std::vector<DWORD>{ids[1], ids[2], ids[0]}));
     click("Priority");
-    EXPECT_EQ(f.form->SortColumn, 7);
+    EXPECT_EQ(f.form->ProcessPage.SortColumn, 7);
     EXPECT_EQ(f.Order(), (std::vector<DWORD>{ids[1], ids[2], ids[0]}));
     click("PID");
     click("PID");
-    EXPECT_EQ(f.form->SortColumn, 0);
+    EXPECT_EQ(f.form->ProcessPage.SortColumn, 0);
     EXPECT_EQ(f.Order(), (std::vector<DWORD>{ids[0], ids[2], ids[1]}));
     click("Threads");
     click("Threads");
@@ -353,16 +353,16 @@ TEST(Show16bit, HidesRowsWhoseTypeBeginsWith16AndCountsThemStill) {
     const DWORD win32 = f.Start("C:\\WINDOWS\\EXPLORER.EXE");
     f.Create();
     EXPECT_EQ(f.Rows().ItemCount(), 3);
-    f.form->itmShow16bit->Click();
+    f.form->Menus.itmShow16bit->Click();
     // At once, without a tick.
     EXPECT_EQ(f.Page().FindProcessRow(win16), nullptr);
     EXPECT_NE(f.Page().FindProcessRow(noType), nullptr);  // an empty type is no 16-bit type
     EXPECT_NE(f.Page().FindProcessRow(win32), nullptr);
-    EXPECT_EQ(f.form->ProcessCount, 3);
+    EXPECT_EQ(f.form->Readings.ProcessCount, 3);
     f.ui.Advance(1750);
     EXPECT_EQ(f.Page().FindProcessRow(win16), nullptr);
     EXPECT_TRUE(f.Invariants());
-    f.form->itmShow16bit->Click();
+    f.form->Menus.itmShow16bit->Click();
     EXPECT_EQ(f.Cell(win16, "Type"), "16-Bit (3.10)");
     EXPECT_TRUE(f.Invariants());
 }
@@ -406,7 +406,7 @@ TEST(SelectColumns, OkAppliesTheBoxesAndRefreshesTheRowsAtOnce) {
     const std::vector<DWORD> ids = f.StartDesktop();
     f.machine.FindProcess(ids[0])->th32ParentProcessID = 0xFFF0ABCD;
     f.Create();
-    f.form->itmUpdateSpeedPaused->Click();  // no tick will come
+    f.form->Menus.itmUpdateSpeedPaused->Click();  // no tick will come
     std::vector<bool> shownChecked;
     f.ui.ModalResponder = [&](TForm& form) {
         auto& chooser = dynamic_cast<TfrmSelectColumns&>(form);
@@ -418,11 +418,11 @@ TEST(SelectColumns, OkAppliesTheBoxesAndRefreshesTheRowsAtOnce) {
         chooser.btnOk->Click();
         return mrNone;
     };
-    f.form->itmSelectColumns->Click();
+    f.form->ProcessPage.itmSelectColumns->Click();
     EXPECT_EQ(f.ui.ModalForms, std::vector<std::string>{"Select Columns"});
     EXPECT_EQ(shownChecked, (std::vector<bool>{true, false, true, false}));
-    EXPECT_TRUE(f.form->ProcessColumns.count(TProcessColumn::pdParentID));
-    EXPECT_FALSE(f.form->ProcessColumns.count(TProcessColumn::pdPriority));
+    EXPECT_TRUE(f.form->ProcessPage.ProcessColumns.count(TProcessColumn::pdParentID));
+    EXPECT_FALSE(f.form->ProcessPage.ProcessColumns.count(TProcessColumn::pdPriority));
     std::vector<std::string> headers;
     for (int c = 0; c < f.Rows().ColumnCount(); ++c) headers.push_back(f.Rows().Column(c).Caption);
     EXPECT_EQ(headers, (std::vector<std::string>{"PID", "Image Name", "Threads", "ParentID", "Type"}));
@@ -438,15 +438,15 @@ TEST(SelectColumns, CancelKeepsTheSetButStoresTheWidthsAndRebuildsTheColumns) {
     f.StartDesktop();
     f.Create();
     f.Rows().PeerColumnWidth(1, 120);  // the user widened "Image Name"
-    const TProcessColumns before = f.form->ProcessColumns;
+    const TProcessColumns before = f.form->ProcessPage.ProcessColumns;
     f.ui.ModalResponder = [&](TForm& form) {
         auto& chooser = dynamic_cast<TfrmSelectColumns&>(form);
         chooser.cbFlags->Click();
         form.DialogKey(0x1B);  // Escape
         return mrNone;
     };
-    f.form->itmSelectColumns->Click();
-    EXPECT_EQ(f.form->ProcessColumns, before);
+    f.form->ProcessPage.itmSelectColumns->Click();
+    EXPECT_EQ(f.form->ProcessPage.ProcessColumns, before);
     EXPECT_EQ(f.registry.GetDword(HKEY_CURRENT_USER, kProcColumns, "Image Name"), 120u);
     EXPECT_EQ(f.Rows().Column(1).Width, 120);
     EXPECT_EQ(f.Rows().ColumnCount(), 5);
@@ -460,7 +460,7 @@ TEST(SelectColumns, IsCentredOverTheMainWindow) {
         place = TRect{form.Left(), form.Top(), form.Left() + form.Width(), form.Top() + form.Height()};
         return mrCancel;
     };
-    f.form->itmSelectColumns->Click();
+    f.form->ProcessPage.itmSelectColumns->Click();
     EXPECT_EQ(place.Left, f.form->Left() + f.form->Width() / 2 - place.Width() / 2);
     EXPECT_EQ(place.Top, f.form->Top() + f.form->Height() / 2 - place.Height() / 2);
 }
@@ -527,7 +527,7 @@ struct EndFixture : PageFixture {
 
 TEST(EndProcess, AsksThenEndsTheProcessAndRefreshesAtOnce) {
     EndFixture f;
-    f.form->itmUpdateSpeedPaused->Click();  // only the action's own tick can drop the row
+    f.form->Menus.itmUpdateSpeedPaused->Click();  // only the action's own tick can drop the row
     f.EndProcessOf(f.ids[1]);
     ASSERT_EQ(f.ui.MessageBoxes.size(), 1u);
     EXPECT_EQ(f.ui.MessageBoxes[0].caption, "Confirm");
@@ -537,7 +537,7 @@ TEST(EndProcess, AsksThenEndsTheProcessAndRefreshesAtOnce) {
     EXPECT_EQ(f.machine.TerminatedProcesses[0].pid, f.ids[1]);
     EXPECT_EQ(f.machine.TerminatedProcesses[0].exitCode, 0xFFFFFFFFu);
     EXPECT_EQ(f.Page().FindProcessRow(f.ids[1]), nullptr);
-    EXPECT_EQ(f.form->ProcessCount, 3);
+    EXPECT_EQ(f.form->Readings.ProcessCount, 3);
     EXPECT_EQ(f.machine.OpenProcessHandles(), 0);
     EXPECT_EQ(f.machine.OpenSnapshots(), 0);
     EXPECT_TRUE(f.Invariants());
@@ -545,7 +545,7 @@ TEST(EndProcess, AsksThenEndsTheProcessAndRefreshesAtOnce) {
 
 TEST(EndProcess, WithoutConfirmationsEndsWithoutAsking) {
     EndFixture f;
-    f.form->itmConfirmations->Click();
+    f.form->Menus.itmConfirmations->Click();
     f.EndProcessOf(f.ids[2]);
     EXPECT_TRUE(f.ui.MessageBoxes.empty());
     ASSERT_EQ(f.machine.TerminatedProcesses.size(), 1u);
@@ -591,12 +591,12 @@ TEST(EndProcess, ARefusalIsNotReportedAndTheListIsRefreshed) {
 
 TEST(EndProcess, WaitsForAProcessThatTakesItsTimeToEndSoTheRefreshNoLongerListsIt) {
     EndFixture f;
-    f.form->itmUpdateSpeedPaused->Click();  // only the action's own tick can drop the row
+    f.form->Menus.itmUpdateSpeedPaused->Click();  // only the action's own tick can drop the row
     f.machine.FindProcess(f.ids[2])->endsAfterMs = 400;
     f.EndProcessOf(f.ids[2]);
     EXPECT_EQ(f.machine.WaitedMs, 400u);
     EXPECT_EQ(f.Page().FindProcessRow(f.ids[2]), nullptr);
-    EXPECT_EQ(f.form->ProcessCount, 3);
+    EXPECT_EQ(f.form->Readings.ProcessCount, 3);
     EXPECT_EQ(f.machine.OpenProcessHandles(), 0);
 }
 
@@ -617,7 +617,7 @@ TEST(EndProcess, TheProcessIsTheOneSelectedWhenTheCommandStarted) {
     EndFixture f;
     // While the question is open, ticks run and the rows are re-sorted: another process moves onto
     // the selected row's place.
-    f.form->SortColumn = 5;
+    f.form->ProcessPage.SortColumn = 5;
     f.Tick();
     const DWORD chosen = static_cast<DWORD>(f.Rows().Item(0).Data);
     f.ui.Responder = [&](const sim::MessageBoxCall&) {

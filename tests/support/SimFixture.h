@@ -57,4 +57,16 @@ struct SimFixture {
     }
 };
 
+// The usual desktop with the main window on it, made by Create (a test may set the machine up
+// between the desktop's start and the window's creation).
+struct MainWindowFixture : SimFixture {
+    std::unique_ptr<TfrmMain> form;
+
+    MainWindowFixture() { StartDesktop(); }
+    TfrmMain& Create() {
+        form = CreateMainForm();
+        return *form;
+    }
+};
+
 }  // namespace taskwell::testing

@@ -44,7 +44,7 @@ struct AppsFixture : SimFixture {
         form = CreateMainForm();
         form->Show();
     }
-    TListView& Rows() const { return *form->sagApplications; }
+    TListView& Rows() const { return *form->ApplicationsPage.sagApplications; }
     TApplicationsPage& Page() const { return form->ApplicationsPage; }
     // The row showing that window, or -1.
     int RowOf(HWND hwnd) const {
@@ -67,7 +67,9 @@ struct AppsFixture : SimFixture {
         return out;
     }
     // The engine scans and the page follows, as the engine's timer does.
-    void Rescan() { Page().ApplicationsListChanged(), form->ApplicationsList.Refresh(), Page().ApplicationsListChanged(); }
+    void Rescan() {
+        Page().ApplicationsListChanged(), form->ApplicationsList.Refresh(), Page().ApplicationsListChanged();
+    }
     // Each row's record shows the image the row shows, and both image lists hold the same count.
     ::testing::AssertionResult RowsBoundToRecords() const {
         if (Page().imglstAppSmallIcon.Count() != Page().imglstAppLargeIcon.Count())
@@ -102,11 +104,13 @@ TEST(ApplicationsPage, CreationListsTheTasksSortedWithIconsAndStatuses) {
     f.ui.Advance(2000);
     EXPECT_EQ(f.Captions(), (std::vector<std::string>{"apple", "notes - Edit", "Orvex Taskwell 98", "Paint", "Plain"}));
     EXPECT_TRUE(f.RowsBoundToRecords());
-    EXPECT_EQ(f.Page().imglstAppLargeIcon.Count(), 3);  // neither Plain's program nor the simulated program itself has one
+    EXPECT_EQ(f.Page().imglstAppLargeIcon.Count(),
+              3);  // neither Plain's program nor the simulated program itself has one
     EXPECT_EQ(f.Rows().Item(4).ImageIndex(), -1);
     // The statuses of the questions asked last come their time limit later.
     f.ui.Advance(TApplicationsPage::kProbeTimeoutMs);
-    for (int i = 0; i < f.Rows().ItemCount(); ++i) EXPECT_EQ(f.Rows().Item(i).SubItems(), std::vector<std::string>{"Running"});
+    for (int i = 0; i < f.Rows().ItemCount(); ++i)
+        EXPECT_EQ(f.Rows().Item(i).SubItems(), std::vector<std::string>{"Running"});
     EXPECT_EQ(f.Rows().Column(0).Caption, "Task");
     EXPECT_EQ(f.Rows().Column(1).Width, 100);
     EXPECT_FALSE(f.Page().btnEndTask->Enabled());
@@ -147,7 +151,8 @@ TEST(ApplicationsPage, AReusedHandleGetsAFreshRowAndNewCaptionsDoNotReorder) {
     const TApplicationWin before = *f.Page().RecordOf(f.Rows().Item(f.RowOf(a)));
     f.windows.RemoveWindow(a);
     SimWindow w;
-    w.hwnd = a, w.caption = "Another", w.style = kTaskStyle, w.visible = true, w.processId = f.paintPid, w.threadId = 40;
+    w.hwnd = a, w.caption = "Another", w.style = kTaskStyle, w.visible = true, w.processId = f.paintPid,
+    w.threadId = 40;
     f.windows.AddWindow(w);
     f.Rescan();
     const TApplicationWin* after = f.Page().RecordOf(f.Rows().Item(f.RowOf(a)));
@@ -453,7 +458,7 @@ TEST(ApplicationsPage, EndTaskAsksThenAsksOnlyForTheClose) {
         AppsFixture f;
         const HWND h = f.Window("Target", f.editPid, 11);
         f.Create();
-        f.form->itmConfirmations->SetChecked(c.confirmations);
+        f.form->Menus.itmConfirmations->SetChecked(c.confirmations);
         f.windows.Find(h)->answerDelayMs = c.answerDelay;
         if (c.blocked) f.windows.BlockThread(11);
         f.ui.Responder = [&](const sim::MessageBoxCall& box) {
@@ -486,7 +491,7 @@ TEST(ApplicationsPage, ABlockedWindowClosesWhenItsProgramAnswersAgain) {
     AppsFixture f;
     const HWND h = f.Window("Target", f.editPid, 11);
     f.Create();
-    f.form->itmConfirmations->SetChecked(false);
+    f.form->Menus.itmConfirmations->SetChecked(false);
     f.windows.BlockThread(11);
     f.Select(h);
     f.Page().btnEndTaskClick();
@@ -503,7 +508,7 @@ TEST(ApplicationsPage, ASlowCloserClosesInItsOwnTimeAndLosesItsRow) {
     AppsFixture f;
     const HWND h = f.Window("Unsaved - Edit", f.editPid, 11);
     f.Create();
-    f.form->itmConfirmations->SetChecked(false);
+    f.form->Menus.itmConfirmations->SetChecked(false);
     f.windows.Find(h)->answerDelayMs = 3000;
     f.Select(h);
     f.Page().btnEndTaskClick();
@@ -518,7 +523,7 @@ TEST(ApplicationsPage, EndTaskInTheEnginesMessageGapLeavesTheRowsSound) {
     AppsFixture f;
     const HWND h = f.Window("Target", f.editPid, 11);
     f.Create();
-    f.form->itmConfirmations->SetChecked(false);
+    f.form->Menus.itmConfirmations->SetChecked(false);
     f.Select(h);
     const HWND newcomer = f.Window("Newcomer", f.paintPid, 12);
     // The engine's next tick rebuilds (a new window) and lets messages run before it announces the
@@ -547,20 +552,20 @@ TEST(ApplicationsPage, GotoProcessSelectsItsRowOnTheProcessesPage) {
     f.Select(freshWindow);
     f.Page().itmAppGotoProcessClick();
     EXPECT_EQ(f.form->pcMain->ActivePage(), f.form->tsProcesses);
-    ASSERT_NE(f.form->sagProcesses->Selected(), nullptr);
-    EXPECT_EQ(f.form->sagProcesses->Selected()->Caption(), HexText(fresh));
-    EXPECT_EQ(static_cast<DWORD>(f.form->sagProcesses->Selected()->Data), fresh);
-    EXPECT_TRUE(f.form->itmSelectColumns->Visible());
+    ASSERT_NE(f.form->ProcessPage.sagProcesses->Selected(), nullptr);
+    EXPECT_EQ(f.form->ProcessPage.sagProcesses->Selected()->Caption(), HexText(fresh));
+    EXPECT_EQ(static_cast<DWORD>(f.form->ProcessPage.sagProcesses->Selected()->Data), fresh);
+    EXPECT_TRUE(f.form->ProcessPage.itmSelectColumns->Visible());
 
     // A 16-bit program's process is not shown while 16-bit tasks are hidden: nothing changes.
-    f.form->itmShow16bit->SetChecked(false);
+    f.form->Menus.itmShow16bit->SetChecked(false);
     f.form->pcMain->SelectPage(0);
     f.Select(old);
-    const std::uintptr_t selected = f.form->sagProcesses->Selected()->Data;
+    const std::uintptr_t selected = f.form->ProcessPage.sagProcesses->Selected()->Data;
     f.Page().itmAppGotoProcessClick();
     EXPECT_EQ(f.form->pcMain->ActivePage(), f.form->tsApplications);
-    ASSERT_NE(f.form->sagProcesses->Selected(), nullptr);
-    EXPECT_EQ(f.form->sagProcesses->Selected()->Data, selected);
+    ASSERT_NE(f.form->ProcessPage.sagProcesses->Selected(), nullptr);
+    EXPECT_EQ(f.form->ProcessPage.sagProcesses->Selected()->Data, selected);
     (void)h;
 }
 
@@ -572,15 +577,15 @@ TEST(ApplicationsPage, GotoProcessBringsTheRowIntoViewAndFocusesTheList) {
     f.Create();
     f.Select(h);
     f.Page().itmAppGotoProcessClick();
-    const TListView& processes = *f.form->sagProcesses;
+    const TListView& processes = *f.form->ProcessPage.sagProcesses;
     ASSERT_NE(processes.Selected(), nullptr);
     EXPECT_EQ(static_cast<DWORD>(processes.Selected()->Data), last);
     const int row = processes.SelectedIndex();
     ASSERT_GE(row, processes.PageRows()) << "a row below the first page";
     EXPECT_GE(row, processes.TopIndex());
     EXPECT_LT(row, processes.TopIndex() + processes.PageRows());
-    EXPECT_EQ(f.form->ActiveControl, f.form->sagProcesses);
-    EXPECT_EQ(f.form->FocusTarget(), f.form->sagProcesses);
+    EXPECT_EQ(f.form->ActiveControl, f.form->ProcessPage.sagProcesses);
+    EXPECT_EQ(f.form->FocusTarget(), f.form->ProcessPage.sagProcesses);
 }
 
 TEST(ApplicationsPage, MenusAndButtonsFollowTheSelection) {
@@ -588,15 +593,17 @@ TEST(ApplicationsPage, MenusAndButtonsFollowTheSelection) {
     const HWND h = f.Window("Target", f.editPid, 11);
     f.Create();
     TfrmMain& m = *f.form;
-    auto windowsMenu = {m.itmMinimize, m.itmAppRestore, m.itmMaximize, m.itmBringToFront, m.itmAppAlwaysOnTop};
-    m.itmWindows->Click();
+    auto windowsMenu = {m.ApplicationsPage.itmMinimize, m.ApplicationsPage.itmAppRestore,
+                        m.ApplicationsPage.itmMaximize, m.ApplicationsPage.itmBringToFront,
+                        m.ApplicationsPage.itmAppAlwaysOnTop};
+    m.ApplicationsPage.itmWindows->Click();
     for (TMenuItem* item : windowsMenu) EXPECT_FALSE(item->Enabled()) << item->Caption();
     f.Page().popApplicationsPopup();
     EXPECT_FALSE(f.Page().itmAppGotoProcess->Enabled());
     f.Select(h);
     EXPECT_TRUE(f.Page().btnEndTask->Enabled());
     EXPECT_TRUE(f.Page().btnSwitchTo->Enabled());
-    m.itmWindows->Click();
+    m.ApplicationsPage.itmWindows->Click();
     for (TMenuItem* item : windowsMenu) EXPECT_TRUE(item->Enabled()) << item->Caption();
     f.Page().popApplicationsPopup();
     for (int i = 0; i < f.Page().popApplications.Items().Count(); ++i) {
