@@ -1397,14 +1397,9 @@ bool storeApplicationsAtHigh() {
 // Starts the program and finds its main window and the list its Applications page shows; false
 // (and reported) when it cannot.
 bool startOnApplications(Checks& checks, const Options& opt, const char* label, Launched& app, Program& tw) {
-  std::string err;
-  if (!app.start(opt.exe, err)) {
-    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
-    return false;
-  }
+  tw.main = startProgram(checks, opt, app, label);
   tw.app = &app;
   tw.pid = app.pid();
-  tw.main = waitMainWindow(checks, app, label);
   if (!tw.main) return false;
   waitFor(kUiLimitMs, [&] {
     for (HWND l : childrenOfClass(tw.main, WC_LISTVIEWA))

@@ -1159,12 +1159,7 @@ void runPerformance(Checks& checks, const Options& opt, VersionSetting& version)
   const LONGLONG startS = nowSeconds();
   const auto memoryAtStart = performanceInfo();
   Launched app;
-  std::string err;
-  if (!app.start(opt.exe, err)) {
-    checks.fail("%s: start %s: %s", kLabel, opt.exe.c_str(), err.c_str());
-    return;
-  }
-  HWND main = waitMainWindow(checks, app, kLabel);
+  HWND main = startProgram(checks, opt, app, kLabel);
   if (!main) return;
   auto tabs = childrenOfClass(main, WC_TABCONTROLA);
   auto cur = tabs.size() == 1 ? send(tabs[0], TCM_GETCURSEL, 0, 0) : std::nullopt;
@@ -1184,6 +1179,7 @@ void runPerformance(Checks& checks, const Options& opt, VersionSetting& version)
   CpuClock clock = CpuClock::ProcessTimes;  // unless the burning child shows another way works
   if (w.statusBar && w.cpuFigure) {
     Launched burner;
+    std::string err;
     const bool burning = burner.start(driverPath(), err,
                                       std::string(kBurnArgument) + " " + std::to_string(kBurnMs) + " " +
                                           std::to_string(burners));

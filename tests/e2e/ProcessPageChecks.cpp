@@ -853,11 +853,7 @@ void runProcessPage(Checks& checks, const Options& opt, VersionSetting& version)
 
   const std::map<DWORD, ProcessFacts> before = snapshotProcesses();
   Launched app;
-  if (!app.start(opt.exe, err)) {
-    checks.fail("%s: start %s: %s", kLabel, opt.exe.c_str(), err.c_str());
-    return;
-  }
-  HWND main = waitMainWindow(checks, app, kLabel);
+  HWND main = startProgram(checks, opt, app, kLabel);
   if (!main) return;
 
   auto tabs = childrenOfClass(main, WC_TABCONTROLA);

@@ -95,6 +95,18 @@ std::string BaseName(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// One process walk through the program's toolhelp adapter, as its polling pass takes it; the
+// number of processes seen.
+DWORD WalkThroughAdapter(taskwell::win32::Win32Toolhelp& toolhelp) {
+  const taskwell::HANDLE snap = toolhelp.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  taskwell::PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  DWORD n = 0;
+  for (bool ok = toolhelp.Process32First(snap, entry); ok; ok = toolhelp.Process32Next(snap, entry)) ++n;
+  toolhelp.CloseHandle(snap);
+  return n;
+}
+
 // ---- The bare loop ---------------------------------------------------------------------------
 
 DWORD g_deadline = 0;  // GetTickCount value at which the loop ends; 0: never
@@ -675,15 +687,8 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
   {
     taskwell::win32::Win32Toolhelp toolhelp;
     DWORD adapted = 0;
-    timer.Time("process walk through Win32Toolhelp (NtQuerySystemInformation, Wine adjustments)", [&] {
-      const taskwell::HANDLE snap = toolhelp.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-      taskwell::PROCESSENTRY32 entry{};
-      entry.dwSize = sizeof entry;
-      DWORD n = 0;
-      for (bool ok = toolhelp.Process32First(snap, entry); ok; ok = toolhelp.Process32Next(snap, entry)) ++n;
-      toolhelp.CloseHandle(snap);
-      adapted = n;
-    });
+    timer.Time("process walk through Win32Toolhelp (NtQuerySystemInformation, Wine adjustments)",
+               [&] { adapted = WalkThroughAdapter(toolhelp); });
     std::printf("INFO\t%lu processes in the adapter's walk\n", static_cast<unsigned long>(adapted));
   }
   // The memory status, back to back and 1.1 s after the last call (Wine keeps a reading for a
@@ -999,16 +1004,7 @@ bool SetUpPieces(const std::string& list, HWND window) {
 
 void RunPieces() {
   ++g_pieces.pass;
-  if (g_pieces.proclist) {
-    taskwell::win32::Win32Toolhelp& toolhelp = *g_pieces.toolhelp;
-    const taskwell::HANDLE snap = toolhelp.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    taskwell::PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    DWORD n = 0;
-    for (bool ok = toolhelp.Process32First(snap, entry); ok; ok = toolhelp.Process32Next(snap, entry)) ++n;
-    toolhelp.CloseHandle(snap);
-    g_walkedProcesses = n;
-  }
+  if (g_pieces.proclist) g_walkedProcesses = WalkThroughAdapter(*g_pieces.toolhelp);
   if (g_pieces.memory) {
     MEMORYSTATUSEX m{};
     m.dwLength = sizeof m;

@@ -474,12 +474,7 @@ void runWindows98(Checks& checks, const Options& opt, VersionSetting& version) {
                     !keyExists(HKEY_CURRENT_USER, kSettingsKey),
                 "%s: settings key HKCU\\%s cleared before the first start", label, kSettingsKey);
   Launched app;
-  std::string err;
-  if (!app.start(opt.exe, err)) {
-    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
-    return;
-  }
-  HWND main = waitMainWindow(checks, app, label);
+  HWND main = startProgram(checks, opt, app, label);
   if (!main) return;
   checks.expect(!e2e::findTopLevel(app.pid(), kRefusalCaption, "#32770"),
                 "%s: no \"%s\" message box", label, kRefusalCaption);
@@ -543,12 +538,7 @@ void runSeededSettings(Checks& checks, const Options& opt, VersionSetting& versi
   const auto before = dumpSettings();
 
   Launched app;
-  std::string err;
-  if (!app.start(opt.exe, err)) {
-    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
-    return;
-  }
-  HWND main = waitMainWindow(checks, app, label);
+  HWND main = startProgram(checks, opt, app, label);
   if (!main) return;
 
   auto tabs = e2e::childrenOfClass(main, WC_TABCONTROLA);
@@ -599,12 +589,7 @@ void runOffScreenPlacement(Checks& checks, const Options& opt, VersionSetting& v
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
 
   Launched app;
-  std::string err;
-  if (!app.start(opt.exe, err)) {
-    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
-    return;
-  }
-  HWND main = waitMainWindow(checks, app, label);
+  HWND main = startProgram(checks, opt, app, label);
   if (!main) return;
   RECT rc{};
   GetWindowRect(main, &rc);
@@ -634,12 +619,7 @@ void runWindows95(Checks& checks, const Options& opt, VersionSetting& version) {
   const char* label = "win95";
   if (!checks.expect(version.set("win95"), "%s: set Version=win95", label)) return;
   Launched app;
-  std::string err;
-  if (!app.start(opt.exe, err)) {
-    checks.fail("%s: start: %s", label, err.c_str());
-    return;
-  }
-  HWND main = waitMainWindow(checks, app, label);
+  HWND main = startProgram(checks, opt, app, label);
   if (!main) return;
   PostMessageA(main, WM_CLOSE, 0, 0);
   checkEnds(checks, app, "win95: WM_CLOSE to the main window");

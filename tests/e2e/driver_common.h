@@ -317,6 +317,16 @@ inline HWND waitMainWindow(Checks& checks, Launched& app, const char* label) {
   return nullptr;
 }
 
+// Starts the program and waits for its main window; null, with the failure said, when either fails.
+inline HWND startProgram(Checks& checks, const Options& opt, Launched& app, const char* label) {
+  std::string err;
+  if (!app.start(opt.exe, err)) {
+    checks.fail("%s: start %s: %s", label, opt.exe.c_str(), err.c_str());
+    return nullptr;
+  }
+  return waitMainWindow(checks, app, label);
+}
+
 // The driver started with this single argument only waits, at most kSleeperLifetimeMs: a child
 // process that a case may end through the program.
 constexpr const char* kSleeperArgument = "--sleep";
