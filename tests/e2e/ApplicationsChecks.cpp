@@ -75,6 +75,8 @@ constexpr DWORD kProbeStretchMs = 500;
 constexpr DWORD kActionLimitMs = 3000;
 // Menus, boxes and dialogs of the program show or go within this.
 constexpr DWORD kUiLimitMs = 5000;
+// A key posted to a menu that did nothing within this is posted once more (see choose).
+constexpr DWORD kMenuKeyRetryMs = 1500;
 // How long a state is watched to see that nothing changes it.
 constexpr DWORD kSettleMs = 1000;
 // A blocked thread waits this long at most for its release (every case releases it itself; the
@@ -639,12 +641,30 @@ bool choose(Checks& checks, const Options& opt, Program& tw, const Command& cmd,
     ScreenshotResult r = screenshotWindow(menu, joinPath(opt.artifacts, shot));
     checks.expect(r.written && r.distinctColours > 2, "screenshot %s (%dx%d) shows content", shot, r.width, r.height);
   }
+  // Posts a key to the menu. A key that should open a submenu or choose the command is posted once
+  // more when nothing came of it within kMenuKeyRetryMs and the menu is still up: a key that reaches
+  // the menu's window before the menu loop has taken it over is lost.
+  auto press = [&](HWND target, WPARAM key, const std::function<bool()>& done) {
+    PostMessageA(target, WM_KEYDOWN, key, 0);
+    if (!done) return true;
+    if (waitFor(kMenuKeyRetryMs, done)) return true;
+    if (IsWindow(target) && IsWindowVisible(target)) {
+      Checks::info("%s: %s: key 0x%02X posted to the menu again", kLabel, what, static_cast<unsigned>(key));
+      PostMessageA(target, WM_KEYDOWN, key, 0);
+    }
+    return waitFor(kUiLimitMs, done);
+  };
+  const auto menusShown = [&](size_t n) { return [&tw, n] { return visibleMenus(tw.pid).size() == n; }; };
   for (size_t i = 0; i < cmd.keys.size(); ++i) {
-    PostMessageA(menu, WM_KEYDOWN, cmd.keys[i], 0);
+    const bool last = i + 1 == cmd.keys.size();
     // A letter that opens a submenu: the next keys go to it.
-    if (i + 1 < cmd.keys.size() && cmd.keys[i] >= 'A' && cmd.keys[i] <= 'Z') {
-      menu = waitMenus(tw.pid, 2, kUiLimitMs);
-      if (!menu) {
+    const bool opensSubmenu = !last && cmd.keys[i] >= 'A' && cmd.keys[i] <= 'Z';
+    if (!last && !opensSubmenu) {
+      press(menu, cmd.keys[i], nullptr);
+      continue;
+    }
+    if (opensSubmenu) {
+      if (!press(menu, cmd.keys[i], menusShown(2)) || !(menu = waitMenus(tw.pid, 2, kUiLimitMs))) {
         checks.fail("%s: %s: the submenu of %s does not open", kLabel, what, cmd.name);
         closeMenus(tw.pid, tw.main);
         return false;
@@ -652,13 +672,14 @@ bool choose(Checks& checks, const Options& opt, Program& tw, const Command& cmd,
       // The submenu's window shows before the menu loop has made it the one that takes keys: a
       // key sent at once may still reach the parent menu.
       Sleep(250);
+      continue;
     }
-  }
-  if (!waitFor(kUiLimitMs, [&] { return visibleMenus(tw.pid).empty(); })) {
-    checks.fail("%s: %s: the menu stays open after choosing %s (%u menus shown)", kLabel, what, cmd.name,
-                static_cast<unsigned>(visibleMenus(tw.pid).size()));
-    closeMenus(tw.pid, tw.main);
-    return false;
+    if (!press(menu, cmd.keys[i], menusShown(0))) {
+      checks.fail("%s: %s: the menu stays open after choosing %s (%u menus shown)", kLabel, what, cmd.name,
+                  static_cast<unsigned>(visibleMenus(tw.pid).size()));
+      closeMenus(tw.pid, tw.main);
+      return false;
+    }
   }
   return true;
 }
