@@ -223,18 +223,24 @@ int RunIdle(DWORD parentPid, DWORD seconds) {
   return 0;
 }
 
+// Starts this program again with the arguments; false when it could not be started.
+bool StartSelf(const std::string& arguments, PROCESS_INFORMATION& pi) {
+  const std::string self = OwnPath();
+  const std::string cmd = "\"" + self + "\" " + arguments;
+  std::vector<char> cmdline(cmd.begin(), cmd.end());
+  cmdline.push_back('\0');
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  pi = PROCESS_INFORMATION{};
+  return CreateProcessA(self.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != FALSE;
+}
+
 // Starts `count` idle processes of this program; false when one could not be started.
 bool StartIdleProcesses(int count, DWORD seconds) {
-  const std::string self = OwnPath();
-  const std::string cmd = "\"" + self + "\" --idle " + std::to_string(GetCurrentProcessId()) + " " +
-                          std::to_string(seconds);
+  const std::string arguments = "--idle " + std::to_string(GetCurrentProcessId()) + " " + std::to_string(seconds);
   for (int i = 0; i < count; ++i) {
-    std::vector<char> cmdline(cmd.begin(), cmd.end());
-    cmdline.push_back('\0');
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(self.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!StartSelf(arguments, pi)) {
       std::fprintf(stderr, "idle process %d of %d not started (error %lu)\n", i + 1, count,
                    static_cast<unsigned long>(GetLastError()));
       return false;
@@ -642,14 +648,8 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
 
   // Eight application windows in another process: the targets of the window probes.
   constexpr int kWindows = 8;
-  const std::string self = OwnPath();
-  std::string cmd = "\"" + self + "\" --windows " + std::to_string(kWindows) + " --seconds 900";
-  std::vector<char> cmdline(cmd.begin(), cmd.end());
-  cmdline.push_back('\0');
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(self.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (!StartSelf("--windows " + std::to_string(kWindows) + " --seconds 900", pi)) {
     std::fprintf(stderr, "cannot start the window process\n");
     return 1;
   }
@@ -830,7 +830,7 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
   }
 
   // Icons: the costly queries of a new process or window, and the tray meter's picture.
-  const std::string exe = self;
+  const std::string exe = OwnPath();
   timer.Time("ExtractIconA + DestroyIcon (an executable's icon)", [&] {
     HICON icon = ExtractIconA(GetModuleHandleA(nullptr), exe.c_str(), 0);
     if (reinterpret_cast<UINT_PTR>(icon) > 1) DestroyIcon(icon);
