@@ -62,12 +62,6 @@ void TfrmMain::UpdateStatusBar() {
                                               std::to_string(SystemInfo.msTotalPageFile() / 1024) + "K"});
 }
 
-
-
-
-
-
-
 // ---------------------------------------------------------------------------------------------
 // Menus.
 
