@@ -1,6 +1,7 @@
 #include "platform/win32/Win32ControlPeer.h"
 
 #include <stdexcept>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/win32/Win32FormPeer.h"
@@ -13,7 +14,20 @@
 namespace taskwell::win32 {
 
 namespace {
-constexpr const char* kPeerProperty = "Taskwell.Peer";
+// The peer of each window we made, by its handle, looked up on every message those windows
+// receive. A window property would cost a call into the window server on every look-up (under
+// Wine each one is a request to the server); the map costs none. The windows and their peers
+// live on the user-interface thread only.
+std::unordered_map<::HWND, Win32ControlPeer*>& Peers() {
+    static std::unordered_map<::HWND, Win32ControlPeer*> peers;
+    return peers;
+}
+
+// Forgets the window's peer, when it is this one.
+void ForgetPeer(::HWND hwnd, const Win32ControlPeer* peer) {
+    auto it = Peers().find(hwnd);
+    if (it != Peers().end() && it->second == peer) Peers().erase(it);
+}
 }  // namespace
 
 Win32ControlPeer::Win32ControlPeer(Win32UiBackend& backend, TControl& control)
@@ -29,13 +43,14 @@ Win32ControlPeer::~Win32ControlPeer() {
 
 Win32ControlPeer* Win32ControlPeer::FromWindow(::HWND hwnd) {
     if (!hwnd) return nullptr;
-    return static_cast<Win32ControlPeer*>(::GetPropA(hwnd, kPeerProperty));
+    auto it = Peers().find(hwnd);
+    return it == Peers().end() ? nullptr : it->second;
 }
 
 void Win32ControlPeer::Attach(::HWND hwnd, bool setFont) {
     hwnd_ = hwnd;
     if (!hwnd_) return;
-    ::SetPropA(hwnd_, kPeerProperty, this);
+    Peers()[hwnd_] = this;
     // Windows of the system's classes are subclassed; our own classes already use WindowProc.
     auto current = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hwnd_, GWLP_WNDPROC));
     if (current != &Win32ControlPeer::WindowProc) {
@@ -152,8 +167,8 @@ void Win32ControlPeer::DestroyHandle() {
     if (!hwnd) return;
     // Release first, so that nothing the destruction sends reaches this peer.
     hwnd_ = nullptr;
+    ForgetPeer(hwnd, this);
     if (::IsWindow(hwnd)) {
-        ::RemovePropA(hwnd, kPeerProperty);
         if (previous_) ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
         previous_ = nullptr;
         ::DestroyWindow(hwnd);
@@ -352,7 +367,7 @@ void Win32ControlPeer::Recheck() {}
     if (msg == WM_NCDESTROY) {
         // The window goes without the peer having asked: forget it, and let the widget know.
         WNDPROC previous = peer->previous_;
-        ::RemovePropA(hwnd, kPeerProperty);
+        ForgetPeer(hwnd, peer);
         if (previous) ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
         peer->previous_ = nullptr;
         peer->hwnd_ = nullptr;
