@@ -15,9 +15,20 @@ Win32TimerPeer::~Win32TimerPeer() {
 
 void Win32TimerPeer::Changed(Change what, int) {
     if (what != Change::Timer) return;
+    if (timer_.Running()) {
+        if (::SetTimer(backend_.UtilityWindow(), id_, timer_.Interval(), nullptr) != 0) {
+            running_ = true;
+            return;
+        }
+    } else if (firing_) {
+        return;  // stopped when the handler returns, unless it starts the timer again
+    }
+    Stop();
+}
+
+void Win32TimerPeer::Stop() {
     if (running_) ::KillTimer(backend_.UtilityWindow(), id_);
     running_ = false;
-    if (timer_.Running()) running_ = ::SetTimer(backend_.UtilityWindow(), id_, timer_.Interval(), nullptr) != 0;
 }
 
 void Win32TimerPeer::Elapsed() {
@@ -32,10 +43,15 @@ void Win32TimerPeer::Elapsed() {
     try {
         timer_.Fire();
     } catch (...) {
-        if (backend.HasTimer(id)) firing_ = false;
+        if (backend.HasTimer(id)) Fired();
         throw;
     }
-    if (backend.HasTimer(id)) firing_ = false;
+    if (backend.HasTimer(id)) Fired();
+}
+
+void Win32TimerPeer::Fired() {
+    firing_ = false;
+    if (!timer_.Running()) Stop();
 }
 
 }  // namespace taskwell::win32

@@ -19,7 +19,11 @@ public:
     Win32TimerPeer(const Win32TimerPeer&) = delete;
     Win32TimerPeer& operator=(const Win32TimerPeer&) = delete;
 
-    // Interval or enabled changed: stops the system timer and, if the timer runs, starts it afresh.
+    // Interval or enabled changed: a running timer starts afresh (the system replaces a timer of
+    // the same id, its period counted from now), a stopped one stops. A timer stopped by its own
+    // handler is stopped when the handler returns, unless the handler started it again: the handler
+    // that stops its timer for the length of a step and starts it at the end (the refresh tick)
+    // then costs the system one call, not two.
     void Changed(Change what, int index) override;
     // The system timer went off.
     void Elapsed();
@@ -27,6 +31,10 @@ public:
     bool Running() const { return running_; }
 
 private:
+    void Stop();
+    // The handler has returned: a timer it left stopped stops.
+    void Fired();
+
     Win32UiBackend& backend_;
     TTimer& timer_;
     UINT_PTR id_;
