@@ -21,7 +21,7 @@ int Win32GaugePeer::FilledHeight(int height, int progress) {
 
 void Win32GaugePeer::Apply(Change what, int index) {
     if (what == Change::Progress) {
-        ::InvalidateRect(Handle(), nullptr, FALSE);
+        Repaint();
         return;
     }
     Win32ControlPeer::Apply(what, index);

@@ -109,7 +109,7 @@ bool Win32GraphPeer::ClipSegment(double& x0, double& y0, double& x1, double& y1,
 void Win32GraphPeer::Apply(Change what, int index) {
     if (what == Change::Picture) {
         stale_ = true;
-        ::InvalidateRect(Handle(), nullptr, FALSE);
+        Repaint();
         return;
     }
     Win32ControlPeer::Apply(what, index);

@@ -15,7 +15,7 @@ Win32ImagePeer::Win32ImagePeer(Win32UiBackend& backend, TImage& image) : Win32Pa
 
 void Win32ImagePeer::Apply(Change what, int index) {
     if (what == Change::Picture) {
-        ::InvalidateRect(Handle(), nullptr, FALSE);
+        Repaint();
         return;
     }
     Win32ControlPeer::Apply(what, index);

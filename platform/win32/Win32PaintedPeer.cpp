@@ -2,6 +2,10 @@
 
 namespace taskwell::win32 {
 
+void Win32PaintedPeer::Repaint() {
+    if (Handle() && ::IsWindowVisible(Handle())) ::InvalidateRect(Handle(), nullptr, FALSE);
+}
+
 ::LRESULT Win32PaintedPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     switch (msg) {
     case WM_ERASEBKGND:

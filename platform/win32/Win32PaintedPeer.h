@@ -14,6 +14,11 @@ protected:
     // Paints every pixel of the window; called also while the widget is going, so the window never
     // stays invalid.
     virtual void Paint(::HDC dc) = 0;
+    // Asks for the window to be painted again with what the widget now holds. A window that is not
+    // on the screen (its page or the main window hidden) is painted whole when it shows, so it is
+    // not asked: each request is a call into the window server, and the Performance page's
+    // pictures change every tick whichever page is shown.
+    void Repaint();
     ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
 };
 

@@ -52,8 +52,10 @@ void Win32StatusBarPeer::Apply(Change what, int index) {
     if (what == Change::Redraw) {
         // The control paints a part as soon as its text changes; with drawing suspended the texts
         // only change, and the changed parts are painted once, together, on resume.
-        // A hidden bar is left alone: resuming would show it.
-        if (index == 0 && !(::GetWindowLongA(Handle(), GWL_STYLE) & WS_VISIBLE)) return;
+        // A bar not on the screen (hidden itself, or its window hidden in the tray) is left alone:
+        // it is painted whole when it shows, suspending and resuming it would be several calls
+        // into the window server every tick, and resuming would show a bar hidden itself.
+        if (index == 0 && !::IsWindowVisible(Handle())) return;
         if (index != 0 && !suspended_) return;
         suspended_ = index == 0;
         ::SendMessageA(Handle(), WM_SETREDRAW, suspended_ ? FALSE : TRUE, 0);
