@@ -190,9 +190,10 @@ LONG Win32Registry::RegQueryValueExA(taskwell::HKEY key, const std::string& valu
                                      std::vector<BYTE>& data) {
     auto it = followed_.find(key);
     if (it == followed_.end()) return QueryReal(ToHkey(key), valueName, type, data);
-    if (it->second.real) {
+    if (AskSystem(it->second, valueName)) {
         const LONG rc = QueryReal(ToHkey(key), valueName, type, data);
         if (rc != ERROR_FILE_NOT_FOUND) return rc;
+        NoteLacked(it->second, valueName);
     }
     return Emulate(it->second, valueName, type, data);
 }
@@ -200,7 +201,7 @@ LONG Win32Registry::RegQueryValueExA(taskwell::HKEY key, const std::string& valu
 LONG Win32Registry::RegQueryValueExA(taskwell::HKEY key, const std::string& valueName, DWORD& type, BYTE* data,
                                      DWORD& size) {
     auto it = followed_.find(key);
-    if (it == followed_.end() || it->second.real) {
+    if (it == followed_.end() || AskSystem(it->second, valueName)) {
         ::DWORD kind = REG_NONE;
         ::DWORD got = size;
         const LONG rc = ::RegQueryValueExA(ToHkey(key), valueName.c_str(), nullptr, &kind, data, &got);
@@ -209,6 +210,7 @@ LONG Win32Registry::RegQueryValueExA(taskwell::HKEY key, const std::string& valu
             size = got;
             return rc;
         }
+        NoteLacked(it->second, valueName);
     }
     std::vector<BYTE> value;
     const LONG rc = Emulate(it->second, valueName, type, value);
@@ -218,6 +220,27 @@ LONG Win32Registry::RegQueryValueExA(taskwell::HKEY key, const std::string& valu
     if (size > room || (size > 0 && !data)) return ERROR_MORE_DATA;
     std::copy(value.begin(), value.end(), data);
     return ERROR_SUCCESS;
+}
+
+namespace {
+bool IsLive(const EmulatedStatKeys::Key& key) {
+    using Kind = EmulatedStatKeys::Kind;
+    return key.kind == Kind::Start || key.kind == Kind::Stop || key.kind == Kind::Data;
+}
+
+std::string LiveValueName(const std::string& path, const std::string& valueName) {
+    return LowerCase(path + "\\" + valueName);
+}
+}  // namespace
+
+bool Win32Registry::AskSystem(const Followed& key, const std::string& valueName) const {
+    if (!key.real) return false;
+    return !IsLive(key.key) || lackedLive_.count(LiveValueName(key.path, valueName)) == 0;
+}
+
+void Win32Registry::NoteLacked(const Followed& key, const std::string& valueName) {
+    if (IsLive(key.key) && EmulatedStatKeys::StatValue(key.key, valueName, Offered()))
+        lackedLive_.insert(LiveValueName(key.path, valueName));
 }
 
 LONG Win32Registry::Emulate(const Followed& key, const std::string& valueName, DWORD& type,

@@ -14,11 +14,15 @@
 // under its own handle, and a key the system lacks is stood in for by a real key opened for the
 // purpose (HKEY_LOCAL_MACHINE\Software, read only), whose handle the system hands to nobody else
 // while it is open. Either is closed with RegCloseKey like any key. Values cannot be written to a
-// key that is stood in for.
+// key that is stood in for. A live value (StartStat, StatData, StopStat) the system's own key
+// lacked once is answered from then on without asking the system again: a host that does not
+// publish a statistic does not begin to while the program runs, and the readers ask for each value
+// every polling pass.
 #pragma once
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "components/EmulatedStatKeys.h"
@@ -73,9 +77,14 @@ private:
     // The key to follow for subKey below a located key.
     Followed Below(const Location& at, const std::string& subKey);
     LONG Emulate(const Followed& key, const std::string& valueName, DWORD& type, std::vector<BYTE>& data);
+    // Whether a value of a followed key is asked of the system first; NoteLacked remembers a live
+    // value the system's key did not have.
+    bool AskSystem(const Followed& key, const std::string& valueName) const;
+    void NoteLacked(const Followed& key, const std::string& valueName);
     LONG Reading(EmulatedStat stat);
 
     std::map<HKEY, Followed> followed_;
+    std::set<std::string> lackedLive_;  // live values the system lacks, "<path>\<value>" in lower case
     std::unique_ptr<Win32HostReadings> host_;
     EmulatedStatistics statistics_;
 };
