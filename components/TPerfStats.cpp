@@ -152,8 +152,15 @@ LONG TCustomPerfStats::ReadRawValue() {
         error_ = kInactive;
         return 0;
     }
-    RegistryKey data(registry_, HKEY_DYN_DATA, kDataKey, KEY_ALL_ACCESS);
-    if (!data.Opened()) {
+    std::optional<RegistryKey> own;
+    const RegistryKey* data = nullptr;
+    if (pass_) {
+        data = pass_->Open(registry_);
+    } else {
+        own.emplace(registry_, HKEY_DYN_DATA, kDataKey, KEY_ALL_ACCESS);
+        if (own->Opened()) data = &*own;
+    }
+    if (!data) {
         error_ = kNotAvailable;
         return 0;
     }
@@ -163,11 +170,34 @@ LONG TCustomPerfStats::ReadRawValue() {
     BYTE bytes[4] = {};
     DWORD size = sizeof bytes;
     DWORD value = 0;
-    if (data.ReadData(keyName_, bytes, size)) {
+    if (data->ReadData(keyName_, bytes, size)) {
         for (DWORD i = 0; i < size; ++i) value |= static_cast<DWORD>(bytes[i]) << (8 * i);
         error_ = 0;
     }
     return static_cast<LONG>(value);
+}
+
+const RegistryKey* TStatDataKey::Open(IRegistry& registry) {
+    if (key_ && registry_ == &registry) return &*key_;
+    key_.reset();
+    key_.emplace(registry, HKEY_DYN_DATA, kDataKey, KEY_ALL_ACCESS);
+    if (!key_->Opened()) {
+        key_.reset();
+        return nullptr;
+    }
+    registry_ = &registry;
+    return &*key_;
+}
+
+void TCustomPerfStats::TickInPass(TStatDataKey& pass) {
+    pass_ = &pass;
+    try {
+        Tick();
+    } catch (...) {
+        pass_ = nullptr;
+        throw;
+    }
+    pass_ = nullptr;
 }
 
 void TCustomPerfStats::Tick() {

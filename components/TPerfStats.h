@@ -10,14 +10,30 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
+#include "components/RegistryKey.h"
 #include "platform/Registry.h"
 
 namespace taskwell {
 
 class TStatsThreads;
+
+// The live values' key (HKEY_DYN_DATA\PerfStats\StatData) for one polling pass: opened by the
+// first reader of the pass that reads and shared by the pass's later readers, so a pass opens and
+// closes it once rather than once per reader; it closes when the pass ends. An opening that failed
+// is not kept: the next reader tries again, as it would alone.
+class TStatDataKey {
+public:
+    // The open key, or null when it cannot be opened.
+    const RegistryKey* Open(IRegistry& registry);
+
+private:
+    IRegistry* registry_ = nullptr;
+    std::optional<RegistryKey> key_;
+};
 
 enum class TPerfElement { tpeCategory, tpeStatName, tpeStatValue, tpeStatMax };
 using TPerfElements = std::set<TPerfElement>;
@@ -68,6 +84,8 @@ public:
 
     // Takes one reading and fires the events. The polling thread calls it; an owner may too.
     virtual void Tick();
+    // Tick as one reader of a polling pass, reading through the pass's shared key.
+    void TickInPass(TStatDataKey& pass);
 
     // While the component is being set up from stored properties, ActiveStat and AutoTick are only
     // remembered; EndLoading applies them (ActiveStat first) and takes a reading when active.
@@ -92,6 +110,7 @@ protected:
 private:
     IRegistry& registry_;
     TStatsThreads& threads_;
+    TStatDataKey* pass_ = nullptr;  // the pass's shared key while TickInPass runs
     std::string keyName_, categoryName_, statName_, description_;
     bool differentiate_ = false;
     bool active_ = false;

@@ -43,12 +43,13 @@ void TUpStatsThread::UpdateMembers() {
     // during the pass (or stops on a lost key) neither makes another one skipped nor is ticked
     // after it left. A stop during the pass ends it.
     const std::vector<TCustomPerfStats*> members = members_;
+    TStatDataKey data;
     for (TCustomPerfStats* member : members) {
         if (terminated_) break;
         if (std::find(members_.begin(), members_.end(), member) == members_.end()) continue;
         if (!member->ActiveStat()) continue;
         try {
-            member->Tick();
+            member->TickInPass(data);
         } catch (...) {
             // One reader's failure ends its own reading, not the pass.
         }

@@ -348,6 +348,42 @@ TEST(PerfStatsPolling, AReaderThatLosesItsKeyInAPassStopsItsThreadSafely) {
     EXPECT_EQ(lost, 2);
 }
 
+TEST(PerfStatsPolling, APassOpensTheLiveValuesOnceAndAFailedOpeningIsTriedAgain) {
+    StatsFixture f;
+    const char* keys[] = {"KERNEL\\CPUUsage", "KERNEL\\Threads", "KERNEL\\VMs", "VMM\\cpgDiskcache", "VMM\\cpgCommit"};
+    std::vector<std::unique_ptr<TPerfStats>> readers;
+    for (const char* key : keys) {
+        readers.push_back(f.Reader(key, true, 1750));
+        readers.back()->SetActiveStat(true);
+    }
+    auto liveOpenings = [&] {
+        int n = 0;
+        for (const auto& call : f.registry.CallLog())
+            n += call.op == RegOp::RegOpenKeyExA && call.name.find("StatData") != std::string::npos;
+        return n;
+    };
+    f.registry.ClearLog();
+    f.events.clear();
+    f.ui.Advance(1750);
+    EXPECT_EQ(liveOpenings(), 1);
+    EXPECT_EQ(f.events.size(), 5u) << "every reader read";
+    EXPECT_EQ(f.registry.OpenKeys(), 0) << "closed when the pass ends";
+
+    // The first reader's opening fails and stops it; the next one opens the key for itself.
+    int lost = 0;
+    readers[0]->OnLostKey = [&](TCustomPerfStats&) {
+        ++lost;
+        f.registry.Fail(RegOp::RegOpenKeyExA, false);
+    };
+    f.registry.Fail(RegOp::RegOpenKeyExA);
+    f.events.clear();
+    f.ui.Advance(1750);
+    EXPECT_EQ(lost, 1);
+    EXPECT_FALSE(readers[0]->ActiveStat());
+    for (size_t i = 1; i < readers.size(); ++i) EXPECT_TRUE(readers[i]->ActiveStat()) << keys[i];
+    EXPECT_EQ(f.registry.OpenKeys(), 0);
+}
+
 TEST(PerfStatsLoading, AppliesTheStoredStateWhenLoadingEnds) {
     StatsFixture f;
     TPerfStats r(f.registry, f.statsThreads);
