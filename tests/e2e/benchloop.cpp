@@ -26,7 +26,7 @@
 //       that page and nothing else (kFloors): the cheapest process list, one memory status, the
 //       processor times and one performance information reading per statistics pass, the window
 //       scan, a probe of each listed window on the Applications page, the tray meter when its level
-//       changes. Pages: applications, processes, performance, tray (minimised, its meter alone).
+//       changes. Pages: applications, processes, performance, tray (minimised: no page's probes).
 //   taskwell_benchloop.exe --windows <n> [--processes <p>] [--seconds <s>]
 //       Shows n top-level windows with captions, answered by one thread: rows for the
 //       Applications pages of the monitors, and targets of the window probes timed below. With
@@ -1075,7 +1075,10 @@ void RunPieces() {
 // and memory status. Every page takes the process list and the memory status as cheaply as the
 // platform gives them, reads the statistics (the processor times and one performance information
 // reading), scans the windows and keeps the tray meter; only the Applications page probes its
-// rows; minimised in the tray, only the meter is kept.
+// rows. Minimised in the tray the program still reconciles its process list, reads the memory
+// status and the statistics every pass, and its window list engine still scans on its own timer
+// (so every page is current the moment the window comes back): the tray's floor is those queries
+// and the meter, without a page's probes.
 struct FloorRow {
   const char* page;
   const char* pieces;
@@ -1084,7 +1087,7 @@ constexpr FloorRow kFloors[] = {
     {"applications", "proclist,memory,perfinfo,scan,probe,traylevel"},
     {"processes", "proclist,memory,perfinfo,scan,traylevel"},
     {"performance", "proclist,memory,perfinfo,scan,traylevel"},
-    {"tray", "traylevel"},
+    {"tray", "proclist,memory,perfinfo,scan,traylevel"},
 };
 
 const FloorRow* FloorOf(const std::string& page) {
