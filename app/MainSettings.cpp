@@ -136,8 +136,7 @@ void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const 
 }  // namespace
 
 void TfrmMain::LoadAppPosition() {
-    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name,
-                       TRect{kDesignLeft, kDesignTop, kDesignLeft + kDesignWidth, kDesignTop + kDesignHeight});
+    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name, DesignBounds());
     RePosApp.LoadAppPosition();
     // A place stored off the screen (saved while minimised, on a monitor since removed, at another
     // resolution) is brought onto it; the window is saved where it now is.
@@ -174,8 +173,7 @@ void TfrmMain::SaveValue(const std::string& name, const TRegValue& value) {
 void TfrmMain::SaveAppPosition() {
     // A window that refused to run on Windows NT stores nothing.
     if (refused_) return;
-    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name,
-                       TRect{kDesignLeft, kDesignTop, kDesignLeft + kDesignWidth, kDesignTop + kDesignHeight});
+    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name, DesignBounds());
     try {
         RePosApp.SaveAppPosition();
     } catch (const Exception& e) {
