@@ -25,6 +25,7 @@ struct TRect {
     int Bottom = 0;
     int Width() const { return Right - Left; }
     int Height() const { return Bottom - Top; }
+    bool operator==(const TRect&) const = default;
 };
 
 class TControl {

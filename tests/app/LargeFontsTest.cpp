@@ -43,5 +43,22 @@ TEST(LargeFonts, TheMainWindowScalesItsDesignByTheScreensDpi) {
     }
 }
 
+// Without a stored place the window opens wholly on the primary work area (1024 x 768 with a task
+// bar: 740 high), moved up or left and, only where taller than the area, shrunk to it.
+TEST(LargeFonts, TheDesignBoundsOpenWhollyOnTheWorkArea) {
+    struct Case {
+        int dpi, left, top, height;
+    };
+    const Case cases[] = {{96, 259, 137, 538}, {120, 324, 740 - 673, 673}, {144, 1024 - 666, 0, 740}};
+    for (const Case& c : cases) {
+        testing::MainWindowFixture f;
+        f.ui.LogPixels = c.dpi;
+        TfrmMain& m = f.Create();
+        EXPECT_EQ(m.Left(), c.left) << c.dpi << " dpi";
+        EXPECT_EQ(m.Top(), c.top) << c.dpi << " dpi";
+        EXPECT_EQ(m.Height(), c.height) << c.dpi << " dpi";
+    }
+}
+
 }  // namespace
 }  // namespace taskwell
