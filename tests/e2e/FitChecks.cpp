@@ -15,7 +15,8 @@
 //
 // TASKWELL_FIT_DPI names the logical DPI the prefix was set to; the screen must report it (so a
 // prefix whose DPI did not take fails, rather than measuring 96 dpi twice). The program's settings
-// key is deleted before and after (the window is measured as a first start opens it).
+// key is deleted before and after (the window is measured as a first start opens it). Pictures of
+// each page and dialog go to the directory TASKWELL_FIT_ARTIFACTS names, if any.
 // One PASS/FAIL line per check, INFO lines with each measurement, then "N passed, M failed"; the
 // exit code is the number of failures. Run by check_fit.sh under Wine reporting Windows 98.
 #include <cstdio>
@@ -214,11 +215,19 @@ private:
     return win32::ToHwnd(app.Backend().WindowHandle(control));
 }
 
+// A picture of the window as measured, for a person to look at, where TASKWELL_FIT_ARTIFACTS names
+// a directory (a Windows path).
+void Picture(::HWND w, const std::string& name) {
+    const char* dir = std::getenv("TASKWELL_FIT_ARTIFACTS");
+    if (dir && *dir) e2e::screenshotWindow(w, e2e::joinPath(dir, name + ".bmp"));
+}
+
 // Shows the dialog without its modal loop, measures it, and hides it again.
 void MeasureDialog(TApplication& app, Fitter& fitter, TForm& dialog, const std::string& name) {
     dialog.Show();
     Pump(app, kPageMs);
     fitter.Window(HandleOf(app, dialog), name);
+    Picture(HandleOf(app, dialog), name);
     dialog.Hide();
 }
 
@@ -255,6 +264,7 @@ int TaskwellMain(const Platform& platform) {
             form.pcMain->SelectPage(page);
             Pump(app, kPageMs);
             fitter.Window(HandleOf(app, form), "page " + form.pcMain->Page(page).Caption());
+            Picture(HandleOf(app, form), form.pcMain->Page(page).Caption());
         }
 
         TfrmAbout about(app, "1.0");

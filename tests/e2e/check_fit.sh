@@ -38,4 +38,5 @@ tw_wine_as_win98 "$(basename "$checks")"
 tw_wineserver_wait 120
 
 export TASKWELL_FIT_DPI="$dpi"
+[ -z "${3:-}" ] || export TASKWELL_FIT_ARTIFACTS="$(tw_winpath "$3")"
 exec bash "$here/run_e2e.sh" --self "$checks" "${3:-}"
