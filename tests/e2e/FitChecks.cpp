@@ -67,18 +67,6 @@ void Pump(TApplication& app, DWORD ms) {
     } while (::GetTickCount() - start < ms);
 }
 
-std::string WindowText(::HWND w) {
-    char text[512] = {};
-    ::GetWindowTextA(w, text, sizeof text);
-    return text;
-}
-
-std::string ClassName(::HWND w) {
-    char name[64] = {};
-    ::GetClassNameA(w, name, sizeof name);
-    return name;
-}
-
 // The text as drawn: "&&" is one ampersand, a single one underlines the next letter.
 std::string Drawn(const std::string& text) {
     std::string out;
@@ -126,15 +114,15 @@ public:
 
 private:
     void Control(::HWND w) {
-        const std::string cls = ClassName(w);
+        const std::string cls = e2e::className(w);
         RECT client{};
         ::GetClientRect(w, &client);
         const auto style = static_cast<DWORD>(::GetWindowLongA(w, GWL_STYLE));
         if (cls == "Static") {
             const bool plain = (style & SS_NOPREFIX) != 0;
-            Fits(w, "label", plain ? WindowText(w) : Drawn(WindowText(w)), client.right, client.bottom);
+            Fits(w, "label", plain ? e2e::caption(w) : Drawn(e2e::caption(w)), client.right, client.bottom);
         } else if (cls == "Edit") {
-            Fits(w, "value", WindowText(w), client.right - 2, client.bottom);
+            Fits(w, "value", e2e::caption(w), client.right - 2, client.bottom);
         } else if (cls == "Button") {
             Button(w, style, client);
         } else if (lstrcmpiA(cls.c_str(), STATUSCLASSNAMEA) == 0) {
@@ -145,7 +133,7 @@ private:
     }
 
     void Button(::HWND w, DWORD style, const RECT& client) {
-        const std::string text = Drawn(WindowText(w));
+        const std::string text = Drawn(e2e::caption(w));
         switch (style & BS_TYPEMASK) {
         case BS_GROUPBOX:
             // The caption sits on the frame, a few pixels in from each side.
