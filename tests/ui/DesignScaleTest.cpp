@@ -14,13 +14,13 @@ TEST(DesignScale, ScalesByTheScreensDpiOver96RoundingAsMulDiv) {
         int length, dpi, expected;
     };
     const Case cases[] = {
-        {444, 96, 444},  {538, 96, 538},  {19, 96, 19},          // Small Fonts: unchanged
-        {444, 120, 555}, {538, 120, 673}, {2, 120, 3},           // halves round up
-        {19, 120, 24},   {7, 120, 9},     {105, 144, 158},       // 23.75, 8.75, 157.5
-        {-2, 120, -3},   {-5, 120, -6},   {-7, 144, -11},        // away from zero below it
-        {1, 30, 1},      {-1, 30, -1},    {0, 144, 0},           // nonzero stays nonzero
-        {100, 0, 100},   {100, -120, 100}, {100, 4800, 100},     // no DPI the system could mean
-        {100, 24, 25},   {100, 480, 500},                        // the range's ends
+        {444, 96, 444}, {19, 96, 19},                      // Small Fonts: unchanged
+        {538, 120, 673}, {2, 120, 3}, {105, 144, 158},     // halves round up
+        {19, 120, 24}, {7, 120, 9},                        // 23.75, 8.75
+        {-2, 120, -3}, {-7, 144, -11},                     // away from zero below it
+        {1, 30, 1}, {-1, 30, -1}, {0, 144, 0},             // nonzero stays nonzero
+        {100, 0, 100}, {100, 4800, 100},                   // no DPI the system could mean
+        {100, 24, 25}, {100, 480, 500},                    // the range's ends
     };
     for (const Case& c : cases)
         EXPECT_EQ(ScaleDesignLength(c.length, c.dpi), c.expected) << c.length << " at " << c.dpi << " dpi";
