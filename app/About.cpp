@@ -15,12 +15,12 @@ TfrmAbout::TfrmAbout(TApplication& app, const std::string& versionLabel) : TForm
     BorderStyle = TBorderStyle::bsDialog;
     HelpContext = kAboutTopic;
     SetCaption(" About " + app.Title() + " v" + versionLabel);
-    SetBounds(0, 0, kWidth, kHeight);
+    SetDesignBounds(0, 0, kWidth, kHeight);
 
     auto label = [&](const std::string& text, int top) {
         TLabel& l = Add<TLabel>(text);
         l.Alignment = TAlignment::taCenter;
-        l.SetBounds(10, top, ClientWidth() - 20, 16);
+        l.SetBounds(Scaled(10), Scaled(top), ClientWidth() - Scaled(20), Scaled(16));
         return &l;
     };
     lblProduct = label(app.Title(), 14);
@@ -31,7 +31,8 @@ TfrmAbout::TfrmAbout(TApplication& app, const std::string& versionLabel) : TForm
     btnOK = &Add<TButton>("&OK");
     btnOK->Default = true;
     btnOK->ModalResult = mrOk;
-    btnOK->SetBounds((ClientWidth() - 75) / 2, ClientHeight() - 25 - 12, 75, 25);
+    const int width = Scaled(75), height = Scaled(25);
+    btnOK->SetBounds((ClientWidth() - width) / 2, ClientHeight() - height - Scaled(12), width, height);
 }
 
 }  // namespace taskwell

@@ -36,7 +36,8 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
       RegistryEnhanced(platform.Registry),
       RePosApp(platform.Registry, *this) {
     Name = "frmMain";
-    SetBounds(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
+    const TRect design = DesignBounds();
+    SetBounds(design.Left, design.Top, design.Width(), design.Height());
     tmrRefresh.Name = "tmrRefresh";
     tmrRefresh.OnTimer = [this] { tmrRefreshTimer(); };
     tmrSetTopWindow.Name = "tmrSetTopWindow";
@@ -69,6 +70,13 @@ TfrmMain::TfrmMain(TApplication& app, const Platform& platform)
     // A close that came during creation: now that everything is set up, it is carried out (the
     // settings are saved once, and the program ends).
     if (closeRequested_ && !refused_) Close();
+}
+
+// Where the window opens, and how large, when no placement is stored: the design bounds on this
+// screen.
+TRect TfrmMain::DesignBounds() const {
+    const int left = Scaled(kDesignLeft), top = Scaled(kDesignTop);
+    return TRect{left, top, left + Scaled(kDesignWidth), top + Scaled(kDesignHeight)};
 }
 
 TfrmMain::~TfrmMain() {
@@ -227,14 +235,15 @@ void TfrmMain::BuildPages() {
 
     sbMain = &Add<TStatusBar>();
     sbMain->Name = "sbMain";
-    sbMain->AddPanel(100, "Processes: 0");
-    sbMain->AddPanel(105, "CPU Usage: 0%");
-    sbMain->AddPanel(200, "Mem Usage: 0K / 0K");
-    sbMain->AddPanel(50, "");
+    sbMain->SetHeight(Scaled(TStatusBar::kDesignHeight));
+    sbMain->AddPanel(Scaled(100), "Processes: 0");
+    sbMain->AddPanel(Scaled(105), "CPU Usage: 0%");
+    sbMain->AddPanel(Scaled(200), "Mem Usage: 0K / 0K");
+    sbMain->AddPanel(Scaled(50), "");
 
     pnlMain = &Add<TPanel>();
     pnlMain->Name = "pnlMain";
-    pnlMain->Padding = TRect{kPageMargin, 2, kPageMargin, kPageMargin};
+    pnlMain->Padding = TRect{Scaled(kPageMargin), Scaled(2), Scaled(kPageMargin), Scaled(kPageMargin)};
     pnlMain->SetAlign(TAlign::alClient);
 
     pcMain = &pnlMain->Add<TPageControl>();

@@ -147,6 +147,8 @@ private:
     static constexpr int kDesignTop = 137;
     static constexpr int kDesignWidth = 444;
     static constexpr int kDesignHeight = 538;
+    // The design bounds on this screen (scaled by its DPI).
+    TRect DesignBounds() const;
     // The five readers' names, statistics and handlers, in the order the update speeds list their
     // intervals (Main.cpp).
     struct ReaderRow {

@@ -136,16 +136,17 @@ void ConfigurePlacement(TRePosApp& placement, const std::string& exeName, const 
 }  // namespace
 
 void TfrmMain::LoadAppPosition() {
-    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name,
-                       TRect{kDesignLeft, kDesignTop, kDesignLeft + kDesignWidth, kDesignTop + kDesignHeight});
+    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name, DesignBounds());
     RePosApp.LoadAppPosition();
     // A place stored off the screen (saved while minimised, on a monitor since removed, at another
-    // resolution) is brought onto it; the window is saved where it now is.
+    // resolution) is brought onto it; the window is saved where it now is. Without a stored place
+    // the window opens wholly on the primary work area: its design bounds, scaled for Large Fonts,
+    // reach below the task bar of a 1024 x 768 screen.
     const TRect stored{Left(), Top(), Left() + Width(), Top() + Height()};
-    const TRect placed = PlacementOnScreen(stored, DesktopWorkAreas(platform_.System));
-    if (placed.Left != stored.Left || placed.Top != stored.Top || placed.Right != stored.Right ||
-        placed.Bottom != stored.Bottom)
-        SetBounds(placed.Left, placed.Top, placed.Width(), placed.Height());
+    const std::vector<TRect> areas = DesktopWorkAreas(platform_.System);
+    const TRect placed = stored == DesignBounds() && !areas.empty() ? MovedOnto(stored, areas.front())
+                                                                     : PlacementOnScreen(stored, areas);
+    if (placed != stored) SetBounds(placed.Left, placed.Top, placed.Width(), placed.Height());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -174,8 +175,7 @@ void TfrmMain::SaveValue(const std::string& name, const TRegValue& value) {
 void TfrmMain::SaveAppPosition() {
     // A window that refused to run on Windows NT stores nothing.
     if (refused_) return;
-    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name,
-                       TRect{kDesignLeft, kDesignTop, kDesignLeft + kDesignWidth, kDesignTop + kDesignHeight});
+    ConfigurePlacement(RePosApp, ExecutableName(platform_.System), Name, DesignBounds());
     try {
         RePosApp.SaveAppPosition();
     } catch (const Exception& e) {

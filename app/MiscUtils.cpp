@@ -212,8 +212,10 @@ TRect PlacementOnScreen(const TRect& bounds, const std::vector<TRect>& workAreas
             return bounds;
         if (!nearest || distance(area) < distance(*nearest)) nearest = &area;
     }
-    if (!nearest) return bounds;
-    const TRect& area = *nearest;
+    return nearest ? MovedOnto(bounds, *nearest) : bounds;
+}
+
+TRect MovedOnto(const TRect& bounds, const TRect& area) {
     const int width = std::clamp(bounds.Width(), 1, area.Width());
     const int height = std::clamp(bounds.Height(), 1, area.Height());
     const int left = std::clamp(bounds.Left, area.Left, area.Right - width);

@@ -95,6 +95,9 @@ constexpr int kReachableHeight = 20;
 // otherwise onto the work area nearest to it, whole, keeping its size where the area is large
 // enough and shrunk to the area where it is not.
 TRect PlacementOnScreen(const TRect& bounds, const std::vector<TRect>& workAreas);
+// The bounds moved onto the area whole: kept where they lie inside it already, their size kept
+// where the area is large enough and shrunk to the area where it is not.
+TRect MovedOnto(const TRect& bounds, const TRect& area);
 
 // Tells the system that no screen saver is running.
 void ResetScreenSaverFlag(ISystem& system);

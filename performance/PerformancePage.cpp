@@ -105,10 +105,10 @@ void TPerformancePage::LogUsageHistory() {
 
 void TPerformancePage::Build(TTabSheet& page) {
     pnlPerfBottom = &page.Add<TPanel>();
-    pnlPerfBottom->SetHeight(kBottomHeight);
+    pnlPerfBottom->SetHeight(page.Scaled(kBottomHeight));
     pnlPerfBottom->SetAlign(TAlign::alBottom);
     pnlPerfLeft = &page.Add<TPanel>();
-    pnlPerfLeft->SetWidth(kLeftColumnWidth);
+    pnlPerfLeft->SetWidth(page.Scaled(kLeftColumnWidth));
     pnlPerfLeft->SetAlign(TAlign::alLeft);
     pnlPerfRight = &page.Add<TPanel>();
     pnlPerfRight->SetAlign(TAlign::alClient);
@@ -120,21 +120,22 @@ void TPerformancePage::Build(TTabSheet& page) {
     gbTotals = &pnlPerfBottom->Add<TGroupBox>(" Totals ");
     gbMemory = &pnlPerfBottom->Add<TGroupBox>(" Memory (K) ");
     gbVirtual = &pnlPerfBottom->Add<TGroupBox>(" Virtual (K) ");
-    gbTotals->SetBounds(0, 2, 130, 148);
-    gbMemory->SetBounds(134, 2, 150, 148);
-    gbVirtual->SetBounds(288, 2, 126, 148);
+    gbTotals->SetDesignBounds(0, 2, 130, 148);
+    gbMemory->SetDesignBounds(134, 2, 150, 148);
+    gbVirtual->SetDesignBounds(288, 2, 126, 148);
 
-    // A gauge in a black panel above its figure in bold 19-pixel lime Courier New.
+    // A gauge in a black panel above its figure in bold 14-point lime Courier New (19 pixels high
+    // at 96 dpi).
     auto gaugePanel = [](TGroupBox& group, TPanel*& panel, TGauge*& gauge, TLabel*& value) {
         panel = &group.Add<TPanel>();
         panel->Color = kBlack;
         panel->SetAlign(TAlign::alClient);
         value = &panel->Add<TLabel>("", TAlignment::taCenter);
-        value->SetHeight(kGaugeLabelHeight);
+        value->SetHeight(value->Scaled(kGaugeLabelHeight));
         value->SetAlign(TAlign::alBottom);
-        value->SetFont(TFont{.Name = "Courier New", .Size = 14, .Height = 19, .Color = kLime, .Bold = true});
+        value->SetFont(TFont{.Name = "Courier New", .Size = 14, .Color = kLime, .Bold = true});
         gauge = &panel->Add<TGauge>();
-        gauge->SetBounds(kGaugeMargin, kGaugeMargin, 10, 10);
+        gauge->SetDesignBounds(kGaugeMargin, kGaugeMargin, 10, 10);
     };
     gaugePanel(*gbCPUUsage, pnlCPUGauge, ggCPUUsage, valueCPUUsage);
     gaugePanel(*gbMemUsage, pnlMemGauge, ggMemUsage, valueMemUsage);
@@ -167,14 +168,15 @@ void TPerformancePage::Build(TTabSheet& page) {
     // Captions on the left, values right-aligned on the right; caption and value share the hint.
     auto figures = [this](TGroupBox& group, const FigureRow* rows, size_t count) {
         const int width = group.Width();
-        const int captionWidth = (width - 16) * 3 / 5;
+        const int margin = group.Scaled(8), height = group.Scaled(15);
+        const int captionWidth = (width - 2 * margin) * 3 / 5;
         for (size_t i = 0; i < count; ++i) {
-            const int top = kRowTop + kRowPitch * static_cast<int>(i);
+            const int top = group.Scaled(kRowTop + kRowPitch * static_cast<int>(i));
             TLabel& caption = group.Add<TLabel>(rows[i].caption);
-            caption.SetBounds(8, top, captionWidth, 15);
+            caption.SetBounds(margin, top, captionWidth, height);
             caption.Hint = rows[i].hint;
             TLabel& value = group.Add<TLabel>("0", TAlignment::taRightJustify);
-            value.SetBounds(8 + captionWidth, top, width - 16 - captionWidth, 15);
+            value.SetBounds(margin + captionWidth, top, width - 2 * margin - captionWidth, height);
             value.Hint = rows[i].hint;
             this->*rows[i].value = &value;
         }
@@ -191,11 +193,12 @@ void TPerformancePage::SetCrossAtZero(bool on) {
 
 void TPerformancePage::Layout() {
     const int column = pnlPerfLeft->ClientHeight();
+    const int gap = pnlPerfLeft->Scaled(2), indent = pnlPerfLeft->Scaled(4);
     gbCPUUsage->SetBounds(0, 0, pnlPerfLeft->ClientWidth(), column / 2);
-    gbMemUsage->SetBounds(0, gbCPUUsage->Height() + 2, pnlPerfLeft->ClientWidth(), column - gbCPUUsage->Height() - 2);
-    gbCPUHistory->SetBounds(4, 0, pnlPerfRight->ClientWidth() - 4, column / 2);
-    gbMemHistory->SetBounds(4, gbCPUHistory->Height() + 2, pnlPerfRight->ClientWidth() - 4,
-                            column - gbCPUHistory->Height() - 2);
+    gbMemUsage->SetBounds(0, gbCPUUsage->Height() + gap, pnlPerfLeft->ClientWidth(), column - gbCPUUsage->Height() - gap);
+    gbCPUHistory->SetBounds(indent, 0, pnlPerfRight->ClientWidth() - indent, column / 2);
+    gbMemHistory->SetBounds(indent, gbCPUHistory->Height() + gap, pnlPerfRight->ClientWidth() - indent,
+                            column - gbCPUHistory->Height() - gap);
     for (auto [panel, gauge, value] : {std::tuple{pnlCPUGauge, ggCPUUsage, valueCPUUsage},
                                        std::tuple{pnlMemGauge, ggMemUsage, valueMemUsage}}) {
         gauge->SetBounds(gauge->Left(), gauge->Top(), std::max(panel->ClientWidth() - 2 * gauge->Left(), 0),

@@ -121,6 +121,10 @@ public:
 
     // The width in pixels of the text drawn in the font.
     virtual int TextWidth(const TFont& font, const std::string& text) = 0;
+    // The screen's logical pixels per inch (96 with Small Fonts, 120 with Large Fonts): fonts in
+    // points are that many pixels per 72 points, and forms scale their design lengths by it over 96.
+    // 0 when the system cannot say.
+    virtual int ScreenLogPixels() = 0;
 
     // Shows the save-file dialog modally, owned by owner (disabled while the dialog is up; null: the
     // desktop); true when the user chose a file, whose full path is then in the dialog's FileName.

@@ -39,7 +39,7 @@ constexpr ColumnRow kHeapColumns[] = {{"Heap List ID", 80}, {"List Flags", 80}, 
 template <size_t N>
 TListView& ListPage(TTabSheet& page, const ColumnRow (&columns)[N], TLabel*& note) {
     note = &page.Add<TLabel>();
-    note->SetHeight(kNoteHeight);
+    note->SetHeight(page.Scaled(kNoteHeight));
     note->SetAlign(TAlign::alTop);
     note->SetVisible(false);
     TListView& list = page.Add<TListView>();
@@ -47,7 +47,7 @@ TListView& ListPage(TTabSheet& page, const ColumnRow (&columns)[N], TLabel*& not
     list.SetViewStyle(TViewStyle::vsReport);
     list.SetRowSelect(true);
     list.SetFont(TFont{.Name = "Verdana", .Size = 8});
-    for (const ColumnRow& c : columns) list.AddColumn(c.caption, c.width);
+    for (const ColumnRow& c : columns) list.AddColumn(c.caption, page.Scaled(c.width));
     return list;
 }
 
@@ -68,17 +68,17 @@ TfrmProcessInfo::TfrmProcessInfo(TApplication& app, const Platform& platform) : 
     BorderStyle = TBorderStyle::bsSizeable;
     HelpContext = kProcessInfoTopic;
     SetCaption("Process Information");
-    SetBounds(0, 0, kWidth, kHeight);
+    SetDesignBounds(0, 0, kWidth, kHeight);
 
     imgIcon = &Add<TImage>();
-    imgIcon->SetBounds(8, 12, 32, 32);
+    imgIcon->SetDesignBounds(8, 12, 32, 32);
     imgIcon->SetStretch(true);
     lblName = &Add<TLabel>("Name:");
-    lblName->SetBounds(50, 12, 60, 15);
-    valueProcName = &AddValueField(*this, 49, 29, 365, 21);
+    lblName->SetDesignBounds(50, 12, 60, 15);
+    valueProcName = &AddValueField(*this, Scaled(49), Scaled(29), Scaled(365), Scaled(21));
 
     gbProcessInfo = &Add<TGroupBox>(" Process Information ");
-    gbProcessInfo->SetBounds(7, 58, 405, 201);
+    gbProcessInfo->SetDesignBounds(7, 58, 405, 201);
     struct FieldRow {
         const char* label;
         TEdit* TfrmProcessInfo::*field;
@@ -93,13 +93,14 @@ TfrmProcessInfo::TfrmProcessInfo(TApplication& app, const Platform& platform) : 
     int top = kFirstFieldTop;
     for (const FieldRow& row : kFields) {
         TLabel& label = gbProcessInfo->Add<TLabel>(row.label);
-        label.SetBounds(10, top, kFieldLeft - 14, kFieldHeight);
-        this->*row.field = &AddValueField(*gbProcessInfo, kFieldLeft, top, kFieldWidth, kFieldHeight);
+        label.SetDesignBounds(10, top, kFieldLeft - 14, kFieldHeight);
+        this->*row.field = &AddValueField(*gbProcessInfo, Scaled(kFieldLeft), Scaled(top), Scaled(kFieldWidth),
+                                          Scaled(kFieldHeight));
         top += kFieldPitch;
     }
 
     pcProcInfo = &Add<TPageControl>();
-    pcProcInfo->SetBounds(7, 264, 405, 153);
+    pcProcInfo->SetDesignBounds(7, 264, 405, 153);
     tsThreads = &pcProcInfo->AddPage("Threads", -1);
     tsModules = &pcProcInfo->AddPage("Modules", -1);
     tsHeaps = &pcProcInfo->AddPage("Heaps", -1);
@@ -111,7 +112,7 @@ TfrmProcessInfo::TfrmProcessInfo(TApplication& app, const Platform& platform) : 
     btnOk = &Add<TButton>("&Ok");
     btnOk->Default = true;
     btnOk->ModalResult = mrOk;
-    btnOk->SetBounds(180, 428, 75, 25);
+    btnOk->SetDesignBounds(180, 428, 75, 25);
 
     OnResize = [this] { FormResize(); };
     FormResize();
@@ -225,11 +226,11 @@ void TfrmProcessInfo::FormResize() {
     const int width = ClientWidth();
     const int height = ClientHeight();
     auto atLeastZero = [](int v) { return std::max(v, 0); };
-    valueProcName->SetWidth(atLeastZero(width - valueProcName->Left() - 5));
+    valueProcName->SetWidth(atLeastZero(width - valueProcName->Left() - Scaled(5)));
     gbProcessInfo->SetWidth(atLeastZero(width - 2 * gbProcessInfo->Left()));
     pcProcInfo->SetWidth(atLeastZero(width - 2 * pcProcInfo->Left()));
-    pcProcInfo->SetHeight(atLeastZero(height - pcProcInfo->Top() - btnOk->Height() - 10));
-    btnOk->SetTop(atLeastZero(height - btnOk->Height() - 5));
+    pcProcInfo->SetHeight(atLeastZero(height - pcProcInfo->Top() - btnOk->Height() - Scaled(10)));
+    btnOk->SetTop(atLeastZero(height - btnOk->Height() - Scaled(5)));
 }
 
 }  // namespace taskwell

@@ -66,12 +66,12 @@ void TProcessPage::Build(TTabSheet& sheet) {
 
     pnlProcessesBottom = &sheet.Add<TPanel>();
     pnlProcessesBottom->Name = "pnlProcessesBottom";
-    pnlProcessesBottom->SetHeight(kBottomPanelHeight);
+    pnlProcessesBottom->SetHeight(sheet.Scaled(kBottomPanelHeight));
     pnlProcessesBottom->SetAlign(TAlign::alBottom);
     btnEndProcess = &pnlProcessesBottom->Add<TButton>("&End Process");
     btnEndProcess->Name = "btnEndProcess";
     btnEndProcess->Hint = "Terminate this process.";
-    btnEndProcess->SetBounds(8, 12, 81, 25);
+    btnEndProcess->SetDesignBounds(8, 12, 81, 25);
     btnEndProcess->SetEnabled(false);
     btnEndProcess->OnClick = [this] { itmEndProcessClick(); };
 
@@ -280,7 +280,7 @@ void TProcessPage::SetupProcessColumns() {
     sagProcesses->ClearColumns();
     for (const TProcessColumnRow& row : ProcessColumnTable())
         if (ProcessColumns.count(row.column))
-            sagProcesses->AddColumn(row.caption, ReadColumnWidth(reg, row.caption, row.defaultWidth));
+            sagProcesses->AddColumn(row.caption, ReadColumnWidth(reg, row.caption, sagProcesses->Scaled(row.defaultWidth)));
     // The columns are rebuilt whatever was refused; the refusal is then reported to the caller.
     if (refused) std::rethrow_exception(refused);
 }

@@ -17,16 +17,16 @@ TfrmSelectColumns::TfrmSelectColumns(TApplication& app) : TForm(app) {
     BorderStyle = TBorderStyle::bsToolWindow;
     HelpContext = kSelectColumnsTopic;
     SetCaption("Select Columns");
-    SetClientSize(kClientWidth, kClientHeight);
+    SetClientSize(Scaled(kClientWidth), Scaled(kClientHeight));
 
     gbColumns = &Add<TGroupBox>(" Select information to display for processes ");
-    gbColumns->SetBounds(8, 6, kClientWidth - 16, kBoxTop + kBoxPitch * 9 + 4);
+    gbColumns->SetDesignBounds(8, 6, kClientWidth - 16, kBoxTop + kBoxPitch * 9 + 4);
     // One box per optional column, top to bottom in the columns' order.
     int top = kBoxTop;
     for (const TProcessColumnRow& row : ProcessColumnTable()) {
         if (*row.boxCaption == '\0') continue;
         TCheckBox& box = gbColumns->Add<TCheckBox>(row.boxCaption);
-        box.SetBounds(16, top, 150, kBoxPitch);
+        box.SetDesignBounds(16, top, 150, kBoxPitch);
         boxes_[static_cast<size_t>(row.column)] = &box;
         top += kBoxPitch;
     }
@@ -44,10 +44,10 @@ TfrmSelectColumns::TfrmSelectColumns(TApplication& app) : TForm(app) {
     btnOk = &Add<TButton>("&Ok");
     btnOk->Default = true;
     btnOk->ModalResult = mrOk;
-    btnOk->SetBounds(kClientWidth / 2 - 75 - 4, buttonTop, 75, 25);
+    btnOk->SetDesignBounds(kClientWidth / 2 - 75 - 4, buttonTop, 75, 25);
     btnCancel = &Add<TButton>("&Cancel");
     btnCancel->ModalResult = mrCancel;
-    btnCancel->SetBounds(kClientWidth / 2 + 4, buttonTop, 75, 25);
+    btnCancel->SetDesignBounds(kClientWidth / 2 + 4, buttonTop, 75, 25);
 }
 
 void TfrmSelectColumns::SetColumns(const TProcessColumns& columns) {

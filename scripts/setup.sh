@@ -331,6 +331,18 @@ tw_wine_as_win98() {
     >/dev/null 2>&1 || tw_die "cannot set the Windows version of $1 in $WINEPREFIX"
 }
 
+# Sets the logical DPI of the prefix's screen to $1 (Small Fonts 96, Large Fonts 120): the value
+# LogPixels under HKCU\Control Panel\Desktop, where Windows keeps it, and under the current
+# hardware profile's Software\Fonts (Wine 8 takes either alone). The other Wine checks assume 96:
+# a prefix of another DPI is one of its own. Programs see it from the next session of the prefix.
+tw_set_logpixels() {
+  local key
+  for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    tw_wine_timeout 60 reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 ||
+      tw_die "cannot set LogPixels under $key in $WINEPREFIX"
+  done
+}
+
 # Unix path -> Windows path through the prefix's Z: drive (which maps the host's /).
 tw_winpath() {
   local abs

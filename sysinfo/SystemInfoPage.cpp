@@ -60,33 +60,35 @@ constexpr FieldRow kProcessor[] = {
 };
 
 TEdit& ValueField(TGroupBox& group, int left, int top, int width, const char* hint) {
-    TEdit& field = AddValueField(group, left, top, width, kFieldHeight);
+    TEdit& field = AddValueField(group, left, top, width, group.Scaled(kFieldHeight));
     field.Hint = hint;
     return field;
 }
 }  // namespace
 
 void TSystemInfoPage::Build(TTabSheet& page) {
-    const int width = page.ClientWidth() > 0 ? page.ClientWidth() : 420;
+    // Widths follow the page (in this screen's pixels); heights and offsets are design lengths.
+    const int width = page.ClientWidth() > 0 ? page.ClientWidth() : page.Scaled(420);
+    const int margin = page.Scaled(4), fieldLeft = page.Scaled(kFieldLeft);
     int top = 4;
     auto group = [&](const char* caption, const FieldRow* rows, size_t count) {
         const int height = kFirstRow + kRowPitch * static_cast<int>(count) + 4;
         TGroupBox& box = page.Add<TGroupBox>(caption);
-        box.SetBounds(4, top, width - 8, height);
+        box.SetBounds(margin, page.Scaled(top), width - 2 * margin, page.Scaled(height));
         top += height + kGroupGap;
-        const int fieldWidth = box.Width() - kFieldLeft - 8;
+        const int fieldWidth = box.Width() - fieldLeft - page.Scaled(8);
         for (size_t i = 0; i < count; ++i) {
             const FieldRow& row = rows[i];
-            const int y = kFirstRow + kRowPitch * static_cast<int>(i);
+            const int y = page.Scaled(kFirstRow + kRowPitch * static_cast<int>(i));
             TLabel& label = box.Add<TLabel>(row.caption);
-            label.SetBounds(kCaptionLeft, y, kCaptionWidth, kFieldHeight);
+            label.SetBounds(page.Scaled(kCaptionLeft), y, page.Scaled(kCaptionWidth), page.Scaled(kFieldHeight));
             label.Hint = row.captionHint ? row.captionHint : row.hint;
             if (row.second) {
                 const int half = fieldWidth / 2;
-                this->*row.field = &ValueField(box, kFieldLeft, y, half - 4, row.hint);
-                this->*row.second = &ValueField(box, kFieldLeft + half, y, fieldWidth - half, row.secondHint);
+                this->*row.field = &ValueField(box, fieldLeft, y, half - margin, row.hint);
+                this->*row.second = &ValueField(box, fieldLeft + half, y, fieldWidth - half, row.secondHint);
             } else {
-                this->*row.field = &ValueField(box, kFieldLeft, y, fieldWidth, row.hint);
+                this->*row.field = &ValueField(box, fieldLeft, y, fieldWidth, row.hint);
             }
         }
         return &box;

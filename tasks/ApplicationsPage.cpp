@@ -104,8 +104,8 @@ void TApplicationsPage::Build(TTabSheet& sheet) {
     sagApplications = &sheet.Add<TListView>();
     sagApplications->Name = "sagApplications";
     sagApplications->SetAlign(TAlign::alClient);
-    sagApplications->AddColumn("Task", 250);
-    sagApplications->AddColumn("Status", 100);
+    sagApplications->AddColumn("Task", sheet.Scaled(250));
+    sagApplications->AddColumn("Status", sheet.Scaled(100));
     imglstAppSmallIcon.Name = "imglstAppSmallIcon";
     imglstAppLargeIcon.Name = "imglstAppLargeIcon";
     TListView& rows = *sagApplications;
@@ -118,13 +118,13 @@ void TApplicationsPage::Build(TTabSheet& sheet) {
 
     pnlApplicationsBottom = &sheet.Add<TPanel>();
     pnlApplicationsBottom->Name = "pnlApplicationsBottom";
-    pnlApplicationsBottom->SetHeight(kBottomPanelHeight);
+    pnlApplicationsBottom->SetHeight(sheet.Scaled(kBottomPanelHeight));
     pnlApplicationsBottom->SetAlign(TAlign::alBottom);
     for (const ButtonRow& row : kButtons) {
         TButton& button = pnlApplicationsBottom->Add<TButton>(row.caption);
         button.Name = row.name;
         button.Hint = row.hint;
-        button.SetBounds(row.left, kButtonTop, kButtonWidth, kButtonHeight);
+        button.SetDesignBounds(row.left, kButtonTop, kButtonWidth, kButtonHeight);
         this->*row.button = &button;
     }
     btnEndTask->SetEnabled(false);

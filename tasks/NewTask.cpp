@@ -53,29 +53,29 @@ TfrmNewTask::TfrmNewTask(TApplication& app, TRegistryEnhanced& registry)
     BorderStyle = TBorderStyle::bsToolWindow;
     HelpContext = kNewTaskTopic;
     SetCaption(kCaption);
-    SetClientSize(kClientWidth, kClientHeight);
+    SetClientSize(Scaled(kClientWidth), Scaled(kClientHeight));
 
     lblRun = &Add<TLabel>("Type the name of a program, folder, or document to run :");
     lblRun->Name = "lblRun";
-    lblRun->SetBounds(8, 8, 350, 13);
+    lblRun->SetDesignBounds(8, 8, 350, 13);
     cbRun = &Add<TComboBox>();
     cbRun->Name = "cbRun";
-    cbRun->SetBounds(8, 28, 318, 21);
+    cbRun->SetDesignBounds(8, 28, 318, 21);
     btnBrowse = &Add<TButton>("...");
     btnBrowse->Name = "btnBrowse";
-    btnBrowse->SetBounds(332, 28, 26, 21);
+    btnBrowse->SetDesignBounds(332, 28, 26, 21);
     btnBrowse->OnClick = [this] { btnBrowseClick(); };
     btnOk = &Add<TButton>("&Ok");
     btnOk->Name = "btnOk";
     btnOk->Default = true;
     btnOk->ModalResult = mrOk;
-    btnOk->SetBounds(104, 72, 75, 25);
+    btnOk->SetDesignBounds(104, 72, 75, 25);
     btnOk->OnClick = [this] { btnOkClick(); };
     // The cancel button: Escape closes the dialog with the same result.
     btnCancel = &Add<TButton>("&Cancel");
     btnCancel->Name = "btnCancel";
     btnCancel->ModalResult = mrCancel;
-    btnCancel->SetBounds(187, 72, 75, 25);
+    btnCancel->SetDesignBounds(187, 72, 75, 25);
     ActiveControl = cbRun;
 
     OpenDialog.Title = "Choose a program, folder or document";

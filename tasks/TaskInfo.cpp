@@ -93,25 +93,26 @@ TfrmTaskProperties::TfrmTaskProperties(TApplication& app, const Platform& platfo
     BorderStyle = TBorderStyle::bsToolWindow;
     HelpContext = kTaskPropertiesTopic;
     SetCaption("Task Properties");
-    SetClientSize(kClientWidth, kClientHeight);
+    SetClientSize(Scaled(kClientWidth), Scaled(kClientHeight));
 
     imgIcon = &Add<TImage>();
     imgIcon->Name = "imgIcon";
-    imgIcon->SetBounds(8, 8, 32, 32);
+    imgIcon->SetDesignBounds(8, 8, 32, 32);
     imgIcon->SetStretch(true);
     lblCaption = &Add<TLabel>("Caption:");
-    lblCaption->SetBounds(48, 8, 60, 13);
-    valueCaption = &AddValueField(*this, 48, 24, 361, 16);
+    lblCaption->SetDesignBounds(48, 8, 60, 13);
+    valueCaption = &AddValueField(*this, Scaled(48), Scaled(24), Scaled(361), Scaled(16));
     valueCaption->Name = "valueCaption";
 
     gbWindowInformation = &Add<TGroupBox>(" Window information ");
     gbWindowInformation->Name = "gbWindowInformation";
-    gbWindowInformation->SetBounds(8, 48, 401, 130);
+    gbWindowInformation->SetDesignBounds(8, 48, 401, 130);
     int top = kFirstFieldTop;
     for (const FieldRow& row : kFields) {
         TLabel& label = gbWindowInformation->Add<TLabel>(row.label);
-        label.SetBounds(kLabelLeft, top, kFieldLeft - kLabelLeft - 2, kFieldHeight);
-        this->*row.field = &AddValueField(*gbWindowInformation, kFieldLeft, top, kFieldWidth, kFieldHeight);
+        label.SetDesignBounds(kLabelLeft, top, kFieldLeft - kLabelLeft - 2, kFieldHeight);
+        this->*row.field = &AddValueField(*gbWindowInformation, Scaled(kFieldLeft), Scaled(top), Scaled(kFieldWidth),
+                                          Scaled(kFieldHeight));
         top += kFieldPitch;
     }
     valueHandle->Name = "valueHandle";
@@ -124,13 +125,13 @@ TfrmTaskProperties::TfrmTaskProperties(TApplication& app, const Platform& platfo
     // Disabled as a whole, so that its boxes show the style but cannot be changed.
     gbWindowStyles = &Add<TGroupBox>(" Window Styles ");
     gbWindowStyles->Name = "gbWindowStyles";
-    gbWindowStyles->SetBounds(8, 184, 401, 166);
+    gbWindowStyles->SetDesignBounds(8, 184, 401, 166);
     gbWindowStyles->SetEnabled(false);
     for (const StyleBoxRow& row : kStyleBoxes) {
         TCheckBox& box = gbWindowStyles->Add<TCheckBox>(row.caption);
         box.Name = row.name;
-        box.SetBounds(kBoxFirstLeft + row.column * kBoxColumnPitch, kBoxFirstTop + LineInColumn(row) * kBoxPitch,
-                      kBoxWidth, kBoxHeight);
+        box.SetDesignBounds(kBoxFirstLeft + row.column * kBoxColumnPitch, kBoxFirstTop + LineInColumn(row) * kBoxPitch,
+                            kBoxWidth, kBoxHeight);
         this->*row.box = &box;
     }
 
@@ -139,7 +140,7 @@ TfrmTaskProperties::TfrmTaskProperties(TApplication& app, const Platform& platfo
     btnOk->Name = "btnOk";
     btnOk->Default = true;
     btnOk->ModalResult = mrOk;
-    btnOk->SetBounds(171, 358, 75, 25);
+    btnOk->SetDesignBounds(171, 358, 75, 25);
 }
 
 TfrmTaskProperties::~TfrmTaskProperties() {

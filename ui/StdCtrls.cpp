@@ -6,7 +6,8 @@
 namespace taskwell {
 
 TRect TGroupBox::ClientRect() const {
-    TRect r{2, 15, Width() - 2, Height() - 2};
+    // Inside the frame and below the caption's line.
+    TRect r{Scaled(2), Scaled(15), Width() - Scaled(2), Height() - Scaled(2)};
     if (r.Right < r.Left) r.Right = r.Left;
     if (r.Bottom < r.Top) r.Bottom = r.Top;
     return r;

@@ -6,6 +6,14 @@
 
 namespace taskwell {
 
+int TApplication::ScreenDpi() const {
+    if (!screenDpiRead_) {
+        screenDpi_ = backend_.ScreenLogPixels();
+        screenDpiRead_ = true;
+    }
+    return screenDpi_;
+}
+
 void TApplication::SetTitle(const std::string& title) {
     if (title == title_) return;
     title_ = title;

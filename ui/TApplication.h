@@ -21,6 +21,10 @@ public:
 
     IUiBackend& Backend() const { return backend_; }
 
+    // The screen's logical DPI as the backend said it when first asked (0: unknown): every form
+    // scales by the same one (the system applies a change of it only after a restart anyway).
+    int ScreenDpi() const;
+
     const std::string& Title() const { return title_; }
     void SetTitle(const std::string& title);
     std::string HelpFile;
@@ -68,6 +72,8 @@ public:
 
 private:
     IUiBackend& backend_;
+    mutable int screenDpi_ = 0;
+    mutable bool screenDpiRead_ = false;
     std::string title_;
     HICON icon_ = 0;
     bool minimized_ = false;

@@ -1,5 +1,6 @@
 #include "ui/TControl.h"
 
+#include "ui/DesignScale.h"
 #include "ui/TApplication.h"
 #include "ui/TForm.h"
 #include "ui/TMenu.h"
@@ -10,6 +11,11 @@ TControl::~TControl() = default;
 
 TApplication* TControl::Application() const {
     return parent_ ? parent_->Application() : nullptr;
+}
+
+int TControl::Scaled(int designLength) const {
+    const TApplication* app = Application();
+    return ScaleDesignLength(designLength, app ? app->ScreenDpi() : kDesignDpi);
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {

@@ -25,6 +25,7 @@ struct TRect {
     int Bottom = 0;
     int Width() const { return Right - Left; }
     int Height() const { return Bottom - Top; }
+    bool operator==(const TRect&) const = default;
 };
 
 class TControl {
@@ -50,6 +51,15 @@ public:
     void SetTop(int v) { SetBounds(left_, v, width_, height_); }
     void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
     void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
+
+    // A length of the 96-dpi design in pixels of this screen (ui/DesignScale.h): every fixed size,
+    // position and margin a form or page lays out goes through it. Unchanged while the control is
+    // on no form yet.
+    int Scaled(int designLength) const;
+    // SetBounds with all four given in design pixels.
+    void SetDesignBounds(int left, int top, int width, int height) {
+        SetBounds(Scaled(left), Scaled(top), Scaled(width), Scaled(height));
+    }
 
     bool Visible() const { return visible_; }
     void SetVisible(bool v);

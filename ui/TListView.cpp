@@ -186,8 +186,8 @@ void TListView::PeerTopIndex(int index) {
 
 int TListView::PageRows() const {
     constexpr int kEdge = 2, kHeader = 17, kRow = 17;
-    const int header = style_ == TViewStyle::vsReport ? kHeader : 0;
-    return std::max((Height() - 2 * kEdge - header) / kRow, 1);
+    const int header = style_ == TViewStyle::vsReport ? Scaled(kHeader) : 0;
+    return std::max((Height() - 2 * Scaled(kEdge) - header) / Scaled(kRow), 1);
 }
 
 void TListView::MakeVisible(int index) {

@@ -57,7 +57,8 @@ void TPageControl::SetImages(TImageList* images) {
 TRect TPageControl::ClientRect() const {
     constexpr int kTabs = 24;
     constexpr int kBorder = 4;
-    TRect r{kBorder, kTabs + kBorder, Width() - kBorder, Height() - kBorder};
+    const int border = Scaled(kBorder);
+    TRect r{border, Scaled(kTabs) + border, Width() - border, Height() - border};
     if (r.Right < r.Left) r.Right = r.Left;
     if (r.Bottom < r.Top) r.Bottom = r.Top;
     return r;

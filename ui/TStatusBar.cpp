@@ -5,7 +5,7 @@
 namespace taskwell {
 
 TStatusBar::TStatusBar() {
-    SetHeight(19);
+    SetHeight(kDesignHeight);
     SetAlign(TAlign::alBottom);
 }
 

@@ -10,6 +10,8 @@ namespace taskwell {
 
 class TStatusBar : public TWinControl {
 public:
+    // The bar's height in design pixels (its form scales it once the bar is on it).
+    static constexpr int kDesignHeight = 19;
     TStatusBar();
 
     struct Panel {

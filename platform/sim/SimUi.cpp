@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "ui/DesignScale.h"
 #include "ui/TApplication.h"
 #include "ui/TFont.h"
 #include "ui/TForm.h"
@@ -251,7 +252,7 @@ void SimUi::SetCursor(TCursor cursor) {
 }
 
 int SimUi::TextWidth(const TFont& font, const std::string& text) {
-    const int perChar = (font.Size * 3 + 3) / 4 + (font.Bold ? 1 : 0);
+    const int perChar = ScaleDesignLength((font.Size * 3 + 3) / 4 + (font.Bold ? 1 : 0), LogPixels);
     return static_cast<int>(text.size()) * perChar;
 }
 

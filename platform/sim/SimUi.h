@@ -83,9 +83,12 @@ public:
     std::vector<TCursor> CursorChanges;
 
     // Text widths without a screen: each character is as wide as three quarters of the font's point
-    // size, rounded up (6 pixels at 8 points), one more in bold. Deterministic, so tests can say
-    // exactly which text fits a field.
+    // size, rounded up (6 pixels at 8 points), one more in bold, at 96 dpi; on a screen of LogPixels
+    // scaled as a design length is. Deterministic, so tests can say exactly which text fits a field.
     int TextWidth(const TFont& font, const std::string& text) override;
+    // The screen's logical DPI the program is told (Large Fonts: 120).
+    int ScreenLogPixels() override { return LogPixels; }
+    int LogPixels = 96;
     // Save dialogs are recorded (as they were set up) and answered by SaveDialogResponder, which may
     // set the dialog's FileName and returns whether the user confirmed; without one they are
     // cancelled. A cancelled dialog leaves FileName as it was, whatever the responder did to it.

@@ -506,6 +506,14 @@ int Win32UiBackend::TextWidth(const TFont& font, const std::string& text) {
     return width;
 }
 
+int Win32UiBackend::ScreenLogPixels() {
+    ::HDC dc = ::GetDC(nullptr);
+    if (!dc) return 0;
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
 void Win32UiBackend::WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
                                          int& height) {
     // The styles the window really has once it exists (the system adds some of its own); before

@@ -55,6 +55,7 @@ public:
     bool ExecuteSaveDialog(TSaveDialog& dialog, TForm* owner) override;
     bool ExecuteOpenDialog(TOpenDialog& dialog, TForm* owner) override;
     int TextWidth(const TFont& font, const std::string& text) override;
+    int ScreenLogPixels() override;
     void WindowSizeForClient(const TForm& form, int clientWidth, int clientHeight, int& width,
                              int& height) override;
 

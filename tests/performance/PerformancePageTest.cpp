@@ -125,7 +125,8 @@ TEST(PerformancePage, IsBuiltWithItsCaptionsAndHints) {
     }
     EXPECT_EQ(p.valueCommit->Hint, "Total Commited memory.");
     EXPECT_EQ(p.valueCommit->Alignment, TAlignment::taRightJustify);
-    const TFont gaugeFont{.Name = "Courier New", .Size = 14, .Height = 19, .Color = 0x00FF00, .Bold = true};
+    // 14 points: 19 pixels high at 96 dpi, and as much larger as the screen's DPI.
+    const TFont gaugeFont{.Name = "Courier New", .Size = 14, .Color = 0x00FF00, .Bold = true};
     EXPECT_EQ(p.valueCPUUsage->Font(), gaugeFont);
     EXPECT_EQ(p.valueMemUsage->Alignment, TAlignment::taCenter);
     EXPECT_EQ(p.pnlCPUGauge->Color, 0);
