@@ -418,6 +418,7 @@ void TfrmMain::FormDestroy() {
     if (monitor_) monitor_->FreeRecords();
     ApplicationsPage.FreeRecords();
     FreePageIcons();
+    FreeLevelPictures();
 }
 
 void TfrmMain::FreePageIcons() {

@@ -188,6 +188,10 @@ private:
     void SetHelpContexts();
     // The pages' tab pictures, loaded at building, go with the window.
     void FreePageIcons();
+    // The tray meter's picture of a level ("Z_0" to "Z_12", "Z_NONE"), loaded when first shown;
+    // an empty picture when the resource is missing.
+    const TIcon& LevelPicture(const std::string& level);
+    void FreeLevelPictures();
     void itmExitClick();
     // The readers' handlers (on OnStat and OnStatChange): each stores its value for the next tick.
     void PerfStatsCPUStat(TCustomPerfStats& sender, LONG value);
@@ -258,6 +262,8 @@ private:
     bool destroyed_ = false;
     // The CPU level picture the tray icon and the task bar button show ("" before the first).
     std::string trayLevelShown_;
+    // The level pictures loaded so far, by resource name; see LevelPicture.
+    std::map<std::string, TIcon> levelPictures_;
 };
 
 }  // namespace taskwell

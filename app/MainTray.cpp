@@ -54,18 +54,31 @@ void TfrmMain::UpdateTrayIcon() {
     const std::string tip = cpuUsage < 0 ? std::string() : "CPU Usage: " + std::to_string(cpuUsage) + "%";
     const std::string level = TrayIconName(cpuUsage);
     if (level != trayLevelShown_ || TrayIcon.Icon().Empty()) {
-        TIcon picture;
-        LoadIconResource(platform_.Shell, picture, level);
-        // The tray icon keeps a copy of the picture; the task bar button shows that same copy, which
-        // lives until the next update has replaced it in both places.
+        const TIcon& picture = LevelPicture(level);
+        // The tray icon keeps a copy of the picture; the task bar button shows the level picture
+        // itself (the application keeps its sizes of each), or none when the tray has none either.
         TrayIcon.SetIconAndToolTip(picture, tip);
-        App().SetIcon(TrayIcon.Icon().Handle());
+        App().SetIcon(TrayIcon.Icon().Empty() ? 0 : picture.Handle());
         trayLevelShown_ = TrayIcon.Icon().Empty() ? std::string() : level;
-        if (!picture.Empty()) DestroyIconQuietly(platform_.Shell, picture.Handle());
     } else if (tip != TrayIcon.ToolTip()) {
         TrayIcon.SetToolTip(tip);
     }
     if (Menus.itmShowIconInTray->Checked()) TrayIcon.SetActive(true);
+}
+
+const TIcon& TfrmMain::LevelPicture(const std::string& level) {
+    // Loaded once each and kept while the window lives: the meter moves among them all day.
+    TIcon& picture = levelPictures_[level];
+    // A picture that could not be loaded is tried again at the next change of level.
+    if (picture.Empty()) LoadIconResource(platform_.Shell, picture, level);
+    return picture;
+}
+
+void TfrmMain::FreeLevelPictures() {
+    // The application lets go of what it made of them first.
+    App().SetIcon(0);
+    for (auto& [level, picture] : levelPictures_) DestroyIconQuietly(platform_.Shell, picture.Handle());
+    levelPictures_.clear();
 }
 
 void TfrmMain::SetTrayIconShown(bool shown) {

@@ -31,6 +31,9 @@ public:
     // Help on a topic was asked for (F1 on an element, or a menu command); the program shows it.
     std::function<void(int topic)> OnHelp;
     void HelpContext(int topic);
+    // The icon of the application's windows (their captions and task bar buttons); 0 for the
+    // program's own. The backend keeps what it makes of each picture, known by its handle, until
+    // the icon is set to 0: a picture given here must stay valid until then.
     HICON Icon() const { return icon_; }
     void SetIcon(HICON icon);
 

@@ -555,18 +555,22 @@ bool SimMachine::DestroyIcon(HICON icon) {
 HICON SimMachine::CopyIcon(HICON icon) {
     if (Enter(Op::CopyIcon)) return 0;
     if (!liveIcons_.count(icon)) return 0;
-    return NewIcon();
+    HICON copy = NewIcon();
+    if (auto it = iconResources_.find(icon); it != iconResources_.end()) iconResources_[copy] = it->second;
+    return copy;
 }
 
 HICON SimMachine::LoadIconA(const std::string& resourceName) {
     LoadedIconNames.push_back(resourceName);
     if (Enter(Op::LoadIconA)) return 0;
     if (!IconResources.count(resourceName)) return 0;
-    if (!SharedResourceIcons) return NewIcon();
-    auto it = resourceIcons_.find(resourceName);
-    if (it != resourceIcons_.end()) return it->second;
+    if (SharedResourceIcons) {
+        auto it = resourceIcons_.find(resourceName);
+        if (it != resourceIcons_.end()) return it->second;
+    }
     HICON h = NewIcon();
-    resourceIcons_[resourceName] = h;
+    iconResources_[h] = resourceName;
+    if (SharedResourceIcons) resourceIcons_[resourceName] = h;
     return h;
 }
 

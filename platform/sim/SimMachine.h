@@ -200,6 +200,12 @@ public:
     bool SharedResourceIcons = true;
     int LiveIcons() const { return static_cast<int>(liveIcons_.size()); }
     std::vector<std::string> LoadedIconNames;
+    // The resource an icon was loaded from, copies included (they show the same picture); "" for
+    // any other icon.
+    std::string IconResourceOf(HICON icon) const {
+        auto it = iconResources_.find(icon);
+        return it == iconResources_.end() ? std::string() : it->second;
+    }
 
     // Version resources by file path: the "FileVersion" text of block 040904E4.
     std::map<std::string, std::string> FileVersions;
@@ -356,6 +362,7 @@ private:
     HANDLE nextHandle_ = 0x100;
     std::set<HICON> liveIcons_;
     std::map<std::string, HICON> resourceIcons_;
+    std::map<HICON, std::string> iconResources_;
     HICON nextIcon_ = 0x2000;
 };
 

@@ -116,9 +116,20 @@ bool Win32FormPeer::IsMainForm() const {
     return form && form->App().MainForm == form;
 }
 
-void Win32FormPeer::ApplyIcon() {
+void Win32FormPeer::ApplyIcon(bool now) {
     ::HWND hwnd = Handle();
     if (!hwnd) return;
+    // The system draws an icon it is handed for the window's caption and task bar button (under
+    // Wine, for the window manager too) even while the window is hidden: the tray meter's picture
+    // changing all day while the main window sits in the tray would keep it busy for nothing.
+    iconStale_ = true;
+    if (now || ::IsWindowVisible(hwnd)) ShowIcon();
+}
+
+void Win32FormPeer::ShowIcon() {
+    ::HWND hwnd = Handle();
+    if (!hwnd || !iconStale_) return;
+    iconStale_ = false;
     // Without an application icon, the class icon (the program's own) shows.
     ::SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<::LPARAM>(Backend().AppIcon()));
     ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<::LPARAM>(Backend().AppSmallIcon()));
@@ -243,6 +254,10 @@ void Win32FormPeer::Apply(Change what, int index) {
     case WM_CLOSE:
         form->Close();
         return 0;
+    case WM_WINDOWPOSCHANGING:
+        // Every way of showing a window passes here first: it is shown with the current icon.
+        if (iconStale_ && (reinterpret_cast<const ::WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) ShowIcon();
+        return Win32ControlPeer::WndProc(msg, wParam, lParam);
     case WM_ACTIVATE: {
         // The control that had the focus gets it back when the user returns to the form (the
         // system would give it to the form's own window).

@@ -19,8 +19,10 @@ public:
     Win32FormPeer(Win32UiBackend& backend, TForm& form);
     ~Win32FormPeer() override;
 
-    // Shows the application's icon in the caption and on the task bar button.
-    void ApplyIcon();
+    // Shows the application's icon in the caption and on the task bar button. A hidden window has
+    // neither and takes the icon when it is next shown, unless now is true (the sizes it holds are
+    // being freed).
+    void ApplyIcon(bool now = false);
 
     // The window styles of the form's border style (and, for a sizable form, of its modal state).
     static void StylesOf(const TForm& form, DWORD& style, DWORD& exStyle);
@@ -44,7 +46,11 @@ private:
     void ApplyStyles();
     // Gives the keyboard focus to the form's active control, when it can take it.
     void FocusActiveControl();
+    // Hands the window the application's icon when it does not have it yet.
+    void ShowIcon();
     bool shown_ = false;
+    // The application's icon changed while the window was hidden.
+    bool iconStale_ = false;
     ::HWND tooltip_ = nullptr;
     // The control window that had the focus when the form was last deactivated.
     ::HWND lastFocus_ = nullptr;

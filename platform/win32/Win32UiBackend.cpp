@@ -167,8 +167,7 @@ Win32UiBackend::~Win32UiBackend() {
     }
     if (ownFont_ && font_) ::DeleteObject(font_);
     for (auto& f : fonts_) ::DeleteObject(f.second);
-    if (appIcon_) ::DestroyIcon(appIcon_);
-    if (appSmallIcon_) ::DestroyIcon(appSmallIcon_);
+    FreeAppIconSizes();
 }
 
 void Win32UiBackend::RegisterClasses() {
@@ -357,25 +356,50 @@ void Win32UiBackend::ApplicationChanged() {
             }
         }
     }
-    UpdateAppIcon(app_);
-    for (auto* f : forms_) f->ApplyIcon();
+    // Sizes freed may still be held by hidden forms, which are otherwise given their icon when shown.
+    const bool freed = UpdateAppIcon(app_);
+    for (auto* f : forms_) f->ApplyIcon(freed);
 }
 
-void Win32UiBackend::UpdateAppIcon(TApplication* app) {
+bool Win32UiBackend::UpdateAppIcon(TApplication* app) {
     HICON source = app ? app->Icon() : 0;
-    if (source == appIconSource_) return;
+    if (source == appIconSource_) return false;
     appIconSource_ = source;
-    if (appIcon_) ::DestroyIcon(appIcon_);
-    if (appSmallIcon_) ::DestroyIcon(appSmallIcon_);
     appIcon_ = appSmallIcon_ = nullptr;
+    // No application icon: the program may now free the pictures it showed.
+    if (source == 0) return FreeAppIconSizes();
+    for (const AppIconSizes& sizes : appIconSizes_) {
+        if (sizes.source != source) continue;
+        appIcon_ = sizes.big;
+        appSmallIcon_ = sizes.small;
+        return false;
+    }
     ::HICON icon = ToHicon(source);
-    if (!IconIsUsable(icon)) return;
-    // Copies, so the program may free its handle; the small one from the resource's own small
+    if (!IconIsUsable(icon)) return false;
+    // The forms are given the new sizes straight after: the old ones may go first.
+    const bool freed = appIconSizes_.size() >= kKeptAppIcons && FreeAppIconSizes();
+    // Copies, so the sizes outlive the program's handle; the small one from the resource's own small
     // picture when the icon came from a resource.
-    appIcon_ = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, 0, 0, 0));
+    AppIconSizes sizes;
+    sizes.source = source;
+    sizes.big = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, 0, 0, 0));
     int sm = ::GetSystemMetrics(SM_CXSMICON);
-    appSmallIcon_ = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, sm, sm, LR_COPYFROMRESOURCE));
-    if (!appSmallIcon_) appSmallIcon_ = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, sm, sm, 0));
+    sizes.small = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, sm, sm, LR_COPYFROMRESOURCE));
+    if (!sizes.small) sizes.small = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, sm, sm, 0));
+    appIcon_ = sizes.big;
+    appSmallIcon_ = sizes.small;
+    appIconSizes_.push_back(sizes);
+    return freed;
+}
+
+bool Win32UiBackend::FreeAppIconSizes() {
+    if (appIconSizes_.empty()) return false;
+    for (const AppIconSizes& sizes : appIconSizes_) {
+        if (sizes.big) ::DestroyIcon(sizes.big);
+        if (sizes.small) ::DestroyIcon(sizes.small);
+    }
+    appIconSizes_.clear();
+    return true;
 }
 
 bool Win32UiBackend::IsUsableIcon(HICON icon) {
@@ -568,7 +592,8 @@ void Win32UiBackend::ImageListGone(::HIMAGELIST list) {
 void Win32UiBackend::AddForm(Win32FormPeer* peer) {
     forms_.push_back(peer);
     if (!app_) RememberApplication(peer->App());
-    UpdateAppIcon(app_);
+    if (UpdateAppIcon(app_))
+        for (auto* f : forms_) f->ApplyIcon(true);
 }
 
 void Win32UiBackend::RemoveForm(Win32FormPeer* peer) {

@@ -129,7 +129,9 @@ private:
     static ::LRESULT CALLBACK UtilityProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     ::LRESULT HandleUtility(UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     void RegisterClasses();
-    void UpdateAppIcon(TApplication* app);
+    // Picks the sizes of the application's icon, made when first needed; true when sizes the forms
+    // may hold were freed.
+    bool UpdateAppIcon(TApplication* app);
 
     ::HINSTANCE instance_;
     ::HFONT font_ = nullptr;
@@ -140,9 +142,23 @@ private:
     bool quit_ = false;
     int menuLoop_ = 0;
     TApplication* app_ = nullptr;
+    // The sizes made of one application icon: the caption's and task bar button's big and small.
+    struct AppIconSizes {
+        HICON source = 0;
+        ::HICON big = nullptr;
+        ::HICON small = nullptr;
+    };
+    // Frees every size made (true when there were any); the forms must then be given others at once.
+    bool FreeAppIconSizes();
     ::HICON appIcon_ = nullptr;
     ::HICON appSmallIcon_ = nullptr;
     HICON appIconSource_ = 0;
+    // The sizes of each picture the application has shown, made once per picture: the tray meter
+    // switches among its thirteen level pictures all day, and every icon made costs the system a
+    // look at the display's configuration. Pictures are told apart by handle (see
+    // TApplication::SetIcon); at most kKeptAppIcons are kept.
+    static constexpr size_t kKeptAppIcons = 16;
+    std::vector<AppIconSizes> appIconSizes_;
 
     std::vector<Win32ControlPeer*> controls_;
     std::vector<Win32FormPeer*> forms_;

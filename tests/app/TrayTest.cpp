@@ -83,16 +83,15 @@ TEST(TrayMeter, ShowsTheCpuLevelAndUsage) {
     for (const Case& c : cases) {
         m.Readings.CPUUsage = c.cpuUsage;
         m.UpdateTrayIcon();
-        ASSERT_FALSE(f.machine.LoadedIconNames.empty());
-        EXPECT_EQ(f.machine.LoadedIconNames.back(), c.icon) << c.cpuUsage;
         EXPECT_EQ(m.TrayIcon.ToolTip(), c.tip) << c.cpuUsage;
         const NOTIFYICONDATAA* shown = f.Shown();
         ASSERT_NE(shown, nullptr) << c.cpuUsage;
         EXPECT_STREQ(shown->szTip, c.tip) << c.cpuUsage;
-        // The tray and the task bar button show the same live picture.
-        EXPECT_NE(shown->hIcon, 0u) << c.cpuUsage;
+        // The tray and the task bar button show the level's picture, and it is alive.
         EXPECT_TRUE(f.machine.IsUsableIcon(shown->hIcon)) << c.cpuUsage;
-        EXPECT_EQ(f.app.Icon(), shown->hIcon) << c.cpuUsage;
+        EXPECT_EQ(f.machine.IconResourceOf(shown->hIcon), c.icon) << c.cpuUsage;
+        EXPECT_TRUE(f.machine.IsUsableIcon(f.app.Icon())) << c.cpuUsage;
+        EXPECT_EQ(f.machine.IconResourceOf(f.app.Icon()), c.icon) << c.cpuUsage;
     }
 }
 
@@ -150,8 +149,26 @@ TEST(TrayMeter, ATickWithNothingNewLeavesTheShellAlone) {
         EXPECT_EQ(static_cast<int>(f.machine.NotifyCalls.size() - notifies), s.notifies) << s.cpuUsage;
         EXPECT_EQ(static_cast<int>(f.machine.LoadedIconNames.size() - loads), s.loads) << s.cpuUsage;
         ASSERT_NE(f.Shown(), nullptr);
-        EXPECT_EQ(f.app.Icon(), f.Shown()->hIcon) << s.cpuUsage;
+        EXPECT_EQ(f.machine.IconResourceOf(f.app.Icon()), f.machine.IconResourceOf(f.Shown()->hIcon)) << s.cpuUsage;
     }
+}
+
+TEST(TrayMeter, EachLevelPictureIsLoadedOnceAndFreedWithTheWindow) {
+    testing::MainWindowFixture f;
+    // As on Windows: every load makes a picture of the program's own, which it must free.
+    f.machine.SharedResourceIcons = false;
+    const int before = f.machine.LiveIcons();
+    TfrmMain& m = f.Create();
+    for (LONG usage : {40, 90, 40, -1, 90, 40, 90}) {
+        m.Readings.CPUUsage = usage;
+        m.UpdateTrayIcon();
+    }
+    for (const char* level : {"Z_5", "Z_11", "Z_NONE"})
+        EXPECT_EQ(std::count(f.machine.LoadedIconNames.begin(), f.machine.LoadedIconNames.end(), level), 1) << level;
+    EXPECT_EQ(f.machine.IconResourceOf(f.app.Icon()), "Z_11");
+    f.form.reset();
+    EXPECT_EQ(f.app.Icon(), 0u);
+    EXPECT_EQ(f.machine.LiveIcons(), before);
 }
 
 TEST(TrayMeter, TheOptionDecidesWhetherTheIconIsPresent) {

@@ -1518,6 +1518,25 @@ int TaskwellMain(const Platform& platform) {
     });
 
     steps.push_back([&] {
+        // The application's icon: the sizes of a picture are made once, however often it comes
+        // back; a form hidden while the icon changed shows the new one when it is shown again.
+        auto shownIcon = [&](::WPARAM which) { return ::SendMessageA(hwnd, WM_GETICON, which, 0); };
+        HICON level = platform.Shell.LoadIconA("Z_5");
+        const ::LRESULT firstBig = shownIcon(ICON_BIG);
+        app.SetIcon(level);
+        const ::LRESULT levelBig = shownIcon(ICON_BIG), levelSmall = shownIcon(ICON_SMALL);
+        Check(levelBig != 0 && levelSmall != 0 && levelBig != firstBig, "the form shows a new application icon");
+        app.SetIcon(appIcon);
+        Check(shownIcon(ICON_BIG) == firstBig, "an icon shown again keeps the sizes made the first time");
+        ::ShowWindow(hwnd, SW_HIDE);
+        app.SetIcon(level);
+        ::ShowWindow(hwnd, SW_SHOW);
+        Check(shownIcon(ICON_BIG) == levelBig && shownIcon(ICON_SMALL) == levelSmall,
+              "a form hidden while the icon changed shows the new icon when shown");
+        app.SetIcon(appIcon);
+    });
+
+    steps.push_back([&] {
         // Status bar: parts from the panel widths, texts readable with SB_GETTEXT.
         int edges[8] = {};
         int parts = static_cast<int>(::SendMessageA(sbw, SB_GETPARTS, 8, reinterpret_cast<::LPARAM>(edges)));
