@@ -188,8 +188,8 @@ private:
     void SetHelpContexts();
     // The pages' tab pictures, loaded at building, go with the window.
     void FreePageIcons();
-    // The tray meter's picture of a level ("Z_0" to "Z_12", "Z_NONE"), loaded when first shown;
-    // an empty picture when the resource is missing.
+    // The tray meter's picture of a level ("Z_0" to "Z_12", "Z_NONE"), loaded with the window (or,
+    // when that failed, when next shown); an empty picture when the resource is missing.
     const TIcon& LevelPicture(const std::string& level);
     void FreeLevelPictures();
     void itmExitClick();

@@ -29,11 +29,15 @@ constexpr UINT kSetTopWindowDelayMs = 100;
 // (12 x CPUUsage = 100 x n + 50 has no whole solution), so the rounding of halves never arises.
 // Without a reading (CPUUsage negative) the meter is "Z_NONE", an unlit meter: a level of 0 would
 // claim an idle processor.
+std::string LevelIconName(std::int64_t level) {
+    return "Z_" + std::to_string(level);
+}
+
 std::string TrayIconName(LONG cpuUsage) {
     if (cpuUsage < 0) return "Z_NONE";
     std::int64_t level = (static_cast<std::int64_t>(cpuUsage) * kTrayLevels + 50) / 100;
     if (level > kTrayLevels) level = kTrayLevels;
-    return "Z_" + std::to_string(level);
+    return LevelIconName(level);
 }
 
 }  // namespace
@@ -44,6 +48,10 @@ void TfrmMain::ConnectTray() {
     TrayIcon.OnDblClick = [this](TTrayIcon&) { itmPopRestoreTaskwellClick(); };
     TrayIcon.PopupMenu = &Menus.popTray;
     tmrSetTopWindow.OnTimer = [this] { tmrSetTopWindowTimer(); };
+    // The meter's pictures are loaded once, here, and kept while the window lives: the meter moves
+    // among them all day, and the program's use of the system's objects stays level from the start.
+    for (std::int64_t level = 0; level <= kTrayLevels; ++level) LevelPicture(LevelIconName(level));
+    LevelPicture("Z_NONE");
 }
 
 void TfrmMain::UpdateTrayIcon() {
@@ -56,7 +64,7 @@ void TfrmMain::UpdateTrayIcon() {
     if (level != trayLevelShown_ || TrayIcon.Icon().Empty()) {
         const TIcon& picture = LevelPicture(level);
         // The tray icon keeps a copy of the picture; the task bar button shows the level picture
-        // itself (the application keeps its sizes of each), or none when the tray has none either.
+        // itself, or none when the tray has none either.
         TrayIcon.SetIconAndToolTip(picture, tip);
         App().SetIcon(TrayIcon.Icon().Empty() ? 0 : picture.Handle());
         trayLevelShown_ = TrayIcon.Icon().Empty() ? std::string() : level;
@@ -67,7 +75,6 @@ void TfrmMain::UpdateTrayIcon() {
 }
 
 const TIcon& TfrmMain::LevelPicture(const std::string& level) {
-    // Loaded once each and kept while the window lives: the meter moves among them all day.
     TIcon& picture = levelPictures_[level];
     // A picture that could not be loaded is tried again at the next change of level.
     if (picture.Empty()) LoadIconResource(platform_.Shell, picture, level);
@@ -75,7 +82,7 @@ const TIcon& TfrmMain::LevelPicture(const std::string& level) {
 }
 
 void TfrmMain::FreeLevelPictures() {
-    // The application lets go of what it made of them first.
+    // The application's windows let go of them first.
     App().SetIcon(0);
     for (auto& [level, picture] : levelPictures_) DestroyIconQuietly(platform_.Shell, picture.Handle());
     levelPictures_.clear();

@@ -32,8 +32,8 @@ public:
     std::function<void(int topic)> OnHelp;
     void HelpContext(int topic);
     // The icon of the application's windows (their captions and task bar buttons); 0 for the
-    // program's own. The backend keeps what it makes of each picture, known by its handle, until
-    // the icon is set to 0: a picture given here must stay valid until then.
+    // program's own. The windows show the picture itself, and a hidden one may hold an earlier
+    // picture until it is shown: every picture given here must stay valid until the icon is set to 0.
     HICON Icon() const { return icon_; }
     void SetIcon(HICON icon);
 

@@ -132,7 +132,7 @@ void Win32FormPeer::ShowIcon() {
     iconStale_ = false;
     // Without an application icon, the class icon (the program's own) shows.
     ::SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<::LPARAM>(Backend().AppIcon()));
-    ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<::LPARAM>(Backend().AppSmallIcon()));
+    ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<::LPARAM>(Backend().AppIcon()));
 }
 
 void Win32FormPeer::ReportBounds() {

@@ -20,8 +20,8 @@ public:
     ~Win32FormPeer() override;
 
     // Shows the application's icon in the caption and on the task bar button. A hidden window has
-    // neither and takes the icon when it is next shown, unless now is true (the sizes it holds are
-    // being freed).
+    // neither and takes the icon when it is next shown, unless now is true (the picture it holds may
+    // be freed).
     void ApplyIcon(bool now = false);
 
     // The window styles of the form's border style (and, for a sizable form, of its modal state).

@@ -167,7 +167,6 @@ Win32UiBackend::~Win32UiBackend() {
     }
     if (ownFont_ && font_) ::DeleteObject(font_);
     for (auto& f : fonts_) ::DeleteObject(f.second);
-    FreeAppIconSizes();
 }
 
 void Win32UiBackend::RegisterClasses() {
@@ -356,50 +355,21 @@ void Win32UiBackend::ApplicationChanged() {
             }
         }
     }
-    // Sizes freed may still be held by hidden forms, which are otherwise given their icon when shown.
-    const bool freed = UpdateAppIcon(app_);
-    for (auto* f : forms_) f->ApplyIcon(freed);
+    // Hidden forms are given the icon when shown, unless the program may now free the one they hold.
+    const bool released = UpdateAppIcon(app_);
+    for (auto* f : forms_) f->ApplyIcon(released);
 }
 
 bool Win32UiBackend::UpdateAppIcon(TApplication* app) {
     HICON source = app ? app->Icon() : 0;
     if (source == appIconSource_) return false;
     appIconSource_ = source;
-    appIcon_ = appSmallIcon_ = nullptr;
-    // No application icon: the program may now free the pictures it showed.
-    if (source == 0) return FreeAppIconSizes();
-    for (const AppIconSizes& sizes : appIconSizes_) {
-        if (sizes.source != source) continue;
-        appIcon_ = sizes.big;
-        appSmallIcon_ = sizes.small;
-        return false;
-    }
+    // The picture itself, no copy: the program keeps it valid until it sets no icon (see
+    // TApplication::SetIcon), and every copy would be one more icon for the system to make.
     ::HICON icon = ToHicon(source);
-    if (!IconIsUsable(icon)) return false;
-    // The forms are given the new sizes straight after: the old ones may go first.
-    const bool freed = appIconSizes_.size() >= kKeptAppIcons && FreeAppIconSizes();
-    // Copies, so the sizes outlive the program's handle; the small one from the resource's own small
-    // picture when the icon came from a resource.
-    AppIconSizes sizes;
-    sizes.source = source;
-    sizes.big = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, 0, 0, 0));
-    int sm = ::GetSystemMetrics(SM_CXSMICON);
-    sizes.small = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, sm, sm, LR_COPYFROMRESOURCE));
-    if (!sizes.small) sizes.small = static_cast<::HICON>(::CopyImage(icon, IMAGE_ICON, sm, sm, 0));
-    appIcon_ = sizes.big;
-    appSmallIcon_ = sizes.small;
-    appIconSizes_.push_back(sizes);
-    return freed;
-}
-
-bool Win32UiBackend::FreeAppIconSizes() {
-    if (appIconSizes_.empty()) return false;
-    for (const AppIconSizes& sizes : appIconSizes_) {
-        if (sizes.big) ::DestroyIcon(sizes.big);
-        if (sizes.small) ::DestroyIcon(sizes.small);
-    }
-    appIconSizes_.clear();
-    return true;
+    appIcon_ = source != 0 && IconIsUsable(icon) ? icon : nullptr;
+    // No icon any more: the program may now free the pictures it gave, which hidden forms may hold.
+    return source == 0;
 }
 
 bool Win32UiBackend::IsUsableIcon(HICON icon) {

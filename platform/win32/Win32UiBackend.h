@@ -88,9 +88,9 @@ public:
     // Forms, for the application icon.
     void AddForm(Win32FormPeer* peer);
     void RemoveForm(Win32FormPeer* peer);
-    // The icon pair (big, small) the application's forms show; null when the application has none.
+    // The icon the application's forms show (the system draws it at both sizes); null when the
+    // application has none.
     ::HICON AppIcon() const { return appIcon_; }
-    ::HICON AppSmallIcon() const { return appSmallIcon_; }
 
     // The application whose windows this backend shows, for errors raised where no widget is at hand.
     void RememberApplication(TApplication* app);
@@ -129,8 +129,8 @@ private:
     static ::LRESULT CALLBACK UtilityProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     ::LRESULT HandleUtility(UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     void RegisterClasses();
-    // Picks the sizes of the application's icon, made when first needed; true when sizes the forms
-    // may hold were freed.
+    // Takes the application's icon; true when it became none (the program may then free the
+    // picture the forms hold).
     bool UpdateAppIcon(TApplication* app);
 
     ::HINSTANCE instance_;
@@ -142,23 +142,8 @@ private:
     bool quit_ = false;
     int menuLoop_ = 0;
     TApplication* app_ = nullptr;
-    // The sizes made of one application icon: the caption's and task bar button's big and small.
-    struct AppIconSizes {
-        HICON source = 0;
-        ::HICON big = nullptr;
-        ::HICON small = nullptr;
-    };
-    // Frees every size made (true when there were any); the forms must then be given others at once.
-    bool FreeAppIconSizes();
     ::HICON appIcon_ = nullptr;
-    ::HICON appSmallIcon_ = nullptr;
     HICON appIconSource_ = 0;
-    // The sizes of each picture the application has shown, made once per picture: the tray meter
-    // switches among its thirteen level pictures all day, and every icon made costs the system a
-    // look at the display's configuration. Pictures are told apart by handle (see
-    // TApplication::SetIcon); at most kKeptAppIcons are kept.
-    static constexpr size_t kKeptAppIcons = 16;
-    std::vector<AppIconSizes> appIconSizes_;
 
     std::vector<Win32ControlPeer*> controls_;
     std::vector<Win32FormPeer*> forms_;

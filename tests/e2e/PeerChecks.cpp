@@ -1518,16 +1518,17 @@ int TaskwellMain(const Platform& platform) {
     });
 
     steps.push_back([&] {
-        // The application's icon: the sizes of a picture are made once, however often it comes
-        // back; a form hidden while the icon changed shows the new one when it is shown again.
+        // The application's icon: the forms show the picture given; a form hidden while the icon
+        // changed shows the new one when it is shown again.
         auto shownIcon = [&](::WPARAM which) { return ::SendMessageA(hwnd, WM_GETICON, which, 0); };
         HICON level = platform.Shell.LoadIconA("Z_5");
         const ::LRESULT firstBig = shownIcon(ICON_BIG);
         app.SetIcon(level);
         const ::LRESULT levelBig = shownIcon(ICON_BIG), levelSmall = shownIcon(ICON_SMALL);
-        Check(levelBig != 0 && levelSmall != 0 && levelBig != firstBig, "the form shows a new application icon");
+        Check(levelBig == static_cast<::LRESULT>(level) && levelSmall == levelBig && levelBig != firstBig,
+              "the form shows the new application icon at both sizes");
         app.SetIcon(appIcon);
-        Check(shownIcon(ICON_BIG) == firstBig, "an icon shown again keeps the sizes made the first time");
+        Check(shownIcon(ICON_BIG) == firstBig, "and the earlier one again");
         ::ShowWindow(hwnd, SW_HIDE);
         app.SetIcon(level);
         ::ShowWindow(hwnd, SW_SHOW);
