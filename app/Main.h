@@ -262,7 +262,7 @@ private:
     bool destroyed_ = false;
     // The CPU level picture the tray icon and the task bar button show ("" before the first).
     std::string trayLevelShown_;
-    // The level pictures loaded so far, by resource name; see LevelPicture.
+    // The meter's pictures by resource name, loaded with the window; see LevelPicture.
     std::map<std::string, TIcon> levelPictures_;
 };
 

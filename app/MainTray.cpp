@@ -23,16 +23,17 @@ namespace {
 constexpr std::int64_t kTrayLevels = 12;
 constexpr UINT kSetTopWindowDelayMs = 100;
 
+// The name of the meter's picture of a level, 0 to 12.
+std::string LevelIconName(std::int64_t level) {
+    return "Z_" + std::to_string(level);
+}
+
 // The icon resource showing the CPU level: "Z_0" to "Z_12", the lowest n of twelve rows filled,
 // n = CPUUsage x 12 / 100 rounded to the nearest whole number (a counter glitch above 100 % shows
 // the full meter). A whole percentage never falls exactly halfway between two levels
 // (12 x CPUUsage = 100 x n + 50 has no whole solution), so the rounding of halves never arises.
 // Without a reading (CPUUsage negative) the meter is "Z_NONE", an unlit meter: a level of 0 would
 // claim an idle processor.
-std::string LevelIconName(std::int64_t level) {
-    return "Z_" + std::to_string(level);
-}
-
 std::string TrayIconName(LONG cpuUsage) {
     if (cpuUsage < 0) return "Z_NONE";
     std::int64_t level = (static_cast<std::int64_t>(cpuUsage) * kTrayLevels + 50) / 100;
