@@ -1,12 +1,20 @@
 #include "app/DisplayFormats.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace taskwell {
 
 std::string HexText(DWORD value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
+    // Written by hand rather than formatted: every process row's caption is made on every tick.
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    char reversed[8];
+    int count = 0;
+    do {
+        reversed[count++] = kDigits[value & 0xF];
+        value >>= 4;
+    } while (value != 0);
+    std::string text(static_cast<size_t>(std::max(digits - count, 0)), '0');
+    while (count > 0) text.push_back(reversed[--count]);
     return text;
 }
 

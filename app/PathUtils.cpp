@@ -3,32 +3,38 @@
 namespace taskwell {
 
 namespace {
-constexpr const char* kSeparators = "\\:";
 constexpr const char* kEllipsis = "...\\";
+
+// Where the last directory separator or drive colon stands, npos when there is none. A plain loop
+// from the end: the process list splits every image path on every tick.
+size_t LastSeparator(const std::string& path) {
+    for (size_t i = path.size(); i-- > 0;)
+        if (path[i] == '\\' || path[i] == ':') return i;
+    return std::string::npos;
+}
 }  // namespace
 
 std::string ExtractFileName(const std::string& path) {
-    const size_t cut = path.find_last_of(kSeparators);
+    const size_t cut = LastSeparator(path);
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 std::string ExtractFilePath(const std::string& path) {
-    const size_t cut = path.find_last_of(kSeparators);
+    const size_t cut = LastSeparator(path);
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
 std::string ChangeFileExt(const std::string& path, const std::string& extension) {
-    const size_t name = path.find_last_of(kSeparators);
+    const size_t name = LastSeparator(path);
     const size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (name != std::string::npos && dot < name)) return path + extension;
     return path.substr(0, dot) + extension;
 }
 
-std::string LowerCase(const std::string& text) {
-    std::string lower = text;
-    for (char& c : lower)
+std::string LowerCase(std::string text) {
+    for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return lower;
+    return text;
 }
 
 bool SameText(const std::string& a, const std::string& b) {

@@ -17,7 +17,7 @@ std::string ExtractFilePath(const std::string& path);
 // added when the file name has none.
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 // The text with the letters A to Z in lower case; every other character stays as it is.
-std::string LowerCase(const std::string& text);
+std::string LowerCase(std::string text);
 // True when the texts are equal but for the case of the letters A to Z (as the system compares file,
 // key and value names).
 bool SameText(const std::string& a, const std::string& b);

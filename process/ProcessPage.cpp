@@ -99,12 +99,19 @@ bool TProcessPage::Hidden(const TProcess& record) const {
     return !frame_.Show16bit() && StartsWith(record.BinTyp, "16");
 }
 
-std::vector<std::string> TProcessPage::CellsOf(const TProcess& record) const {
-    std::vector<std::string> cells;
+std::vector<const TProcessColumnRow*> TProcessPage::CellColumns() const {
+    std::vector<const TProcessColumnRow*> columns;
     // "PID" is the row's caption; the other columns shown are its sub-items.
     for (const TProcessColumnRow& column : ProcessColumnTable())
-        if (column.column != C::pdProcessID && ProcessColumns.count(column.column))
-            cells.push_back(column.cell(record));
+        if (column.column != C::pdProcessID && ProcessColumns.count(column.column)) columns.push_back(&column);
+    return columns;
+}
+
+std::vector<std::string> TProcessPage::CellsOf(const TProcess& record,
+                                               const std::vector<const TProcessColumnRow*>& columns) {
+    std::vector<std::string> cells;
+    cells.reserve(columns.size());
+    for (const TProcessColumnRow* column : columns) cells.push_back(column->cell(record));
     return cells;
 }
 
@@ -149,12 +156,13 @@ void TProcessPage::RefreshProcessList() {
     // Every shown process gets its row with its current texts. The texts are made before the row
     // is touched, so a record that fails leaves its row as it was.
     const ProcessList& records = frame_.Processes();
+    const std::vector<const TProcessColumnRow*> columns = CellColumns();
     for (int i = 0; i < records.Count(); ++i) {
         try {
             const TProcess& record = records.Record(i);
             if (Hidden(record)) continue;
             std::string caption = HexText(record.ProcessID);
-            std::vector<std::string> cells = CellsOf(record);
+            std::vector<std::string> cells = CellsOf(record, columns);
             TListItem* row = rows.FindCaption(0, caption);
             if (!row) row = &rows.AddItem();
             row->Data = record.ProcessID;

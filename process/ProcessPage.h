@@ -103,8 +103,11 @@ private:
     TProcess* RecordOf(const TListItem& row) const;
     // A 16-bit process while "&Show 16-bit tasks" is off.
     bool Hidden(const TProcess& record) const;
-    // The sub-item texts of the shown optional columns, in column order.
-    std::vector<std::string> CellsOf(const TProcess& record) const;
+    // The shown optional columns, in column order: a row's sub-items.
+    std::vector<const TProcessColumnRow*> CellColumns() const;
+    // A record's sub-item texts in those columns.
+    static std::vector<std::string> CellsOf(const TProcess& record,
+                                            const std::vector<const TProcessColumnRow*>& columns);
     // The selected row's process id, when a row is selected.
     bool SelectedProcess(DWORD& processId) const;
     void EndProcess(DWORD processId);
