@@ -2464,7 +2464,9 @@ int TaskwellMain(const Platform& platform) {
                 ++passes;
                 if (stopsItself) platform.Threads.StopThread(cycle);
             });
-            Pump(40);
+            // Until its first pass, for at most a second: a machine under load may start a thread late.
+            for (const DWORD started = ::GetTickCount(); passes == 0 && ::GetTickCount() - started < 1000;) Pump(10);
+            Pump(20);
             platform.Threads.StopThread(cycle);
             if (passes > 0) ++withPasses;
         }
