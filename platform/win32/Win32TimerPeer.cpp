@@ -16,10 +16,8 @@ Win32TimerPeer::~Win32TimerPeer() {
 void Win32TimerPeer::Changed(Change what, int) {
     if (what != Change::Timer) return;
     if (timer_.Running()) {
-        if (firing_ && running_ && interval_ == timer_.Interval()) return;
         if (::SetTimer(backend_.UtilityWindow(), id_, timer_.Interval(), nullptr) != 0) {
             running_ = true;
-            interval_ = timer_.Interval();
             return;
         }
     } else if (firing_) {

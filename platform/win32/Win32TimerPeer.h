@@ -22,11 +22,8 @@ public:
     // Interval or enabled changed: a running timer starts afresh (the system replaces a timer of
     // the same id, its period counted from now), a stopped one stops. A timer stopped by its own
     // handler is stopped when the handler returns, unless the handler started it again: the handler
-    // that stops its timer for the length of a step and starts it at the end (the refresh tick, the
-    // window list engine's scan) then costs the system no call at all when the interval is the
-    // one the system timer runs at. That timer keeps its period: its next tick comes one interval
-    // after the one being handled (one that comes while the handler still runs is dropped), and
-    // timers started together keep going off together, in one wake-up of the thread.
+    // that stops its timer for the length of a step and starts it at the end (the refresh tick)
+    // then costs the system one call, not two.
     void Changed(Change what, int index) override;
     // The system timer went off.
     void Elapsed();
@@ -42,7 +39,6 @@ private:
     TTimer& timer_;
     UINT_PTR id_;
     bool running_ = false;
-    UINT interval_ = 0;  // the system timer's period while running_
     bool firing_ = false;
 };
 
