@@ -38,10 +38,6 @@ void Win32EditPeer::ApplyText() {
     ::SetWindowTextA(Handle(), edit->Text().c_str());
 }
 
-void Win32EditPeer::ShowText() {
-    ApplyText();
-}
-
 void Win32EditPeer::ApplyReadOnly() {
     TEdit* edit = As<TEdit>();
     if (!edit) return;
@@ -62,7 +58,7 @@ void Win32EditPeer::ApplyReadOnly() {
 void Win32EditPeer::Apply(Change what, int index) {
     switch (what) {
     case Change::Caption:
-        if (!HoldText()) ApplyText();
+        ApplyText();
         break;
     case Change::ReadOnly:
         ApplyReadOnly();
