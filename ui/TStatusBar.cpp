@@ -23,11 +23,7 @@ const TStatusBar::Panel& TStatusBar::Panels(int index) const {
 void TStatusBar::SetPanelTexts(const std::vector<std::string>& texts) {
     if (texts.size() > panels_.size())
         throw EListError("Status panel index out of range (" + std::to_string(texts.size() - 1) + ")");
-    int changes = 0;
-    for (size_t i = 0; i < texts.size(); ++i) changes += panels_[i].Text != texts[i];
-    if (changes > 1) Notify(Change::Redraw, 0);
     for (size_t i = 0; i < texts.size(); ++i) SetPanelText(static_cast<int>(i), texts[i]);
-    if (changes > 1) Notify(Change::Redraw, 1);
 }
 
 void TStatusBar::SetPanelText(int index, const std::string& text) {

@@ -25,9 +25,10 @@ public:
     const std::string& PanelText(int index) const { return Panels(index).Text; }
     // Only a real change reaches the native control.
     void SetPanelText(int index, const std::string& text);
-    // The texts of the first panels (one per panel, at most PanelCount()). When more than one
-    // changes, the native control's drawing is suspended around them, so it paints once for all
-    // instead of once per panel.
+    // The texts of the first panels (one per panel, at most PanelCount()); only the panels whose
+    // text changed are told. Drawing is not suspended around them: the native control paints just
+    // the part that changed, and suspending and resuming its window costs the window server more
+    // requests than the second part's painting.
     void SetPanelTexts(const std::vector<std::string>& texts);
 
 private:

@@ -224,6 +224,27 @@ void Win32ControlPeer::PlaceWindow() {
     ::MoveWindow(hwnd_, control_.Left() + dx, control_.Top() + dy, w, h, TRUE);
 }
 
+bool Win32ControlPeer::HoldText() {
+    if (::IsWindowVisible(hwnd_)) return false;
+    textHeld_ = true;
+    return true;
+}
+
+void Win32ControlPeer::ShowText() {
+    ::SetWindowTextA(hwnd_, control_.Caption().c_str());
+}
+
+void Win32ControlPeer::ReleaseText() {
+    if (!textHeld_ || !hwnd_) return;
+    textHeld_ = false;
+    FlagScope applying(applying_);
+    ShowText();
+}
+
+void Win32ControlPeer::ShowHeldText() {
+    if (textHeld_ && ::IsWindowVisible(hwnd_)) ReleaseText();
+}
+
 void Win32ControlPeer::Changed(Change what, int index) {
     if (!hwnd_) return;
     FlagScope applying(applying_);
@@ -323,6 +344,15 @@ void Win32ControlPeer::Recheck() {}
             control_.PeerContextPopup(at.x, at.y);
             return 0;
         }
+        break;
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+        // Whoever asks gets the current text, also while it is held back.
+        ReleaseText();
+        break;
+    case WM_WINDOWPOSCHANGED:
+        // Every way of showing a window passes here once it shows: the held texts below it follow.
+        if (reinterpret_cast<const ::WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) backend_.ShowHeldTexts();
         break;
     case WM_SETCURSOR:
         // While the program is busy every one of its windows shows the hourglass; clicks on a

@@ -50,6 +50,9 @@ public:
     virtual void ImageListGone(::HIMAGELIST list);
     // A look at the window's state asked for earlier with Win32UiBackend::PostRecheck.
     virtual void Recheck();
+    // Some window came on the screen: a text held back while this window was off it goes into
+    // the window now, if this window shows too.
+    void ShowHeldText();
     // The colours of a child control's text and background, asked for by WM_CTLCOLOR* in its
     // parent: the control draws its text in its font's colour, and may replace the brush it was
     // given (its result is the brush).
@@ -111,6 +114,16 @@ protected:
     // True while the peer itself changes the window: notifications that result are not news.
     bool applying_ = false;
 
+    // A text change of a window that is not on the screen (its page or its form hidden) waits
+    // until the window shows, or until someone asks the window for its text: on a hidden page or
+    // in the tray, texts that change every tick would cost the window server a request or more
+    // each. True when the change was held back; ShowText applies it later.
+    bool HoldText();
+    // Puts the widget's current text into the window: the base sets the window text to the caption.
+    virtual void ShowText();
+    // Applies a held text now; nothing when none is held.
+    void ReleaseText();
+
 private:
     // Takes the peer's windows out of the form's tooltip again.
     void RemoveHintTools();
@@ -122,6 +135,7 @@ private:
     TControl& control_;
     ::HWND hwnd_ = nullptr;
     WNDPROC previous_ = nullptr;
+    bool textHeld_ = false;
     ::HWND tooltip_ = nullptr;       // the form's tooltip the windows below are tools of
     ::HWND tooltipOwner_ = nullptr;  // the window that tooltip asks for their texts
     std::vector<::HWND> hintTools_;

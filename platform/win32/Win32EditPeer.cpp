@@ -38,6 +38,10 @@ void Win32EditPeer::ApplyText() {
     ::SetWindowTextA(Handle(), edit->Text().c_str());
 }
 
+void Win32EditPeer::ShowText() {
+    ApplyText();
+}
+
 void Win32EditPeer::ApplyReadOnly() {
     TEdit* edit = As<TEdit>();
     if (!edit) return;
@@ -58,7 +62,7 @@ void Win32EditPeer::ApplyReadOnly() {
 void Win32EditPeer::Apply(Change what, int index) {
     switch (what) {
     case Change::Caption:
-        ApplyText();
+        if (!HoldText()) ApplyText();
         break;
     case Change::ReadOnly:
         ApplyReadOnly();

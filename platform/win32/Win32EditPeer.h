@@ -30,7 +30,9 @@ public:
     static void StylesOf(const TEdit& edit, DWORD& style, DWORD& exStyle);
 
 protected:
+    // The text waits while the field is off the screen.
     void Apply(Change what, int index) override;
+    void ShowText() override;
 
 private:
     void ApplyText();

@@ -19,4 +19,9 @@ std::unique_ptr<Win32LabelPeer> Win32LabelPeer::Create(Win32UiBackend& backend, 
 
 Win32LabelPeer::Win32LabelPeer(Win32UiBackend& backend, TLabel& label) : Win32ControlPeer(backend, label) {}
 
+void Win32LabelPeer::Apply(Change what, int index) {
+    if (what == Change::Caption && HoldText()) return;
+    Win32ControlPeer::Apply(what, index);
+}
+
 }  // namespace taskwell::win32

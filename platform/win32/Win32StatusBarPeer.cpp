@@ -47,39 +47,30 @@ void Win32StatusBarPeer::ApplyText(int index) {
                    reinterpret_cast<::LPARAM>(bar->PanelText(index).c_str()));
 }
 
-
 void Win32StatusBarPeer::Apply(Change what, int index) {
-    if (what == Change::Redraw) {
-        // The control paints a part as soon as its text changes; with drawing suspended the texts
-        // only change, and the changed parts are painted once, together, on resume.
-        // A bar not on the screen (hidden itself, or its window hidden in the tray) is left alone:
-        // it is painted whole when it shows, suspending and resuming it would be several calls
-        // into the window server every tick, and resuming would show a bar hidden itself.
-        if (index == 0 && !::IsWindowVisible(Handle())) return;
-        if (index != 0 && !suspended_) return;
-        suspended_ = index == 0;
-        ::SendMessageA(Handle(), WM_SETREDRAW, suspended_ ? FALSE : TRUE, 0);
-        if (suspended_) return;
-        for (int part : pending_) {
-            ::RECT bounds{};
-            if (::SendMessageA(Handle(), SB_GETRECT, static_cast<::WPARAM>(part), reinterpret_cast<::LPARAM>(&bounds)))
-                ::InvalidateRect(Handle(), &bounds, FALSE);
-        }
-        pending_.clear();
-        ::UpdateWindow(Handle());
-        return;
-    }
     if (what != Change::Panels) {
         Win32ControlPeer::Apply(what, index);
         return;
     }
     if (index < 0) {
         ApplyParts();
-        if (suspended_) ::InvalidateRect(Handle(), nullptr, FALSE);
         return;
     }
+    // The control paints the part as soon as its text changes.
+    if (HoldText()) return;
     ApplyText(index);
-    if (suspended_) pending_.push_back(index);
+}
+
+void Win32StatusBarPeer::ShowText() {
+    TStatusBar* bar = As<TStatusBar>();
+    if (!bar) return;
+    for (int i = 0; i < bar->PanelCount(); ++i) ApplyText(i);
+}
+
+::LRESULT Win32StatusBarPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
+    if (msg == SB_GETTEXTA || msg == SB_GETTEXTW || msg == SB_GETTEXTLENGTHA || msg == SB_GETTEXTLENGTHW)
+        ReleaseText();
+    return Win32ControlPeer::WndProc(msg, wParam, lParam);
 }
 
 }  // namespace taskwell::win32

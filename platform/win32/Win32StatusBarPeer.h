@@ -2,7 +2,6 @@
 #pragma once
 
 #include <memory>
-#include <vector>
 
 #include "platform/win32/Win32ControlPeer.h"
 
@@ -18,14 +17,15 @@ public:
     Win32StatusBarPeer(Win32UiBackend& backend, TStatusBar& bar);
 
 protected:
+    // A part's text waits while the bar is off the screen (its window hidden in the tray).
     void Apply(Change what, int index) override;
+    void ShowText() override;
+    // SB_GETTEXT and SB_GETTEXTLENGTH answer with the current texts, also while they are held.
+    ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
 
 private:
     void ApplyParts();
     void ApplyText(int index);
-    // While drawing is suspended: the parts whose text changed, painted together on resume.
-    bool suspended_ = false;
-    std::vector<int> pending_;
 };
 
 }  // namespace taskwell::win32

@@ -551,6 +551,11 @@ void Win32UiBackend::RemoveControl(Win32ControlPeer* peer) {
     controls_.erase(std::remove(controls_.begin(), controls_.end(), peer), controls_.end());
 }
 
+void Win32UiBackend::ShowHeldTexts() {
+    // By index: a text put into a window sends it messages, and a handler may add controls.
+    for (size_t i = 0; i < controls_.size(); ++i) controls_[i]->ShowHeldText();
+}
+
 void Win32UiBackend::ImageListChanged(::HIMAGELIST list) {
     for (auto* c : controls_) c->ImageListChanged(list);
 }

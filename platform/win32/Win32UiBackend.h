@@ -79,9 +79,12 @@ public:
     static const char* ImageClass() { return "TaskwellImage"; }
     static const char* GraphClass() { return "TaskwellGraph"; }
 
-    // Control peers register themselves so that image list changes reach the controls showing them.
+    // Control peers register themselves so that image list changes reach the controls showing them,
+    // and held texts the controls that come on the screen.
     void AddControl(Win32ControlPeer* peer);
     void RemoveControl(Win32ControlPeer* peer);
+    // A window came on the screen: the controls that now show take the texts they held back.
+    void ShowHeldTexts();
     void ImageListChanged(::HIMAGELIST list);
     void ImageListGone(::HIMAGELIST list);
 

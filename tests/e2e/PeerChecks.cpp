@@ -118,6 +118,15 @@ int ListSelected(::HWND lv) {
     return static_cast<int>(::SendMessageA(lv, LVM_GETNEXTITEM, static_cast<::WPARAM>(-1), LVNI_SELECTED));
 }
 
+// A window's text as the system keeps it, read without asking the window.
+std::string StoredText(::HWND w) {
+    WCHAR wide[256] = {};
+    const int n = ::InternalGetWindowText(w, wide, 255);
+    char narrow[512] = {};
+    if (n > 0) ::WideCharToMultiByte(CP_ACP, 0, wide, n, narrow, sizeof narrow - 1, nullptr, nullptr);
+    return narrow;
+}
+
 std::string StatusText(::HWND sb, int part) {
     char buf[512] = {};
     ::SendMessageA(sb, SB_GETTEXTA, static_cast<::WPARAM>(part), reinterpret_cast<::LPARAM>(buf));
@@ -1531,6 +1540,8 @@ int TaskwellMain(const Platform& platform) {
         Check(shownIcon(ICON_BIG) == firstBig, "and the earlier one again");
         ::ShowWindow(hwnd, SW_HIDE);
         app.SetIcon(level);
+        bar.SetPanelText(1, "CPU Usage: 7%");
+        Equal(StatusText(sbw, 1), std::string("CPU Usage: 7%"), "a hidden form's status bar answers with its new text");
         ::ShowWindow(hwnd, SW_SHOW);
         Check(shownIcon(ICON_BIG) == levelBig && shownIcon(ICON_SMALL) == levelSmall,
               "a form hidden while the icon changed shows the new icon when shown");
@@ -1664,6 +1675,15 @@ int TaskwellMain(const Platform& platform) {
         Equal(pages.ActivePageIndex(), 0, "a tab the user chose becomes the active page");
         Equal(pageChanges, 1, "and is reported once");
         Check(::IsWindowVisible(WindowOf(one)) && !::IsWindowVisible(WindowOf(two)), "its page shows");
+        // A label on the hidden page takes a new text when asked for it or when its page shows.
+        ::HWND held = WindowOf(label);
+        label.SetCaption("Held");
+        Equal(StoredText(held), std::string("Changed"), "a hidden page's label holds its new text back");
+        Equal(WindowText(held), std::string("Held"), "but answers WM_GETTEXT with it");
+        label.SetCaption("Shown");
+        pages.SetActivePageIndex(1);
+        Equal(StoredText(held), std::string("Shown"), "and its page shows it");
+        pages.SetActivePageIndex(0);
     });
 
     steps.push_back([&] {
