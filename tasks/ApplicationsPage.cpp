@@ -49,6 +49,7 @@ constexpr int kStoredColumns = 2;
 TApplicationsPage::TApplicationsPage(TPageFrame& frame, TApplication& app, const Platform& platform)
     : tmrProbeVerdicts(app, kProbeTimeoutMs, false),
       tmrPendingRows(app, kPendingRowsDelayMs, false),
+      tmrPendingAsks(app, kPendingRowsDelayMs, false),
       imglstAppSmallIcon(app, 16, 16),
       imglstAppLargeIcon(app, 32, 32),
       frame_(frame),
@@ -58,6 +59,8 @@ TApplicationsPage::TApplicationsPage(TPageFrame& frame, TApplication& app, const
     tmrProbeVerdicts.OnTimer = [this] { tmrProbeVerdictsTimer(); };
     tmrPendingRows.Name = "tmrPendingRows";
     tmrPendingRows.OnTimer = [this] { tmrPendingRowsTimer(); };
+    tmrPendingAsks.Name = "tmrPendingAsks";
+    tmrPendingAsks.OnTimer = [this] { tmrPendingAsksTimer(); };
 }
 
 TApplicationsPage::~TApplicationsPage() {
@@ -332,7 +335,6 @@ bool TApplicationsPage::Answers(HWND handle) const {
 
 void TApplicationsPage::UpdateTaskStatus() {
     TListView& rows = *sagApplications;
-    TListUpdate update(rows);
     // The rows looked at: those never asked first (a new row gets its status at once), then the
     // others in turn, going on where the last refresh stopped.
     const int count = rows.ItemCount();
@@ -348,9 +350,33 @@ void TApplicationsPage::UpdateTaskStatus() {
         if (probes_.Asked(rows.Item(i).Data)) looked.push_back(i);
     }
     nextQuestion_ = count > 0 ? (first + n) % count : 0;
-    for (int i : looked) {
+    // A refresh replaces the rows an earlier one left unasked: they are among those it looks at
+    // when they are due.
+    unasked_.clear();
+    for (int i : looked) unasked_.push_back(rows.Item(i).Data);
+    AskPending();
+}
+
+void TApplicationsPage::tmrPendingAsksTimer() {
+    tmrPendingAsks.SetEnabled(false);
+    AskPending();
+}
+
+void TApplicationsPage::AskPending() {
+    TListView& rows = *sagApplications;
+    const size_t batch = std::min(unasked_.size(), static_cast<size_t>(kRowsAskedAtOnce));
+    std::vector<StatusProbes::Row> now(unasked_.begin(), unasked_.begin() + static_cast<std::ptrdiff_t>(batch));
+    unasked_.erase(unasked_.begin(), unasked_.begin() + static_cast<std::ptrdiff_t>(batch));
+    if (!unasked_.empty()) tmrPendingAsks.SetEnabled(true);
+    std::unordered_map<StatusProbes::Row, int> indexOf;
+    if (!now.empty())
+        for (int i = 0; i < rows.ItemCount(); ++i) indexOf.emplace(rows.Item(i).Data, i);
+    TListUpdate update(rows);
+    for (StatusProbes::Row key : now) {
         RunQuietly([&] {
-            TListItem& row = rows.Item(i);
+            auto at = indexOf.find(key);
+            if (at == indexOf.end()) return;
+            TListItem& row = rows.Item(at->second);
             const TApplicationWin* record = RecordOf(row);
             if (!record) return;
             // Reading another program's caption never waits for it.

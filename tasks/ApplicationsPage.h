@@ -10,9 +10,10 @@
 //
 // Statuses come from questions the program never waits for (StatusProbes). Each status refresh looks
 // at kRowsPerRefresh rows at most, those never asked first and then the others in turn, going on
-// where the last refresh stopped: it reads their captions and asks their windows. The verdicts come
-// from tmrProbeVerdicts kProbeTimeoutMs after the questions; a new row shows no status until its
-// first verdict.
+// where the last refresh stopped: it reads their captions and asks their windows, kRowsAskedAtOnce
+// rows at a time and the next ones from tmrPendingAsks, so that messages do not wait for a hundred
+// windows when the window server is busy. The verdicts come from tmrProbeVerdicts kProbeTimeoutMs
+// after the questions; a new row shows no status until its first verdict.
 //
 // Every command takes the selected record's window, thread and process when it starts and acts only
 // if the window still belongs to that thread and process just before acting (a closed window's
@@ -73,6 +74,8 @@ public:
     void tmrProbeVerdictsTimer();
     // Rows for the windows a synchronisation left without one (see kRowsAddedPerSync).
     void tmrPendingRowsTimer();
+    // The rows of the last status refresh not asked yet (see kRowsAskedAtOnce).
+    void tmrPendingAsksTimer();
 
     void popApplicationsPopup();
     void sagApplicationsClick();
@@ -106,6 +109,8 @@ public:
     // Rows looked at per status refresh: a refresh costs the thread a bounded time however many
     // windows there are.
     static constexpr int kRowsPerRefresh = 100;
+    // Of those, rows read and asked at once; the next ones follow kPendingRowsDelayMs later.
+    static constexpr int kRowsAskedAtOnce = 25;
     // New rows made per synchronisation, and how soon the next ones follow: each costs an icon.
     static constexpr int kRowsAddedPerSync = 16;
     static constexpr UINT kPendingRowsDelayMs = 10;
@@ -126,6 +131,7 @@ public:
 
     TTimer tmrProbeVerdicts;
     TTimer tmrPendingRows;
+    TTimer tmrPendingAsks;
 
     TImageList imglstAppSmallIcon;
     TImageList imglstAppLargeIcon;
@@ -179,6 +185,10 @@ private:
     StatusProbes probes_;
     // The position the next status refresh goes on from.
     int nextQuestion_ = 0;
+    // The keys of the rows the last status refresh looked at and has not asked yet, in order.
+    std::vector<StatusProbes::Row> unasked_;
+    // Reads and asks the next kRowsAskedAtOnce of them; a row gone meanwhile is passed over.
+    void AskPending();
 };
 
 }  // namespace taskwell

@@ -275,6 +275,29 @@ TEST(ApplicationsPage, ARefreshAsksABoundedNumberOfWindows) {
         EXPECT_EQ(f.Rows().Item(i).SubItems(), std::vector<std::string>{"Running"}) << f.Rows().Item(i).Caption();
 }
 
+// A status refresh reads and asks its rows a few at a time, soon after one another, so messages
+// wait for no more than that; every row it looked at is asked once and gets its verdict.
+TEST(ApplicationsPage, AStatusRefreshAsksItsRowsAFewAtATime) {
+    AppsFixture f;
+    const int count = 2 * TApplicationsPage::kRowsAskedAtOnce + 5;
+    for (int i = 0; i < count; ++i) f.Window("Document " + std::to_string(i), f.editPid, 100 + static_cast<DWORD>(i));
+    f.Create();
+    // Past the first refresh tick's verdicts (Normal: 1750 ms), long before the next tick.
+    f.ui.Advance(2500);
+    const int rows = f.Rows().ItemCount();  // the windows and the program's own
+    ASSERT_GT(rows, 2 * TApplicationsPage::kRowsAskedAtOnce);
+    const int before = f.windows.Calls(WinOp::SendMessageCallbackA);
+    f.Page().UpdateTaskStatus();
+    const int batches[] = {TApplicationsPage::kRowsAskedAtOnce, 2 * TApplicationsPage::kRowsAskedAtOnce, rows};
+    for (int asked : batches) {
+        EXPECT_EQ(f.windows.Calls(WinOp::SendMessageCallbackA) - before, asked);
+        f.ui.Advance(TApplicationsPage::kPendingRowsDelayMs);
+    }
+    EXPECT_EQ(f.windows.Calls(WinOp::SendMessageCallbackA) - before, rows);
+    f.ui.Advance(2 * TApplicationsPage::kProbeTimeoutMs);
+    for (int i = 0; i < rows; ++i) EXPECT_EQ(f.Rows().Item(i).SubItems(), std::vector<std::string>{"Running"});
+}
+
 // Many windows coming at once get their rows a few at a time (each costs an icon), soon after one
 // another, each in its place.
 TEST(ApplicationsPage, ManyNewWindowsGetTheirRowsAFewAtATime) {
