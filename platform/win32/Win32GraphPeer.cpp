@@ -55,7 +55,19 @@ Win32GraphPeer::Win32GraphPeer(Win32UiBackend& backend, TxyGraph& graph) : Win32
 
 Win32GraphPeer::~Win32GraphPeer() {
     DestroyHandle();
+    DropPicture();
+}
+
+void Win32GraphPeer::DropPicture() {
+    if (memory_) {
+        ::SelectObject(memory_, memoryDefault_);
+        ::DeleteDC(memory_);
+    }
     if (picture_) ::DeleteObject(picture_);
+    memory_ = nullptr;
+    memoryDefault_ = nullptr;
+    picture_ = nullptr;
+    pictureWidth_ = pictureHeight_ = 0;
 }
 
 double Win32GraphPeer::Position(double value, double min, double max, int pixels) {
@@ -219,28 +231,32 @@ void Win32GraphPeer::Paint(::HDC dc) {
     const int width = r.right - r.left, height = r.bottom - r.top;
     if (width <= 0 || height <= 0) return;
     TxyGraph* graph = As<TxyGraph>();
-    const bool resized = !picture_ || width != pictureWidth_ || height != pictureHeight_;
+    const bool resized = !memory_ || width != pictureWidth_ || height != pictureHeight_;
     if (resized) {
-        if (picture_) ::DeleteObject(picture_);
+        DropPicture();
+        // The bitmap stays selected into a device context of its own between paints: making that
+        // context on every paint asked the window server about the display each time.
         picture_ = ::CreateCompatibleBitmap(dc, width, height);
-        pictureWidth_ = picture_ ? width : 0;
-        pictureHeight_ = picture_ ? height : 0;
+        memory_ = picture_ ? ::CreateCompatibleDC(dc) : nullptr;
+        if (memory_) {
+            memoryDefault_ = ::SelectObject(memory_, picture_);
+            pictureWidth_ = width;
+            pictureHeight_ = height;
+        } else {
+            DropPicture();
+        }
     }
-    ::HDC memory = picture_ ? ::CreateCompatibleDC(dc) : nullptr;
-    if (!memory) {
+    if (!memory_) {
         // Without a bitmap to draw into the graph is drawn straight onto the window.
         Render(dc, width, height);
         return;
     }
-    ::HGDIOBJ old = ::SelectObject(memory, picture_);
     // While plotting is off the last picture stays, unless there is none of this size.
     if (resized || (stale_ && (!graph || graph->Plotting()))) {
-        Render(memory, width, height);
+        Render(memory_, width, height);
         stale_ = false;
     }
-    ::BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-    ::SelectObject(memory, old);
-    ::DeleteDC(memory);
+    ::BitBlt(dc, 0, 0, width, height, memory_, 0, 0, SRCCOPY);
 }
 
 }  // namespace taskwell::win32

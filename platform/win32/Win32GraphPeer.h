@@ -44,7 +44,12 @@ private:
     void Render(::HDC dc, int width, int height);
     void Paint(::HDC dc) override;
 
-    ::HBITMAP picture_ = nullptr;  // the last picture drawn
+    // Deletes the picture and its device context (a new size, or the peer going).
+    void DropPicture();
+
+    ::HBITMAP picture_ = nullptr;       // the last picture drawn
+    ::HDC memory_ = nullptr;            // the device context the picture stays selected into
+    ::HGDIOBJ memoryDefault_ = nullptr;  // that context's own bitmap, put back before deleting it
     int pictureWidth_ = 0;
     int pictureHeight_ = 0;
     bool stale_ = true;  // the graph changed since the picture was drawn

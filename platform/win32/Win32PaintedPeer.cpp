@@ -3,7 +3,8 @@
 namespace taskwell::win32 {
 
 void Win32PaintedPeer::Repaint() {
-    if (Handle() && ::IsWindowVisible(Handle())) ::InvalidateRect(Handle(), nullptr, FALSE);
+    if (paintDue_ || !Handle() || !::IsWindowVisible(Handle())) return;
+    if (::InvalidateRect(Handle(), nullptr, FALSE)) paintDue_ = true;
 }
 
 ::LRESULT Win32PaintedPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
@@ -11,6 +12,7 @@ void Win32PaintedPeer::Repaint() {
     case WM_ERASEBKGND:
         return 1;  // the paint covers every pixel
     case WM_PAINT: {
+        paintDue_ = false;
         PAINTSTRUCT ps{};
         ::HDC dc = ::BeginPaint(Handle(), &ps);
         if (dc) {

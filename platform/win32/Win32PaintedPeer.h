@@ -18,8 +18,13 @@ protected:
     // on the screen (its page or the main window hidden) is painted whole when it shows, so it is
     // not asked: each request is a call into the window server, and the Performance page's
     // pictures change every tick whichever page is shown.
+    // A second request before the window painted is not made (a graph's new sample announces its
+    // picture twice in one tick).
     void Repaint();
     ::LRESULT WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) override;
+
+private:
+    bool paintDue_ = false;  // the whole window was invalidated and WM_PAINT has not come yet
 };
 
 }  // namespace taskwell::win32

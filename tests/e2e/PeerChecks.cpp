@@ -2296,6 +2296,16 @@ int TaskwellMain(const Platform& platform) {
         graphLine.Delete(5);
         pixels = ClientPixels(gw, w, h);
         Check(!NearColour(pixels, w, h, 10, 5, lime), "and a deleted point goes");
+        // A change asks for one paint until the paint comes: hidden before it came, the graph still
+        // paints that change and the next ones once it shows again.
+        graphLine.Add(5, 95);
+        ::ShowWindow(gw, SW_HIDE);
+        ::ShowWindow(gw, SW_SHOWNA);
+        pixels = ClientPixels(gw, w, h);
+        Check(NearColour(pixels, w, h, 10, 5, lime), "a point added just before the graph was hidden shows with it");
+        graphLine.Delete(5);
+        pixels = ClientPixels(gw, w, h);
+        Check(!NearColour(pixels, w, h, 10, 5, lime), "and the next change is painted too");
         // Graphics objects: many repaints keep none (a repaint that kept one would leave room for
         // 3000 fewer).
         const int roomBefore = GraphicsRoom();
