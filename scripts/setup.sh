@@ -75,6 +75,35 @@ tw_install_deps() {
   if [ "$TW_WINE_MODE" = win64 ]; then tw_install_packages "${TW_PACKAGES_WIN64[@]}"; fi
 }
 
+# Refreshes the package lists. A mirror caught in a sync fails one index now and then: the update
+# is tried three times, and when one list still fails the install goes on with what was fetched
+# (it fails by itself, and says so, if a package it needs is not among them).
+#   tw_apt_update <log>
+tw_apt_update() {
+  local attempt
+  for attempt in 1 2 3; do
+    tw_apt update >>"$1" 2>&1 && return 0
+    tw_log "apt-get update failed (attempt $attempt of 3)"
+    [ "$attempt" = 3 ] || sleep 15
+  done
+  tail -n 5 "$1" >&2
+  tw_log "going on with the package lists that were fetched"
+}
+
+# Installs from the release's own archive, before its updates. When a mirror's security list of one
+# architecture cannot be fetched, the other architecture's newer libraries have no 32-bit twins of
+# the same version and the 32-bit Wine cannot be installed beside them; the release's archive has
+# both architectures at one version.
+#   tw_apt_install_from_release <log> <package...>
+tw_apt_install_from_release() {
+  local log="$1" codename
+  shift
+  codename="$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")"
+  [ -n "$codename" ] || return 1
+  tw_log "install failed again; installing from the $codename archive itself"
+  tw_apt install -t "$codename" "$@" >>"$log" 2>&1
+}
+
 tw_install_packages() {
   if [ "${TASKWELL_SKIP_INSTALL:-0}" = "1" ]; then return 0; fi
   command -v dpkg-query >/dev/null 2>&1 || {
@@ -95,16 +124,14 @@ tw_install_packages() {
     need_update=1
   fi
   if ! ls /var/lib/apt/lists/*_Packages* >/dev/null 2>&1; then need_update=1; fi
-  if [ "$need_update" = 1 ]; then
-    tw_apt update >>"$log" 2>&1 || { tail -n 20 "$log" >&2; tw_die "apt-get update failed"; }
-  fi
+  if [ "$need_update" = 1 ]; then tw_apt_update "$log"; fi
 
   # shellcheck disable=SC2086  # one package per word
   if ! tw_apt install $missing >>"$log" 2>&1; then
     tw_log "install failed; refreshing package lists and retrying"
-    tw_apt update >>"$log" 2>&1 || true
+    tw_apt_update "$log"
     # shellcheck disable=SC2086
-    tw_apt install $missing >>"$log" 2>&1 || {
+    tw_apt install $missing >>"$log" 2>&1 || tw_apt_install_from_release "$log" $missing || {
       tail -n 20 "$log" >&2
       tw_die "apt-get install failed"
     }
