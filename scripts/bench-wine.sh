@@ -2,7 +2,8 @@
 # What Taskwell costs under Wine, measured against Wine's taskmgr (an NT-style task manager that
 # ships with Wine, run as a black-box reference) and against the fair floor of each page (a loop
 # that makes exactly the platform queries the program needs there per interval, and nothing else),
-# all in one wineserver session of a prefix of its own, on a private Xvfb.
+# all in one wineserver session of a prefix of its own, on a private Xvfb (its display given a
+# resource database, as a desktop session's display has).
 #
 #   bash scripts/bench-wine.sh [options]
 #
@@ -41,6 +42,13 @@
 #                     (taskwell_benchloop.exe --with), and print each piece's cost per pass
 #   --no-calls        leave out the costs of single calls
 #   --call-seconds <s>  time spent on each single call (default 2)
+#   --against <dir>   also sample the taskwell.exe of another Windows build directory (an earlier
+#                     commit's, say) in each of Taskwell's states, right after this build's in odd
+#                     rounds and right before it in even ones, and print both builds' medians and
+#                     the ratios of this build to the other: two builds sampled in one session on
+#                     the same load, which one build a run cannot give (rounds spread with the
+#                     machine's load, which moves the figures a monitor shows)
+#   --taskwell-only   leave out taskmgr and the floors (with --against, a comparison of builds)
 #   --skip-build      use the existing build
 # Environment:
 #   TASKWELL_BENCH_BUILD       Windows build directory (default build/bench-win32, or
@@ -63,6 +71,8 @@ load_windows=4
 calls=1
 call_seconds=2
 build=1
+against=""
+taskwell_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
   --rounds) rounds="$2"; shift 2 ;;
@@ -80,6 +90,8 @@ while [ $# -gt 0 ]; do
   --no-calls) calls=0; shift ;;
   --call-seconds) call_seconds="$2"; shift 2 ;;
   --skip-build) build=0; shift ;;
+  --against) against="$(realpath -m "$2")"; shift 2 ;;
+  --taskwell-only) taskwell_only=1; calls=0; shift ;;
   *) echo "unknown option: $1 (see the head of $0)" >&2; exit 2 ;;
   esac
 done
@@ -103,6 +115,7 @@ fi
 [ "$TW_WINE_MODE" = win32 ] ||
   tw_log "these figures are of the 64-bit test build and Wine's 64-bit taskmgr, not of the 32-bit program"
 [ -f "$exe" ] && [ -f "$loop" ] || tw_die "$exe or $loop missing (build them, or drop --skip-build)"
+[ -z "$against" ] || [ -f "$against/taskwell.exe" ] || tw_die "$against/taskwell.exe missing"
 tw_prefix_setup "$prefix"
 
 # ---- Host processes of this prefix ---------------------------------------------------------
@@ -199,12 +212,20 @@ tw_start_xvfb 1280x1024x24
 # The pointer rests in a corner of the screen outside Wine's desktop, over no window: a pointer
 # left over a monitor's window would have it handle mouse messages the sample counts as its cost.
 xdotool mousemove 1279 0 || tw_log "the pointer could not be moved aside"
+# A desktop session loads X resources (the session scripts merge the system's, with xrdb) and a
+# bare Xvfb has none. Without a resource database on the display, X's library looks for one in
+# the home directory again on every lookup (two file opens and a uname), and Wine looks up its font
+# smoothing defaults each time a font is selected into a device context of the display: every
+# paint of every monitor then pays those three system calls, which no user's session does. The
+# session gets the system's one resource line, as a desktop would.
+xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "*customization:"$'\t'"-color"$'\n' ||
+  tw_log "the display's resource database could not be set"
 # One wineserver for the whole session, kept when no program runs.
 wineserver -p
 win_loop="$(tw_winpath "$loop")"
 
 tw_log "load before the session: $(cut -d' ' -f1-3 /proc/loadavg); other wineservers: $(pgrep -c -x 'wineserver|wineserver64|wineserver32' || true)"
-session_seconds=$(( rounds * (12 + 2 * paused + 2 * mode_cost + 7 * pieces) * (settle + measure + 15) + 600 ))
+session_seconds=$(( rounds * (12 + 4 * (${#against} > 0) + 2 * paused + 2 * mode_cost + 7 * pieces) * (settle + measure + 15) + 600 ))
 wine "$loop" --windows "$load_windows" --processes "$load_processes" --seconds "$session_seconds" >/dev/null 2>&1 &
 helpers_pid=$!
 server_pid="$(for i in $(seq 1 40); do find_wineserver && break; sleep 0.25; done)" ||
@@ -288,13 +309,33 @@ monitor_sample() {
   sleep 1
 }
 
-#   taskwell_sample <label> <round> <page> <speed> [<minimise>]
+# Taskwell of this build, or of the --against build when <build> is "other".
+#   taskwell_sample <label> <round> <page> <speed> [<minimise> [<build>]]
 taskwell_sample() {
-  local label="$1" round="$2" page="$3" speed="$4" minimise="${5:-0}"
+  local label="$1" round="$2" page="$3" speed="$4" minimise="${5:-0}" dir="$build_dir"
+  [ "${6:-this}" = this ] || dir="$against"
   timeout 60 wine "$loop" --seed-taskwell "$page" "$speed" >/dev/null 2>&1 ||
     { tw_log "cannot store Taskwell's settings"; failed=1; }
   monitor_sample "$label" "$round" taskwell.exe "$page" "$minimise" \
-    bash -c 'cd "$1" && exec wine taskwell.exe' _ "$build_dir"
+    bash -c 'cd "$1" && exec wine taskwell.exe' _ "$dir"
+}
+
+# Taskwell in one state, and with --against the other build in the same state, in the round's
+# order (this build first in odd rounds).
+#   taskwell_pair <state> <round> <page> <minimise>
+taskwell_pair() {
+  local state="$1" round="$2" page="$3" minimise="$4" b
+  local builds=(this)
+  if [ -n "$against" ]; then
+    if ((round % 2)); then builds=(this other); else builds=(other this); fi
+  fi
+  for b in "${builds[@]}"; do
+    if [ "$b" = this ]; then
+      taskwell_sample "Taskwell $state" "$round" "$page" Normal "$minimise"
+    else
+      taskwell_sample "other build $state" "$round" "$page" Normal "$minimise" other
+    fi
+  done
 }
 
 taskmgr_sample() {
@@ -349,9 +390,16 @@ loop_sample() {
 }
 
 pages=(Applications Processes Performance)
+states=("${pages[@]}" "in the tray")
 labels=("idle")
-for page in "${pages[@]}"; do labels+=("Taskwell $page" "taskmgr $page" "floor $page"); done
-labels+=("Taskwell in the tray" "floor in the tray")
+for page in "${pages[@]}"; do
+  labels+=("Taskwell $page")
+  [ -z "$against" ] || labels+=("other build $page")
+  [ "$taskwell_only" = 1 ] || labels+=("taskmgr $page" "floor $page")
+done
+labels+=("Taskwell in the tray")
+[ -z "$against" ] || labels+=("other build in the tray")
+[ "$taskwell_only" = 1 ] || labels+=("floor in the tray")
 [ "$mode_cost" = 1 ] && labels+=("bare loop" "bare loop as Windows 98")
 [ "$paused" = 1 ] && labels+=("Taskwell Applications Paused" "Taskwell Processes Paused")
 piece_list=(stats perfinfo snapshot scan probe tray)
@@ -380,12 +428,13 @@ for ((r = 1; r <= rounds; r++)); do
   idle_server[$r]="$(awk '{ print $2 }' <<<"${result["idle/$r"]:-- 0}")"
   for ((p = 0; p < ${#pages[@]}; p++)); do
     page="${pages[$p]}"
-    taskwell_sample "Taskwell $page" "$r" "$p" Normal
+    taskwell_pair "$page" "$r" "$p" 0
+    [ "$taskwell_only" = 1 ] && continue
     taskmgr_sample "taskmgr $page" "$r" "$p"
     loop_sample "floor $page" "$r" "floor:${page,,}" win98
   done
-  taskwell_sample "Taskwell in the tray" "$r" 0 Normal 1
-  loop_sample "floor in the tray" "$r" floor:tray win98
+  taskwell_pair "in the tray" "$r" 0 1
+  [ "$taskwell_only" = 1 ] || loop_sample "floor in the tray" "$r" floor:tray win98
   if [ "$mode_cost" = 1 ]; then
     loop_sample "bare loop" "$r"
     loop_sample "bare loop as Windows 98" "$r" "" win98
@@ -437,17 +486,51 @@ ratio_line() {
     r = n / d; printf "  %-56s %8.2f   (target <= %s: %s)\n", w, r, t, (r <= t ? "met" : "not met") }'
 }
 
-printf '\nRatios (medians; load %s processes x %s windows)\n' "$load_processes" "$load_windows"
-for page in "${pages[@]}"; do
-  tw="Taskwell $page"
-  tm="taskmgr $page"
-  ratio_line "$page: Taskwell own CPU / taskmgr own CPU" "${med["$tw/1"]}" "${med["$tm/1"]}" 0.3
-  ratio_line "$page: Taskwell own CPU / the page's floor" "${med["$tw/1"]}" "${med["floor $page/1"]}" 1.25
-  ratio_line "$page: Taskwell wineserver above idle / taskmgr's" "${med["$tw/7"]}" "${med["$tm/7"]}" 0.5
-  ratio_line "$page: Taskwell RSS / taskmgr RSS" "${med["$tw/5"]}" "${med["$tm/5"]}" 1
-  ratio_line "$page: Taskwell USS / taskmgr USS" "${med["$tw/6"]}" "${med["$tm/6"]}" 1
-done
-ratio_line "In the tray: Taskwell own CPU / its floor" "${med["Taskwell in the tray/1"]}" "${med["floor in the tray/1"]}" 1.25
+# The median over the rounds of one round's ratio <label a> / <label b> in column <n> (as median's).
+paired_median() {
+  local a="$1" b="$2" col="$3" r fa fb values=()
+  for ((r = 1; r <= rounds; r++)); do
+    fa="${result["$a/$r"]:-}"
+    fb="${result["$b/$r"]:-}"
+    [ -n "$fa" ] && [ -n "$fb" ] || continue
+    values+=("$(awk -v c="$col" -v idle="${idle_server[$r]:-0}" -v fb="$fb" 'BEGIN { split(fb, g, " ") }
+      { x = (c == 7 ? $2 - idle : $c); y = (c == 7 ? g[2] - idle : g[c])
+        print (y > 0 ? x / y : "-") }' <<<"$fa")")
+  done
+  printf '%s\n' "${values[@]}" | grep -v '^-$' | sort -g | awk '{ v[NR] = $1 } END {
+    if (!NR) { print "-"; exit }
+    print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
+}
+
+if [ -n "$against" ]; then
+  printf '\nThis build (%s) against %s\n' "$build_dir" "$against"
+  printf '(medians over the rounds; "ratio": of the medians, "paired": the median of each round'"'"'s own ratio)\n'
+  printf '  %-14s %-16s %9s %9s %7s %7s\n' state figure this other ratio paired
+  for state in "${states[@]}"; do
+    for c in 1 7 3 5 6; do
+      case "$c" in 1) what="own CPU %" ;; 7) what="srv>idle %" ;; 3) what="explorer %" ;; 5) what="RSS MB" ;; 6) what="USS MB" ;; esac
+      awk -v s="$state" -v w="$what" -v c="$c" -v a="${med["Taskwell $state/$c"]}" \
+        -v b="${med["other build $state/$c"]}" -v p="$(paired_median "Taskwell $state" "other build $state" "$c")" '
+        function f(v) { return v == "-" ? "-" : (c == 5 || c == 6 ? sprintf("%.1f", v / 1024) : sprintf("%.3f", v)) }
+        BEGIN { printf "  %-14s %-16s %9s %9s %7s %7s\n", s, w, f(a), f(b),
+          (a == "-" || b == "-" || b + 0 <= 0 ? "n/a" : sprintf("%.2f", a / b)), (p == "-" ? "n/a" : sprintf("%.2f", p)) }'
+    done
+  done
+fi
+
+if [ "$taskwell_only" = 0 ]; then
+  printf '\nRatios (medians; load %s processes x %s windows)\n' "$load_processes" "$load_windows"
+  for page in "${pages[@]}"; do
+    tw="Taskwell $page"
+    tm="taskmgr $page"
+    ratio_line "$page: Taskwell own CPU / taskmgr own CPU" "${med["$tw/1"]}" "${med["$tm/1"]}" 0.3
+    ratio_line "$page: Taskwell own CPU / the page's floor" "${med["$tw/1"]}" "${med["floor $page/1"]}" 1.25
+    ratio_line "$page: Taskwell wineserver above idle / taskmgr's" "${med["$tw/7"]}" "${med["$tm/7"]}" 0.5
+    ratio_line "$page: Taskwell RSS / taskmgr RSS" "${med["$tw/5"]}" "${med["$tm/5"]}" 1
+    ratio_line "$page: Taskwell USS / taskmgr USS" "${med["$tw/6"]}" "${med["$tm/6"]}" 1
+  done
+  ratio_line "In the tray: Taskwell own CPU / its floor" "${med["Taskwell in the tray/1"]}" "${med["floor in the tray/1"]}" 1.25
+fi
 if [ "$mode_cost" = 1 ]; then
   awk -v a="${med["bare loop as Windows 98/5"]}" -v b="${med["bare loop/5"]}" 'BEGIN {
     if (a == "-" || b == "-") exit
