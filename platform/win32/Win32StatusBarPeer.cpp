@@ -43,6 +43,9 @@ void Win32StatusBarPeer::ApplyText(int index) {
     TStatusBar* bar = As<TStatusBar>();
     if (!bar || index < 0 || index >= bar->PanelCount()) return;
     // Plain text parts with the sunken border: another program can read them with SB_GETTEXT.
+    // The control invalidates the part and asks for its paint at once; that paint waits (WndProc),
+    // so the parts changed in one pass of the program are painted together in one paint.
+    FlagScope setting(settingText_);
     ::SendMessageA(Handle(), SB_SETTEXTA, static_cast<::WPARAM>(index),
                    reinterpret_cast<::LPARAM>(bar->PanelText(index).c_str()));
 }
@@ -56,7 +59,6 @@ void Win32StatusBarPeer::Apply(Change what, int index) {
         ApplyParts();
         return;
     }
-    // The control paints the part as soon as its text changes.
     if (HoldText()) return;
     ApplyText(index);
 }
@@ -70,6 +72,11 @@ void Win32StatusBarPeer::ShowText() {
 ::LRESULT Win32StatusBarPeer::WndProc(UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
     if (msg == SB_GETTEXTA || msg == SB_GETTEXTW || msg == SB_GETTEXTLENGTHA || msg == SB_GETTEXTLENGTHW)
         ReleaseText();
+    // The paint a text change asks for at once is left for later: the part stays invalid, and the
+    // system sends one WM_PAINT for all of them once the program's pass is done and it takes
+    // messages again. Each paint of the bar draws all its parts and, with the system's theme, makes
+    // six memory device contexts: two parts changed a tick were two such paints.
+    if (msg == WM_PAINT && wParam == 0 && settingText_) return 0;
     return Win32ControlPeer::WndProc(msg, wParam, lParam);
 }
 

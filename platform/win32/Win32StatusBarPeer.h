@@ -26,6 +26,8 @@ protected:
 private:
     void ApplyParts();
     void ApplyText(int index);
+
+    bool settingText_ = false;  // inside SB_SETTEXT: its paint waits for the message loop
 };
 
 }  // namespace taskwell::win32

@@ -1563,6 +1563,14 @@ int TaskwellMain(const Platform& platform) {
         ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<::POINT*>(&r), 2);
         Equal(static_cast<int>(r.top), form.ClientHeight() - 19, "status bar sits at the bottom of the form");
         Equal(static_cast<int>(r.bottom - r.top), 19, "status bar height is the widget's");
+        // Two parts changed in one pass wait for one paint when the program takes messages again.
+        bar.SetPanelText(1, "CPU Usage: 9%");
+        Check(::GetUpdateRect(sbw, nullptr, FALSE) != FALSE, "changed parts wait to be painted");
+        Equal(StatusText(sbw, 1), std::string("CPU Usage: 9%"), "a waiting part answers with its new text");
+    });
+
+    steps.push_back([&] {
+        Check(::GetUpdateRect(sbw, nullptr, FALSE) == FALSE, "the waiting parts were painted between two passes");
     });
 
     steps.push_back([&] {
