@@ -451,6 +451,14 @@ done
 
 # ---- Medians and ratios ---------------------------------------------------------------------
 
+# The middle of the values on standard input, one a line (the mean of the two middle ones of an even
+# count); "-" when there are none or one of them is "-" (a sample that has no such figure).
+middle_of() {
+  sort -g | awk '{ v[NR] = $1 } END {
+    if (!NR || v[1] == "-") { print "-"; exit }
+    print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
+}
+
 # The median of column <n> (1 own, 2 server, 3 explorer, 4 X, 5 RSS, 6 USS, 7 server above idle) of
 # a sample.
 median() {
@@ -461,9 +469,7 @@ median() {
     values+=("$(awk -v c="$col" -v idle="${idle_server[$r]:-0}" '{ print (c == 7 ? $2 - idle : $c) }' <<<"$f")")
   done
   [ ${#values[@]} -gt 0 ] || { echo "-"; return 0; }
-  printf '%s\n' "${values[@]}" | sort -g | awk '{ v[NR] = $1 } END {
-    if (v[1] == "-") { print "-"; exit }
-    print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
+  printf '%s\n' "${values[@]}" | middle_of
 }
 
 printf '\nMedians over %d rounds (percent of one core; memory in MB)\n' "$rounds"
@@ -497,9 +503,8 @@ paired_median() {
       { x = (c == 7 ? $2 - idle : $c); y = (c == 7 ? g[2] - idle : g[c])
         print (y > 0 ? x / y : "-") }' <<<"$fa")")
   done
-  printf '%s\n' "${values[@]}" | grep -v '^-$' | sort -g | awk '{ v[NR] = $1 } END {
-    if (!NR) { print "-"; exit }
-    print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
+  # A round whose other build has no figure gives no ratio and is left out.
+  printf '%s\n' "${values[@]}" | grep -v '^-$' | middle_of
 }
 
 if [ -n "$against" ]; then
