@@ -58,6 +58,8 @@
 
 #include "e2e_util.h"
 
+#include <psapi.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -105,6 +107,23 @@ DWORD WalkThroughAdapter(taskwell::win32::Win32Toolhelp& toolhelp) {
   for (bool ok = toolhelp.Process32First(snap, entry); ok; ok = toolhelp.Process32Next(snap, entry)) ++n;
   toolhelp.CloseHandle(snap);
   return n;
+}
+
+// kernel32's K32GetPerformanceInfo, as the program's statistics read it: the system's record of
+// this architecture (14 DWORDs in a 32-bit process, pointer-sized counters in a 64-bit one; a
+// record of the wrong size is refused before anything is read).
+using GetPerformanceInfoFn = BOOL(WINAPI*)(PERFORMANCE_INFORMATION*, DWORD);
+GetPerformanceInfoFn PerformanceInfoFunction() {
+  static const auto fn = reinterpret_cast<GetPerformanceInfoFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetPerformanceInfo")));
+  return fn;
+}
+bool HasPerformanceInfo() { return PerformanceInfoFunction() != nullptr; }
+bool ReadPerformanceInfo(PERFORMANCE_INFORMATION& info) {
+  info = PERFORMANCE_INFORMATION{};
+  info.cb = sizeof info;
+  const GetPerformanceInfoFn fn = PerformanceInfoFunction();
+  return fn && fn(&info, sizeof info);
 }
 
 // ---- The bare loop ---------------------------------------------------------------------------
@@ -732,14 +751,10 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
       FILETIME a, b, c;
       getSystemTimes(&a, &b, &c);
     });
-  using GetPerformanceInfoFn = BOOL(WINAPI*)(void*, DWORD);
-  auto getPerformanceInfo = reinterpret_cast<GetPerformanceInfoFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetPerformanceInfo")));
-  if (getPerformanceInfo)
+  if (HasPerformanceInfo())
     timer.Time("K32GetPerformanceInfo", [&] {
-      DWORD info[14] = {};  // PERFORMANCE_INFORMATION of a 32-bit process: 14 DWORDs
-      info[0] = sizeof info;
-      getPerformanceInfo(info, sizeof info);
+      PERFORMANCE_INFORMATION info{};
+      ReadPerformanceInfo(info);
     });
 
   // The thread count three ways: a thread snapshot, the process snapshot's cntThreads, and the
@@ -756,11 +771,8 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
     entry.dwSize = sizeof entry;
     for (BOOL ok = Process32First(snap, &entry); ok; ok = Process32Next(snap, &entry)) viaProcesses += entry.cntThreads;
     CloseHandle(snap);
-    DWORD info[14] = {};
-    info[0] = sizeof info;
-    // cb, CommitTotal, CommitLimit, CommitPeak, PhysicalTotal, PhysicalAvailable, SystemCache,
-    // KernelTotal, KernelPaged, KernelNonpaged, PageSize, HandleCount, ProcessCount, ThreadCount.
-    if (getPerformanceInfo && getPerformanceInfo(info, sizeof info)) viaInfo = info[13];
+    PERFORMANCE_INFORMATION info{};
+    if (ReadPerformanceInfo(info)) viaInfo = info.ThreadCount;
     std::printf("INFO\tthreads: %lu in a thread snapshot, %lu summed from a process snapshot, %lu in the "
                 "performance information\n",
                 static_cast<unsigned long>(viaThreads), static_cast<unsigned long>(viaProcesses),
@@ -1013,12 +1025,8 @@ void RunPieces() {
   if (g_pieces.stats)
     for (const char* name : kStatNames) ReadStat(*g_pieces.registry, "PerfStats\\StatData", name);
   if (g_pieces.perfinfo) {
-    using GetPerformanceInfoFn = BOOL(WINAPI*)(void*, DWORD);
-    static auto fn = reinterpret_cast<GetPerformanceInfoFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetPerformanceInfo")));
-    DWORD info[14] = {};
-    info[0] = sizeof info;
-    if (fn) fn(info, sizeof info);
+    PERFORMANCE_INFORMATION info{};
+    ReadPerformanceInfo(info);
   }
   if (g_pieces.snapshot) {
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
