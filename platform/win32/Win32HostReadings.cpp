@@ -40,15 +40,16 @@ bool Win32HostReadings::CpuTimes(EmulatedStatistics::CpuTimes& times) const {
 
 bool Win32HostReadings::PerformanceInfo(::PERFORMANCE_INFORMATION& info) const {
     if (!getPerformanceInfo_) return false;
-    const ::DWORD now = ::GetTickCount();
-    if (!sharedHeld_ || now - sharedAt_ >= kSharedReadingMs) {
+    if (!sharedHeld_ || ::GetTickCount() - sharedAt_ >= kSharedReadingMs) {
         ::PERFORMANCE_INFORMATION fresh{};
         fresh.cb = sizeof fresh;
         // A refused reading is not kept: the next statistic asks the system again.
         sharedHeld_ = false;
         if (!getPerformanceInfo_(&fresh, sizeof fresh)) return false;
         shared_ = fresh;
-        sharedAt_ = now;
+        // Counted from when the reading came back: one that took longer than kSharedReadingMs
+        // (hundreds of processes, a busy machine) still serves the rest of its pass.
+        sharedAt_ = ::GetTickCount();
         sharedHeld_ = true;
     }
     info = shared_;

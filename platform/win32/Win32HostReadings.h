@@ -5,7 +5,8 @@
 //
 // A polling pass reads the thread count, the disk cache and the committed memory one after another,
 // milliseconds apart, and each performance information call costs about a millisecond under Wine
-// (it lists every process): a reading serves every statistic read within kSharedReadingMs of it.
+// (it lists every process): a reading serves every statistic read within kSharedReadingMs after it
+// came back.
 //
 // GetSystemTimes and GetPerformanceInfo do not exist on Windows 95/98, which publish the statistics
 // in their registry: both are looked up at run time, so the program still loads there, and a host
@@ -46,7 +47,7 @@ public:
     static constexpr ::DWORD kSharedReadingMs = 50;
 
 private:
-    // The system's performance information, or the reading taken less than kSharedReadingMs ago.
+    // The system's performance information, or the reading that came back less than kSharedReadingMs ago.
     bool PerformanceInfo(::PERFORMANCE_INFORMATION& info) const;
     // The thread count summed over the process list, for hosts without performance information.
     bool ListedThreadCount(std::uint64_t& count) const;
@@ -62,7 +63,7 @@ private:
     // entries of its last reading, whose storage is reused.
     mutable Win32ProcessQuery processes_{Win32ProcessQuery::SystemQuery()};
     mutable std::vector<taskwell::PROCESSENTRY32> listed_;
-    // The last performance information reading and the tick count it was taken at.
+    // The last performance information reading and the tick count when it came back.
     mutable ::PERFORMANCE_INFORMATION shared_{};
     mutable ::DWORD sharedAt_ = 0;
     mutable bool sharedHeld_ = false;
