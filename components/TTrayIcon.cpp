@@ -24,7 +24,7 @@ TTrayIcon::TTrayIcon(TApplication& app, IWindows& windows, IShell& shell)
 TTrayIcon::~TTrayIcon() {
     // From here on a message reaching the hidden window finds no component.
     *self_ = nullptr;
-    if (active_) Notify(NIM_DELETE);
+    if (active_) Notify(NIM_DELETE, 0);
     FreeIcon();
     if (hwnd_ != 0) {
         try {
@@ -55,13 +55,13 @@ void TTrayIcon::SetActive(bool active) {
     if (active_)
         Add();
     else
-        Notify(NIM_DELETE);
+        Notify(NIM_DELETE, 0);
 }
 
 void TTrayIcon::Add() {
     // A window that could not be made at construction is tried again here.
     if (!EnsureWindow()) return;
-    Notify(NIM_ADD);
+    Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     // The shell may not take the tooltip with the add; applying it again afterwards, from the
     // message loop, makes sure it shows.
     if (toolTip_.empty()) {
@@ -83,7 +83,7 @@ void TTrayIcon::SetIconAndToolTip(const TIcon& picture, const std::string& text)
 void TTrayIcon::Change(const TIcon* picture, const std::string& text) {
     toolTip_ = text.substr(0, std::min(text.size(), kMaxToolTip));
     if (!picture) {
-        if (active_) Notify(NIM_MODIFY);
+        if (active_) Notify(NIM_MODIFY, NIF_TIP);
         return;
     }
     HICON copy = 0;
@@ -96,7 +96,7 @@ void TTrayIcon::Change(const TIcon* picture, const std::string& text) {
     }
     const HICON old = icon_.Handle();
     icon_.SetHandle(copy);
-    if (active_) Notify(NIM_MODIFY);
+    if (active_) Notify(NIM_MODIFY, NIF_ICON | NIF_TIP);
     // The shell has the new picture by now: the old one can go.
     DestroyIconQuietly(shell_, old);
 }
@@ -111,17 +111,18 @@ void TTrayIcon::SetToolTip(const std::string& text) {
     Change(nullptr, text);
 }
 
-void TTrayIcon::Notify(DWORD message) {
+void TTrayIcon::Notify(DWORD message, UINT flags) {
     // Without its window the icon could neither be told apart from others nor clicked.
     if (hwnd_ == 0) return;
     record_ = NOTIFYICONDATAA{};
     record_.cbSize = sizeof(NOTIFYICONDATAA);
     record_.hWnd = hwnd_;
     record_.uID = 0;
-    record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    record_.uCallbackMessage = kNotifyMessage;
-    record_.hIcon = icon_.Handle();
-    std::memcpy(record_.szTip, toolTip_.data(), std::min(toolTip_.size(), sizeof(record_.szTip) - 1));
+    record_.uFlags = flags;
+    if (flags & NIF_MESSAGE) record_.uCallbackMessage = kNotifyMessage;
+    if (flags & NIF_ICON) record_.hIcon = icon_.Handle();
+    if (flags & NIF_TIP)
+        std::memcpy(record_.szTip, toolTip_.data(), std::min(toolTip_.size(), sizeof(record_.szTip) - 1));
     bool accepted = false;
     try {
         accepted = shell_.Shell_NotifyIconA(message, record_);

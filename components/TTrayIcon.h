@@ -1,7 +1,9 @@
 // An icon in the notification area of the task bar, with a tooltip, mouse events and a popup menu.
 //
 // The component owns a hidden window of its own, which receives the shell's mouse notifications,
-// and one notification record that it fills before every call to Shell_NotifyIconA. A failed call
+// and one notification record that it fills before every call to Shell_NotifyIconA. An add carries
+// the whole record; a change carries only what changed (a tooltip alone leaves the picture out, so
+// the shell neither copies the picture again nor repaints it). A failed call
 // is neither reported nor retried: the component counts the icon as present, and later changes go
 // out as modifications. When the shell starts again (it announces a new task bar with the
 // "TaskbarCreated" message), an active icon is added again, so it survives a restart of the shell.
@@ -85,8 +87,9 @@ private:
     // Takes a copy of the picture (null: the picture stays) and the tooltip, then tells the shell
     // once while the icon is active.
     void Change(const TIcon* picture, const std::string& text);
-    // Fills the record and hands it to the shell; the outcome is not looked at.
-    void Notify(DWORD message);
+    // Fills the record with the members named by flags (NIF_*) and hands it to the shell; the
+    // outcome is not looked at.
+    void Notify(DWORD message, UINT flags);
     void FreeIcon();
 
     TApplication& app_;

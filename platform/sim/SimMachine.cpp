@@ -418,18 +418,35 @@ HINSTANCE SimMachine::ShellExecuteA(HWND owner, const std::string& operation, co
     return forced != ShellExecuteResults.end() ? forced->second : 42;
 }
 
+namespace {
+// The shell keeps of a notification record only the members its flags name; the others stay as
+// they were (zero for an icon just added).
+void TakeNotifyMembers(NOTIFYICONDATAA& held, const NOTIFYICONDATAA& data) {
+    held.uFlags |= data.uFlags;
+    if (data.uFlags & NIF_MESSAGE) held.uCallbackMessage = data.uCallbackMessage;
+    if (data.uFlags & NIF_ICON) held.hIcon = data.hIcon;
+    if (data.uFlags & NIF_TIP) std::memcpy(held.szTip, data.szTip, sizeof(held.szTip));
+}
+}  // namespace
+
 bool SimMachine::Shell_NotifyIconA(DWORD message, const NOTIFYICONDATAA& data) {
     NotifyCalls.push_back(NotifyCall{message, data});
     if (Enter(Op::Shell_NotifyIconA)) return false;
     auto key = std::make_pair(data.hWnd, data.uID);
     switch (message) {
-    case NIM_ADD:
+    case NIM_ADD: {
         if (TrayIcons.count(key)) return false;
-        TrayIcons[key] = data;
+        NOTIFYICONDATAA& held = TrayIcons[key];
+        held = NOTIFYICONDATAA{};
+        held.cbSize = data.cbSize;
+        held.hWnd = data.hWnd;
+        held.uID = data.uID;
+        TakeNotifyMembers(held, data);
         return true;
+    }
     case NIM_MODIFY:
         if (!TrayIcons.count(key)) return false;
-        TrayIcons[key] = data;
+        TakeNotifyMembers(TrayIcons[key], data);
         return true;
     case NIM_DELETE:
         return TrayIcons.erase(key) != 0;

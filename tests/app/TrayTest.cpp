@@ -135,16 +135,23 @@ TEST(TrayMeter, ATickWithNothingNewLeavesTheShellAlone) {
     struct Step {
         LONG cpuUsage;
         int notifies;  // changes handed to the shell
+        UINT members;  // what the change carries
     };
-    // 40 and 41 share the level picture Z_5 but not the tooltip; the same reading again changes
-    // nothing; a missing reading changes both, in one change.
-    const Step steps[] = {{40, 1}, {40, 0}, {41, 1}, {41, 0}, {-1, 1}, {-1, 0}};
+    // 40 and 41 share the level picture Z_5 but not the tooltip: the change carries the tooltip
+    // alone and the shell keeps the picture. The same reading again changes nothing; a missing
+    // reading changes both, in one change.
+    const UINT both = NIF_ICON | NIF_TIP;
+    const Step steps[] = {{40, 1, both}, {40, 0, 0}, {41, 1, NIF_TIP}, {41, 0, 0}, {-1, 1, both}, {-1, 0, 0}};
     for (const Step& s : steps) {
         const size_t notifies = f.machine.NotifyCalls.size();
         m.Readings.CPUUsage = s.cpuUsage;
         m.UpdateTrayIcon();
         EXPECT_EQ(static_cast<int>(f.machine.NotifyCalls.size() - notifies), s.notifies) << s.cpuUsage;
+        if (s.notifies) {
+            EXPECT_EQ(f.machine.NotifyCalls.back().data.uFlags, s.members) << s.cpuUsage;
+        }
         ASSERT_NE(f.Shown(), nullptr);
+        EXPECT_STREQ(f.Shown()->szTip, m.TrayIcon.ToolTip().c_str()) << s.cpuUsage;
         EXPECT_EQ(f.machine.IconResourceOf(f.app.Icon()), f.machine.IconResourceOf(f.Shown()->hIcon)) << s.cpuUsage;
     }
 }
