@@ -861,7 +861,8 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
     if (copy) DestroyIcon(copy);
   });
 
-  // The tray icon: the tooltip alone, then the picture, each time a changed one.
+  // The tray icon: a changed tooltip handed over with the picture and alone, then a changed
+  // picture.
   NOTIFYICONDATAA nid{};
   nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
   nid.hWnd = probe.frame;
@@ -874,6 +875,13 @@ int TimeCalls(double seconds, unsigned long serverPid, unsigned long xPid, unsig
     timer.Time("Shell_NotifyIconA NIM_MODIFY, tooltip changed", [&] {
       std::strcpy(nid.szTip, (++flip & 1) ? "CPU Usage: 3%" : "CPU Usage: 2%");
       Shell_NotifyIconA(NIM_MODIFY, &nid);
+      Pump();
+    });
+    timer.Time("Shell_NotifyIconA NIM_MODIFY, tooltip changed, handed over alone", [&] {
+      std::strcpy(nid.szTip, (++flip & 1) ? "CPU Usage: 3%" : "CPU Usage: 2%");
+      nid.uFlags = NIF_TIP;
+      Shell_NotifyIconA(NIM_MODIFY, &nid);
+      nid.uFlags = NIF_ICON | NIF_TIP;
       Pump();
     });
     timer.Time("Shell_NotifyIconA NIM_MODIFY, picture changed", [&] {
