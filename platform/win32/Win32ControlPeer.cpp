@@ -57,7 +57,7 @@ void Win32ControlPeer::Attach(::HWND hwnd, bool setFont) {
         previous_ = current;
         ::SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32ControlPeer::WindowProc));
     }
-    if (setFont) {
+    if (setFont && !HoldFont()) {
         if (::HFONT font = backend_.FontFor(control_.Font()))
             ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(font), FALSE);
     }
@@ -68,6 +68,7 @@ bool Win32ControlPeer::StillAttached(::HWND hwnd, const Win32ControlPeer* peer) 
 }
 
 void Win32ControlPeer::ApplyFont() {
+    if (HoldFont()) return;
     if (::HFONT font = backend_.FontFor(control_.Font()))
         ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(font), TRUE);
 }
@@ -242,7 +243,26 @@ void Win32ControlPeer::ReleaseText() {
 }
 
 void Win32ControlPeer::ShowHeldText() {
-    if (textHeld_ && ::IsWindowVisible(hwnd_)) ReleaseText();
+    if (!::IsWindowVisible(hwnd_)) return;
+    if (textHeld_) ReleaseText();
+    if (fontHeld_) ReleaseFont();
+}
+
+bool Win32ControlPeer::HoldFont() {
+    if (!hwnd_ || ::IsWindowVisible(hwnd_) || backend_.FontFor(control_.Font()) == backend_.Font()) {
+        fontHeld_ = false;
+        return false;
+    }
+    fontHeld_ = true;
+    return true;
+}
+
+void Win32ControlPeer::ReleaseFont() {
+    if (!fontHeld_ || !hwnd_) return;
+    fontHeld_ = false;
+    FlagScope applying(applying_);
+    if (::HFONT font = backend_.FontFor(control_.Font()))
+        ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(font), TRUE);
 }
 
 void Win32ControlPeer::Changed(Change what, int index) {
@@ -349,6 +369,10 @@ void Win32ControlPeer::Recheck() {}
     case WM_GETTEXTLENGTH:
         // Whoever asks gets the current text, also while it is held back.
         ReleaseText();
+        break;
+    case WM_GETFONT:
+        // And the current font.
+        ReleaseFont();
         break;
     case WM_WINDOWPOSCHANGED:
         // Every way of showing a window passes here once it shows: the held texts below it follow.

@@ -50,8 +50,8 @@ public:
     virtual void ImageListGone(::HIMAGELIST list);
     // A look at the window's state asked for earlier with Win32UiBackend::PostRecheck.
     virtual void Recheck();
-    // Some window came on the screen: a text held back while this window was off it goes into
-    // the window now, if this window shows too.
+    // Some window came on the screen: a text or font held back while this window was off it goes
+    // into the window now, if this window shows too.
     void ShowHeldText();
     // The colours of a child control's text and background, asked for by WM_CTLCOLOR* in its
     // parent: the control draws its text in its font's colour, and may replace the brush it was
@@ -123,6 +123,12 @@ protected:
     virtual void ShowText();
     // Applies a held text now; nothing when none is held.
     void ReleaseText();
+    // A font of its own (not the program's default one) given to a window that is not on the
+    // screen waits the same way: the system makes a face ready when a window takes its font,
+    // loading the font file, and a page never shown (the Processes page's list, while the program
+    // lives in the tray) never needs it. True when held back; ReleaseFont applies it later.
+    bool HoldFont();
+    void ReleaseFont();
 
 private:
     // Takes the peer's windows out of the form's tooltip again.
@@ -136,6 +142,7 @@ private:
     ::HWND hwnd_ = nullptr;
     WNDPROC previous_ = nullptr;
     bool textHeld_ = false;
+    bool fontHeld_ = false;
     ::HWND tooltip_ = nullptr;       // the form's tooltip the windows below are tools of
     ::HWND tooltipOwner_ = nullptr;  // the window that tooltip asks for their texts
     std::vector<::HWND> hintTools_;

@@ -127,6 +127,12 @@ std::string StoredText(::HWND w) {
     return narrow;
 }
 
+// The font a window of a system class holds itself, asked of its class's procedure past the peer.
+::HFONT StoredFont(::HWND w) {
+    auto proc = reinterpret_cast<WNDPROC>(::GetClassLongPtrA(w, GCLP_WNDPROC));
+    return reinterpret_cast<::HFONT>(::CallWindowProcA(proc, w, WM_GETFONT, 0, 0));
+}
+
 std::string StatusText(::HWND sb, int part) {
     char buf[512] = {};
     ::SendMessageA(sb, SB_GETTEXTA, static_cast<::WPARAM>(part), reinterpret_cast<::LPARAM>(buf));
@@ -1689,8 +1695,21 @@ int TaskwellMain(const Platform& platform) {
         Equal(StoredText(held), std::string("Changed"), "a hidden page's label holds its new text back");
         Equal(WindowText(held), std::string("Held"), "but answers WM_GETTEXT with it");
         label.SetCaption("Shown");
+        // So does a font of its own, which the system would make ready (loading its file) when the
+        // window takes it.
+        const TFont labelFont = label.Font();
+        const ::HFONT verdanaFont = win32Ui->FontFor(verdana);
+        label.SetFont(verdana);
+        Check(StoredFont(held) != verdanaFont, "a hidden page's label holds a font of its own back");
+        Check(reinterpret_cast<::HFONT>(::SendMessageA(held, WM_GETFONT, 0, 0)) == verdanaFont,
+              "but answers WM_GETFONT with it");
+        label.SetFont(labelFont);
+        label.SetFont(verdana);
         pages.SetActivePageIndex(1);
         Equal(StoredText(held), std::string("Shown"), "and its page shows it");
+        Check(StoredFont(held) == verdanaFont, "and its font");
+        label.SetFont(labelFont);
+        Check(StoredFont(held) == win32Ui->Font(), "the default font goes into a shown window at once");
         pages.SetActivePageIndex(0);
     });
 
