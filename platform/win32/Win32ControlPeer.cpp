@@ -57,10 +57,7 @@ void Win32ControlPeer::Attach(::HWND hwnd, bool setFont) {
         previous_ = current;
         ::SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32ControlPeer::WindowProc));
     }
-    if (setFont && !HoldFont()) {
-        if (::HFONT font = backend_.FontFor(control_.Font()))
-            ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(font), FALSE);
-    }
+    if (setFont && !HoldFont()) PutFont(false);
 }
 
 bool Win32ControlPeer::StillAttached(::HWND hwnd, const Win32ControlPeer* peer) {
@@ -68,9 +65,7 @@ bool Win32ControlPeer::StillAttached(::HWND hwnd, const Win32ControlPeer* peer) 
 }
 
 void Win32ControlPeer::ApplyFont() {
-    if (HoldFont()) return;
-    if (::HFONT font = backend_.FontFor(control_.Font()))
-        ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(font), TRUE);
+    if (!HoldFont()) PutFont(true);
 }
 
 ::HBRUSH Win32ControlPeer::ChildBackground(UINT, ::HDC) { return nullptr; }
@@ -261,8 +256,12 @@ void Win32ControlPeer::ReleaseFont() {
     if (!fontHeld_ || !hwnd_) return;
     fontHeld_ = false;
     FlagScope applying(applying_);
+    PutFont(true);
+}
+
+void Win32ControlPeer::PutFont(bool redraw) {
     if (::HFONT font = backend_.FontFor(control_.Font()))
-        ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(font), TRUE);
+        ::SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<::WPARAM>(font), redraw ? TRUE : FALSE);
 }
 
 void Win32ControlPeer::Changed(Change what, int index) {

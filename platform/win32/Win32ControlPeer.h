@@ -136,6 +136,8 @@ private:
     // Answers a form tooltip's request for the text of a tool (TTN_GETDISPINFO); false when the
     // request is not about one of our tools.
     static bool HintText(const NMHDR& header);
+    // Gives the window the widget's font (WM_SETFONT), repainting it when redraw is set.
+    void PutFont(bool redraw);
 
     Win32UiBackend& backend_;
     TControl& control_;
