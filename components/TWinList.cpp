@@ -79,7 +79,7 @@ HICON TWinList::AdoptIcon(int index) {
     return icon;
 }
 
-bool TWinList::Accepts(HWND hwnd, std::string& caption) {
+bool TWinList::Accepts(HWND hwnd, std::string& caption, DWORD& thread) {
     IWindows& windows = platform_.Windows;
     // The style first: it says whether the window is visible (a top-level window, as every window
     // a scan meets is, is visible exactly when it has WS_VISIBLE: its parent is the desktop) and
@@ -97,7 +97,9 @@ bool TWinList::Accepts(HWND hwnd, std::string& caption) {
         break;
     }
     if (!EmptyNames) {
-        windows.GetWindowTextA(hwnd, caption, kCaptionBuffer);
+        // The thread, which a listed window needs anyway, read after the caption also tells that
+        // the caption was the window's: a window gone by then leaves no caption.
+        thread = windows.GetWindowTextAndThread(hwnd, caption, kCaptionBuffer);
         if (caption.empty()) return false;
     }
     if (!TaskBarSty) return true;
@@ -136,8 +138,9 @@ void TWinList::Refresh() {
         // Hundreds of windows cost a scan a long time: messages do not wait for all of them.
         if (++visited % kWindowsBetweenMessages == 0) app_.ProcessMessages();
         std::string caption;
-        if (Accepts(hwnd, caption)) {
-            const DWORD thread = platform_.Windows.GetWindowThreadProcessId(hwnd, nullptr);
+        DWORD thread = 0;
+        if (Accepts(hwnd, caption, thread)) {
+            if (thread == 0) thread = platform_.Windows.GetWindowThreadProcessId(hwnd, nullptr);
             order.push_back(Scanned{{hwnd, thread}, std::move(caption)});
             accepted.push_back(order.back().window);
         }

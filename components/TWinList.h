@@ -116,8 +116,9 @@ private:
         bool iconAdopted = false;
     };
     // Whether the window passes the caption, visibility and task-bar filters; the caption read on
-    // the way (none with EmptyNames) in caption.
-    bool Accepts(HWND hwnd, std::string& caption);
+    // the way (none with EmptyNames) in caption, and with it the window's creating thread in thread
+    // (0 when no caption was read).
+    bool Accepts(HWND hwnd, std::string& caption, DWORD& thread);
     // Makes the record of one window; false when the window went away before it could be read.
     bool AddWindow(HWND hwnd, const std::unordered_map<DWORD, std::string>& exeByProcess);
     // Executable paths of the running processes, from one snapshot; empty when none can be taken.

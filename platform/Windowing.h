@@ -112,6 +112,11 @@ public:
     // The window's creating thread (0 when the window does not exist); its process id is written to
     // *processId when that is given.
     virtual DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) = 0;
+    // The caption as GetWindowTextA reads it, then the window's creating thread: 0, with the text
+    // emptied, when the window does not exist once its caption has been read. For a caller that
+    // needs both, the thread read is also the proof that the caption was the window's: one question
+    // fewer than GetWindowTextA (which asks whether the window still exists) and the thread after it.
+    virtual DWORD GetWindowTextAndThread(HWND hwnd, std::string& text, int maxCount) = 0;
     // The parent of a child window or the owner of a popup; 0 when none.
     virtual HWND GetParent(HWND hwnd) = 0;
     // Sends a message and waits at most timeoutMs for the window's thread to handle it. Nonzero when

@@ -29,6 +29,7 @@ const char* WinOpName(WinOp op) {
     case WinOp::GetWindowLongA: return "GetWindowLongA";
     case WinOp::GetWindow: return "GetWindow";
     case WinOp::GetWindowThreadProcessId: return "GetWindowThreadProcessId";
+    case WinOp::GetWindowTextAndThread: return "GetWindowTextAndThread";
     case WinOp::GetParent: return "GetParent";
     case WinOp::SendMessageTimeoutA: return "SendMessageTimeoutA";
     case WinOp::BringWindowToTop: return "BringWindowToTop";
@@ -638,6 +639,15 @@ DWORD SimWindows::GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
     const SimWindow* w = Find(hwnd);
     if (processId) *processId = w ? w->processId : 0;
     return w ? w->threadId : 0;
+}
+
+DWORD SimWindows::GetWindowTextAndThread(HWND hwnd, std::string& text, int maxCount) {
+    text.clear();
+    if (Enter(WinOp::GetWindowTextAndThread)) return 0;
+    const SimWindow* w = Find(hwnd);
+    if (!w || w->threadId == 0) return 0;
+    CutText(w->caption, text, maxCount);
+    return w->threadId;
 }
 
 HWND SimWindows::GetParent(HWND hwnd) {

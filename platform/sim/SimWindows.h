@@ -76,10 +76,11 @@ enum class WinOp {
     CreateMessageWindow,
     DestroyWindow,
     SendMessageCallbackA,
+    GetWindowTextAndThread,
 };
 
 // The last operation, as kLastOp of the machine's.
-constexpr WinOp kLastWinOp = WinOp::SendMessageCallbackA;
+constexpr WinOp kLastWinOp = WinOp::GetWindowTextAndThread;
 constexpr int kWinOpCount = static_cast<int>(kLastWinOp) + 1;
 
 // "?" for a value that names no operation.
@@ -220,6 +221,7 @@ public:
     LONG GetWindowLongA(HWND hwnd, int index) override;
     HWND GetWindow(HWND hwnd, UINT cmd) override;
     DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) override;
+    DWORD GetWindowTextAndThread(HWND hwnd, std::string& text, int maxCount) override;
     HWND GetParent(HWND hwnd) override;
     LRESULT SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags,
                                 UINT timeoutMs, DWORD* result) override;

@@ -103,9 +103,13 @@ bool Win32Windows::EnumWindows(const WindowVisitor& visit) {
     return completed || walk.stopped;
 }
 
+int Win32Windows::ReadCaption(taskwell::HWND hwnd, std::string& text, int maxCount) {
+    return ReadWindowText(text, maxCount,
+                          [&](char* buffer, int count) { return ::GetWindowTextA(ToHwnd(hwnd), buffer, count); });
+}
+
 int Win32Windows::GetWindowTextA(taskwell::HWND hwnd, std::string& text, int maxCount) {
-    const int length = ReadWindowText(
-        text, maxCount, [&](char* buffer, int count) { return ::GetWindowTextA(ToHwnd(hwnd), buffer, count); });
+    const int length = ReadCaption(hwnd, text, maxCount);
     // Wine answers a window that does not exist (or vanishes during the call) with whatever its
     // conversion buffer held: a text counts only if the window still exists after the read.
     if (length > 0 && !::IsWindow(ToHwnd(hwnd))) {
@@ -137,6 +141,15 @@ taskwell::DWORD Win32Windows::GetWindowThreadProcessId(taskwell::HWND hwnd, task
     const ::DWORD thread = ::GetWindowThreadProcessId(ToHwnd(hwnd), &process);
     // 0 for a window that does not exist, whatever the system left in the variable.
     if (processId) *processId = thread != 0 ? process : 0;
+    return thread;
+}
+
+taskwell::DWORD Win32Windows::GetWindowTextAndThread(taskwell::HWND hwnd, std::string& text, int maxCount) {
+    ReadCaption(hwnd, text, maxCount);
+    // Read after the caption, the thread says the window was still there when its caption was read
+    // (a caption read from a window gone may be a stale buffer's, as above).
+    const ::DWORD thread = ::GetWindowThreadProcessId(ToHwnd(hwnd), nullptr);
+    if (thread == 0) text.clear();
     return thread;
 }
 

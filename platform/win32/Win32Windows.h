@@ -18,6 +18,7 @@ public:
     LONG GetWindowLongA(HWND hwnd, int index) override;
     HWND GetWindow(HWND hwnd, UINT cmd) override;
     DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) override;
+    DWORD GetWindowTextAndThread(HWND hwnd, std::string& text, int maxCount) override;
     HWND GetParent(HWND hwnd) override;
     LRESULT SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags,
                                 UINT timeoutMs, DWORD* result) override;
@@ -49,6 +50,8 @@ public:
     LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The caption as the system gives it, without asking whether the window still exists.
+    static int ReadCaption(HWND hwnd, std::string& text, int maxCount);
     bool RegisterMessageClass();
     bool classRegistered_ = false;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "components/TWinList.h"
 #include "support/SimFixture.h"
@@ -214,20 +215,23 @@ TEST_F(WinListTest, OneSnapshotPerRebuildAndNoneWhenNothingChanged) {
 }
 
 // A scan that finds nothing new asks one question of each hidden window (most top-level windows
-// are hidden), its style, and reads no caption of one; a listed window's style is read once.
+// are hidden), its style, and reads no caption of one; a listed window's style is read once, its
+// caption and thread together, and nothing asks again whether it exists.
 TEST_F(WinListTest, ARepeatedScanAsksHiddenWindowsOnlyTheirStyle) {
     for (int i = 0; i < 3; ++i) Window("Doc " + std::to_string(i));
     for (int i = 0; i < 20; ++i) Window("Helper " + std::to_string(i), kTaskStyle, 0, false);
     list.Refresh();
     ASSERT_EQ(list.Count(), 3);
-    const int captions = windows.Calls(WinOp::GetWindowTextA);
-    const int styles = windows.Calls(WinOp::GetWindowLongA);
-    const int visibility = windows.Calls(WinOp::IsWindowVisible);
+    std::map<WinOp, int> before;
+    const WinOp asked[] = {WinOp::GetWindowTextAndThread, WinOp::GetWindowLongA, WinOp::IsWindowVisible,
+                           WinOp::GetWindowTextA, WinOp::GetWindowThreadProcessId, WinOp::IsWindow};
+    for (WinOp op : asked) before[op] = windows.Calls(op);
     list.Refresh();
     EXPECT_FALSE(list.Changed());
-    EXPECT_EQ(windows.Calls(WinOp::IsWindowVisible) - visibility, 0);
-    EXPECT_EQ(windows.Calls(WinOp::GetWindowTextA) - captions, 3);
-    EXPECT_EQ(windows.Calls(WinOp::GetWindowLongA) - styles, 23);
+    const std::map<WinOp, int> expected = {{WinOp::GetWindowTextAndThread, 3}, {WinOp::GetWindowLongA, 23},
+                                           {WinOp::IsWindowVisible, 0},        {WinOp::GetWindowTextA, 0},
+                                           {WinOp::GetWindowThreadProcessId, 0}, {WinOp::IsWindow, 0}};
+    for (WinOp op : asked) EXPECT_EQ(windows.Calls(op) - before[op], expected.at(op)) << sim::WinOpName(op);
 }
 
 TEST_F(WinListTest, ChangeDetectionByTheSetOfWindowsAndThreads) {

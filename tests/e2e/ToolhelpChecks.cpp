@@ -1090,6 +1090,27 @@ void checkTexts(Checks& checks, tw::win32::Win32Windows& windows, const OwnWindo
                   "%s: %d \"%s\" (expected %d \"%s\")", c.what, n, text.c_str(),
                   static_cast<int>(std::strlen(c.expected)), c.expected);
   }
+
+  // The caption and the thread in one: the thread 0 and no text for a window that is gone.
+  struct ThreadCase {
+    const char* what;
+    HWND hwnd;
+    int maxCount;
+    const char* expected;
+    DWORD thread;
+  };
+  const ThreadCase withThread[] = {
+      {"caption and thread", own.main, 256, "Taskwell check main", GetCurrentThreadId()},
+      {"caption cut at maxCount 9, and thread", own.main, 9, "Taskwell", GetCurrentThreadId()},
+      {"another thread's caption and thread", thread.hwnd(), 256, "Taskwell check other thread", thread.id()},
+      {"caption and thread of a destroyed window", own.gone, 256, "", 0},
+  };
+  for (const ThreadCase& c : withThread) {
+    std::string text = "stale text";
+    const tw::DWORD tid = windows.GetWindowTextAndThread(FromHwnd(c.hwnd), text, c.maxCount);
+    checks.expect(text == c.expected && tid == c.thread, "%s: \"%s\", thread %lu (expected \"%s\", %lu)", c.what,
+                  text.c_str(), static_cast<unsigned long>(tid), c.expected, static_cast<unsigned long>(c.thread));
+  }
 }
 
 void checkStylesAndRelations(Checks& checks, tw::win32::Win32Windows& windows, const OwnWindows& own) {
