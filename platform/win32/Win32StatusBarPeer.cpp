@@ -2,10 +2,27 @@
 
 #include <vector>
 
+#include "platform/win32/Win32SystemFunction.h"
 #include "platform/win32/Win32UiBackend.h"
 #include "ui/TStatusBar.h"
 
 namespace taskwell::win32 {
+
+namespace {
+
+// Draws the bar the plain way (sunken parts, the grip of lines), as Windows 95/98 does and as later
+// systems do for a program without a manifest. The bar is repainted on every pass of the program,
+// and a system that themes it anyway (Wine does) draws each paint through the theme's images: a
+// dozen memory device contexts, each with a bitmap made and freed. The theme library is the one
+// the control library has loaded; a system without it themes nothing.
+void DrawWithoutTheme(::HWND bar) {
+    using SetWindowThemeFunction = ::HRESULT(WINAPI*)(::HWND, ::LPCWSTR, ::LPCWSTR);
+    static const auto setWindowTheme = SystemFunction<SetWindowThemeFunction>("uxtheme.dll", "SetWindowTheme");
+    // A class list that names no class of the theme leaves the window without one.
+    if (setWindowTheme) setWindowTheme(bar, L" ", L" ");
+}
+
+}  // namespace
 
 std::unique_ptr<Win32StatusBarPeer> Win32StatusBarPeer::Create(Win32UiBackend& backend, TStatusBar& bar) {
     auto peer = std::make_unique<Win32StatusBarPeer>(backend, bar);
@@ -13,6 +30,7 @@ std::unique_ptr<Win32StatusBarPeer> Win32StatusBarPeer::Create(Win32UiBackend& b
     // itself when its parent changes size.
     if (!peer->CreateChild(STATUSCLASSNAMEA, SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER, 0))
         return nullptr;
+    DrawWithoutTheme(peer->Handle());
     FlagScope applying(peer->applying_);
     peer->ApplyParts();
     return peer;
@@ -74,8 +92,8 @@ void Win32StatusBarPeer::ShowText() {
         ReleaseText();
     // The paint a text change asks for at once is left for later: the part stays invalid, and the
     // system sends one WM_PAINT for all of them once the program's pass is done and it takes
-    // messages again. Each paint of the bar draws all its parts and, with the system's theme, makes
-    // six memory device contexts: two parts changed a tick were two such paints.
+    // messages again. Each paint of the bar draws all its parts: two parts changed a tick were two
+    // paints.
     if (msg == WM_PAINT && wParam == 0 && settingText_) return 0;
     return Win32ControlPeer::WndProc(msg, wParam, lParam);
 }

@@ -44,6 +44,7 @@
 #include "platform/win32/Win32ImageListPeer.h"
 #include "platform/win32/Win32MenuPeer.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32SystemFunction.h"
 #include "platform/win32/Win32UiBackend.h"
 
 namespace taskwell {
@@ -1569,6 +1570,10 @@ int TaskwellMain(const Platform& platform) {
         ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<::POINT*>(&r), 2);
         Equal(static_cast<int>(r.top), form.ClientHeight() - 19, "status bar sits at the bottom of the form");
         Equal(static_cast<int>(r.bottom - r.top), 19, "status bar height is the widget's");
+        // Drawn the plain way, as on Windows 98: Wine's control library would theme it otherwise.
+        using GetWindowThemeFunction = ::HANDLE(WINAPI*)(::HWND);
+        if (const auto windowTheme = win32::SystemFunction<GetWindowThemeFunction>("uxtheme.dll", "GetWindowTheme"))
+            Check(windowTheme(sbw) == nullptr, "the status bar is drawn without the system's theme");
         // Two parts changed in one pass wait for one paint when the program takes messages again.
         bar.SetPanelText(1, "CPU Usage: 9%");
         Check(::GetUpdateRect(sbw, nullptr, FALSE) != FALSE, "changed parts wait to be painted");
