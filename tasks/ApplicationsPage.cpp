@@ -57,6 +57,8 @@ TApplicationsPage::TApplicationsPage(TPageFrame& frame, TApplication& app, const
       probes_(platform.Windows) {
     tmrProbeVerdicts.Name = "tmrProbeVerdicts";
     tmrProbeVerdicts.OnTimer = [this] { tmrProbeVerdictsTimer(); };
+    // Every window asked has answered: nothing is left to wait for.
+    probes_.OnSettled = [this] { tmrProbeVerdictsTimer(); };
     tmrPendingRows.Name = "tmrPendingRows";
     tmrPendingRows.OnTimer = [this] { tmrPendingRowsTimer(); };
     tmrPendingAsks.Name = "tmrPendingAsks";
@@ -386,11 +388,15 @@ void TApplicationsPage::AskPending() {
             probes_.Ask(row.Data, record->Handle);
         });
     }
-    // Their verdict comes kProbeTimeoutMs from now; while an earlier round waits for its own, these
-    // questions are judged at the round after it.
+    // Their verdict comes kProbeTimeoutMs from now, or when the last of them answers; while an
+    // earlier round waits for its own, these questions are judged at the round after it. Windows of
+    // this thread have answered already.
     if (!tmrProbeVerdicts.Enabled() && probes_.Waiting()) {
         probes_.CloseRound();
-        tmrProbeVerdicts.SetEnabled(true);
+        if (probes_.Settled())
+            tmrProbeVerdictsTimer();
+        else
+            tmrProbeVerdicts.SetEnabled(true);
     }
 }
 

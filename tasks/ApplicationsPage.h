@@ -13,7 +13,8 @@
 // where the last refresh stopped: it reads their captions and asks their windows, kRowsAskedAtOnce
 // rows at a time and the next ones from tmrPendingAsks, so that messages do not wait for a hundred
 // windows when the window server is busy. The verdicts come from tmrProbeVerdicts kProbeTimeoutMs
-// after the questions; a new row shows no status until its first verdict.
+// after the questions, or as soon as every window asked has answered; a new row shows no status
+// until its first verdict.
 //
 // Every command takes the selected record's window, thread and process when it starts and acts only
 // if the window still belongs to that thread and process just before acting (a closed window's
@@ -70,7 +71,8 @@ public:
     void ApplicationsListChanged();
     // Reads rows' live captions and asks their windows whether they answer (see above).
     void UpdateTaskStatus();
-    // The verdicts on the questions whose time is up: "Running" or "Not Responding".
+    // The verdicts on the questions whose time is up, or that were all answered: "Running" or
+    // "Not Responding".
     void tmrProbeVerdictsTimer();
     // Rows for the windows a synchronisation left without one (see kRowsAddedPerSync).
     void tmrPendingRowsTimer();

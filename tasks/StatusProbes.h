@@ -5,7 +5,10 @@
 // whose window answered its question by then is "Running", one whose window did not (or could not
 // be asked) is "Not Responding". A round asked while an earlier one waits for its verdict is closed
 // at that verdict and judged one limit later, so every question has at least kProbeTimeoutMs and at
-// most twice that.
+// most twice that. When the last question of the closed rounds is answered before its verdict is
+// due, there is nothing left to wait for: OnSettled tells the owner, who may judge at once (the
+// windows answered, as a probe that waits for its answer would have learnt without waiting the
+// limit).
 //
 // A window that has not answered is not asked again (a stuck program's queue gets one question, not
 // one per refresh) until kRetryAfterRefusals refreshes have found its question open: a question can
@@ -18,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -33,6 +37,9 @@ public:
     using Row = std::uintptr_t;
 
     explicit StatusProbes(IWindows& windows);
+    // The answers' procedures reach OnSettled through the state: the object stays where it is made.
+    StatusProbes(const StatusProbes&) = delete;
+    StatusProbes& operator=(const StatusProbes&) = delete;
 
     // Asks the row's window, unless its last question is still open (see above). A question that
     // cannot be sent is judged "Not Responding" like one not answered.
@@ -43,8 +50,13 @@ public:
     std::vector<std::pair<Row, Verdict>> Judge();
     // Whether questions wait for their verdict (asked, not judged).
     bool Waiting() const;
+    // Whether the closed rounds have questions not judged yet, all of them answered.
+    bool Settled() const { return Settled(*state_); }
+    // Called when an answer settles the closed rounds (see above). It comes while the program takes
+    // its messages, as the answer does.
+    std::function<void()> OnSettled;
     // Whether the row's window was asked since the row came (or since Forget).
-    bool Asked(Row row) const { return book_->count(row) != 0; }
+    bool Asked(Row row) const { return state_->book.count(row) != 0; }
     // The row is gone: its question is forgotten, and an answer to it changes nothing.
     void Forget(Row row);
     void Clear();
@@ -62,12 +74,18 @@ private:
         int refusals = 0;       // refreshes that found it open after its verdict
     };
     using Book = std::unordered_map<Row, Question>;
+    // What an answer reaches: its procedure holds it weakly.
+    struct State {
+        Book book;
+        std::uint64_t closedRound = 0;  // the last round closed
+        std::function<void()>* settled = nullptr;  // the owner's OnSettled
+    };
+    static bool Settled(const State& state);
 
     IWindows& windows_;
-    std::shared_ptr<Book> book_ = std::make_shared<Book>();
+    std::shared_ptr<State> state_ = std::make_shared<State>(State{{}, 0, &OnSettled});
     DWORD nextId_ = 0;
-    std::uint64_t round_ = 1;         // the round new questions join
-    std::uint64_t closedRound_ = 0;   // the last round closed
+    std::uint64_t round_ = 1;  // the round new questions join
 };
 
 }  // namespace taskwell

@@ -203,6 +203,37 @@ TEST(ApplicationsPage, StatusesAndTheirCost) {
     }
 }
 
+// A round whose windows have all answered is judged with the last answer, not at the time limit; a
+// window that keeps the round waiting holds every status of the round back until then.
+TEST(ApplicationsPage, TheVerdictComesWithTheLastAnswerOfTheRound) {
+    struct Case {
+        const char* name;
+        std::uint64_t secondDelay;  // the first window answers after 20 ms
+        std::uint64_t judgedAfter;  // when both statuses show, counted from the questions
+        const char* second;
+    };
+    const Case cases[] = {
+        {"both answer", 50, 50, "Running"},
+        {"one answers too late", 900, TApplicationsPage::kProbeTimeoutMs, "Not Responding"},
+    };
+    for (const Case& c : cases) {
+        AppsFixture f;
+        const HWND a = f.Window("Alpha", f.editPid, 11);
+        const HWND b = f.Window("Beta", f.paintPid, 12);
+        f.Create();
+        f.ui.Advance(1000);  // creation's own questions are decided
+        f.windows.Find(a)->answerDelayMs = 20;
+        f.windows.Find(b)->answerDelayMs = c.secondDelay;
+        f.Page().UpdateTaskStatus();
+        for (int i = 0; i < f.Rows().ItemCount(); ++i) f.Rows().Item(i).SetSubItem(0, "");
+        f.ui.Advance(c.judgedAfter - 1);
+        EXPECT_EQ(f.Status(a), "") << c.name;
+        f.ui.Advance(1);
+        EXPECT_EQ(f.Status(a), "Running") << c.name;
+        EXPECT_EQ(f.Status(b), c.second) << c.name;
+    }
+}
+
 // A stuck program's queue gets one question, not one per refresh (until the question is asked
 // again in case it was lost), and the program learns that it answers again after its release.
 TEST(ApplicationsPage, AStuckWindowIsAskedOnceAndRunsAgainAfterItsRelease) {
