@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "app/DisplayFormats.h"
 #include "app/Main.h"
@@ -206,31 +207,23 @@ TEST(ApplicationsPage, StatusesAndTheirCost) {
 // A round whose windows have all answered is judged with the last answer, not at the time limit; a
 // window that keeps the round waiting holds every status of the round back until then.
 TEST(ApplicationsPage, TheVerdictComesWithTheLastAnswerOfTheRound) {
-    struct Case {
-        const char* name;
-        std::uint64_t secondDelay;  // the first window answers after 20 ms
-        std::uint64_t judgedAfter;  // when both statuses show, counted from the questions
-        const char* second;
-    };
-    const Case cases[] = {
-        {"both answer", 50, 50, "Running"},
-        {"one answers too late", 900, TApplicationsPage::kProbeTimeoutMs, "Not Responding"},
-    };
-    for (const Case& c : cases) {
+    // The second window's answer delay, when both statuses show (from the questions), its status.
+    const std::tuple<std::uint64_t, std::uint64_t, const char*> cases[] = {
+        {50, 50, "Running"}, {900, TApplicationsPage::kProbeTimeoutMs, "Not Responding"}};
+    for (const auto& [delay, judgedAfter, second] : cases) {
         AppsFixture f;
-        const HWND a = f.Window("Alpha", f.editPid, 11);
-        const HWND b = f.Window("Beta", f.paintPid, 12);
+        const HWND a = f.Window("Alpha", f.editPid, 11), b = f.Window("Beta", f.paintPid, 12);
         f.Create();
         f.ui.Advance(1000);  // creation's own questions are decided
         f.windows.Find(a)->answerDelayMs = 20;
-        f.windows.Find(b)->answerDelayMs = c.secondDelay;
+        f.windows.Find(b)->answerDelayMs = delay;
         f.Page().UpdateTaskStatus();
         for (int i = 0; i < f.Rows().ItemCount(); ++i) f.Rows().Item(i).SetSubItem(0, "");
-        f.ui.Advance(c.judgedAfter - 1);
-        EXPECT_EQ(f.Status(a), "") << c.name;
+        f.ui.Advance(judgedAfter - 1);
+        EXPECT_EQ(f.Status(a), "") << delay;
         f.ui.Advance(1);
-        EXPECT_EQ(f.Status(a), "Running") << c.name;
-        EXPECT_EQ(f.Status(b), c.second) << c.name;
+        EXPECT_EQ(f.Status(a), "Running") << delay;
+        EXPECT_EQ(f.Status(b), second) << delay;
     }
 }
 
