@@ -25,7 +25,7 @@ TTrayIcon::~TTrayIcon() {
     // From here on a message reaching the hidden window finds no component.
     *self_ = nullptr;
     if (active_) Notify(NIM_DELETE, 0);
-    FreeIcon();
+    FreeOldCopies(0);
     if (hwnd_ != 0) {
         try {
             windows_.DestroyWindow(hwnd_);
@@ -86,25 +86,35 @@ void TTrayIcon::Change(const TIcon* picture, const std::string& text) {
         if (active_) Notify(NIM_MODIFY, NIF_TIP);
         return;
     }
-    HICON copy = 0;
-    if (!picture->Empty()) {
-        try {
-            copy = shell_.CopyIcon(picture->Handle());
-        } catch (...) {
-            copy = 0;
-        }
-    }
-    const HICON old = icon_.Handle();
-    icon_.SetHandle(copy);
+    icon_.SetHandle(picture->Empty() ? 0 : CopyOf(*picture));
     if (active_) Notify(NIM_MODIFY, NIF_ICON | NIF_TIP);
-    // The shell has the new picture by now: the old one can go.
-    DestroyIconQuietly(shell_, old);
+    // The shell has the new picture by now: copies beyond those kept can go.
+    FreeOldCopies(kKeptCopies);
 }
 
-void TTrayIcon::FreeIcon() {
-    const HICON old = icon_.Handle();
-    icon_.SetHandle(0);
-    DestroyIconQuietly(shell_, old);
+HICON TTrayIcon::CopyOf(const TIcon& picture) {
+    auto kept = std::find_if(copies_.begin(), copies_.end(),
+                             [&](const KeptCopy& c) { return c.picture == picture.Picture(); });
+    if (kept != copies_.end()) {
+        std::rotate(kept, kept + 1, copies_.end());
+        return copies_.back().copy;
+    }
+    HICON copy = 0;
+    try {
+        copy = shell_.CopyIcon(picture.Handle());
+    } catch (...) {
+        copy = 0;
+    }
+    // A copy that failed is tried again when the picture is next set.
+    if (copy != 0) copies_.push_back(KeptCopy{picture.Picture(), copy});
+    return copy;
+}
+
+void TTrayIcon::FreeOldCopies(size_t kept) {
+    if (copies_.size() <= kept) return;
+    const auto old = copies_.end() - static_cast<std::ptrdiff_t>(kept);
+    for (auto it = copies_.begin(); it != old; ++it) DestroyIconQuietly(shell_, it->copy);
+    copies_.erase(copies_.begin(), old);
 }
 
 void TTrayIcon::SetToolTip(const std::string& text) {

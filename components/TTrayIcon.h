@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Shell.h"
 #include "platform/Windowing.h"
@@ -54,6 +55,8 @@ public:
     // Only matters while a form is being designed; the program never is.
     bool ShowDesigning = false;
     // The picture shown. The component keeps a copy of its own; an empty picture shows nothing.
+    // The copies of the last few pictures are kept while the component lives, so a picture shown
+    // again (the CPU meter moves among a few neighbouring levels all day) is not copied again.
     const TIcon& Icon() const { return icon_; }
     void SetIcon(const TIcon& picture);
     // Cut to its first 62 characters when set.
@@ -87,10 +90,20 @@ private:
     // Takes a copy of the picture (null: the picture stays) and the tooltip, then tells the shell
     // once while the icon is active.
     void Change(const TIcon* picture, const std::string& text);
+    // The component's copy of a picture, made now unless one is kept; 0 when none could be made.
+    HICON CopyOf(const TIcon& picture);
+    // Frees the copies beyond those kept (never the one shown; it is the most recent).
+    void FreeOldCopies(size_t kept);
     // Fills the record with the members named by flags (NIF_*) and hands it to the shell; the
     // outcome is not looked at.
     void Notify(DWORD message, UINT flags);
-    void FreeIcon();
+
+    // A copy the component made, and the picture it was made from (TIcon::Picture).
+    struct KeptCopy {
+        std::uint64_t picture;
+        HICON copy;
+    };
+    static constexpr size_t kKeptCopies = 4;
 
     TApplication& app_;
     IWindows& windows_;
@@ -98,6 +111,8 @@ private:
     bool active_ = false;
     bool present_ = false;
     TIcon icon_;
+    // The copies kept, the one shown last.
+    std::vector<KeptCopy> copies_;
     std::string toolTip_;
     HWND hwnd_ = 0;
     UINT taskbarCreated_ = 0;

@@ -121,12 +121,18 @@ TEST(TrayMeter, EveryTickUpdatesTheIconWithoutLeakingPictures) {
     EXPECT_GT(f.machine.NotifyCalls.size(), calls);
     EXPECT_STREQ(f.Shown()->szTip, "CPU Usage: 30%");
     const int icons = f.machine.LiveIcons();
-    for (LONG usage : {10, 90, -1, 100, 0, 30}) {
-        f.registry.SetStatValue("KERNEL\\CPUUsage", static_cast<DWORD>(usage));
-        f.ui.Advance(1750);
+    // Six ticks over pictures loaded with the window, twice: the tray keeps copies of the last few
+    // levels it showed, and no more however long the meter moves.
+    int afterFirstRound = 0;
+    for (int round = 0; round < 2; ++round) {
+        for (LONG usage : {10, 90, -1, 100, 0, 30}) {
+            f.registry.SetStatValue("KERNEL\\CPUUsage", static_cast<DWORD>(usage));
+            f.ui.Advance(1750);
+        }
+        if (round == 0) afterFirstRound = f.machine.LiveIcons();
     }
-    // Six ticks over pictures loaded with the window: one copy is held, whatever the level was.
-    EXPECT_EQ(f.machine.LiveIcons(), icons);
+    EXPECT_EQ(f.machine.LiveIcons(), afterFirstRound);
+    EXPECT_LE(f.machine.LiveIcons(), icons + 3);
 }
 
 TEST(TrayMeter, ATickWithNothingNewLeavesTheShellAlone) {

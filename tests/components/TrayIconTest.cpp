@@ -78,26 +78,41 @@ TEST(TrayIcon, AddsChangesAndRemovesItsIconWithTheWholeRecord) {
     EXPECT_EQ(f.machine.NotifyCalls.size(), 4u);
 }
 
-TEST(TrayIcon, KeepsACopyOfItsPictureAndFreesTheOneItReplaces) {
+TEST(TrayIcon, KeepsCopiesOfItsLastPicturesAndFreesOlderOnes) {
     TrayFixture f;
     f.tray->SetActive(true);
     const int before = f.machine.LiveIcons();
-    TIcon source = f.Picture("Z_5");
+    std::vector<TIcon> sources;
+    for (const char* name : {"Z_0", "Z_1", "Z_2", "Z_3", "Z_4", "Z_5"}) sources.push_back(f.Picture(name));
     const int resources = f.machine.LiveIcons() - before;
-    f.tray->SetIcon(source);
-    const HICON copy = f.tray->Icon().Handle();
-    EXPECT_NE(copy, 0u);
-    EXPECT_NE(copy, source.Handle());
-    EXPECT_TRUE(f.machine.IsUsableIcon(copy));
-    // Assigning again and again holds one copy at a time.
-    for (int i = 0; i < 5; ++i) f.tray->SetIcon(source);
-    EXPECT_FALSE(f.machine.IsUsableIcon(copy));
-    EXPECT_EQ(f.machine.LiveIcons(), before + resources + 1);
-    EXPECT_EQ(f.machine.TrayIcons.begin()->second.hIcon, f.tray->Icon().Handle());
-    // An empty picture shows nothing and holds nothing.
+    f.tray->SetIcon(sources[0]);
+    const HICON first = f.tray->Icon().Handle();
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(first, sources[0].Handle());
+    EXPECT_EQ(f.machine.IconResourceOf(first), "Z_0");
+    // The same picture again, now or after another, shows the copy already made.
+    for (int i = 0; i < 3; ++i) f.tray->SetIcon(sources[0]);
+    f.tray->SetIcon(sources[1]);
+    f.tray->SetIcon(sources[0]);
+    EXPECT_EQ(f.tray->Icon().Handle(), first);
+    EXPECT_EQ(f.machine.LiveIcons(), before + resources + 2);
+    EXPECT_EQ(f.machine.TrayIcons.begin()->second.hIcon, first);
+    // A picture set anew under the same handle (the system may give a freed handle's number to
+    // another picture) is copied anew.
+    TIcon again;
+    again.SetHandle(sources[0].Handle());
+    f.tray->SetIcon(again);
+    EXPECT_NE(f.tray->Icon().Handle(), first);
+    // Six pictures in turn: the copies of the last four are kept, the older ones freed.
+    for (const TIcon& source : sources) f.tray->SetIcon(source);
+    EXPECT_EQ(f.machine.LiveIcons(), before + resources + 4);
+    EXPECT_FALSE(f.machine.IsUsableIcon(first));
+    EXPECT_EQ(f.machine.IconResourceOf(f.Last().hIcon), "Z_5");
+    // An empty picture shows nothing; the component's end frees every copy.
     f.tray->SetIcon(TIcon{});
     EXPECT_TRUE(f.tray->Icon().Empty());
     EXPECT_EQ(f.Last().hIcon, 0u);
+    f.tray.reset();
     EXPECT_EQ(f.machine.LiveIcons(), before + resources);
 }
 
