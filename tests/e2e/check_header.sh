@@ -9,7 +9,10 @@
 # - subsystem and operating system version 4.0: Windows 95 refuses an image that asks for a later
 #   subsystem version ("requires a newer version of Windows");
 # - large-address aware: under Wine and on the NT family the memory status then carries figures above
-#   2 GB (Windows 95/98 ignore the flag).
+#   2 GB (Windows 95/98 ignore the flag);
+# - sections page-aligned in the file (file alignment 4096): Wine, like Windows 98, then maps the
+#   image from the file and keeps only the pages that are used; an image aligned to 512 bytes it
+#   reads into private memory whole.
 # Reads the header with mingw's objdump (TASKWELL_OBJDUMP overrides the command).
 set -euo pipefail
 
@@ -49,5 +52,6 @@ MajorSubsystemVersion|4|subsystem version 4.0, which Windows 95 starts
 MinorSubsystemVersion|0|subsystem version 4.0, which Windows 95 starts
 MajorOSystemVersion|4|operating system version 4.0
 Characteristics|large address aware|memory figures above 2 GB
+FileAlignment|00001000|sections page-aligned in the file
 ROWS
 exit "$rc"
