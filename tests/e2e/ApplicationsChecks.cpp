@@ -1439,17 +1439,20 @@ constexpr int kCrowdSize = 300;
 constexpr DWORD kSlowLoopMs = 10;
 constexpr int kHungCount = 10;
 constexpr UINT kChurnMessage = WM_APP + 5;
-// The posted probes: kPostedProbes, kPostedPeriodMs apart, each read back every kPostedPollMs; the
-// program must handle each within kPostedLimitMs.
+// The posted probes: kPostedProbes, kPostedPeriodMs apart, each read back every kPostedPollMs. The
+// program must handle each within kAnswerLimitMs, the bound every other check of this file holds it
+// to (a thread that waited on the hung windows in turn, 200 ms each, would miss it), and the
+// probes within kPostedAverageLimitMs on average (a refresh that sorted the whole list again, as the
+// page once did, made every probe near a tick wait 700 ms). A single probe may wait several hundred
+// milliseconds on a busy machine of two cores: with 300 windows the crowd's thread, the window
+// server and the shell's task bar share them with the program, and each change of rows costs Wine's
+// list view a layout of all its rows when drawing resumes (25 to 110 ms with 300 large icons on a
+// quiet machine, up to 270 ms on a busy one). How many waited longer than kPostedSlowMs is reported.
 constexpr int kPostedProbes = 60;
 constexpr DWORD kPostedPeriodMs = 100;
 constexpr DWORD kPostedPollMs = 5;
-constexpr DWORD kPostedLimitMs = 250;
-// While rows go and come, each change costs Wine's list view a layout of all its rows when drawing
-// resumes (25 to 110 ms with 300 large icons on a quiet machine, several times that under load),
-// which the program cannot make smaller than one layout per refresh; a posted message then waits
-// at most this long (sorting the whole list again, as the page once did, took 700 ms).
-constexpr DWORD kPostedChurnLimitMs = 500;
+constexpr DWORD kPostedSlowMs = 250;
+constexpr DWORD kPostedAverageLimitMs = 100;
 // How long the rows of the crowd may take to come, and to settle (statuses, icons) before a phase.
 constexpr DWORD kCrowdRowsLimitMs = 30000;
 constexpr DWORD kCrowdSettleMs = 3000;
@@ -1531,11 +1534,13 @@ class SlowWindowThread {
 struct PostedLatency {
   int probes = 0, missed = 0, over = 0;
   DWORD worst = 0, total = 0;
+  DWORD average() const { return probes ? total / static_cast<DWORD>(probes) : 0; }
+  // Every probe handled, none later than kAnswerLimitMs, and their average within its bound.
+  bool prompt() const { return missed == 0 && worst <= kAnswerLimitMs && average() <= kPostedAverageLimitMs; }
   std::string text() const {
     char buf[200];
     std::snprintf(buf, sizeof buf, "%d posted, %d not handled, %d over %lu ms; average %lu ms, slowest %lu ms", probes,
-                  missed, over, static_cast<unsigned long>(kPostedLimitMs),
-                  static_cast<unsigned long>(probes ? total / static_cast<DWORD>(probes) : 0),
+                  missed, over, static_cast<unsigned long>(kPostedSlowMs), static_cast<unsigned long>(average()),
                   static_cast<unsigned long>(worst));
     return buf;
   }
@@ -1567,7 +1572,7 @@ PostedLatency measurePosted(Program& tw, DWORD& value, const std::function<void(
       Sleep(kPostedPollMs);
     }
     if (!handled) ++l.missed;
-    if (took > kPostedLimitMs) ++l.over;
+    if (took > kPostedSlowMs) ++l.over;
     l.worst = std::max(l.worst, took);
     l.total += took;
     const DWORD spent = GetTickCount() - period;
@@ -1643,9 +1648,11 @@ void runCrowdedApplications(Checks& checks, const Options& opt, VersionSetting& 
   // 1. The crowd alone.
   PostedLatency l = measurePosted(tw, value);
   Checks::info("%s: %d slowly answering windows: %s", label, kCrowdSize, l.text().c_str());
-  checks.expect(l.missed == 0 && l.worst <= kPostedLimitMs,
-                "%s: with %d slowly answering windows every posted message is handled within %lu ms (%s)", label,
-                kCrowdSize, static_cast<unsigned long>(kPostedLimitMs), l.text().c_str());
+  checks.expect(l.prompt(),
+                "%s: with %d slowly answering windows every posted message is handled within %lu ms, on average "
+                "within %lu ms (%s)",
+                label, kCrowdSize, static_cast<unsigned long>(kAnswerLimitMs),
+                static_cast<unsigned long>(kPostedAverageLimitMs), l.text().c_str());
   CrowdRows rows = readCrowdRows(tw, crowd.prefix(), {});
   checks.expect(rows.crowd == kCrowdSize && rows.crowdRunning == kCrowdSize,
                 "%s: the crowd's %d rows read \"%s\" (%d of %d)", label, kCrowdSize, kRunning, rows.crowdRunning,
@@ -1675,9 +1682,11 @@ void runCrowdedApplications(Checks& checks, const Options& opt, VersionSetting& 
   checks.expect(blocked, "%s: the %d threads take no messages", label, kHungCount);
   l = measurePosted(tw, value);
   Checks::info("%s: %d slowly answering and %d hung windows: %s", label, kCrowdSize, kHungCount, l.text().c_str());
-  checks.expect(l.missed == 0 && l.worst <= kPostedLimitMs,
-                "%s: with %d hung windows as well every posted message is handled within %lu ms (%s)", label,
-                kHungCount, static_cast<unsigned long>(kPostedLimitMs), l.text().c_str());
+  checks.expect(l.prompt(),
+                "%s: with %d hung windows as well every posted message is handled within %lu ms, on average within "
+                "%lu ms (%s)",
+                label, kHungCount, static_cast<unsigned long>(kAnswerLimitMs),
+                static_cast<unsigned long>(kPostedAverageLimitMs), l.text().c_str());
   rows = readCrowdRows(tw, crowd.prefix(), hungCaptions);
   checks.expect(rows.others == kHungCount && rows.othersNotResponding == kHungCount && rows.crowdRunning == kCrowdSize,
                 "%s: the %d hung rows read \"%s\" (%d of %d: %s) and the crowd's \"%s\" (%d of %d)", label, kHungCount,
@@ -1691,9 +1700,11 @@ void runCrowdedApplications(Checks& checks, const Options& opt, VersionSetting& 
   });
   Checks::info("%s: %d windows, one going and one coming every %lu ms: %s", label, kCrowdSize,
                static_cast<unsigned long>(3 * kPostedPeriodMs), l.text().c_str());
-  checks.expect(crowd.churned() >= kPostedProbes / 3 - 1 && l.missed == 0 && l.worst <= kPostedChurnLimitMs,
-                "%s: while rows go and come (%d times) every posted message is handled within %lu ms (%s)", label,
-                crowd.churned(), static_cast<unsigned long>(kPostedChurnLimitMs), l.text().c_str());
+  checks.expect(crowd.churned() >= kPostedProbes / 3 - 1 && l.prompt(),
+                "%s: while rows go and come (%d times) every posted message is handled within %lu ms, on average "
+                "within %lu ms (%s)",
+                label, crowd.churned(), static_cast<unsigned long>(kAnswerLimitMs),
+                static_cast<unsigned long>(kPostedAverageLimitMs), l.text().c_str());
 
   checks.expect(tw.alive(), "%s: the program still runs", label);
   crowd.stop();

@@ -39,8 +39,8 @@
 //     then the same from the history: the program says it cannot find them and lives on);
 //   - as Windows 98 on the Applications page at High, without the tray icon, beside 300 windows of
 //     a thread that answers slowly, then 10 hung windows as well, then windows coming and going
-//     (ApplicationsChecks.cpp): 60 posted messages over 6 s each time, the slowest handled within
-//     250 ms, and the statuses of the 300 and the 10;
+//     (ApplicationsChecks.cpp): 60 posted messages over 6 s each time, each handled within 1 s and
+//     on average within 100 ms, and the statuses of the 300 and the 10;
 //   - as Windows 95: the main window and a clean close;
 //   - as an NT version (explicit, and Wine's own default): the "Error" message box that
 //     refuses to run, no main window, and a clean exit once the box is dismissed.
