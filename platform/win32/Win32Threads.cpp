@@ -6,38 +6,24 @@ namespace taskwell::win32 {
 
 namespace {
 constexpr const char* kThreadsClass = "TaskwellThreads";
-// Sent by a polling thread: lParam is its Polling record.
-constexpr UINT kPassMessage = WM_APP + 20;
+// Sent by the worker: lParam is the Win32Threads object. The answer is the milliseconds the worker
+// may sleep plus one, so that 0 (a send that reached no window) is told apart from a pass due at once.
+constexpr UINT kPollMessage = WM_APP + 20;
+
+// Whether tick count `a` lies at or after `b`, across the count's wrap after 49.7 days.
+bool AtOrAfter(::DWORD a, ::DWORD b) {
+    return static_cast<LONG>(a - b) >= 0;
+}
 }  // namespace
 
 struct Win32Threads::Polling {
-    Win32Threads* owner = nullptr;
+    HANDLE id = 0;
     ::DWORD interval = 0;
     std::function<void()> pass;
-    ::HANDLE stopEvent = nullptr;
-    ::HANDLE thread = nullptr;
-    ::HWND window = nullptr;
-    // Written by the user-interface thread only; the thread reads it before each send.
-    volatile LONG stopped = 0;
+    ::DWORD due = 0;       // tick count at which its next pass is due
+    bool stopped = false;  // stopped from inside its own pass: taken out when the pass returns
     bool inPass = false;
 };
-
-namespace {
-::DWORD WINAPI PollingBody(void* parameter) {
-    auto* polling = static_cast<Win32Threads::Polling*>(parameter);
-    // Until stopped: sleep the interval (a stop ends the sleep at once), then hand the pass over
-    // and wait for it.
-    while (::WaitForSingleObject(polling->stopEvent, polling->interval) == WAIT_TIMEOUT && !polling->stopped)
-        ::SendMessageA(polling->window, kPassMessage, 0, reinterpret_cast<::LPARAM>(polling));
-    return 0;
-}
-
-void Free(Win32Threads::Polling* polling) {
-    if (polling->thread) ::CloseHandle(polling->thread);
-    if (polling->stopEvent) ::CloseHandle(polling->stopEvent);
-    delete polling;
-}
-}  // namespace
 
 Win32Threads::Win32Threads(::HINSTANCE instance) {
     WNDCLASSEXA wc{};
@@ -50,98 +36,104 @@ Win32Threads::Win32Threads(::HINSTANCE instance) {
 }
 
 Win32Threads::~Win32Threads() {
-    for (Polling* polling : threads_) {
-        polling->stopped = 1;
-        ::SetEvent(polling->stopEvent);
+    ending_ = 1;
+    if (worker_) {
+        ::SetEvent(wake_);
+        // The worker may be asking for passes: its send is answered (running none) while this waits.
+        while (::MsgWaitForMultipleObjects(1, &worker_, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        }
+        ::CloseHandle(worker_);
     }
-    for (Polling* polling : threads_) {
-        Join(*polling);
-        Free(polling);
-    }
-    threads_.clear();
-    Collect(true);
+    if (wake_) ::CloseHandle(wake_);
     if (window_) ::DestroyWindow(window_);
 }
 
+::DWORD WINAPI Win32Threads::WorkerBody(void* parameter) {
+    auto* owner = static_cast<Win32Threads*>(parameter);
+    ::DWORD sleep = INFINITE;
+    // A failed wait or a send that reaches no window ends the worker rather than spin.
+    while (::WaitForSingleObject(owner->wake_, sleep) != WAIT_FAILED && !owner->ending_) {
+        const auto answer =
+            static_cast<::DWORD>(::SendMessageA(owner->window_, kPollMessage, 0, reinterpret_cast<::LPARAM>(owner)));
+        if (answer == 0) break;
+        sleep = answer == INFINITE ? INFINITE : answer - 1;
+    }
+    return 0;
+}
+
+bool Win32Threads::StartWorker() {
+    if (worker_) return true;
+    if (!wake_) wake_ = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!wake_) return false;
+    ::DWORD id = 0;
+    worker_ = ::CreateThread(nullptr, 0, &Win32Threads::WorkerBody, this, 0, &id);
+    return worker_ != nullptr;
+}
+
 HANDLE Win32Threads::CreatePollingThread(DWORD intervalMs, std::function<void()> pass) {
-    Collect(false);
-    if (!window_ || intervalMs == 0) return 0;
-    auto* polling = new Polling;
-    polling->owner = this;
+    if (!window_ || intervalMs == 0 || ending_ || !StartWorker()) return 0;
+    auto polling = std::make_unique<Polling>();
     polling->interval = intervalMs;
     polling->pass = std::move(pass);
-    polling->window = window_;
-    polling->stopEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ::DWORD id = 0;
-    if (polling->stopEvent) polling->thread = ::CreateThread(nullptr, 0, &PollingBody, polling, 0, &id);
-    if (!polling->thread) {
-        Free(polling);
-        return 0;
-    }
-    threads_.push_back(polling);
-    return FromHandle(polling->thread);
+    polling->due = ::GetTickCount() + intervalMs;
+    // Handles are never reused, so a stop of a polling thread that has gone cannot reach a later one.
+    if (++lastId_ == 0) ++lastId_;
+    polling->id = lastId_;
+    threads_.push_back(std::move(polling));
+    // The worker may be asleep until a later pass, or for good: it asks again.
+    ::SetEvent(wake_);
+    return lastId_;
 }
 
 void Win32Threads::StopThread(HANDLE thread) {
     auto it = std::find_if(threads_.begin(), threads_.end(),
-                           [&](Polling* p) { return FromHandle(p->thread) == thread; });
+                           [&](const std::unique_ptr<Polling>& p) { return p->id == thread && !p->stopped; });
     if (it == threads_.end()) return;
-    Polling* polling = *it;
-    threads_.erase(it);
-    polling->stopped = 1;
-    ::SetEvent(polling->stopEvent);
-    if (polling->inPass) {
-        leaving_.push_back(polling);
-        return;
-    }
-    Join(*polling);
-    Free(polling);
-    Collect(false);
+    if ((*it)->inPass)
+        (*it)->stopped = true;  // its pass is running: it goes when the pass returns
+    else
+        threads_.erase(it);
 }
 
-void Win32Threads::Join(Polling& polling) {
-    ++joining_;
-    for (;;) {
-        ::DWORD r = ::MsgWaitForMultipleObjects(1, &polling.thread, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (r != WAIT_OBJECT_0 + 1) break;  // ended (or the wait failed)
-        // Taking a look at the queue answers the messages other threads sent meanwhile.
-        MSG msg;
-        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    }
-    --joining_;
-}
-
-void Win32Threads::Collect(bool wait) {
-    for (auto it = leaving_.begin(); it != leaving_.end();) {
-        Polling* polling = *it;
-        if (polling->inPass && !wait) {
-            ++it;
-            continue;
+::DWORD Win32Threads::RunDuePasses() {
+    if (ending_) return INFINITE;
+    // The polling threads due now, by handle: a pass may make and stop polling threads, this one
+    // and others, so each is looked up again before its pass runs.
+    const ::DWORD now = ::GetTickCount();
+    std::vector<HANDLE> due;
+    for (const auto& p : threads_)
+        if (AtOrAfter(now, p->due)) due.push_back(p->id);
+    for (HANDLE id : due) {
+        auto it = std::find_if(threads_.begin(), threads_.end(),
+                               [&](const std::unique_ptr<Polling>& p) { return p->id == id; });
+        if (it == threads_.end()) continue;
+        Polling* polling = it->get();
+        polling->inPass = true;
+        try {
+            polling->pass();
+        } catch (...) {
+            // The pass reports its own failures; nothing of it may reach the worker.
         }
-        if (!wait && ::WaitForSingleObject(polling->thread, 0) != WAIT_OBJECT_0) {
-            ++it;
-            continue;
-        }
-        Join(*polling);
-        Free(polling);
-        it = leaving_.erase(it);
+        polling->inPass = false;
+        polling->due = ::GetTickCount() + polling->interval;
+        if (polling->stopped)
+            threads_.erase(std::find_if(threads_.begin(), threads_.end(),
+                                        [&](const std::unique_ptr<Polling>& p) { return p.get() == polling; }));
+        if (ending_) return INFINITE;
     }
+    if (threads_.empty()) return INFINITE;
+    const ::DWORD after = ::GetTickCount();
+    ::DWORD sleep = INFINITE - 1;
+    for (const auto& p : threads_) sleep = std::min(sleep, AtOrAfter(after, p->due) ? 0 : p->due - after);
+    return sleep;
 }
 
 ::LRESULT CALLBACK Win32Threads::WindowProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
-    if (msg != kPassMessage) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    auto* polling = reinterpret_cast<Polling*>(lParam);
-    // A stopped thread's pass that was already on its way does nothing; nor does any pass handed
-    // over while a stop waits.
-    if (!polling || polling->stopped || polling->owner->joining_ > 0) return 0;
-    polling->inPass = true;
-    try {
-        polling->pass();
-    } catch (...) {
-        // The pass reports its own failures; nothing of it may reach the sending thread.
-    }
-    polling->inPass = false;
-    return 0;
+    if (msg != kPollMessage || !lParam) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    const ::DWORD sleep = reinterpret_cast<Win32Threads*>(lParam)->RunDuePasses();
+    return static_cast<::LRESULT>(sleep == INFINITE ? INFINITE : sleep + 1);
 }
 
 }  // namespace taskwell::win32

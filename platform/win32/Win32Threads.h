@@ -1,22 +1,25 @@
-// Polling threads made with the system's CreateThread. Each sleeps on its own stop event (so a stop
-// wakes it at once) and hands its pass to the user-interface thread by sending a message to a
-// hidden window of this object's own, which runs the pass there; the send returns when the pass
-// has run.
+// Polling threads made with the system's CreateThread. One system thread, the worker, made with
+// the first polling thread and kept until this object goes, runs every polling thread's timing: it
+// sleeps until the next pass of any of them is due (a new polling thread wakes it), then sends a
+// message to a hidden window of this object's own, whose handling on the user-interface thread
+// runs the passes that are due and answers how long the worker may sleep until the next one. The
+// send returns when those passes have run, so each polling thread sleeps its interval after its
+// own pass has run, as a thread of its own would.
 //
-// A stop on the user-interface thread sets the thread's stop flag and event, then waits for the
-// thread while still taking sent messages: a thread caught handing over its pass is answered (its
-// pass, seeing the flag, does nothing) and ends, so the wait always ends. A stop from inside the
-// thread's own pass cannot wait for it (the thread waits for that very pass): the thread is then
-// left to end when the pass returns and is collected later. Every thread has ended before this
-// object and its window go.
+// Every polling thread's state (its interval, when its next pass is due, whether it is stopped)
+// lives on the user-interface thread, which alone reads and writes it: a stop takes the polling
+// thread out at once and has nothing to wait for. A pass the worker is asking for at that moment
+// finds it gone; a stop from inside the polling thread's own pass takes it out when the pass
+// returns.
 //
-// While a stop waits, the passes other threads hand over are answered without running: a pass
-// run inside the stop would run inside whatever called the stop (a statistic leaving its polling
-// thread, say) and could change the very lists that caller is changing. Such a thread simply polls
-// again after its next interval.
+// Why one system thread rather than one each: under Wine every system thread that ends makes the
+// host's C library load its unwinder and touch its exit paths (about 0.3 MB of resident memory the
+// process keeps from then on), and every one alive holds about half a megabyte; the start of the
+// program makes and stops three polling threads within its first seconds.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/Threads.h"
@@ -34,20 +37,22 @@ public:
     HANDLE CreatePollingThread(DWORD intervalMs, std::function<void()> pass) override;
     void StopThread(HANDLE thread) override;
 
+private:
     struct Polling;
 
-private:
+    static ::DWORD WINAPI WorkerBody(void* parameter);
     static ::LRESULT CALLBACK WindowProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam);
-    // Waits for the thread to end, answering the sends of any thread meanwhile (passes without
-    // running them).
-    void Join(Polling& polling);
-    // Closes and frees the threads that were left to end on their own and have done so.
-    void Collect(bool wait);
+    bool StartWorker();
+    // Runs the passes that are due, in the order their polling threads were made; returns the
+    // milliseconds until the next one is due, INFINITE when no polling thread runs.
+    ::DWORD RunDuePasses();
 
     ::HWND window_ = nullptr;
-    int joining_ = 0;                 // stops waiting for their threads
-    std::vector<Polling*> threads_;   // running
-    std::vector<Polling*> leaving_;   // stopped from inside their own pass
+    ::HANDLE worker_ = nullptr;
+    ::HANDLE wake_ = nullptr;         // auto-reset: the worker asks again at once
+    volatile LONG ending_ = 0;        // set by the destructor; the worker ends
+    HANDLE lastId_ = 0;               // the last polling thread's handle
+    std::vector<std::unique_ptr<Polling>> threads_;
 };
 
 }  // namespace taskwell::win32
