@@ -87,10 +87,13 @@ HANDLE Win32Threads::CreatePollingThread(DWORD intervalMs, std::function<void()>
     return lastId_;
 }
 
+std::vector<std::unique_ptr<Win32Threads::Polling>>::iterator Win32Threads::Find(HANDLE id) {
+    return std::find_if(threads_.begin(), threads_.end(), [&](const std::unique_ptr<Polling>& p) { return p->id == id; });
+}
+
 void Win32Threads::StopThread(HANDLE thread) {
-    auto it = std::find_if(threads_.begin(), threads_.end(),
-                           [&](const std::unique_ptr<Polling>& p) { return p->id == thread && !p->stopped; });
-    if (it == threads_.end()) return;
+    auto it = Find(thread);
+    if (it == threads_.end() || (*it)->stopped) return;
     if ((*it)->inPass)
         (*it)->stopped = true;  // its pass is running: it goes when the pass returns
     else
@@ -106,8 +109,7 @@ void Win32Threads::StopThread(HANDLE thread) {
     for (const auto& p : threads_)
         if (AtOrAfter(now, p->due)) due.push_back(p->id);
     for (HANDLE id : due) {
-        auto it = std::find_if(threads_.begin(), threads_.end(),
-                               [&](const std::unique_ptr<Polling>& p) { return p->id == id; });
+        auto it = Find(id);
         if (it == threads_.end()) continue;
         Polling* polling = it->get();
         polling->inPass = true;
@@ -118,9 +120,8 @@ void Win32Threads::StopThread(HANDLE thread) {
         }
         polling->inPass = false;
         polling->due = ::GetTickCount() + polling->interval;
-        if (polling->stopped)
-            threads_.erase(std::find_if(threads_.begin(), threads_.end(),
-                                        [&](const std::unique_ptr<Polling>& p) { return p.get() == polling; }));
+        // The pass may have made polling threads: its own place in the list is looked up again.
+        if (polling->stopped) threads_.erase(Find(id));
         if (ending_) return INFINITE;
     }
     if (threads_.empty()) return INFINITE;

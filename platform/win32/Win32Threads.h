@@ -43,6 +43,8 @@ private:
     static ::DWORD WINAPI WorkerBody(void* parameter);
     static ::LRESULT CALLBACK WindowProc(::HWND hwnd, UINT msg, ::WPARAM wParam, ::LPARAM lParam);
     bool StartWorker();
+    // The polling thread of handle `id` in threads_, or its end.
+    std::vector<std::unique_ptr<Polling>>::iterator Find(HANDLE id);
     // Runs the passes that are due, in the order their polling threads were made; returns the
     // milliseconds until the next one is due, INFINITE when no polling thread runs.
     ::DWORD RunDuePasses();
